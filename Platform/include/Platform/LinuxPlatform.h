@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+
+#include "ActivityInhibitor.h"
+#include "CommandRunner.h"
+#include "InterfaceAddresses.h"
+#include "KeyValueStore.h"
+#include "PlatformExport.h"
+#include "PrimaryIPv4Monitor.h"
+#include "ScreenCaptureAccess.h"
+#include "ScreenLockMonitor.h"
+#include "UserInfo.h"
+
+// Factories of the real implementations. Callers stay free of any system header.
+namespace Platform::Linux {
+
+PLATFORM_EXPORT std::shared_ptr<KeyValueStore> makeKeyValueStore();
+PLATFORM_EXPORT std::shared_ptr<UserInfo> makeUserInfo();
+PLATFORM_EXPORT std::shared_ptr<CommandRunner> makeCommandRunner();
+
+} // namespace Platform::Linux

@@ -1,0 +1,3 @@
+#pragma once
+
+#define TAVLIN_EXPORT __attribute__((visibility("default")))

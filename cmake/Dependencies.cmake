@@ -1,0 +1,15 @@
+# Third-party libraries, all from Debian's packages. Each becomes an imported
+# target so that the components name what they use and nothing more.
+pkg_check_modules(FDKAAC REQUIRED IMPORTED_TARGET fdk-aac)
+pkg_check_modules(X264 REQUIRED IMPORTED_TARGET x264)
+pkg_check_modules(SWSCALE REQUIRED IMPORTED_TARGET libswscale libavutil)
+pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb xcb-shm xcb-randr xcb-xfixes)
+pkg_check_modules(XTST REQUIRED IMPORTED_TARGET x11 xtst)
+pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+pkg_check_modules(AVCODEC IMPORTED_TARGET libavcodec libavutil)
+find_package(spdlog REQUIRED)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)

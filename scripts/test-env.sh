@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The facilities the tests use, private to one run: an X server, a D-Bus
+# session and a runtime folder. Sourced by scripts/test.
+
+QUAVDESK_XVFB_PID=
+QUAVDESK_RUNTIME_DIR=
+
+start_test_services() {
+  QUAVDESK_RUNTIME_DIR=$(mktemp -d /tmp/quavdesk-test-XXXXXX)
+  chmod 700 "$QUAVDESK_RUNTIME_DIR"
+  export XDG_RUNTIME_DIR="$QUAVDESK_RUNTIME_DIR"
+  export HOME_FOR_TESTS="$QUAVDESK_RUNTIME_DIR/home"
+  mkdir -p "$HOME_FOR_TESTS"
+
+  if command -v Xvfb >/dev/null; then
+    local fdfile="$QUAVDESK_RUNTIME_DIR/display"
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp +extension MIT-SHM 3>"$fdfile" >/dev/null 2>&1 &
+    QUAVDESK_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+      [ -s "$fdfile" ] && break
+      sleep 0.05
+    done
+    if [ -s "$fdfile" ]; then
+      export DISPLAY=":$(head -n1 "$fdfile")"
+    else
+      echo "Xvfb did not start; tests that need a display will say so." >&2
+    fi
+  fi
+
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
+  export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+  export QT_LOGGING_RULES="qt.qpa.*=false"
+}
+
+# Runs a command inside a private D-Bus session bus when one can be made.
+run_in_session() {
+  if command -v dbus-run-session >/dev/null; then
+    dbus-run-session -- "$@"
+  else
+    "$@"
+  fi
+}
+
+stop_test_services() {
+  if [ -n "$QUAVDESK_XVFB_PID" ]; then
+    kill "$QUAVDESK_XVFB_PID" 2>/dev/null || true
+    wait "$QUAVDESK_XVFB_PID" 2>/dev/null || true
+  fi
+  [ -n "$QUAVDESK_RUNTIME_DIR" ] && rm -rf "$QUAVDESK_RUNTIME_DIR"
+  return 0
+}

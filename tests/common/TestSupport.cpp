@@ -1,0 +1,68 @@
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QStandardPaths>
+#include <QThread>
+#include <atomic>
+#include <unistd.h>
+
+namespace TestSupport {
+
+bool runningInCI()
+{
+    return qEnvironmentVariable("CI").compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+}
+
+bool requireFacility(const char *facility, bool available)
+{
+    if (available)
+        return true;
+    if (runningInCI()) {
+        ADD_FAILURE() << "required facility missing under CI: " << facility;
+        return false;
+    }
+    // Records a skip for the running test; the caller returns at once.
+    ::testing::internal::AssertHelper(::testing::TestPartResult::kSkip, __FILE__, __LINE__,
+                                      facility) = ::testing::Message();
+    return false;
+}
+
+QHostAddress uniqueLoopbackAddress()
+{
+    static std::atomic<quint32> counter{0};
+    // 127.x.y.z with x from the process id and y.z from a counter; avoid
+    // 127.0.0.1, which the machine's own services may use.
+    const quint32 pidPart = (static_cast<quint32>(getpid()) % 250) + 2;
+    const quint32 n = counter.fetch_add(1) + 2;
+    const quint32 addr = (127u << 24) | (pidPart << 16) | ((n / 250) % 250 << 8) | (n % 250 + 2);
+    return QHostAddress(addr);
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void spin(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+}
+
+QString python3()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+} // namespace TestSupport

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace TestSupport {
+
+// True when the run is CI's: a facility a test needs must then be present.
+bool runningInCI();
+
+// Skips the current test when `available` is false, or fails it under CI.
+// Use as: if (!TestSupport::requireFacility("X display", hasDisplay)) return;
+bool requireFacility(const char *facility, bool available);
+
+// A loopback address of the 127.0.0.0/8 range for this test, distinct per
+// call within a process and spread across processes, so suites run in
+// parallel do not share ports.
+QHostAddress uniqueLoopbackAddress();
+
+// Runs the event loop until `condition` holds or `timeoutMs` passes.
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
+
+// Runs the event loop for `ms` milliseconds.
+void spin(int ms);
+
+// Path of a program built with the project (for subprocess tests).
+QString python3();
+
+} // namespace TestSupport
