@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QVariantMap>
+#include <memory>
+#include <optional>
+
+#include "Device/Device.h"
+#include "Platform/InterfaceAddresses.h"
+#include "TavlinError.h"
+#include "TavlinExport.h"
+#include "Utils/TavlinGlobal/DynamicPortTable.h"
+
+// Receiver feature bits, from the search reply and the name reply.
+namespace FeatureBits {
+constexpr qint64 kCastingCodeConfigured = 0x40;    // bit 6
+constexpr qint64 kNotTvReceiver = 0x100;           // bit 8, clear on a TV receiver
+constexpr qint64 kWindowsReceiver = 0x200;         // bit 9
+constexpr qint64 kMasterControl = 0x100000;        // bit 20
+constexpr qint64 kPartnerAtv = 0x1000000;          // bit 24
+constexpr qint64 kDynamicPorts = 0x10000000;       // bit 28
+} // namespace FeatureBits
+
+// Why a session ended; also the code of the error the application receives.
+enum DisconnectReason : qint64 {
+    DisconnectReasonByUser = 0,
+    DisconnectReasonNetworkUnreachable = 1,
+    DisconnectReasonHeartbeatTimeout = 2,
+    DisconnectReasonScreenLocked = 3,
+};
+
+// The casting library's process-wide session state. Never instantiated; every
+// member is static and lives for the whole process. All access happens on
+// the main thread.
+class TAVLIN_EXPORT TavlinGlobal {
+public:
+    TavlinGlobal() = delete;
+
+    // Every value back to its initial state (tests start from here).
+    static void resetAll();
+
+    // The error handed to the application for a disconnect reason; none for 0.
+    static OptionalTavlinError errorForDisconnectReason(qint64 reason);
+
+    // --- Session values ---
+    static DevicePtr getChoseDevice();
+    static void setChoseDevice(DevicePtr device);
+    // Replaces only the chosen receiver's name.
+    static void setChoseDeviceName(const QString &name);
+    static DevicePtr getTempChoseDevice();
+    static void setTempChoseDevice(DevicePtr device);
+
+    static bool getIsConnecting();
+    static void setIsConnecting(bool value);
+    static bool getIsCasting();
+    static void setIsCasting(bool value);
+    static bool getIsPauseCast();
+    static void setIsPauseCast(bool value);
+
+    static qint64 getCastMode();
+    static void setCastMode(qint64 value);
+    static qint64 getMultiScreen();
+    static void setMultiScreen(qint64 value);
+    static qint64 getMirrorMode();
+    static void setMirrorMode(qint64 value);
+    static qint64 getCastState();
+    static void setCastState(qint64 value);
+
+    static bool getIsSupportMasterCon();
+    static void setIsSupportMasterCon(bool value);
+    static bool getIsConnectByIp();
+    static void setIsConnectByIp(bool value);
+    static bool getIsConnectByPin();
+    static void setIsConnectByPin(bool value);
+    static QString getConnectPin();
+    static void setConnectPin(const QString &pin);
+    static bool getIsWindowReceiver();
+    static void setIsWindowReceiver(bool value);
+    static bool getIsTvVersion();
+    static void setIsTvVersion(bool value);
+    static bool getIsSupportDynamicPort();
+    static void setIsSupportDynamicPort(bool value);
+    static qint64 getServerRotation();
+    static void setServerRotation(qint64 value);
+    static QString getServerPlatform();
+    static void setServerPlatform(const QString &platform);
+    static QString getMacCpuChipBrand();
+    static void setMacCpuChipBrand(const QString &brand);
+    static bool getIsRecasting();
+    static void setIsRecasting(bool value);
+    static quint32 getDefaultAudioId();
+    static void setDefaultAudioId(quint32 id);
+
+    // Values with accessors that the running system does not use.
+    static QString getLanguage();
+    static void setLanguage(const QString &language);
+    static bool getIsKeepAspectRatio();
+    static void setIsKeepAspectRatio(bool value);
+    static bool getIsFirstSearchDevice();
+    static void setIsFirstSearchDevice(bool value);
+    static bool getIsCastAutoAccept();
+    static void setIsCastAutoAccept(bool value);
+    static bool getIsHostPreview();
+    static void setIsHostPreview(bool value);
+    static bool getIsAnnotation();
+    static qint64 getServerDisconnectCastType();
+    static void setServerDisconnectCastType(qint64 value);
+    static qint64 getBenqAtvVersion();
+    static void setBenqAtvVersion(qint64 value);
+
+    // --- Feature bits ---
+    static bool isSupportMasterCon(qint64 features);
+    static bool judgePartnerAtv(qint64 features);
+
+    // --- JSON helpers ---
+    // Pretty-printed JSON text of a flat object: two-space indentation and
+    // " : " between key and value, one member per line. Empty on failure.
+    static QString jsonStringWithDict(const QVariantMap &dict);
+    // Removes every "\n" and appends one: one master-control line.
+    static QString jsonStrReplacelinebreak(const QString &text);
+    // An object, or none (std::nullopt) for empty or unparsable text.
+    static std::optional<QJsonObject> dictionaryWithJsonString(const QString &text);
+    static std::optional<QJsonObject> dictionaryWithJsonData(const QByteArray &data);
+    // Reads text as the C library's "%x" does, sign-extending 32 bits.
+    static qint64 numberWithHexString(const QString &text);
+
+    // --- Validators and probes ---
+    // The source of this machine's addresses (the facade installs it).
+    static void setInterfaceAddresses(std::shared_ptr<Platform::InterfaceAddresses> source);
+    static bool isValidIPAddress(const QString &text);
+    // This machine's IPv4 address on its primary interface, or empty.
+    static QString getMineIPAddress();
+    static QString getMineMacAddress();
+    static bool ifEnterPinCountIsValid(const QString &pin);
+    static bool ifSixNumberPin(const QString &pin);
+    static bool compareCharter(const QString &pin);
+    static bool ifEightBigCharPin(const QString &pin);
+    static bool ifContainDot(const QString &text);
+    static bool removeChinese(const QString &text);
+
+    // --- Sockets and 8121 senders: added with the socket layer ---
+};
