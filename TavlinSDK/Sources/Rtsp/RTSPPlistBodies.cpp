@@ -1,0 +1,92 @@
+#include "Rtsp/RTSPPlistBodies.h"
+
+#include <memory>
+#include <plist/plist.h>
+
+namespace RTSPPlistBodies {
+
+namespace {
+
+struct PlistFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+// {"streams": [stream]} in binary form; takes ownership of `stream`.
+QByteArray streamsBody(plist_t stream)
+{
+    PlistPtr root(plist_new_dict());
+    plist_t streams = plist_new_array();
+    plist_array_append_item(streams, stream);
+    plist_dict_set_item(root.get(), "streams", streams);
+
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root.get(), &bytes, &length);
+    if (!bytes)
+        return {};
+    QByteArray body(bytes, static_cast<qsizetype>(length));
+    plist_to_bin_free(bytes);
+    return body;
+}
+
+} // namespace
+
+QByteArray videoSetupBody(const QByteArray &machineName)
+{
+    plist_t stream = plist_new_dict();
+    plist_dict_set_item(stream, "type", plist_new_uint(kVideoStreamType));
+    plist_dict_set_item(stream, "MacOSXStream", plist_new_bool(1));
+    plist_dict_set_item(stream, "machine_name",
+                        plist_new_data(machineName.constData(), static_cast<uint64_t>(machineName.size())));
+    plist_dict_set_item(stream, "showKeyboardMenu", plist_new_bool(1));
+    return streamsBody(stream);
+}
+
+QByteArray audioSetupBody()
+{
+    plist_t stream = plist_new_dict();
+    plist_dict_set_item(stream, "type", plist_new_uint(kAudioStreamType));
+    plist_dict_set_item(stream, "audioFormat", plist_new_uint(kAudioFormat));
+    return streamsBody(stream);
+}
+
+QByteArray teardownBody()
+{
+    plist_t stream = plist_new_dict();
+    plist_dict_set_item(stream, "type", plist_new_uint(kVideoStreamType));
+    return streamsBody(stream);
+}
+
+std::optional<quint16> audioDataPort(const QByteArray &replyBody)
+{
+    static const QByteArray kMagic = QByteArrayLiteral("bplist00");
+    if (!replyBody.startsWith(kMagic))
+        return std::nullopt;
+
+    plist_t parsed = nullptr;
+    plist_from_bin(replyBody.constData(), static_cast<uint32_t>(replyBody.size()), &parsed);
+    PlistPtr root(parsed);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return std::nullopt;
+
+    plist_t streams = plist_dict_get_item(root.get(), "streams");
+    if (!streams || plist_get_node_type(streams) != PLIST_ARRAY || plist_array_get_size(streams) == 0)
+        return std::nullopt;
+    plist_t first = plist_array_get_item(streams, 0);
+    if (!first || plist_get_node_type(first) != PLIST_DICT)
+        return std::nullopt;
+    plist_t port = plist_dict_get_item(first, "dataPort");
+    if (!port || plist_get_node_type(port) != PLIST_UINT)
+        return std::nullopt;
+
+    // Binary property lists keep negative integers as large unsigned ones, so
+    // one range check refuses both.
+    uint64_t value = 0;
+    plist_get_uint_val(port, &value);
+    if (value < 1 || value > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(value);
+}
+
+} // namespace RTSPPlistBodies
