@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantMap>
 #include <memory>
@@ -93,6 +95,11 @@ public:
     static void setDefaultAudioId(quint32 id);
 
     // Values with accessors that the running system does not use.
+    static QObject *getSearchView();
+    static void setSearchView(QObject *view);
+    // A null window leaves the stored one in place.
+    static QObject *getOnlyWindow();
+    static void setOnlyWindow(QObject *window);
     static QString getLanguage();
     static void setLanguage(const QString &language);
     static bool getIsKeepAspectRatio();
@@ -104,6 +111,8 @@ public:
     static bool getIsHostPreview();
     static void setIsHostPreview(bool value);
     static bool getIsAnnotation();
+    // Written only by the annotation start/stop command.
+    static void setIsAnnotation(bool value);
     static qint64 getServerDisconnectCastType();
     static void setServerDisconnectCastType(qint64 value);
     static qint64 getBenqAtvVersion();
