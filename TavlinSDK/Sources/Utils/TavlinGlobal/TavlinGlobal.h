@@ -40,7 +40,8 @@ class TAVLIN_EXPORT TavlinGlobal {
 public:
     TavlinGlobal() = delete;
 
-    // Every value back to its initial state (tests start from here).
+    // Every session value and the port table back to their initial state
+    // (tests start from here). The installed address source stays.
     static void resetAll();
 
     // The error handed to the application for a disconnect reason; none for 0.
