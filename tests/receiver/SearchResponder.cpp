@@ -56,6 +56,18 @@ QByteArray SearchResponder::lastProbe() const
     return m_lastProbe;
 }
 
+QHostAddress SearchResponder::lastProbeSource() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastProbeSource;
+}
+
+quint16 SearchResponder::lastProbeSourcePort() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastProbeSourcePort;
+}
+
 bool SearchResponder::isProbe(const QByteArray &datagram)
 {
     if (datagram.size() != 50)
@@ -89,6 +101,8 @@ void SearchResponder::readDatagrams()
         {
             QMutexLocker lock(&m_mutex);
             m_lastProbe = datagram.data();
+            m_lastProbeSource = datagram.senderAddress();
+            m_lastProbeSourcePort = quint16(datagram.senderPort());
         }
         ++m_probes;
         emit probeReceived(datagram.senderAddress(), quint16(datagram.senderPort()));

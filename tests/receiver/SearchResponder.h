@@ -41,6 +41,8 @@ public:
     int replyCount() const { return m_replies.load(); }
     int ignoredCount() const { return m_ignored.load(); }
     QByteArray lastProbe() const;
+    QHostAddress lastProbeSource() const;
+    quint16 lastProbeSourcePort() const;
 
     static bool isProbe(const QByteArray &datagram);
     static QByteArray replyText(const ReceiverProfile &profile);
@@ -62,4 +64,6 @@ private:
     std::atomic<int> m_ignored{0};
     mutable QMutex m_mutex;
     QByteArray m_lastProbe;
+    QHostAddress m_lastProbeSource;
+    quint16 m_lastProbeSourcePort = 0;
 };

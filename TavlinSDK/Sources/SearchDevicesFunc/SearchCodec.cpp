@@ -118,7 +118,8 @@ ParsedReply parseSearchReply(const QByteArray &datagram, const QString &sourceIp
         result.status = ReplyStatus::NotIPv4Source;
         return result;
     }
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a character cut off at the end is an error, not pending input.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(datagram);
     if (decoder.hasError()) {
         result.status = ReplyStatus::NotUtf8;
