@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 #include <QVariantMap>
 #include <memory>
 #include <optional>
@@ -147,6 +148,30 @@ public:
     static bool ifEightBigCharPin(const QString &pin);
     static bool ifContainDot(const QString &text);
     static bool removeChinese(const QString &text);
+    // No Wi-Fi client interface on this system: never connected, no name.
+    static bool isConnectWIFI();
+    static QString getCurrentSSID();
+    // The machine's product name, or "Just an Apple Computer" without one.
+    static QString machineModel();
+    // The user's cache folder with the application's name appended.
+    static QString appCachePath();
+
+    // Serial work queues: one worker thread each. Each create replaces the
+    // previous queue of its kind (after its pending work has run).
+    static QThreadPool *createPingQueue();
+    static QThreadPool *getPingQueue();
+    static QThreadPool *createCaptureQueue();
+    static QThreadPool *getCaptureQueue();
+
+    // --- Localisation tables (a developer's tool) ---
+    // Tables are read from `sourceFolder`: "<code>.lproj/Localizable.strings"
+    // in the strings-file form, and the translation texts "<code>.txt".
+    // Results are written to `outputFolder` (the documents folder when empty).
+    static void setLocalizationFolders(const QString &sourceFolder, const QString &outputFolder = {});
+    static void exportString();
+    static bool exportStringFile(const QString &code, bool withKey);
+    static void createString();
+    static bool createStringFileFor(const QString &code);
 
     // --- Sockets and 8121 senders: added with the socket layer ---
 };

@@ -1,29 +1,11 @@
 #include "Utils/settings/PrimaryMacAddress.h"
 
-namespace {
-
-std::shared_ptr<Platform::InterfaceAddresses> &macSource()
-{
-    static std::shared_ptr<Platform::InterfaceAddresses> source;
-    return source;
-}
-
-} // namespace
-
-void setPrimaryMacSource(std::shared_ptr<Platform::InterfaceAddresses> source)
-{
-    macSource() = std::move(source);
-}
+#include "Utils/TavlinGlobal/InterfaceSource.h"
 
 QString getPrimaryMacAdd()
 {
-    const auto &source = macSource();
-    if (!source) {
-        qInfo("FindEthernetInterfaces returned 0x%08x\n", 5u);
-        return {};
-    }
-    const QByteArray mac = source->primaryMacAddress();
-    if (mac.size() < 6) {
+    const QByteArray mac = InterfaceSource::current()->primaryMacAddress();
+    if (mac.size() != 6) {
         qInfo("GetMACAddress returned 0x%08x\n", 5u);
         return {};
     }
