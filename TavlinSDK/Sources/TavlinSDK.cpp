@@ -1,5 +1,7 @@
 #include "TavlinSDK.h"
 
+#include "Utils/settings/settings.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
@@ -7,6 +9,7 @@
 
 #include "TavlinSDK_p.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
+#include "Utils/settings/settings.h"
 
 namespace {
 
@@ -158,6 +161,8 @@ void TavlinSDKPrivate::start()
     // 1. The delegate is already in place.
     if (services.interfaceAddresses)
         TavlinGlobal::setInterfaceAddresses(services.interfaceAddresses);
+    if (services.store)
+        settings::setStore(services.store);
 
     // 2. A client name to show on the receiver.
     if (services.store && !services.store->contains(kClientNameKey))
