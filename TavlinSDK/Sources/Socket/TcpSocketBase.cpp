@@ -417,7 +417,12 @@ void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
     m_closeAfterWriting = false;
     m_closeAfterReading = false;
     updateQueneCount();
-    QMetaObject::invokeMethod(this, [this, error] { notifyClosed(error); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, error] {
+        QPointer<TcpSocketBase> guard(this);
+        notifyClosed(error);
+        if (guard)
+            emit closed();
+    }, Qt::QueuedConnection);
 }
 
 void TcpSocketBase::closeDescriptor()
