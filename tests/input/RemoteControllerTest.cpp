@@ -9,6 +9,7 @@
 #include "RecordBytes.h"
 #include "RemoteControl/RemoteController.h"
 #include "TestSupport.h"
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 using Platform::MouseButton;
 using Platform::PointerMotion;
@@ -20,7 +21,12 @@ namespace {
 
 class RemoteControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override { makeController(); }
+    void SetUp() override
+    {
+        TavlinGlobal::resetAll();
+        makeController();
+    }
+    void TearDown() override { TavlinGlobal::resetAll(); }
 
     void makeController()
     {
@@ -37,7 +43,7 @@ protected:
 
     void feed(const RecordList &records)
     {
-        controller->onSocketDidReadData(recordStream(records));
+        controller->onSocketDidReadData(nullptr, recordStream(records), 0);
     }
 
     QList<PostedInput> posted() const { return injector->posted; }
@@ -303,9 +309,9 @@ TEST_F(RemoteControllerTest, LayoutTablesAreBuiltOncePerLayout)
 TEST_F(RemoteControllerTest, RecordSplitAcrossReadsActsOnce)
 {
     const QByteArray bytes = recordStream({{6, 10}, {7, -5}});
-    controller->onSocketDidReadData(QByteArrayView(bytes).first(26));
+    controller->onSocketDidReadData(nullptr, bytes.first(26), 0);
     EXPECT_TRUE(posted().isEmpty());
-    controller->onSocketDidReadData(QByteArrayView(bytes).sliced(26));
+    controller->onSocketDidReadData(nullptr, bytes.sliced(26), 0);
     EXPECT_EQ(posted().size(), 1);
 }
 
@@ -380,7 +386,7 @@ TEST_F(RemoteControllerTest, HostileStreamsNeverPostUncheckedInput)
     stream.append(recordBytes(0xFFFFFFFF, -1));
     stream.append("\x00\x00\x00", 3);
     for (qsizetype i = 0; i < stream.size(); i += 7)
-        controller->onSocketDidReadData(QByteArrayView(stream).sliced(i, std::min<qsizetype>(7, stream.size() - i)));
+        controller->onSocketDidReadData(nullptr, stream.sliced(i, std::min<qsizetype>(7, stream.size() - i)), 0);
 
     for (const PostedInput &e : posted()) {
         if (e.kind == Kind::Key) {
@@ -390,4 +396,25 @@ TEST_F(RemoteControllerTest, HostileStreamsNeverPostUncheckedInput)
             EXPECT_TRUE(qIsFinite(e.point.y()));
         }
     }
+}
+
+TEST_F(RemoteControllerTest, NothingIsPostedWhileTheCastIsPaused)
+{
+    TavlinGlobal::setIsPauseCast(true);
+    QSignalSpy toggles(controller.get(), &RemoteController::toggleKeyboardViewer);
+    QByteArray everything;
+    for (quint32 type = 0; type < 16; ++type)
+        everything.append(recordBytes(type, type == 1 ? 0xFFC4 : 0x1F600));
+    controller->onSocketDidReadData(nullptr, everything, 0);
+    feed({{2, 0}, {5, 0}, {13, 'a'}, {6, 10}});
+    EXPECT_TRUE(posted().isEmpty());
+    EXPECT_EQ(toggles.size(), 0);
+    // Still remembered as the previous record.
+    EXPECT_EQ(controller->prevevent().type, 6u);
+
+    TavlinGlobal::setIsPauseCast(false);
+    injector->pointer = QPointF(100, 100);
+    feed({{7, -5}});
+    ASSERT_EQ(posted().size(), 1);
+    expectMove(posted()[0], QPointF(110, 95));
 }

@@ -1,5 +1,6 @@
 #include "TestXClient.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <cstdlib>
 #include <cstring>
@@ -138,6 +139,8 @@ uint8_t TestXClient::keycodeFor(uint32_t keysym)
 
 void TestXClient::pump(int timeoutMs)
 {
+    // The sockets of the code under test run on this thread's event loop.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     xcb_flush(m_connection);
     pollfd pfd{xcb_get_file_descriptor(m_connection), POLLIN, 0};
     poll(&pfd, 1, timeoutMs);
@@ -156,7 +159,7 @@ QList<TestXClient::Event> TestXClient::waitForEvents(int count, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (m_events.size() < count && !deadline.hasExpired())
-        pump(20);
+        pump(10);
     QList<Event> events;
     events.swap(m_events);
     return events;
@@ -166,7 +169,7 @@ QList<TestXClient::Event> TestXClient::collectFor(int ms)
 {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired())
-        pump(20);
+        pump(10);
     QList<Event> events;
     events.swap(m_events);
     return events;

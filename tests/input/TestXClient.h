@@ -33,7 +33,8 @@ public:
     bool addMonitor(const char *name, QRect bounds, bool primary);
     // Keycode whose first symbol in the server's core mapping is `keysym`, 0 when none.
     uint8_t keycodeFor(uint32_t keysym);
-    // Waits until `count` input events arrived (or the time is up) and returns them all.
+    // Waits until `count` input events arrived (or the time is up) and returns
+    // them all; the thread's Qt events are handled meanwhile.
     QList<Event> waitForEvents(int count, int timeoutMs = 3000);
     // Every input event that arrives within `ms`.
     QList<Event> collectFor(int ms);

@@ -81,16 +81,16 @@ TEST_F(X11InputTest, AbsoluteAndRelativeMovesPlaceThePointer)
         ASSERT_TRUE(client.ok());
 
         auto controller = controllerOn(backend);
-        controller->onSocketDidReadData(recordStream({{8, 5500}, {9, 5500}}));
+        controller->onSocketDidReadData(nullptr, recordStream({{8, 5500}, {9, 5500}}), 0);
         const QPoint centre(size.width() / 2, size.height() / 2);
         EXPECT_EQ(client.pointerWhenAt(centre), centre) << size.width();
         EXPECT_EQ(backend.injector->pointerLocation(), QPointF(size.width() / 2, size.height() / 2));
 
-        controller->onSocketDidReadData(recordStream({{6, 10}, {7, -5}}));
+        controller->onSocketDidReadData(nullptr, recordStream({{6, 10}, {7, -5}}), 0);
         EXPECT_EQ(client.pointerWhenAt(centre + QPoint(10, -5)), centre + QPoint(10, -5));
 
         // Far off the screen: held on its last pixel.
-        controller->onSocketDidReadData(recordStream({{6, 100000}, {7, 100000}}));
+        controller->onSocketDidReadData(nullptr, recordStream({{6, 100000}, {7, 100000}}), 0);
         const QPoint corner(size.width() - 1, size.height() - 1);
         EXPECT_EQ(client.pointerWhenAt(corner), corner);
     }
@@ -109,7 +109,7 @@ TEST_F(X11InputTest, AbsoluteMovesFollowThePrimaryMonitor)
     const auto backend = openBackend();
     EXPECT_EQ(backend.injector->mainDisplayBounds(), QRectF(960, 0, 960, 1080));
     auto controller = controllerOn(backend);
-    controller->onSocketDidReadData(recordStream({{8, 5500}, {9, 5500}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{8, 5500}, {9, 5500}}), 0);
     EXPECT_EQ(client.pointerWhenAt(QPoint(1440, 540)), QPoint(1440, 540));
 }
 
@@ -122,7 +122,7 @@ TEST_F(X11InputTest, ClicksAndWheelReachAWindow)
     const auto backend = openBackend(10);
     auto controller = controllerOn(backend);
 
-    controller->onSocketDidReadData(recordStream({{8, 5500}, {9, 5500}, {5, 0x0100}, {4, 0x0100}, {5, 1}, {4, 1}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{8, 5500}, {9, 5500}, {5, 0x0100}, {4, 0x0100}, {5, 1}, {4, 1}}), 0);
     QList<TestXClient::Event> events = client.waitForEvents(4);
     ASSERT_EQ(events.size(), 4);
     EXPECT_EQ(events[0].type, XCB_BUTTON_PRESS);
@@ -134,24 +134,24 @@ TEST_F(X11InputTest, ClicksAndWheelReachAWindow)
     EXPECT_EQ(events[3].type, XCB_BUTTON_RELEASE);
 
     // Wheel pixels become clicks, ten pixels each here; the rest carries over.
-    controller->onSocketDidReadData(recordStream({{10, -25}}));   // up 25 pixels
+    controller->onSocketDidReadData(nullptr, recordStream({{10, -25}}), 0); // up 25 pixels
     events = client.waitForEvents(4);
     ASSERT_EQ(events.size(), 4);
     EXPECT_EQ(events[0].detail, 4);
     EXPECT_EQ(events[2].detail, 4);
-    controller->onSocketDidReadData(recordStream({{10, -5}, {14, -10}, {10, 0}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{10, -5}, {14, -10}, {10, 0}}), 0);
     events = client.waitForEvents(4);
     ASSERT_EQ(events.size(), 4);
     EXPECT_EQ(events[0].detail, 4);
     EXPECT_EQ(events[2].detail, 6);
-    controller->onSocketDidReadData(recordStream({{10, 10}, {14, 10}, {10, 0}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{10, 10}, {14, 10}, {10, 0}}), 0);
     events = client.waitForEvents(4);
     ASSERT_EQ(events.size(), 4);
     EXPECT_EQ(events[0].detail, 5);
     EXPECT_EQ(events[2].detail, 7);
 
     // A hostile amount is bounded.
-    controller->onSocketDidReadData(recordStream({{10, std::numeric_limits<qint32>::min()}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{10, std::numeric_limits<qint32>::min()}}), 0);
     events = client.collectFor(500);
     EXPECT_EQ(events.size(), 200);
 }
@@ -167,7 +167,7 @@ TEST_F(X11InputTest, KeyPressesReachTheFocusedWindow)
     const auto backend = openBackend();
     auto controller = controllerOn(backend);
 
-    controller->onSocketDidReadData(recordStream({{2, 0}, {1, 0}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{2, 0}, {1, 0}}), 0);
     QList<TestXClient::Event> events = client.waitForEvents(2);
     ASSERT_EQ(events.size(), 2);
     EXPECT_EQ(events[0].type, XCB_KEY_PRESS);
@@ -179,13 +179,13 @@ TEST_F(X11InputTest, KeyPressesReachTheFocusedWindow)
     EXPECT_FALSE(backend.injector->postKey(63, true, 0));
     EXPECT_FALSE(backend.injector->postKey(127, true, 0));
     EXPECT_FALSE(backend.injector->postKey(0xFFFF, true, 0));
-    controller->onSocketDidReadData(recordStream({{2, 63}, {2, 200}, {2, 0xFFFF}, {2, 0}, {1, 0}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{2, 63}, {2, 200}, {2, 0xFFFF}, {2, 0}, {1, 0}}), 0);
     events = client.waitForEvents(2);
     ASSERT_EQ(events.size(), 2);
     EXPECT_EQ(events[0].detail, keyA);
 
     // A key still down when the controller stops is let go.
-    controller->onSocketDidReadData(recordStream({{2, 0}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{2, 0}}), 0);
     controller->stopController();
     events = client.waitForEvents(2);
     ASSERT_EQ(events.size(), 2);
@@ -206,7 +206,7 @@ TEST_F(X11InputTest, CharactersAreTypedWithTheCurrentLayout)
 
     const uint8_t keyA = client.keycodeFor(kKeysymA);
     const uint8_t shift = client.keycodeFor(kKeysymShiftL);
-    controller->onSocketDidReadData(recordStream({{13, 'A'}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{13, 'A'}}), 0);
     QList<TestXClient::Event> events = client.waitForEvents(4);
     ASSERT_EQ(events.size(), 4);
     EXPECT_EQ(events[0].detail, shift);
@@ -227,19 +227,19 @@ TEST_F(X11InputTest, CharactersAreTypedWithTheCurrentLayout)
     const uint8_t keyZ = client.keycodeFor(kKeysymZ);
     ASSERT_NE(keyZ, 0);
     EXPECT_NE(keyZ, client.keycodeFor(kKeysymY));
-    controller->onSocketDidReadData(recordStream({{13, 'z'}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{13, 'z'}}), 0);
     events = client.waitForEvents(2);
     ASSERT_EQ(events.size(), 2);
     EXPECT_EQ(events[0].detail, keyZ);
     EXPECT_FALSE(events[0].state & XCB_MOD_MASK_SHIFT);
 
-    controller->onSocketDidReadData(recordStream({{13, 0xE4}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{13, 0xE4}}), 0);
     events = client.waitForEvents(2);
     ASSERT_EQ(events.size(), 2);
     EXPECT_EQ(events[0].detail, client.keycodeFor(kKeysymAdiaeresis));
 
     // '@' is AltGr+Q: the third level's key goes down first.
-    controller->onSocketDidReadData(recordStream({{13, '@'}}));
+    controller->onSocketDidReadData(nullptr, recordStream({{13, '@'}}), 0);
     events = client.waitForEvents(4);
     ASSERT_EQ(events.size(), 4);
     EXPECT_EQ(events[1].type, XCB_KEY_PRESS);
@@ -284,6 +284,6 @@ TEST_F(X11InputTest, WithoutADisplayNothingIsPostedAndTheAskFlagsMove)
     services.keyboardLayout = backend.keyboardLayout;
     services.store = store;
     RemoteController controller(std::make_shared<Device>(), services);
-    controller.onSocketDidReadData(recordStream({{8, 5500}, {9, 5500}, {13, 'a'}}));
+    controller.onSocketDidReadData(nullptr, recordStream({{8, 5500}, {9, 5500}, {13, 'a'}}), 0);
     EXPECT_EQ(store->values.value(QStringLiteral("axAskFirstTime")).toInt(), 0);
 }

@@ -7,6 +7,7 @@
 
 #include "Platform/LinuxInput.h"
 #include "Platform/LinuxPlatform.h"
+#include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 using Platform::KeyModifier::Option;
@@ -64,7 +65,8 @@ RemoteController::RemoteController(DevicePtr device, QObject *parent)
 }
 
 RemoteController::RemoteController(DevicePtr device, RemoteControllerServices services, QObject *parent)
-    : QObject(parent), mServices(std::move(services)), mDevice(std::move(device))
+    : QObject(parent), mServices(std::move(services)), mDevice(std::move(device)),
+      mRemoteSocket(new AsyncSocket(this, this))
 {
     if (mServices.store)
         mIsFirstTime = mServices.store->value(QString::fromLatin1(kAskFirstTimeKey)).toInt() == 1;
@@ -72,38 +74,52 @@ RemoteController::RemoteController(DevicePtr device, RemoteControllerServices se
 
 RemoteController::~RemoteController()
 {
+    mRemoteSocket->setDelegate(nullptr);
+    mRemoteSocket->disconnect();
     releaseHeldInput();
 }
 
 void RemoteController::startController()
 {
     mStopped = false;
+    const qint64 port = DynamicPortTable::getDynamicPort_52020();
+    if (!mDevice || port <= 0 || port > 0xFFFF)
+        return;
+    mRemoteSocket->setDelegate(this);
+    if (!mRemoteSocket->connectToHost(mDevice->mHostIp, static_cast<quint16>(port),
+                                      mServices.timings.connectTimeoutMs))
+        return;
+    mRemoteSocket->readDataWithTimeout(-1, 0);
 }
 
 void RemoteController::stopController()
 {
     mStopped = true;
+    mRemoteSocket->disconnect();
+    mRemoteSocket->setDelegate(nullptr);
     releaseHeldInput();
 }
 
-void RemoteController::onSocketDidReadData(QByteArrayView data)
+void RemoteController::onSocketDidReadData(AsyncSocket *, const QByteArray &data, qint64)
 {
     if (mStopped)
         return;
     mReceiveData.append(data);
     QPointer<RemoteController> self(this);
     while (const std::optional<RemoteInputRecord> record = mReceiveData.takeRecord()) {
-        perform(mReceiveData.handle(*record, castIsPaused()));
+        perform(mReceiveData.handle(*record, TavlinGlobal::getIsPauseCast()));
         // A listener of the keyboard toggle may have stopped or dropped us.
         if (!self || mStopped)
             return;
     }
+    mRemoteSocket->readDataWithTimeout(-1, 0);
     checkAccessibility();
 }
 
-bool RemoteController::castIsPaused() const
+void RemoteController::onSocketDidDisconnect(AsyncSocket *)
 {
-    return false; // PENDING: TavlinGlobal::getIsPauseCast() once the session state lands
+    // The receiver is gone mid-gesture: nothing it pressed may stay down.
+    releaseHeldInput();
 }
 
 void RemoteController::perform(const RemoteInputAction &action)

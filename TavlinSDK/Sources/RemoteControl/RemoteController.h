@@ -12,6 +12,7 @@
 #include "Platform/KeyValueStore.h"
 #include "Platform/KeyboardLayout.h"
 #include "RemoteControl/RemoteInputDecoder.h"
+#include "Socket/AsyncSocket.h"
 #include "TavlinExport.h"
 
 // Intervals of remote input, in milliseconds.
@@ -34,7 +35,7 @@ struct TAVLIN_EXPORT RemoteControllerServices {
 // Lets the receiver drive this computer's mouse and keyboard during a cast:
 // reads the receiver's stream of event records and posts the events.
 // Lives on the main thread.
-class TAVLIN_EXPORT RemoteController : public QObject {
+class TAVLIN_EXPORT RemoteController : public QObject, public AsyncSocketDelegate {
     Q_OBJECT
 public:
     static constexpr const char *kAskFirstTimeKey = "axAskFirstTime";
@@ -47,7 +48,10 @@ public:
     // Releases whatever the receiver still holds down.
     ~RemoteController() override;
 
+    // Connects to the receiver's remote-input port and reads; a connect that
+    // cannot start is ignored.
     void startController();
+    // Disconnects, and lets go of every key and button still held.
     void stopController();
 
     // Injection operations; each takes the value fields of its records.
@@ -66,10 +70,12 @@ public:
     // Builds the character tables from the current layout when it changed.
     void prepareTables();
 
-    // Received bytes of the remote-input connection.
-    void onSocketDidReadData(QByteArrayView data);
+    // The remote-input connection.
+    void onSocketDidReadData(AsyncSocket *sock, const QByteArray &data, qint64 tag) override;
+    void onSocketDidDisconnect(AsyncSocket *sock) override;
 
     DevicePtr device() const { return mDevice; }
+    AsyncSocket *remoteSocket() const { return mRemoteSocket; }
     bool isFirstTime() const { return mIsFirstTime; }
     bool hasAskedPermission() const { return mHasAskedPermission; }
     bool mouse1Clicked() const { return mMouse1Clicked; }
@@ -85,7 +91,6 @@ signals:
     void toggleKeyboardViewer();
 
 private:
-    bool castIsPaused() const;
     void perform(const RemoteInputAction &action);
     void toggleKeyboardViewerIfDue();
     void checkAccessibility();
@@ -94,6 +99,7 @@ private:
 
     RemoteControllerServices mServices;
     DevicePtr mDevice;
+    AsyncSocket *mRemoteSocket = nullptr;
     RemoteInputDecoder mReceiveData;
 
     quint64 mCurrentKeyboardLayout = 0;
