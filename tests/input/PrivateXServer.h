@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSize>
+#include <sys/types.h>
+
+// An Xvfb of the test's own, so that moving the pointer, pressing keys and
+// changing the keymap disturb no other suite sharing the run's display.
+class PrivateXServer {
+public:
+    PrivateXServer() = default;
+    ~PrivateXServer();
+    PrivateXServer(const PrivateXServer &) = delete;
+    PrivateXServer &operator=(const PrivateXServer &) = delete;
+
+    static bool available();
+
+    // Starts the server with one screen of `size`; false when it did not come up.
+    bool start(QSize size = QSize(1920, 1080));
+    void stop();
+    // ":N", for xcb_connect and for DISPLAY.
+    QByteArray displayName() const { return m_display; }
+
+private:
+    pid_t m_pid = -1;
+    QByteArray m_display;
+};
