@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
+#include <QRecursiveMutex>
 #include <QMutexLocker>
 #include <QStringList>
 #include <atomic>
@@ -25,7 +26,7 @@ public:
         QMutexLocker locker(&mutex);
         ++outputListCount;
         if (devices)
-            *devices = outputs;
+            *devices = listStatus == 0 ? outputs : QList<SoundDevice>{};
         return listStatus;
     }
     int listCaptureDevices(QList<SoundDevice> *devices) override
@@ -35,7 +36,7 @@ public:
         if (onCaptureList)
             onCaptureList(captureListCount);
         if (devices)
-            *devices = captures;
+            *devices = listStatus == 0 ? captures : QList<SoundDevice>{};
         return listStatus;
     }
     quint32 defaultOutputDevice() override
@@ -72,7 +73,7 @@ public:
         return device;
     }
 
-    QMutex mutex;
+    QRecursiveMutex mutex;
     QList<SoundDevice> outputs;
     QList<SoundDevice> captures;
     quint32 defaultOutput = 0;

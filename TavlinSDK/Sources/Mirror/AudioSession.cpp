@@ -65,7 +65,7 @@ void AudioSession::start()
         return;
     }
 
-    auto encoder = std::make_unique<FdkAACEncoder>();
+    auto encoder = std::make_unique<FdkAACEncoder>(m_services.encoderParameters);
     if (!encoder->isReady()) {
         // Capturing for an encoder that cannot encode would only pile up sound.
         qInfo().noquote() << "audio sender not started: the encoder could not be set up";

@@ -21,6 +21,7 @@ struct TAVLIN_EXPORT AudioSessionServices {
     std::function<std::unique_ptr<Platform::SoundSource>()> makeSoundSource;
     // The library's millisecond tick count that stamps each packet.
     std::function<quint32()> tickCount;
+    FdkAACEncoder::Parameters encoderParameters;
 
     static AudioSessionServices linuxDefaults();
 };
