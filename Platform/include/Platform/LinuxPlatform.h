@@ -18,5 +18,10 @@ namespace Platform::Linux {
 PLATFORM_EXPORT std::shared_ptr<KeyValueStore> makeKeyValueStore();
 PLATFORM_EXPORT std::shared_ptr<UserInfo> makeUserInfo();
 PLATFORM_EXPORT std::shared_ptr<CommandRunner> makeCommandRunner();
+PLATFORM_EXPORT std::shared_ptr<ActivityInhibitor> makeActivityInhibitor();
+PLATFORM_EXPORT std::shared_ptr<ScreenLockMonitor> makeScreenLockMonitor();
+PLATFORM_EXPORT std::shared_ptr<PrimaryIPv4Monitor> makePrimaryIPv4Monitor();
+PLATFORM_EXPORT std::shared_ptr<InterfaceAddresses> makeInterfaceAddresses();
+PLATFORM_EXPORT std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
 
 } // namespace Platform::Linux
