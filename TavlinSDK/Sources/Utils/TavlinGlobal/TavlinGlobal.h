@@ -40,7 +40,8 @@ class TAVLIN_EXPORT TavlinGlobal {
 public:
     TavlinGlobal() = delete;
 
-    // Every value back to its initial state (tests start from here).
+    // Every session value and the port table back to their initial state
+    // (tests start from here). The installed address source stays.
     static void resetAll();
 
     // The error handed to the application for a disconnect reason; none for 0.
@@ -124,12 +125,15 @@ public:
     static bool judgePartnerAtv(qint64 features);
 
     // --- JSON helpers ---
-    // Pretty-printed JSON text of a flat object: two-space indentation and
-    // " : " between key and value, one member per line. Empty on failure.
+    // Pretty-printed JSON text: two-space indentation per level, " : "
+    // between key and value, one member per line, "/" written as "\/".
+    // Members follow the map's (sorted) key order. Empty on failure (a value
+    // JSON cannot hold, such as NaN), after a log line.
     static QString jsonStringWithDict(const QVariantMap &dict);
     // Removes every "\n" and appends one: one master-control line.
     static QString jsonStrReplacelinebreak(const QString &text);
-    // An object, or none (std::nullopt) for empty or unparsable text.
+    // An object, or none (std::nullopt) for empty or unparsable text and for
+    // JSON whose top level is not an object; failures are logged.
     static std::optional<QJsonObject> dictionaryWithJsonString(const QString &text);
     static std::optional<QJsonObject> dictionaryWithJsonData(const QByteArray &data);
     // Reads text as the C library's "%x" does, sign-extending 32 bits.
@@ -139,9 +143,12 @@ public:
     // The source of this machine's addresses (the facade installs it).
     static void setInterfaceAddresses(std::shared_ptr<Platform::InterfaceAddresses> source);
     static bool isValidIPAddress(const QString &text);
-    // This machine's IPv4 address on its primary interface, or empty.
+    // This machine's IPv4 address on its primary interface, or empty; never
+    // 127.0.0.1. Logs "mine ipaddress = ...".
     static QString getMineIPAddress();
+    // The primary hardware address as 12 lower-case hex digits, or empty.
     static QString getMineMacAddress();
+    // Casting-code shapes. The all-characters checks hold for empty text.
     static bool ifEnterPinCountIsValid(const QString &pin);
     static bool ifSixNumberPin(const QString &pin);
     static bool compareCharter(const QString &pin);
