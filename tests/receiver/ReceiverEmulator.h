@@ -4,6 +4,11 @@
 // number of protocol components (search responder, handshake server, ...),
 // each in its own files. Lives on the thread that creates it; see
 // ReceiverEmulatorThread for one on a thread of its own.
+//
+// Adding a protocol: derive a ReceiverComponent in files of its own (bind
+// emulator().address(), read emulator().profile()), and register it for the
+// standalone program with a file-scope ReceiverComponentRegistration (see
+// SearchResponder.cpp). Tests add it with emulator.addComponent<T>(...).
 
 #include <QHostAddress>
 #include <QList>
