@@ -1,5 +1,6 @@
 #include "TavlinServices.h"
 
+#include "AudioDriver/AudioDriverInstaller.h"
 #include "Platform/LinuxPlatform.h"
 
 TavlinServices TavlinServices::linuxDefaults()
@@ -13,5 +14,9 @@ TavlinServices TavlinServices::linuxDefaults()
     services.ipv4Monitor = Platform::Linux::makePrimaryIPv4Monitor();
     services.interfaceAddresses = Platform::Linux::makeInterfaceAddresses();
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
+    const QString home = services.userInfo->homeDirectory();
+    services.audioDriverFactory = [home] {
+        return std::make_unique<AudioDriverInstaller>(AudioDriverServices::linuxDefaults(home));
+    };
     return services;
 }

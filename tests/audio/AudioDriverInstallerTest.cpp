@@ -12,6 +12,7 @@
 #include "AudioTestSupport.h"
 #include "FakePlatform.h"
 #include "FakeSound.h"
+#include "TavlinServices.h"
 
 namespace {
 
@@ -267,6 +268,22 @@ TEST_F(AudioDriverInstallerTest, TheOlderDriverIsRemovedThenTheServerRestarted)
     runner->result = {false, -1, {}};
     EXPECT_FALSE(installer.uninstallTavlinAudio());
     EXPECT_EQ(commands->commands.size(), 2);
+}
+
+} // namespace
+
+namespace {
+
+TEST(AudioDriverInstallerInFacade, TheLibraryServicesMakeTheInstallerWithTheStagingFolderInTheHome)
+{
+    TavlinServices services = TavlinServices::linuxDefaults();
+    ASSERT_TRUE(services.audioDriverFactory);
+    std::unique_ptr<AudioDriverOperations> operations = services.audioDriverFactory();
+    auto *installer = dynamic_cast<AudioDriverInstaller *>(operations.get());
+    ASSERT_NE(installer, nullptr);
+    EXPECT_EQ(installer->services().paths.stagingFolder,
+              QDir(services.userInfo->homeDirectory()).filePath(QStringLiteral(".local/share/ZOM")));
+    EXPECT_TRUE(installer->services().archive.isEmpty()); // the library's own resource
 }
 
 } // namespace

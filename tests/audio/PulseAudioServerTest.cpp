@@ -220,9 +220,10 @@ TEST_F(PulseAudioServerTest, TheLoopBackCaptureDeviceRecordsWhatPlaysToTheOutput
 TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)
 {
     loadArchiveConfiguration();
-    AudioRtpReceiver receiver;
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    ASSERT_TRUE(receiver.listen(address));
+    ReceiverEmulator emulator(address);
+    AudioRtpReceiver &receiver = *emulator.addComponent<AudioRtpReceiver>();
+    ASSERT_TRUE(emulator.start()) << emulator.errorString().toStdString();
     auto device = std::make_shared<Device>();
     device->mHostIp = address.toString();
 
@@ -232,16 +233,16 @@ TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)
     play(QStringLiteral("Sonvale"), 1000, 10);
 
     const bool heard = TestSupport::waitFor([&] {
-        const QVector<float> &left = receiver.decoder().channelSamples(0);
+        const QVector<float> left = receiver.channelSamples(0);
         return left.size() > 44100 * 2
                && AudioTest::dominantFrequency(left.mid(left.size() - 22050), 44100) == 1000;
     }, 15000);
     session.stop();
     ASSERT_TRUE(heard);
     EXPECT_TRUE(receiver.problems().isEmpty()) << receiver.problems().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(receiver.decoder().channels(), 2);
-    EXPECT_EQ(receiver.decoder().sampleRate(), 44100);
-    EXPECT_EQ(receiver.decoder().frameSizes().value(0), 480);
+    EXPECT_EQ(receiver.channels(), 2);
+    EXPECT_EQ(receiver.sampleRate(), 44100);
+    EXPECT_EQ(receiver.frameSizes().value(0), 480);
 }
 
 } // namespace

@@ -33,7 +33,11 @@ public:
     // Samples per channel of each decoded frame, in order.
     const QList<int> &frameSizes() const { return m_frameSizes; }
     // The decoded sound of each channel, as floats in [-1, 1].
-    const QVector<float> &channelSamples(int channel) const { return m_samples[channel]; }
+    const QVector<float> &channelSamples(int channel) const
+    {
+        static const QVector<float> none;
+        return channel >= 0 && channel < 8 ? m_samples[channel] : none;
+    }
 
 private:
     AVCodecContext *m_context = nullptr;

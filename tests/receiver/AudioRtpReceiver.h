@@ -1,20 +1,24 @@
 #pragma once
 
+// The receiver's side of a cast's sound: takes the RTP datagrams on its data
+// port (the "dataPort" a receiver names in its audio "SETUP" reply), checks
+// every header against what a receiver expects and decodes the AAC-ELD
+// payloads. Readable from any thread.
+
 #include <QByteArray>
-#include <QHostAddress>
 #include <QList>
-#include <QObject>
+#include <QMutex>
 #include <QStringList>
+#include <QVector>
+#include <atomic>
 #include <memory>
 
 #include "AudioAacDecoder.h"
+#include "ReceiverEmulator.h"
 
 class QUdpSocket;
 
-// The receiver's side of a cast's sound: takes the RTP datagrams on the data
-// port, checks every header against what the receiver expects and decodes
-// the AAC-ELD payloads.
-class AudioRtpReceiver : public QObject {
+class AudioRtpReceiver : public ReceiverComponent {
     Q_OBJECT
 public:
     struct Packet {
@@ -23,22 +27,33 @@ public:
         QByteArray payload;
     };
 
-    explicit AudioRtpReceiver(QObject *parent = nullptr);
+    // Binds `port` of the emulator's address; 0 picks a free port.
+    explicit AudioRtpReceiver(ReceiverEmulator &emulator, quint16 port = 0);
     ~AudioRtpReceiver() override;
 
-    // Binds the data port (0 picks one) on that address.
-    bool listen(const QHostAddress &address, quint16 port = 0);
-    quint16 port() const;
+    QString componentName() const override { return QStringLiteral("audio"); }
+    bool start(QString *error) override;
+    void stop() override;
+
+    // The data port, once started.
+    quint16 port() const { return m_boundPort.load(); }
+    // The stream configuration to decode with (before the first datagram).
     void setAudioSpecificConfig(const QByteArray &config);
 
     // Checks one datagram's header; empty when it is what a receiver expects,
     // else the reason.
     static QString headerProblem(const QByteArray &datagram);
 
-    const QList<Packet> &packets() const { return m_packets; }
-    // Header problems, sequence gaps and refused payloads, in order.
-    const QStringList &problems() const { return m_problems; }
-    AudioAacDecoder &decoder() { return *m_decoder; }
+    QList<Packet> packets() const;
+    int packetCount() const;
+    // Header problems, sequence gaps, time going back and refused payloads.
+    QStringList problems() const;
+
+    // What the decoder made of the payloads so far.
+    int sampleRate() const;
+    int channels() const;
+    QList<int> frameSizes() const;
+    QVector<float> channelSamples(int channel) const;
 
 signals:
     void packetReceived();
@@ -47,7 +62,10 @@ private:
     void readPending();
     void handle(const QByteArray &datagram);
 
+    quint16 m_port;
     QUdpSocket *m_socket = nullptr;
+    std::atomic<quint16> m_boundPort{0};
+    mutable QMutex m_mutex;
     std::unique_ptr<AudioAacDecoder> m_decoder;
     QList<Packet> m_packets;
     QStringList m_problems;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "AudioDriver/AudioDriverOperations.h"
 #include "Platform/CommandRunner.h"
 #include "Platform/PrivilegedRunner.h"
 #include "Platform/SoundDevices.h"
@@ -77,7 +78,7 @@ struct TAVLIN_EXPORT AudioDriverServices {
 // system-wide folder with administrator rights and hooked into the sound
 // servers, then the user's sound server is restarted and the capture device
 // "Echovane:0" awaited. Blocking; runs on the caller's thread.
-class TAVLIN_EXPORT AudioDriverInstaller {
+class TAVLIN_EXPORT AudioDriverInstaller : public AudioDriverOperations {
 public:
     // What runScriptWithAdmin() answers when the rights were refused, and
     // when the output is not UTF-8 text.
@@ -87,12 +88,12 @@ public:
 
     explicit AudioDriverInstaller(AudioDriverServices services);
 
-    bool isSonvaleInstalled();
+    bool isSonvaleInstalled() override;
     // True at once when the device exists; otherwise installs, and once more
     // when that fails.
-    bool installSonvalePlugin();
-    bool isTavlinAudioInstalled();
-    bool uninstallTavlinAudio();
+    bool installSonvalePlugin() override;
+    bool isTavlinAudioInstalled() override;
+    bool uninstallTavlinAudio() override;
 
     bool installHALAudio();
     bool loadHalAudio();

@@ -3,8 +3,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QHostAddress>
-#include <QUdpSocket>
 #include <chrono>
 
 #include "Mirror/AudioRtpPacket.h"
@@ -27,7 +25,7 @@ AudioSession::AudioSession(DevicePtr device, qint64 dataPort, QObject *parent)
 AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent)
     : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_services(std::move(services))
 {
-    m_audioSocket = new QUdpSocket(this);
+    m_audioSocket = new AsyncUdpSocket(this, this);
 }
 
 AudioSession::~AudioSession() { stop(); }
@@ -100,8 +98,10 @@ void AudioSession::stop()
         m_fdkEncoder->finish();
         m_fdkEncoder.reset();
     }
-    if (m_audioSocket)
+    if (m_audioSocket) {
+        m_audioSocket->setDelegate(nullptr);
         m_audioSocket->close();
+    }
     m_stopped = true;
 }
 
@@ -127,7 +127,7 @@ void AudioSession::sendDatagram(const QByteArray &datagram)
 {
     if (m_stopped || !m_audioSocket)
         return;
-    m_audioSocket->writeDatagram(datagram, QHostAddress(m_device->mHostIp), static_cast<quint16>(m_dataPort));
+    m_audioSocket->sendData(datagram, m_device->mHostIp, static_cast<quint16>(m_dataPort), -1, 0);
 }
 
 QString AudioSession::dumpPCMPath() { return QDir::temp().filePath(QStringLiteral("tavlin_audio_dump.pcm")); }

@@ -11,9 +11,8 @@
 #include "Mirror/FdkAACEncoder.h"
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundSource.h"
+#include "Socket/AsyncUdpSocket.h"
 #include "TavlinExport.h"
-
-class QUdpSocket;
 
 // What the audio sender needs from the system.
 struct TAVLIN_EXPORT AudioSessionServices {
@@ -33,7 +32,7 @@ struct TAVLIN_EXPORT AudioSessionServices {
 // Lives on the main thread. Capture, encoding and packing run on the sound
 // source's worker thread; each datagram then hops to the main thread, where
 // the socket sends it.
-class TAVLIN_EXPORT AudioSession : public QObject, public FdkAACEncoderDelegate {
+class TAVLIN_EXPORT AudioSession : public QObject, public FdkAACEncoderDelegate, public AsyncUdpSocketDelegate {
     Q_OBJECT
 public:
     // The unique ID of the capture device that carries the cast's sound.
@@ -85,7 +84,7 @@ private:
     std::atomic<quint16> m_seqno{0};
     DevicePtr m_device;
     qint64 m_dataPort = 0;
-    QUdpSocket *m_audioSocket = nullptr;
+    AsyncUdpSocket *m_audioSocket = nullptr;
     std::unique_ptr<Platform::SoundSource> m_source;
     std::unique_ptr<FdkAACEncoder> m_fdkEncoder;
     AudioSessionServices m_services;
