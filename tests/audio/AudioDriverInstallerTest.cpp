@@ -170,7 +170,6 @@ TEST_F(AudioDriverInstallerTest, ACommandThatFailsIsAFailure)
     EXPECT_EQ(runner->commands.size(), 2);
     EXPECT_TRUE(commands->commands.isEmpty());
 
-    FakePrivilegedRunner hookFails;
     runner->handler = [](const QString &command) {
         return Platform::PrivilegedResult{true, command.contains(QLatin1String("ln -sf")) ? 2 : 0, {}};
     };
