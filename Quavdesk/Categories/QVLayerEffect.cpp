@@ -128,12 +128,21 @@ void QVLayerEffect::draw(QPainter *painter)
     const QRectF logicalBounds(QPointF(0, 0), QSizeF(content.width() / ratio, content.height() / ratio));
 
     if (clips()) {
+        // Keep the content only where an antialiased rounded shape covers
+        // it; a clip path would cut with hard edges.
+        QImage shape(content.size(), QImage::Format_ARGB32_Premultiplied);
+        shape.setDevicePixelRatio(ratio);
+        shape.fill(Qt::transparent);
+        {
+            QPainter shapePainter(&shape);
+            shapePainter.setRenderHint(QPainter::Antialiasing);
+            QPainterPath path;
+            path.addRoundedRect(logicalBounds, m_cornerRadius, m_cornerRadius);
+            shapePainter.fillPath(path, Qt::black);
+        }
         QPainter clip(&content);
-        clip.setRenderHint(QPainter::Antialiasing);
         clip.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        QPainterPath path;
-        path.addRoundedRect(logicalBounds, m_cornerRadius, m_cornerRadius);
-        clip.fillPath(path, Qt::black);
+        clip.drawImage(QPointF(0, 0), shape);
     }
 
     painter->save();

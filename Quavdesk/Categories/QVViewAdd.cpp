@@ -155,7 +155,7 @@ QVLayerEffect *layer(QWidget *view)
 {
     if (auto *existing = qobject_cast<QVLayerEffect *>(view->graphicsEffect()))
         return existing;
-    auto *effect = new QVLayerEffect(view);
+    auto *effect = new QVLayerEffect; // the widget takes it over
     view->setGraphicsEffect(effect);
     return effect;
 }

@@ -101,6 +101,7 @@ void QVBackgrounView::mouseDoubleClickEvent(QMouseEvent *event)
 void QVBackgrounView::childEvent(QChildEvent *event)
 {
     QWidget::childEvent(event);
-    if (event->added() || event->removed())
+    // Only child widgets can spill over the rounded corners.
+    if ((event->added() || event->removed()) && event->child()->isWidgetType())
         m_look.applyLayer(this);
 }
