@@ -122,14 +122,23 @@ void QVBaseButton::closeOwnTip()
 
 void QVBaseButton::closeSiblingTipsLater()
 {
-    // At most one tip stays open among sibling buttons. A tip of this button
-    // reopened meanwhile is left alone.
-    QTimer::singleShot(0, this, [this] {
-        QWidget *superview = parentWidget();
-        if (!superview)
-            return;
-        for (QVBaseButton *sibling : superview->findChildren<QVBaseButton *>(Qt::FindDirectChildrenOnly)) {
-            if (sibling != this)
+    // At most one tip stays open among sibling buttons. Only tips open now
+    // are closed: a sibling the pointer moves on to opens its tip after this
+    // and keeps it.
+    QWidget *superview = parentWidget();
+    if (!superview)
+        return;
+    QList<QPointer<QVBaseButton>> openTips;
+    for (QVBaseButton *sibling : superview->findChildren<QVBaseButton *>(Qt::FindDirectChildrenOnly)) {
+        const bool tipOpen = sibling->m_isShow || (sibling->m_customPopover && sibling->m_customPopover->isShown());
+        if (sibling != this && tipOpen)
+            openTips.append(sibling);
+    }
+    if (openTips.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [openTips] {
+        for (const QPointer<QVBaseButton> &sibling : openTips) {
+            if (sibling)
                 sibling->closeOwnTip();
         }
     });
@@ -198,9 +207,12 @@ void QVBaseButton::paintContent(QPainter &painter)
 void QVBaseButton::enterEvent(QEnterEvent *event)
 {
     QAbstractButton::enterEvent(event);
-    // The pointer is followed only in the active window.
-    if (!isActiveWindow())
+    // The pointer is followed only in the active window. Window changes can
+    // repeat an entering; only the first one after a leave counts, so a tip
+    // closed from outside stays closed until the pointer comes back.
+    if (m_pointerInside || !isActiveWindow())
         return;
+    m_pointerInside = true;
     if (m_isInteraction)
         QVAdd::setLayerOpacity(this, kHoverOpacity);
     if (m_isShowPopover && !m_isShow && m_customPopover) {
@@ -212,6 +224,7 @@ void QVBaseButton::enterEvent(QEnterEvent *event)
 void QVBaseButton::leaveEvent(QEvent *event)
 {
     QAbstractButton::leaveEvent(event);
+    m_pointerInside = false;
     // Leaving always restores, so a button never stays dimmed.
     if (m_isInteraction)
         QVAdd::setLayerOpacity(this, 1.0);
@@ -224,5 +237,6 @@ void QVBaseButton::leaveEvent(QEvent *event)
 void QVBaseButton::hideEvent(QHideEvent *event)
 {
     QAbstractButton::hideEvent(event);
+    m_pointerInside = false;
     closeOwnTip();
 }

@@ -84,4 +84,5 @@ private:
     QColor m_popoverTitleColor;
     QPointer<QVPopover> m_customPopover;
     bool m_isShow = false;
+    bool m_pointerInside = false;
 };
