@@ -4,12 +4,14 @@
 
 #include "ActivityInhibitor.h"
 #include "CommandRunner.h"
+#include "H264Encoder.h"
 #include "InterfaceAddresses.h"
 #include "KeyValueStore.h"
 #include "PlatformExport.h"
 #include "PrimaryIPv4Monitor.h"
 #include "ScreenCaptureAccess.h"
 #include "ScreenLockMonitor.h"
+#include "ScreenSource.h"
 #include "UserInfo.h"
 
 // Factories of the real implementations. Callers stay free of any system header.
@@ -18,5 +20,10 @@ namespace Platform::Linux {
 PLATFORM_EXPORT std::shared_ptr<KeyValueStore> makeKeyValueStore();
 PLATFORM_EXPORT std::shared_ptr<UserInfo> makeUserInfo();
 PLATFORM_EXPORT std::shared_ptr<CommandRunner> makeCommandRunner();
+// H.264 through x264 and libswscale.
+PLATFORM_EXPORT std::unique_ptr<H264Encoder> makeH264Encoder();
+// The X11 main display (MIT-SHM capture, RandR geometry, XFixes pointer).
+PLATFORM_EXPORT std::unique_ptr<ScreenSource> makeScreenSource();
+PLATFORM_EXPORT std::shared_ptr<DisplayInfo> makeDisplayInfo();
 
 } // namespace Platform::Linux
