@@ -20,6 +20,11 @@ namespace Platform::Linux {
 PLATFORM_EXPORT std::shared_ptr<KeyValueStore> makeKeyValueStore();
 PLATFORM_EXPORT std::shared_ptr<UserInfo> makeUserInfo();
 PLATFORM_EXPORT std::shared_ptr<CommandRunner> makeCommandRunner();
+PLATFORM_EXPORT std::shared_ptr<ActivityInhibitor> makeActivityInhibitor();
+PLATFORM_EXPORT std::shared_ptr<ScreenLockMonitor> makeScreenLockMonitor();
+PLATFORM_EXPORT std::shared_ptr<PrimaryIPv4Monitor> makePrimaryIPv4Monitor();
+PLATFORM_EXPORT std::shared_ptr<InterfaceAddresses> makeInterfaceAddresses();
+PLATFORM_EXPORT std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
 // H.264 through x264 and libswscale.
 PLATFORM_EXPORT std::unique_ptr<H264Encoder> makeH264Encoder();
 // The X11 main display (MIT-SHM capture, RandR geometry, XFixes pointer).

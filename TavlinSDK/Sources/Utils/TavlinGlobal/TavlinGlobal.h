@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QThreadPool>
 #include <QVariantMap>
 #include <memory>
 #include <optional>
@@ -93,6 +96,11 @@ public:
     static void setDefaultAudioId(quint32 id);
 
     // Values with accessors that the running system does not use.
+    static QObject *getSearchView();
+    static void setSearchView(QObject *view);
+    // A null window leaves the stored one in place.
+    static QObject *getOnlyWindow();
+    static void setOnlyWindow(QObject *window);
     static QString getLanguage();
     static void setLanguage(const QString &language);
     static bool getIsKeepAspectRatio();
@@ -104,6 +112,8 @@ public:
     static bool getIsHostPreview();
     static void setIsHostPreview(bool value);
     static bool getIsAnnotation();
+    // Written only by the annotation start/stop command.
+    static void setIsAnnotation(bool value);
     static qint64 getServerDisconnectCastType();
     static void setServerDisconnectCastType(qint64 value);
     static qint64 getBenqAtvVersion();
@@ -138,6 +148,30 @@ public:
     static bool ifEightBigCharPin(const QString &pin);
     static bool ifContainDot(const QString &text);
     static bool removeChinese(const QString &text);
+    // No Wi-Fi client interface on this system: never connected, no name.
+    static bool isConnectWIFI();
+    static QString getCurrentSSID();
+    // The machine's product name, or "Just an Apple Computer" without one.
+    static QString machineModel();
+    // The user's cache folder with the application's name appended.
+    static QString appCachePath();
+
+    // Serial work queues: one worker thread each. Each create replaces the
+    // previous queue of its kind (after its pending work has run).
+    static QThreadPool *createPingQueue();
+    static QThreadPool *getPingQueue();
+    static QThreadPool *createCaptureQueue();
+    static QThreadPool *getCaptureQueue();
+
+    // --- Localisation tables (a developer's tool) ---
+    // Tables are read from `sourceFolder`: "<code>.lproj/Localizable.strings"
+    // in the strings-file form, and the translation texts "<code>.txt".
+    // Results are written to `outputFolder` (the documents folder when empty).
+    static void setLocalizationFolders(const QString &sourceFolder, const QString &outputFolder = {});
+    static void exportString();
+    static bool exportStringFile(const QString &code, bool withKey);
+    static void createString();
+    static bool createStringFileFor(const QString &code);
 
     // --- Sockets and 8121 senders: added with the socket layer ---
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QtGlobal>
+#include <memory>
+
+#include "Platform/KeyValueStore.h"
+#include "TavlinExport.h"
+
+// The library's own user setting: whether the receiver keeps the picture's
+// aspect ratio (1) or not, under "kKeepScreenRatioKey".
+class TAVLIN_EXPORT settings {
+public:
+    settings() = delete;
+
+    static qint64 getKeepAspectValue();
+    static void setKeepAspectValue(qint64 value);
+    // Stores 1 when the stored value is 0 (or absent).
+    static void initKeepAspectValue();
+
+    // The store the setting lives in; until one is set, the process's
+    // settings file.
+    static void setStore(std::shared_ptr<Platform::KeyValueStore> store);
+};
