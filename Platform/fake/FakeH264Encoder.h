@@ -25,6 +25,7 @@ struct FakeEncoderProbe {
     std::atomic<bool> failOpen{false};
     std::atomic<bool> failEncode{false};
     std::atomic<int> holdFrames{0};    // pictures kept back until flushed
+    std::atomic<int> padBytes{0};      // extra bytes in every coded unit
     mutable std::mutex mutex;
     H264EncoderConfig config;          // last opened or reconfigured
     std::deque<std::thread::id> encodeThreads;
@@ -42,9 +43,10 @@ public:
     static QByteArray pps() { return QByteArray::fromHex("68ce3c80"); }
 
     // The length-prefixed unit the encoder makes for a picture.
-    static QByteArray unitFor(qint64 pts, bool keyframe)
+    static QByteArray unitFor(qint64 pts, bool keyframe, int padBytes = 0)
     {
         QByteArray body = (keyframe ? QByteArray("\x65") : QByteArray("\x41")) + QByteArray::number(pts);
+        body.append(QByteArray(padBytes, '\x55'));
         QByteArray out(4, '\0');
         qToBigEndian<quint32>(quint32(body.size()), out.data());
         return out + body;
@@ -100,7 +102,7 @@ public:
         H264EncodedFrame coded;
         coded.keyframe = forceKeyframe || m_first;
         m_first = false;
-        coded.data = unitFor(pts, coded.keyframe);
+        coded.data = unitFor(pts, coded.keyframe, m_probe->padBytes);
         coded.sps = sps();
         coded.pps = pps();
         coded.pts = pts;

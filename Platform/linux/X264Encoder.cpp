@@ -77,11 +77,12 @@ bool X264Encoder::open(const H264EncoderConfig &config, QString *error)
     const int fps = config.fps > 0 ? config.fps : 20;
     p.i_fps_num = uint32_t(fps);
     p.i_fps_den = 1;
-    // Frames come when the screen changes: rate control follows their time
-    // stamps (milliseconds) rather than a fixed rate.
+    // Rate control spreads the bit rate over the expected frame rate. Taking
+    // it from the time stamps instead would hold every picture back until the
+    // next one arrives, and a still screen sends none.
     p.i_timebase_num = 1;
     p.i_timebase_den = 1000;
-    p.b_vfr_input = 1;
+    p.b_vfr_input = 0;
 
     // Zero latency: no reordering and no look-ahead, whatever was asked.
     p.i_bframe = 0;

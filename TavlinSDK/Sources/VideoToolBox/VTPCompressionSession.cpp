@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <algorithm>
+#include <optional>
 
 #include "Platform/LinuxPlatform.h"
 
@@ -523,7 +524,10 @@ void VTPCompressionSession::stopWorker()
 
 void VTPCompressionSession::workerLoop()
 {
+    // The encoder opens with the first picture, whose duration gives the
+    // frame rate that rate control plans with.
     bool open = false;
+    std::optional<Platform::H264EncoderConfig> pending;
     for (;;) {
         Job job;
         {
@@ -536,18 +540,23 @@ void VTPCompressionSession::workerLoop()
         }
         std::vector<Platform::H264EncodedFrame> coded;
         switch (job.kind) {
-        case Job::Open: {
-            QString error;
-            open = m_encoder->open(job.config, &error);
-            if (!open) {
-                m_openFailed = true;
-                report("prepareToEncodeFrames", __LINE__,
-                       videoToolboxErrorWithStatus(VTPStatus::kCouldNotFindVideoEncoderErr), nullptr);
-                qWarning().noquote() << error;
-            }
+        case Job::Open:
+            pending = job.config;
             break;
-        }
         case Job::Frame:
+            if (pending && !open && !m_openFailed) {
+                Platform::H264EncoderConfig config = *pending;
+                if (job.duration > 0)
+                    config.fps = int(std::clamp<qint64>((1000 + job.duration / 2) / job.duration, 1, 240));
+                QString error;
+                open = m_encoder->open(config, &error);
+                if (!open) {
+                    m_openFailed = true;
+                    report("prepareToEncodeFrames", __LINE__,
+                           videoToolboxErrorWithStatus(VTPStatus::kCouldNotFindVideoEncoderErr), nullptr);
+                    qWarning().noquote() << error;
+                }
+            }
             if (open && m_encoder->encode(*job.frame, job.pts, job.duration, job.forceKeyframe, coded))
                 deliver(coded);
             else
@@ -557,8 +566,13 @@ void VTPCompressionSession::workerLoop()
             m_delayedFrames = open ? m_encoder->delayedFrames() : 0;
             break;
         case Job::Reconfigure:
-            if (open)
+            if (open) {
                 m_encoder->reconfigure(job.config);
+            } else if (pending) {
+                pending->averageBitrate = job.config.averageBitrate;
+                pending->dataRateLimitBytes = job.config.dataRateLimitBytes;
+                pending->dataRateLimitSeconds = job.config.dataRateLimitSeconds;
+            }
             break;
         case Job::Flush:
             if (open && m_encoder->flush(coded))
