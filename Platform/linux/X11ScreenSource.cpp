@@ -40,13 +40,19 @@ qint64 monotonicMs()
 
 xcb_connection_t *openConnection(const QByteArray &name, int *screenNumber)
 {
-    xcb_connection_t *c = xcb_connect(name.isEmpty() ? nullptr : name.constData(), screenNumber);
-    if (!c || xcb_connection_has_error(c)) {
+    // A busy server now and then drops a connection it has just accepted;
+    // another attempt a moment later gets through.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        xcb_connection_t *c = xcb_connect(name.isEmpty() ? nullptr : name.constData(), screenNumber);
+        if (c && !xcb_connection_has_error(c))
+            return c;
         if (c)
             xcb_disconnect(c);
-        return nullptr;
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && name.isEmpty())
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10 * (attempt + 1)));
     }
-    return c;
+    return nullptr;
 }
 
 xcb_screen_t *screenOf(xcb_connection_t *c, int number)
@@ -141,9 +147,7 @@ public:
         size_t size = 0;
     };
 
-    static constexpr int kMaxSegments = 8;
-
-    explicit ShmPool(xcb_connection_t *c) : m_connection(c) {}
+    ShmPool(xcb_connection_t *c, int maxSegments) : m_connection(c), m_maxSegments(maxSegments) {}
     ~ShmPool()
     {
         for (Segment *s : m_free)
@@ -165,7 +169,7 @@ public:
             if (!m_free.empty()) {
                 segment = m_free.back();
                 m_free.pop_back();
-            } else if (m_count < kMaxSegments) {
+            } else if (m_count < m_maxSegments) {
                 segment = create(size);
                 if (segment)
                     ++m_count;
@@ -249,6 +253,7 @@ private:
     }
 
     xcb_connection_t *m_connection;
+    const int m_maxSegments;
     std::mutex m_mutex;
     std::vector<Segment *> m_free;
     size_t m_size = 0;
@@ -380,7 +385,11 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
         }
     }
 
-    auto pool = std::make_shared<ShmPool>(c);
+    // Frames travel downstream in their segments. Should every segment be
+    // held there, the grab goes through a segment of its own and the frame
+    // gets a copy.
+    auto pool = std::make_shared<ShmPool>(c, 8);
+    auto scratch = std::make_shared<ShmPool>(c, 1);
     QRect area = mainRect(c, screen);
     qint64 lastGeometryCheck = monotonicMs();
     VideoFramePtr previous;
@@ -419,8 +428,11 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
 
         if (useShm) {
             std::shared_ptr<ShmPool::Segment> segment = pool->acquire(bytes);
+            const bool copyOut = !segment;
+            if (copyOut)
+                segment = scratch->acquire(bytes);
             if (!segment)
-                continue; // every segment is still in use downstream: skip this frame
+                continue;
             xcb_generic_error_t *error = nullptr;
             ReplyPtr<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
                 c,
@@ -433,8 +445,15 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
                 lastGeometryCheck = monotonicMs();
                 continue;
             }
-            pixels = segment->addr;
-            frame->storage = segment;
+            if (copyOut) {
+                std::shared_ptr<uchar[]> copy(new uchar[bytes]);
+                std::memcpy(copy.get(), segment->addr, bytes);
+                pixels = copy.get();
+                frame->storage = copy;
+            } else {
+                pixels = segment->addr;
+                frame->storage = segment;
+            }
         } else {
             xcb_generic_error_t *error = nullptr;
             auto *reply = xcb_get_image_reply(
@@ -465,12 +484,13 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
 
     previous.reset();
     pool->close();
+    scratch->close();
     xcb_disconnect(c);
 }
 
-std::unique_ptr<ScreenSource> makeScreenSource()
+std::unique_ptr<ScreenSource> makeScreenSource(const QByteArray &displayName)
 {
-    return std::make_unique<X11ScreenSource>();
+    return std::make_unique<X11ScreenSource>(displayName);
 }
 
 std::shared_ptr<DisplayInfo> makeDisplayInfo()

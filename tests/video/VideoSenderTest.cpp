@@ -13,6 +13,7 @@
 #include "Mirror/TickCount.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
+#include "Mirror/VideoSizing.h"
 #include "Platform/LinuxPlatform.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
@@ -82,8 +83,11 @@ protected:
             screen = source.get();
             return source;
         };
-        if (probe)
+        if (probe) {
             s.makeEncoder = [probe] { return std::make_unique<FakeH264Encoder>(probe); };
+            // The fake's units are not H.264.
+            receiver->setDecoding(false);
+        }
         else
             s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
         s.notificationCenter = &poster;
@@ -561,4 +565,34 @@ TEST_F(VideoSenderTest, StalledReceiverHoldsBackEncodingNotEncodedFrames)
         receiver = std::make_unique<VideoReceiver>(address);
         ASSERT_TRUE(receiver->start());
     }
+}
+
+TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
+{
+    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY")
+        && !Platform::Linux::makeDisplayInfo()->mainDisplayBounds().isEmpty();
+    if (!TestSupport::requireFacility("X display", display))
+        return;
+    const QSize bounds = Platform::Linux::makeDisplayInfo()->mainDisplayBounds().size();
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        VideoSenderServices s = VideoSenderServices::linuxDefaults();
+        s.notificationCenter = &poster;
+        makeSender(road, s);
+        const QSize expected = VideoSizing::startSize(bounds, road == Road::Apple ? 8 : 2);
+        sender->startMrror();
+        // The capture-session road sends a still screen once; the other road
+        // repeats it.
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= (road == Road::Apple ? 1 : 4); },
+                                         20000));
+        EXPECT_EQ(receiver->decodedSize(), expected);
+        EXPECT_EQ(receiver->decodeErrors(), 0);
+        EXPECT_TRUE(receiver->headerErrors().isEmpty());
+        sender->stopMirror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+    EXPECT_TRUE(statuses.isEmpty());
 }

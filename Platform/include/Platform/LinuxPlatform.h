@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <memory>
 
 #include "ActivityInhibitor.h"
@@ -27,8 +28,9 @@ PLATFORM_EXPORT std::shared_ptr<InterfaceAddresses> makeInterfaceAddresses();
 PLATFORM_EXPORT std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
 // H.264 through x264 and libswscale.
 PLATFORM_EXPORT std::unique_ptr<H264Encoder> makeH264Encoder();
-// The X11 main display (MIT-SHM capture, RandR geometry, XFixes pointer).
-PLATFORM_EXPORT std::unique_ptr<ScreenSource> makeScreenSource();
+// The X11 main display (MIT-SHM capture, RandR geometry, XFixes pointer) of
+// the named display, or of DISPLAY when no name is given.
+PLATFORM_EXPORT std::unique_ptr<ScreenSource> makeScreenSource(const QByteArray &displayName = {});
 PLATFORM_EXPORT std::shared_ptr<DisplayInfo> makeDisplayInfo();
 
 } // namespace Platform::Linux
