@@ -490,6 +490,55 @@ TEST_F(CastWithRealSenders, TheReceiverClosingTheVideoConnectionIsReportedThroug
     EXPECT_EQ(statuses.size(), 2);
 }
 
+TEST_F(CastWithRealSenders, AReceiverThatFallsSilentLosesTheCastAndItsSenders)
+{
+    remote->setScript({{rec(2, 12), 0}});
+    startCast();
+    ASSERT_TRUE(streaming());
+    ASSERT_TRUE(waitFor([&] { return injector->posted.size() >= 1; }));
+
+    RtspReceiver::Behaviour behaviour = rtsp->behaviour();
+    behaviour.answerOptions = false;
+    rtsp->setBehaviour(behaviour);
+    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }, 5000));
+    spin(100);
+    EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusHeartbeatLost}));
+    EXPECT_FALSE(tone->running);
+    EXPECT_FALSE(screen->isRunning());
+    EXPECT_EQ(postedOf(Kind::Key).size(), 2);
+    EXPECT_TRUE(waitFor([&] { return !video->isConnected() && remote->clientCloseCount() == 1; }));
+}
+
+TEST_F(CastWithRealSenders, TheOwnerMayStopAndDropTheCastInsideTheStatusCallback)
+{
+    remote->setScript({{rec(5, 0x0100), 0}});
+    startCast();
+    ASSERT_TRUE(streaming(5, 2));
+    ASSERT_TRUE(waitFor([&] { return injector->posted.size() >= 1; }));
+
+    // As the cast session does on a sender's failure: stop, then let go.
+    client->setMonitorCallback([this](qint32 status) {
+        statuses.append(status);
+        if (status < 0) {
+            client->stopMirror();
+            client.reset();
+        }
+    });
+    video->closeConnection();
+    ASSERT_TRUE(waitFor([&] { return !client; }));
+    // The senders went with the client (the fakes they held with them).
+    screen = nullptr;
+    EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusClosedByServer}));
+    EXPECT_FALSE(tone->running);
+    EXPECT_EQ(tone->starts, tone->stops);
+    const QList<PostedInput> buttons = postedOf(Kind::Button);
+    ASSERT_EQ(buttons.size(), 2);
+    EXPECT_FALSE(buttons[1].down);
+    EXPECT_TRUE(waitFor([&] { return rtsp->clientClosed() && remote->clientCloseCount() == 1; }));
+    spin(100);
+    EXPECT_EQ(statuses.size(), 2);
+}
+
 TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
 {
     RtspReceiver::Behaviour behaviour = rtsp->behaviour();
