@@ -30,7 +30,7 @@ private:
 
 // What the real senders of a cast are made with.
 struct TAVLIN_EXPORT MirrorSenderServices {
-    // Without a notification centre of their own, the video senders hear the
+    // Unless these name a notification centre, the video senders hear the
     // receiver's encoder-size requests on the library's default centre, where
     // the control session posts them.
     VideoSenderServices video;
