@@ -244,10 +244,11 @@ void VideoSenderBase::changeEncoderAttributeRelated(const QVariant &object)
     const qint64 fps = std::clamp<qint64>(requestedFps, 1, kMaxFps);
     if (fitted.width() == m_screenWidth && fitted.height() == m_screenHeight && fps == m_fps)
         return;
+    // Capture ends before the values its thread reads change.
+    stopScreenCapture();
     m_screenWidth = fitted.width();
     m_screenHeight = fitted.height();
     m_fps = fps;
-    stopScreenCapture();
     m_restartTimer.start(m_services.timings.resizeRestartDelayMs);
 }
 
