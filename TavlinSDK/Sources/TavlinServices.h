@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHostAddress>
+#include <QList>
+#include <functional>
 #include <memory>
 
 #include "Platform/ActivityInhibitor.h"
@@ -20,13 +22,29 @@ struct TAVLIN_EXPORT TavlinTimings {
     int deviceListPruneIntervalMs = 9000;
 };
 
-// Where receiver search sends its probe and which local port it binds.
+// Where receiver search sends its probe and which local port it binds. The
+// probe goes to every listed address (production: the one broadcast address).
 struct TAVLIN_EXPORT SearchEndpoints {
-    QHostAddress probeAddress{QHostAddress::Broadcast};
+    QList<QHostAddress> probeAddresses{QHostAddress(QHostAddress::Broadcast)};
     quint16 probePort = 48689;
     QHostAddress bindAddress{QHostAddress::AnyIPv4};
     quint16 bindPort = 48689;
+
+    bool operator==(const SearchEndpoints &other) const = default;
 };
+
+class ConnectPackDelegate;
+class ConnectSession;
+class MasterControlPackDelegate;
+class MasterControlSession;
+class AudioDriverOperations;
+
+// Makers of the session objects the facade drives. Each session reports to the
+// delegate it is given; destroying a session ends it without any callback.
+using ConnectSessionFactory = std::function<std::unique_ptr<ConnectSession>(ConnectPackDelegate *)>;
+using MasterControlSessionFactory =
+    std::function<std::unique_ptr<MasterControlSession>(MasterControlPackDelegate *)>;
+using AudioDriverFactory = std::function<std::unique_ptr<AudioDriverOperations>()>;
 
 // What the library needs from the system, plus its timings and destinations.
 // linuxDefaults() gives the real ones; tests fill in fakes.
@@ -39,6 +57,11 @@ struct TAVLIN_EXPORT TavlinServices {
     std::shared_ptr<Platform::PrimaryIPv4Monitor> ipv4Monitor;
     std::shared_ptr<Platform::InterfaceAddresses> interfaceAddresses;
     std::shared_ptr<Platform::ScreenCaptureAccess> screenCaptureAccess;
+
+    // Unset factories leave the matching facade operations answering NO.
+    ConnectSessionFactory connectSessionFactory;
+    MasterControlSessionFactory masterControlSessionFactory;
+    AudioDriverFactory audioDriverFactory;
 
     TavlinTimings timings;
     SearchEndpoints search;

@@ -153,6 +153,22 @@ TEST(TavlinGlobalJson, OutputParsesWithAnIndependentParser)
                          "\\ud83d\\ude00\", \"ratio\": 0.1, \"versionCode\": 1024}"));
 }
 
+TEST(TavlinGlobalJson, JsonValuesFromAParsedReplyAreWrittenToo)
+{
+    const auto reply = TavlinGlobal::dictionaryWithJsonString(QStringLiteral("{\"k\":{\"a\":[1,\"x\"]}}"));
+    ASSERT_TRUE(reply.has_value());
+    QVariantMap dict;
+    dict.insert(QStringLiteral("object"), QVariant::fromValue(reply->value(QStringLiteral("k")).toObject()));
+    dict.insert(QStringLiteral("array"), QVariant::fromValue(QJsonArray{true, 2}));
+    dict.insert(QStringLiteral("value"), QVariant::fromValue(QJsonValue(QStringLiteral("v"))));
+    EXPECT_EQ(TavlinGlobal::jsonStringWithDict(dict).toUtf8(),
+              QByteArray("{\n"
+                         "  \"array\" : [\n    true,\n    2\n  ],\n"
+                         "  \"object\" : {\n    \"a\" : [\n      1,\n      \"x\"\n    ]\n  },\n"
+                         "  \"value\" : \"v\"\n"
+                         "}"));
+}
+
 TEST(TavlinGlobalJson, UnwritableValuesGiveEmptyText)
 {
     EXPECT_TRUE(TavlinGlobal::jsonStringWithDict({{QStringLiteral("n"), qQNaN()}}).isEmpty());

@@ -1,6 +1,9 @@
 // JSON helpers, the hexadecimal reader, validators and probes of TavlinGlobal.
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QJsonParseError>
 #include <QVariantList>
 #include <algorithm>
@@ -62,10 +65,13 @@ public:
         case QMetaType::QStringList:
             return writeArray(value.toList(), depth);
         case QMetaType::QJsonValue:
+            return write(value.toJsonValue().toVariant(), depth);
         case QMetaType::QJsonObject:
+            return writeObject(value.toJsonObject().toVariantMap(), depth);
         case QMetaType::QJsonArray:
+            return writeArray(value.toJsonArray().toVariantList(), depth);
         case QMetaType::QJsonDocument:
-            return write(value.value<QJsonValue>().toVariant(), depth);
+            return write(value.toJsonDocument().toVariant(), depth);
         default:
             error = QStringLiteral("Invalid type in JSON write (%1)").arg(QString::fromLatin1(value.typeName()));
             return false;

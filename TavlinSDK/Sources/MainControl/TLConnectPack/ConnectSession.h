@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include "TavlinExport.h"
+
+// One connect handshake as the facade drives it. Each connect call of the
+// facade makes a new one; destroying it ends it without any callback. The
+// outcome arrives through the ConnectPackDelegate it was made with.
+class TAVLIN_EXPORT ConnectSession {
+public:
+    virtual ~ConnectSession() = default;
+
+    // Starts the handshake with a receiver at a dotted IPv4 address; false
+    // when it could not be started.
+    virtual bool connectDeviceByIp(const QString &ip) = 0;
+    // Starts the handshake with the receiver a casting code names.
+    virtual bool connectDeviceByPin(const QString &code) = 0;
+    // Passes the casting code the user typed for the running handshake.
+    virtual void connectDeviceByIpCheckPwd(const QString &code) = 0;
+    // The receiver's "extraInfo" text, or empty.
+    virtual QString getCustomBroadcastStrPack() const = 0;
+};

@@ -1,0 +1,212 @@
+// The facade's receiver list: from search replies to deviceListChanged.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "FacadeTestRig.h"
+#include "ReceiverEmulatorThread.h"
+#include "SearchDevicesFunc/SearchCodec.h"
+#include "SearchResponder.h"
+
+using TestSupport::spin;
+using TestSupport::waitFor;
+
+namespace {
+
+Device reply(const QString &ip, const QString &name, qint64 features = 0x10100040)
+{
+    Device device;
+    device.mHostIp = ip;
+    device.mDevicename = name;
+    device.mServer_features = features;
+    return device;
+}
+
+// One emulated receiver answering search on its own address.
+struct EmulatedReceiver {
+    EmulatedReceiver(const QHostAddress &address, const QString &name, quint16 port = SearchResponder::kDefaultPort,
+                     const QHostAddress &listen = QHostAddress())
+        : thread(address)
+    {
+        thread.call([&](ReceiverEmulator &emulator) {
+            ReceiverProfile profile;
+            profile.name = name;
+            emulator.setProfile(profile);
+            responder = emulator.addComponent<SearchResponder>(port, listen);
+        });
+        started = thread.start();
+    }
+    void setSilent(bool silent)
+    {
+        thread.call([this, silent](ReceiverEmulator &) { responder->setSilent(silent); });
+    }
+
+    ReceiverEmulatorThread thread;
+    SearchResponder *responder = nullptr;
+    bool started = false;
+};
+
+QString entry(const QString &name, const QHostAddress &address)
+{
+    return name + QLatin1Char('@') + address.toString();
+}
+
+const char kNamespaceChild[] = "QUAVDESK_SEARCH_NETNS_CHILD";
+
+} // namespace
+
+TEST_F(FacadeTest, RepliesBecomeASortedListAndOnlyChangesAreReported)
+{
+    auto facade = makeFacade();
+    TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
+    d->handleSearchReply(reply("10.0.0.2", "beta"));
+    d->handleSearchReply(reply("10.0.0.2", "beta"));
+    d->handleSearchReply(reply("10.0.0.3", "Alpha"));
+    d->handleSearchReply(reply("10.0.0.3", "Alpha", 0x40));   // bits alone: no news
+    d->handleSearchReply(reply("10.0.0.2", "Beta"));
+    EXPECT_EQ(delegate.lists, (QList<QStringList>{
+                                  {"beta@10.0.0.2"},
+                                  {"Alpha@10.0.0.3", "beta@10.0.0.2"},
+                                  {"Alpha@10.0.0.3", "Beta@10.0.0.2"},
+                              }));
+}
+
+TEST_F(FacadeTest, NetworkLossForgetsTheReceiversSoTheirNextReplyIsNews)
+{
+    auto facade = makeFacade();
+    TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
+    d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    ipv4->setPresent(false);
+    ipv4->setPresent(true);
+    d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    EXPECT_EQ(delegate.lists, (QList<QStringList>{{"Room A@10.0.0.2"}, {"Room A@10.0.0.2"}}));
+}
+
+TEST_F(FacadeTest, StopDeviceSearchStopsProbesAndEmptiesTheListsQuietly)
+{
+    auto facade = makeFacade();
+    TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
+    d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    const qsizetype start = journal.size();
+    facade->stopDeviceSearch();
+    EXPECT_FALSE(d->deviceManager->isSearching());
+    EXPECT_TRUE(d->lists.device_list.isEmpty());
+    EXPECT_TRUE(d->lists.deviceListArray.isEmpty());
+    EXPECT_EQ(appEvents(start), QStringList());
+    // The list timer keeps running.
+    EXPECT_TRUE(d->updateDeviceListTimer->isActive());
+}
+
+TEST_F(FacadeTest, PruneTimerDropsSilentReceiversAndSaysSo)
+{
+    TavlinServices s = services();
+    s.timings.deviceListPruneIntervalMs = 40;
+    TavlinSDK facade(&delegate, s);
+    TavlinSDKPrivate *d = TavlinSDKPrivate::get(&facade);
+    d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    d->handleSearchReply(reply("10.0.0.3", "Room B"));
+    ASSERT_TRUE(waitFor([&] { return delegate.lists.size() == 3; }));
+    EXPECT_EQ(delegate.lists.last(), QStringList());
+    spin(150);
+    EXPECT_EQ(delegate.lists.size(), 3);
+}
+
+TEST_F(FacadeTest, EmulatedReceiversAppearSortedAndASilentOneLeavesAtTheNextPrune)
+{
+    EmulatedReceiver zeta(TestSupport::uniqueLoopbackAddress(), QStringLiteral("Zeta"));
+    EmulatedReceiver alpha(TestSupport::uniqueLoopbackAddress(), QStringLiteral("Alpha"));
+    ASSERT_TRUE(zeta.started && alpha.started);
+
+    TavlinServices s = services();
+    s.search.probeAddresses = {zeta.thread.address(), alpha.thread.address()};
+    s.search.probePort = SearchResponder::kDefaultPort;
+    s.search.bindPort = 48689;
+    s.timings.searchProbeIntervalMs = 50;
+    s.timings.deviceListPruneIntervalMs = 1000;
+    TavlinSDK facade(&delegate, s);
+
+    const QStringList both = {entry("Alpha", alpha.thread.address()), entry("Zeta", zeta.thread.address())};
+    ASSERT_TRUE(waitFor([&] { return !delegate.lists.isEmpty() && delegate.lists.last() == both; }, 10000));
+    EXPECT_EQ(alpha.responder->lastProbeSourcePort(), 48689);
+
+    alpha.setSilent(true);
+    const qsizetype reported = delegate.lists.size();
+    QElapsedTimer clock;
+    clock.start();
+    const QStringList onlyZeta = {entry("Zeta", zeta.thread.address())};
+    ASSERT_TRUE(waitFor([&] { return delegate.lists.last() == onlyZeta; }, 10000));
+    // At the latest the second prune after the last reply: one before it may
+    // still have seen that reply.
+    EXPECT_LT(clock.elapsed(), 2 * 1000 + 1500);
+    EXPECT_EQ(delegate.lists.size(), reported + 1);
+
+    alpha.setSilent(false);
+    ASSERT_TRUE(waitFor([&] { return delegate.lists.last() == both; }, 10000));
+}
+
+// Real broadcasts to 255.255.255.255 on the production port, inside a
+// network namespace of this test's own that holds only a loopback device.
+TEST(FacadeBroadcast, FindsReceiversByBroadcastInAPrivateNetwork)
+{
+    if (qEnvironmentVariableIsSet(kNamespaceChild)) {
+        // Never broadcast anywhere but in the private namespace.
+        const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+        ASSERT_EQ(interfaces.size(), 1);
+        ASSERT_TRUE(interfaces.first().flags() & QNetworkInterface::IsLoopBack);
+
+        TavlinGlobal::resetAll();
+        const QHostAddress everyone(QStringLiteral("255.255.255.255"));
+        EmulatedReceiver zeta(QHostAddress(QStringLiteral("127.0.0.2")), QStringLiteral("Zeta"),
+                              SearchResponder::kDefaultPort, everyone);
+        EmulatedReceiver alpha(QHostAddress(QStringLiteral("127.0.0.3")), QStringLiteral("Alpha"),
+                               SearchResponder::kDefaultPort, everyone);
+        ASSERT_TRUE(zeta.started && alpha.started);
+
+        Journal journal;
+        RecordingDelegate delegate(&journal);
+        TavlinServices s;
+        s.store = std::make_shared<JournalStore>(&journal);
+        s.userInfo = std::make_shared<FixedUserInfo>();
+        // Production search endpoints and probe interval.
+        ASSERT_EQ(s.search, SearchEndpoints{});
+        TavlinSDK facade(&delegate, s);
+        ASSERT_EQ(TavlinSDKPrivate::get(&facade)->deviceManager, &DevicesManager::defaultManager());
+
+        const QStringList both = {QStringLiteral("Alpha@127.0.0.3"), QStringLiteral("Zeta@127.0.0.2")};
+        ASSERT_TRUE(waitFor([&] { return !delegate.lists.isEmpty() && delegate.lists.last() == both; }, 10000));
+        EXPECT_EQ(alpha.responder->lastProbe(), SearchCodec::buildSearchDevicesMessage());
+        EXPECT_EQ(alpha.responder->lastProbeSource(), QHostAddress(QStringLiteral("127.0.0.1")));
+        EXPECT_EQ(alpha.responder->lastProbeSourcePort(), 48689);
+        return;
+    }
+
+    const QStringList tools = {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"), QStringLiteral("/usr/bin"),
+                               QStringLiteral("/bin")};
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"), tools);
+    const QString ip = QStandardPaths::findExecutable(QStringLiteral("ip"), tools);
+    bool available = !unshare.isEmpty() && !ip.isEmpty();
+    if (available)
+        available = QProcess::execute(unshare, {QStringLiteral("-rn"), QStringLiteral("/bin/true")}) == 0;
+    if (!TestSupport::requireFacility("unprivileged network namespace (unshare -rn) and ip", available))
+        return;
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kNamespaceChild), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    const QString script = QStringLiteral("set -e; \"$1\" link set lo up; "
+                                          "\"$1\" route add default dev lo src 127.0.0.1; "
+                                          "exec \"$2\" --gtest_filter=FacadeBroadcast.FindsReceiversByBroadcastInAPrivateNetwork");
+    child.start(unshare, {QStringLiteral("-rn"), QStringLiteral("/bin/sh"), QStringLiteral("-c"), script,
+                          QStringLiteral("netns"), ip, QCoreApplication::applicationFilePath()});
+    ASSERT_TRUE(child.waitForStarted(10000));
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QByteArray output = child.readAll();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output.constData();
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
+}
