@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "Mirror/VideoSession.h"
 #include "Mirror/VideoSizing.h"
 #include "Platform/LinuxPlatform.h"
+#include "Platform/TcpOptions.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
@@ -160,6 +163,7 @@ TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
         receiver = std::make_unique<VideoReceiver>(address);
         ASSERT_TRUE(receiver->start());
         statuses.clear();
+        LogCapture log;
         makeSender(road, services(QSize(1280, 720)));
         EXPECT_EQ(sender->screenWidth(), 1280);
         EXPECT_EQ(sender->screenHeight(), 720);
@@ -182,6 +186,8 @@ TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
         EXPECT_EQ(receiver->decodeErrors(), 0);
         EXPECT_EQ(receiver->decodedSize(), QSize(1280, 720));
         EXPECT_EQ(receiver->reorderDepth(), 0);
+        EXPECT_EQ(log.count(QStringLiteral("ryle,tcp nodelay fail....")), 0);
+        EXPECT_EQ(log.count(QStringLiteral("startScreenCapture")), road == Road::Apple ? 1 : 0);
 
         sender->stopMirror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
@@ -604,4 +610,17 @@ TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
         ASSERT_TRUE(receiver->start());
     }
     EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST(TcpOptions, NoDelayOnAConnectedDescriptor)
+{
+    EXPECT_FALSE(Platform::TcpOptions::setNoDelay(-1));
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTcpSocket client;
+    client.connectToHost(server.serverAddress(), server.serverPort());
+    ASSERT_TRUE(client.waitForConnected(5000));
+    EXPECT_EQ(client.socketOption(QAbstractSocket::LowDelayOption).toInt(), 0);
+    EXPECT_TRUE(Platform::TcpOptions::setNoDelay(client.socketDescriptor()));
+    EXPECT_EQ(client.socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
 }

@@ -4,15 +4,13 @@
 #include <QVariantMap>
 #include <algorithm>
 #include <climits>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 
 #include "Mirror/H264Packet.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Mirror/VideoSizing.h"
 #include "Platform/LinuxPlatform.h"
+#include "Platform/TcpOptions.h"
 #include "Socket/SocketErrors.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -173,11 +171,7 @@ void VideoSenderBase::setTcpNoDelay()
         return;
     bool ok = false;
     GCDAsyncSocket *socket = m_videoSocket;
-    socket->performBlock([socket, &ok] {
-        const int fd = socket->socketFD();
-        const int one = 1;
-        ok = fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0;
-    });
+    socket->performBlock([socket, &ok] { ok = Platform::TcpOptions::setNoDelay(socket->socketFD()); });
     if (!ok)
         qInfo().noquote() << "ryle,tcp nodelay fail....";
 }
