@@ -31,6 +31,22 @@ private:
     QList<int> m_fillers;
 };
 
+// An X server (Xvfb, 1920x1080, MIT-SHM) of the test's own, so that what
+// other tests draw on the shared display, or where they move the pointer,
+// does not reach this one.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    bool isRunning() const { return !m_name.isEmpty(); }
+    // ":N"
+    QByteArray name() const { return m_name; }
+
+private:
+    qint64 m_pid = 0;
+    QByteArray m_name;
+};
+
 // Collects log lines while alive.
 class LogCapture {
 public:

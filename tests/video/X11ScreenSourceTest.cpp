@@ -1,5 +1,5 @@
-// The X11 screen source on the test display (Xvfb): geometry, pixels, the
-// pointer, duplicate frames and the end of capture.
+// The X11 screen source on an X server of each test's own (Xvfb): geometry,
+// pixels, the pointer, duplicate frames and the end of capture.
 
 #include <QThread>
 #include <gtest/gtest.h>
@@ -9,14 +9,15 @@
 
 #include "Platform/LinuxPlatform.h"
 #include "TestSupport.h"
+#include "VideoTestTools.h"
 
 namespace {
 
 // Xvfb now and then drops a connection it has just accepted: try again.
-xcb_connection_t *connect(int *screenNumber)
+xcb_connection_t *connect(const QByteArray &display, int *screenNumber)
 {
     for (int attempt = 0;; ++attempt) {
-        xcb_connection_t *c = xcb_connect(nullptr, screenNumber);
+        xcb_connection_t *c = xcb_connect(display.constData(), screenNumber);
         if (!xcb_connection_has_error(c) || attempt == 5)
             return c;
         xcb_disconnect(c);
@@ -27,9 +28,9 @@ xcb_connection_t *connect(int *screenNumber)
 // A window of one colour on the test display, drawn without a window manager.
 class ColourWindow {
 public:
-    ColourWindow(QRect rect, uint32_t rgb)
+    ColourWindow(const QByteArray &display, QRect rect, uint32_t rgb)
     {
-        m_connection = connect(&m_screenNumber);
+        m_connection = connect(display, &m_screenNumber);
         if (xcb_connection_has_error(m_connection))
             return;
         xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
@@ -82,16 +83,6 @@ private:
     int m_screenNumber = 0;
 };
 
-bool haveDisplay()
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
-    xcb_connection_t *c = connect(nullptr);
-    const bool ok = !xcb_connection_has_error(c);
-    xcb_disconnect(c);
-    return ok;
-}
-
 struct Frames {
     std::mutex mutex;
     QList<Platform::VideoFramePtr> list;
@@ -129,14 +120,18 @@ bool waitForFrames(Frames &frames, int count)
 
 TEST(X11ScreenSource, CapturesTheMainDisplay)
 {
-    if (!TestSupport::requireFacility("X display", haveDisplay()))
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
         return;
-    ColourWindow window(QRect(100, 100, 200, 120), 0xff0000);
+    ColourWindow window(server.name(), QRect(100, 100, 200, 120), 0xff0000);
     ASSERT_TRUE(window.ok());
     window.warpPointer(QPoint(1000, 700));
-    auto source = Platform::Linux::makeScreenSource();
+    auto source = Platform::Linux::makeScreenSource(server.name());
     const QRect bounds = source->mainDisplayBounds();
+    EXPECT_EQ(bounds, QRect(0, 0, 1920, 1080));
     EXPECT_EQ(bounds, QRect(QPoint(0, 0), window.rootSize()));
+    // Without a name, the display of the environment.
+    qputenv("DISPLAY", server.name());
     EXPECT_EQ(Platform::Linux::makeDisplayInfo()->mainDisplayBounds(), bounds);
 
     Frames frames;
@@ -172,9 +167,10 @@ TEST(X11ScreenSource, CapturesTheMainDisplay)
 
 TEST(X11ScreenSource, EveryTickWithoutDuplicateRemoval)
 {
-    if (!TestSupport::requireFacility("X display", haveDisplay()))
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
         return;
-    auto source = Platform::Linux::makeScreenSource();
+    auto source = Platform::Linux::makeScreenSource(server.name());
     Frames frames;
     Platform::ScreenCaptureOptions options;
     options.fps = 20;
@@ -193,14 +189,15 @@ TEST(X11ScreenSource, EveryTickWithoutDuplicateRemoval)
 
 TEST(X11ScreenSource, DrawsThePointer)
 {
-    if (!TestSupport::requireFacility("X display", haveDisplay()))
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
         return;
-    ColourWindow window(QRect(400, 300, 200, 200), 0xff0000);
+    ColourWindow window(server.name(), QRect(400, 300, 200, 200), 0xff0000);
     ASSERT_TRUE(window.ok());
     window.warpPointer(QPoint(500, 400));
 
-    auto capture = [](bool showCursor) {
-        auto source = Platform::Linux::makeScreenSource();
+    auto capture = [&server](bool showCursor) {
+        auto source = Platform::Linux::makeScreenSource(server.name());
         Frames frames;
         Platform::ScreenCaptureOptions options;
         options.showCursor = showCursor;

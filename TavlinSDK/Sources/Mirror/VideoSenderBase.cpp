@@ -4,15 +4,13 @@
 #include <QVariantMap>
 #include <algorithm>
 #include <climits>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 
 #include "Mirror/H264Packet.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Mirror/VideoSizing.h"
 #include "Platform/LinuxPlatform.h"
+#include "Platform/TcpOptions.h"
 #include "Socket/SocketErrors.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -173,11 +171,7 @@ void VideoSenderBase::setTcpNoDelay()
         return;
     bool ok = false;
     GCDAsyncSocket *socket = m_videoSocket;
-    socket->performBlock([socket, &ok] {
-        const int fd = socket->socketFD();
-        const int one = 1;
-        ok = fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0;
-    });
+    socket->performBlock([socket, &ok] { ok = Platform::TcpOptions::setNoDelay(socket->socketFD()); });
     if (!ok)
         qInfo().noquote() << "ryle,tcp nodelay fail....";
 }
@@ -244,10 +238,11 @@ void VideoSenderBase::changeEncoderAttributeRelated(const QVariant &object)
     const qint64 fps = std::clamp<qint64>(requestedFps, 1, kMaxFps);
     if (fitted.width() == m_screenWidth && fitted.height() == m_screenHeight && fps == m_fps)
         return;
+    // Capture ends before the values its thread reads change.
+    stopScreenCapture();
     m_screenWidth = fitted.width();
     m_screenHeight = fitted.height();
     m_fps = fps;
-    stopScreenCapture();
     m_restartTimer.start(m_services.timings.resizeRestartDelayMs);
 }
 
