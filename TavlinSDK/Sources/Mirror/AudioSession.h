@@ -11,6 +11,7 @@
 #include "Mirror/FdkAACEncoder.h"
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundSource.h"
+#include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncUdpSocket.h"
 #include "TavlinExport.h"
 
@@ -32,7 +33,10 @@ struct TAVLIN_EXPORT AudioSessionServices {
 // Lives on the main thread. Capture, encoding and packing run on the sound
 // source's worker thread; each datagram then hops to the main thread, where
 // the socket sends it.
-class TAVLIN_EXPORT AudioSession : public QObject, public FdkAACEncoderDelegate, public AsyncUdpSocketDelegate {
+class TAVLIN_EXPORT AudioSession : public QObject,
+                                   public MirrorAudioSender,
+                                   public FdkAACEncoderDelegate,
+                                   public AsyncUdpSocketDelegate {
     Q_OBJECT
 public:
     // The unique ID of the capture device that carries the cast's sound.
@@ -44,14 +48,14 @@ public:
 
     // Starts capturing and sending; does nothing without the capture device,
     // with a data port outside 1..65535, or when the encoder cannot be set up.
-    void start();
+    void start() override;
     // Stops capture (joining its thread), then the encoder, and closes the
     // socket: no datagram leaves after it.
-    void stop();
+    void stop() override;
 
     void setPauseResumeMark(bool pause) { setPauseCast(pause); }
-    bool pauseCast() const { return m_pauseCast.load(); }
-    void setPauseCast(bool pause) { m_pauseCast.store(pause); }
+    bool pauseCast() const override { return m_pauseCast.load(); }
+    void setPauseCast(bool pause) override { m_pauseCast.store(pause); }
 
     // The capture device whose unique ID is "Echovane:0", first in the
     // server's order; none when there is none.

@@ -12,6 +12,7 @@
 #include "Platform/KeyValueStore.h"
 #include "Platform/KeyboardLayout.h"
 #include "RemoteControl/RemoteInputDecoder.h"
+#include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncSocket.h"
 #include "TavlinExport.h"
 
@@ -35,7 +36,7 @@ struct TAVLIN_EXPORT RemoteControllerServices {
 // Lets the receiver drive this computer's mouse and keyboard during a cast:
 // reads the receiver's stream of event records and posts the events.
 // Lives on the main thread.
-class TAVLIN_EXPORT RemoteController : public QObject, public AsyncSocketDelegate {
+class TAVLIN_EXPORT RemoteController : public QObject, public MirrorRemoteInput, public AsyncSocketDelegate {
     Q_OBJECT
 public:
     static constexpr const char *kAskFirstTimeKey = "axAskFirstTime";
@@ -50,9 +51,9 @@ public:
 
     // Connects to the receiver's remote-input port and reads; a connect that
     // cannot start is ignored.
-    void startController();
+    void startController() override;
     // Disconnects, and lets go of every key and button still held.
-    void stopController();
+    void stopController() override;
 
     // Injection operations; each takes the value fields of its records.
     void mouseDown(qint32 value);

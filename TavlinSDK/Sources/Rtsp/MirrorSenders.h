@@ -56,4 +56,8 @@ struct TAVLIN_EXPORT MirrorSenderFactory {
     std::function<std::unique_ptr<MirrorAudioSender>(const DevicePtr &, quint16 dataPort)> makeAudioSession;
     // `RemoteController`.
     std::function<std::unique_ptr<MirrorRemoteInput>(const DevicePtr &)> makeRemoteController;
+
+    // The real senders over this system's screen, H.264 encoder, sound
+    // server and input injection.
+    static MirrorSenderFactory linuxDefaults();
 };

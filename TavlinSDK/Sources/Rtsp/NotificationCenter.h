@@ -33,3 +33,9 @@ inline const QString kWidthKey = QStringLiteral("encoder_width");
 inline const QString kHeightKey = QStringLiteral("encoder_height");
 inline const QString kFpsKey = QStringLiteral("encoder_fps");
 } // namespace EncoderAttributeNotification
+
+// The receiver asked to show or hide the on-screen keyboard (remote input).
+// Posted without an object.
+namespace KeyboardViewerNotification {
+inline const QString kName = QStringLiteral("toggleKeyboardViewer");
+} // namespace KeyboardViewerNotification

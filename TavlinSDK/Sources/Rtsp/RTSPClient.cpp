@@ -24,9 +24,19 @@ const QString kAppleBrand = QStringLiteral("Apple");
 constexpr qint64 kSocketLive = 0;
 constexpr qint64 kSocketClosedHere = 1;
 
+RTSPClientServices productionServices()
+{
+    RTSPClientServices services;
+    services.senders = MirrorSenderFactory::linuxDefaults();
+    return services;
+}
+
 } // namespace
 
-RTSPClient::RTSPClient(DevicePtr device, QObject *parent) : RTSPClient(std::move(device), {}, parent) {}
+RTSPClient::RTSPClient(DevicePtr device, QObject *parent)
+    : RTSPClient(std::move(device), productionServices(), parent)
+{
+}
 
 RTSPClient::RTSPClient(DevicePtr device, RTSPClientServices services, QObject *parent)
     : QObject(parent), m_services(std::move(services)), m_mDevice(std::move(device))

@@ -63,7 +63,10 @@ public:
     // Unanswered keep-alive requests after which the session is given up.
     static constexpr qint64 kKeepAliveLimit = 6;
 
+    // With this system's real senders (MirrorSenderFactory::linuxDefaults()).
     explicit RTSPClient(DevicePtr device, QObject *parent = nullptr);
+    // With the senders, timings and settings given; an empty sender factory
+    // makes no senders.
     RTSPClient(DevicePtr device, RTSPClientServices services, QObject *parent = nullptr);
     ~RTSPClient() override;
 

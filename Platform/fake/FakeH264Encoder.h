@@ -1,0 +1,141 @@
+#pragma once
+
+// An encoder that codes nothing: each picture becomes one small unit that
+// names its time stamp, so tests can follow frames through the pipeline.
+
+#include <QByteArray>
+#include <QtEndian>
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "Platform/H264Encoder.h"
+
+namespace Platform::Fake {
+
+struct FakeEncoderProbe {
+    std::atomic<int> opened{0};
+    std::atomic<int> closed{0};
+    std::atomic<int> encoded{0};
+    std::atomic<int> forcedKeyframes{0};
+    std::atomic<int> reconfigured{0};
+    std::atomic<int> encodeDelayMs{0}; // time each picture takes
+    std::atomic<bool> failOpen{false};
+    std::atomic<bool> failEncode{false};
+    std::atomic<int> holdFrames{0};    // pictures kept back until flushed
+    std::atomic<int> padBytes{0};      // extra bytes in every coded unit
+    mutable std::mutex mutex;
+    H264EncoderConfig config;          // last opened or reconfigured
+    std::deque<std::thread::id> encodeThreads;
+
+    H264EncoderConfig lastConfig() const
+    {
+        std::lock_guard lock(mutex);
+        return config;
+    }
+};
+
+class FakeH264Encoder final : public H264Encoder {
+public:
+    static QByteArray sps() { return QByteArray::fromHex("6742c01e"); }
+    static QByteArray pps() { return QByteArray::fromHex("68ce3c80"); }
+
+    // The length-prefixed unit the encoder makes for a picture.
+    static QByteArray unitFor(qint64 pts, bool keyframe, int padBytes = 0)
+    {
+        QByteArray body = (keyframe ? QByteArray("\x65") : QByteArray("\x41")) + QByteArray::number(pts);
+        body.append(QByteArray(padBytes, '\x55'));
+        QByteArray out(4, '\0');
+        qToBigEndian<quint32>(quint32(body.size()), out.data());
+        return out + body;
+    }
+
+    explicit FakeH264Encoder(std::shared_ptr<FakeEncoderProbe> probe = std::make_shared<FakeEncoderProbe>())
+        : m_probe(std::move(probe))
+    {
+    }
+    ~FakeH264Encoder() override { close(); }
+
+    bool open(const H264EncoderConfig &config, QString *error) override
+    {
+        if (m_probe->failOpen) {
+            if (error)
+                *error = QStringLiteral("refused by the test");
+            return false;
+        }
+        {
+            std::lock_guard lock(m_probe->mutex);
+            m_probe->config = config;
+        }
+        m_open = true;
+        m_first = true;
+        ++m_probe->opened;
+        return true;
+    }
+    bool reconfigure(const H264EncoderConfig &config) override
+    {
+        if (!m_open)
+            return false;
+        std::lock_guard lock(m_probe->mutex);
+        m_probe->config.averageBitrate = config.averageBitrate;
+        m_probe->config.dataRateLimitBytes = config.dataRateLimitBytes;
+        m_probe->config.dataRateLimitSeconds = config.dataRateLimitSeconds;
+        ++m_probe->reconfigured;
+        return true;
+    }
+    bool encode(const VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
+                std::vector<H264EncodedFrame> &out) override
+    {
+        if (!m_open || !frame.isValid() || m_probe->failEncode)
+            return false;
+        {
+            std::lock_guard lock(m_probe->mutex);
+            m_probe->encodeThreads.push_back(std::this_thread::get_id());
+        }
+        if (const int ms = m_probe->encodeDelayMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        ++m_probe->encoded;
+        if (forceKeyframe)
+            ++m_probe->forcedKeyframes;
+        H264EncodedFrame coded;
+        coded.keyframe = forceKeyframe || m_first;
+        m_first = false;
+        coded.data = unitFor(pts, coded.keyframe, m_probe->padBytes);
+        coded.sps = sps();
+        coded.pps = pps();
+        coded.pts = pts;
+        coded.duration = duration;
+        m_held.push_back(std::move(coded));
+        while (int(m_held.size()) > m_probe->holdFrames) {
+            out.push_back(std::move(m_held.front()));
+            m_held.pop_front();
+        }
+        return true;
+    }
+    bool flush(std::vector<H264EncodedFrame> &out) override
+    {
+        while (!m_held.empty()) {
+            out.push_back(std::move(m_held.front()));
+            m_held.pop_front();
+        }
+        return m_open;
+    }
+    int delayedFrames() const override { return int(m_held.size()); }
+    void close() override
+    {
+        if (m_open)
+            ++m_probe->closed;
+        m_open = false;
+        m_held.clear();
+    }
+
+private:
+    std::shared_ptr<FakeEncoderProbe> m_probe;
+    std::deque<H264EncodedFrame> m_held;
+    bool m_open = false;
+    bool m_first = true;
+};
+
+} // namespace Platform::Fake

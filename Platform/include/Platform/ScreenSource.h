@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <functional>
+
+#include "PlatformExport.h"
+#include "VideoFrame.h"
+
+namespace Platform {
+
+// Where the displays are. The main display is the one the desktop treats as
+// primary (the one with the panel), in pixels.
+class PLATFORM_EXPORT DisplayInfo {
+public:
+    virtual ~DisplayInfo() = default;
+    // The main display's rectangle in the desktop's pixel space; empty when
+    // there is no display.
+    virtual QRect mainDisplayBounds() = 0;
+};
+
+struct ScreenCaptureOptions {
+    int fps = 20;                 // at most this many frames per second
+    bool showCursor = true;       // draw the pointer into the frames
+    bool dropDuplicates = true;   // deliver a frame only when the picture changed
+};
+
+// Captures the main display. Frames reach the handler on the source's own
+// capture thread, one at a time and in order.
+class PLATFORM_EXPORT ScreenSource : public DisplayInfo {
+public:
+    using FrameHandler = std::function<void(VideoFramePtr)>;
+
+    // Starts capturing; false when the display cannot be captured. A running
+    // capture is stopped first.
+    virtual bool start(const ScreenCaptureOptions &options, FrameHandler handler) = 0;
+    // Returns once the capture thread has ended; the handler is not called
+    // afterwards. Frames already handed out stay valid.
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
+};
+
+} // namespace Platform

@@ -1,0 +1,332 @@
+#include "X264Encoder.h"
+
+#include <QThread>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+extern "C" {
+#include <libavutil/buffer.h>
+#include <libavutil/frame.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+#include <x264.h>
+}
+
+#include "Platform/LinuxPlatform.h"
+
+namespace Platform::Linux {
+
+namespace {
+
+void keepStorage(void *, uint8_t *)
+{
+    // The frame's own storage outlives the conversion; nothing to free.
+}
+
+QByteArray withoutLengthPrefix(const x264_nal_t &nal)
+{
+    if (nal.i_payload <= 4)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(nal.p_payload) + 4, nal.i_payload - 4);
+}
+
+} // namespace
+
+X264Encoder::X264Encoder() = default;
+
+X264Encoder::~X264Encoder()
+{
+    close();
+}
+
+static void applyRateControl(x264_param_t &p, const H264EncoderConfig &config)
+{
+    if (config.averageBitrate > 0) {
+        p.rc.i_rc_method = X264_RC_ABR;
+        p.rc.i_bitrate = int(std::max<qint64>(1, config.averageBitrate / 1000));
+    }
+    if (config.dataRateLimitBytes > 0 && config.dataRateLimitSeconds > 0) {
+        // The limit "so many bytes in so many seconds" is a VBV whose buffer
+        // holds the bytes and which fills at the matching rate.
+        const double kilobits = double(config.dataRateLimitBytes) * 8.0 / 1000.0;
+        p.rc.i_vbv_buffer_size = int(std::max(1.0, kilobits));
+        p.rc.i_vbv_max_bitrate = int(std::max(1.0, kilobits / config.dataRateLimitSeconds));
+    }
+}
+
+bool X264Encoder::open(const H264EncoderConfig &config, QString *error)
+{
+    close();
+    auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (config.width <= 0 || config.height <= 0 || config.width % 2 || config.height % 2)
+        return fail(QStringLiteral("invalid coded size %1x%2").arg(config.width).arg(config.height));
+
+    x264_param_t p;
+    if (x264_param_default_preset(&p, "veryfast", "zerolatency") < 0)
+        return fail(QStringLiteral("x264 preset unavailable"));
+
+    p.i_log_level = X264_LOG_ERROR;
+    p.i_width = config.width;
+    p.i_height = config.height;
+    p.i_csp = X264_CSP_I420;
+    const int fps = config.fps > 0 ? config.fps : 20;
+    p.i_fps_num = uint32_t(fps);
+    p.i_fps_den = 1;
+    // Rate control spreads the bit rate over the expected frame rate. Taking
+    // it from the time stamps instead would hold every picture back until the
+    // next one arrives, and a still screen sends none.
+    p.i_timebase_num = 1;
+    p.i_timebase_den = 1000;
+    p.b_vfr_input = 0;
+
+    // Zero latency: no reordering and no look-ahead, whatever was asked.
+    p.i_bframe = 0;
+    p.rc.i_lookahead = 0;
+    p.i_sync_lookahead = 0;
+
+    qint64 keyint = config.maxKeyframeInterval > 0 ? config.maxKeyframeInterval : p.i_keyint_max;
+    if (config.maxKeyframeIntervalDuration > 0)
+        keyint = std::min<qint64>(keyint, std::max<qint64>(1, std::llround(config.maxKeyframeIntervalDuration * fps)));
+    if (!config.allowTemporalCompression)
+        keyint = 1;
+    p.i_keyint_max = int(std::clamp<qint64>(keyint, 1, X264_KEYINT_MAX_INFINITE));
+    p.i_keyint_min = X264_KEYINT_MIN_AUTO;
+    // Key frames come when the interval says so or when asked, not at scene cuts.
+    p.i_scenecut_threshold = 0;
+    p.b_intra_refresh = 0;
+
+    applyRateControl(p, config);
+
+    if (config.entropyMode == H264EntropyMode::CAVLC)
+        p.b_cabac = 0;
+    else if (config.entropyMode == H264EntropyMode::CABAC)
+        p.b_cabac = 1;
+
+    // The conversion below produces limited-range BT.709.
+    p.vui.i_colorprim = 1;
+    p.vui.i_transfer = 1;
+    p.vui.i_colmatrix = 1;
+    p.vui.b_fullrange = 0;
+
+    p.b_repeat_headers = 1;
+    p.b_annexb = 0;
+    p.b_aud = 0;
+
+    const char *profile = nullptr;
+    switch (config.profile) {
+    case H264Profile::Baseline: profile = "baseline"; break;
+    case H264Profile::Main: profile = "main"; break;
+    case H264Profile::High: profile = "high"; break;
+    case H264Profile::Automatic: break;
+    }
+    if (profile && x264_param_apply_profile(&p, profile) < 0)
+        return fail(QStringLiteral("x264 profile %1 unavailable").arg(QLatin1String(profile)));
+
+    m_encoder = x264_encoder_open(&p);
+    if (!m_encoder)
+        return fail(QStringLiteral("x264 could not open a %1x%2 encoder").arg(config.width).arg(config.height));
+    m_config = config;
+
+    m_picture = av_frame_alloc();
+    m_source = av_frame_alloc();
+    if (!m_picture || !m_source) {
+        close();
+        return fail(QStringLiteral("out of memory"));
+    }
+    m_picture->format = AV_PIX_FMT_YUV420P;
+    m_picture->width = config.width;
+    m_picture->height = config.height;
+    if (av_frame_get_buffer(m_picture, 0) < 0) {
+        close();
+        return fail(QStringLiteral("out of memory"));
+    }
+
+    x264_nal_t *nals = nullptr;
+    int nalCount = 0;
+    if (x264_encoder_headers(m_encoder, &nals, &nalCount) < 0) {
+        close();
+        return fail(QStringLiteral("x264 gave no parameter sets"));
+    }
+    for (int i = 0; i < nalCount; ++i) {
+        if (nals[i].i_type == NAL_SPS)
+            m_sps = withoutLengthPrefix(nals[i]);
+        else if (nals[i].i_type == NAL_PPS)
+            m_pps = withoutLengthPrefix(nals[i]);
+    }
+    return true;
+}
+
+bool X264Encoder::reconfigure(const H264EncoderConfig &config)
+{
+    if (!m_encoder)
+        return false;
+    x264_param_t p;
+    x264_encoder_parameters(m_encoder, &p);
+    applyRateControl(p, config);
+    if (x264_encoder_reconfig(m_encoder, &p) < 0)
+        return false;
+    m_config.averageBitrate = config.averageBitrate;
+    m_config.dataRateLimitBytes = config.dataRateLimitBytes;
+    m_config.dataRateLimitSeconds = config.dataRateLimitSeconds;
+    return true;
+}
+
+bool X264Encoder::prepareScaler(const VideoFrame &frame)
+{
+    if (m_scaler && m_scalerWidth == frame.width && m_scalerHeight == frame.height)
+        return true;
+    if (m_scaler) {
+        sws_freeContext(m_scaler);
+        m_scaler = nullptr;
+    }
+    SwsContext *scaler = sws_alloc_context();
+    if (!scaler)
+        return false;
+    av_opt_set_int(scaler, "srcw", frame.width, 0);
+    av_opt_set_int(scaler, "srch", frame.height, 0);
+    av_opt_set_int(scaler, "src_format", AV_PIX_FMT_BGR0, 0);
+    av_opt_set_int(scaler, "dstw", m_config.width, 0);
+    av_opt_set_int(scaler, "dsth", m_config.height, 0);
+    av_opt_set_int(scaler, "dst_format", AV_PIX_FMT_YUV420P, 0);
+    av_opt_set_int(scaler, "sws_flags", SWS_BILINEAR, 0);
+    av_opt_set_int(scaler, "threads", std::clamp(QThread::idealThreadCount(), 1, 8), 0);
+    if (sws_init_context(scaler, nullptr, nullptr) < 0) {
+        sws_freeContext(scaler);
+        return false;
+    }
+    // Full-range RGB in, limited-range BT.709 out (what the stream's VUI says).
+    const int *rgb = sws_getCoefficients(SWS_CS_DEFAULT);
+    const int *yuv = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(scaler, rgb, 1, yuv, 0, 0, 1 << 16, 1 << 16);
+    m_scaler = scaler;
+    m_scalerWidth = frame.width;
+    m_scalerHeight = frame.height;
+    return true;
+}
+
+bool X264Encoder::encode(const VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
+                         std::vector<H264EncodedFrame> &out)
+{
+    if (!m_encoder || !frame.isValid() || !prepareScaler(frame))
+        return false;
+
+    // Hand the pixels to the scaler without a copy: a read-only buffer over
+    // the frame's own storage.
+    const int size = frame.stride * frame.height;
+    m_source->format = AV_PIX_FMT_BGR0;
+    m_source->width = frame.width;
+    m_source->height = frame.height;
+    m_source->data[0] = const_cast<uint8_t *>(frame.data);
+    m_source->linesize[0] = frame.stride;
+    m_source->buf[0] = av_buffer_create(const_cast<uint8_t *>(frame.data), size, keepStorage, nullptr,
+                                        AV_BUFFER_FLAG_READONLY);
+    if (!m_source->buf[0])
+        return false;
+    const int scaled = sws_scale_frame(m_scaler, m_picture, m_source);
+    av_frame_unref(m_source);
+    if (scaled < 0)
+        return false;
+
+    x264_picture_t picture;
+    x264_picture_init(&picture);
+    picture.img.i_csp = X264_CSP_I420;
+    picture.img.i_plane = 3;
+    for (int i = 0; i < 3; ++i) {
+        picture.img.plane[i] = m_picture->data[i];
+        picture.img.i_stride[i] = m_picture->linesize[i];
+    }
+    // x264 wants strictly rising time stamps; the submitted timing is given
+    // back with the coded picture.
+    picture.i_pts = m_havePts ? std::max<qint64>(pts, m_lastPts + 1) : pts;
+    m_lastPts = picture.i_pts;
+    m_havePts = true;
+    picture.i_type = forceKeyframe ? X264_TYPE_IDR : X264_TYPE_AUTO;
+    m_timings.push_back({picture.i_pts, pts, duration});
+
+    x264_nal_t *nals = nullptr;
+    int nalCount = 0;
+    x264_picture_t coded;
+    const int bytes = x264_encoder_encode(m_encoder, &nals, &nalCount, &picture, &coded);
+    if (bytes < 0)
+        return false;
+    if (bytes > 0)
+        collect(nals, nalCount, &coded, bytes, out);
+    return true;
+}
+
+void X264Encoder::collect(void *nalList, int nalCount, const void *pictureOut, int frameSize,
+                          std::vector<H264EncodedFrame> &out)
+{
+    auto *nals = static_cast<x264_nal_t *>(nalList);
+    const auto *coded = static_cast<const x264_picture_t *>(pictureOut);
+    if (nalCount <= 0)
+        return;
+    H264EncodedFrame frame;
+    // x264 lays the units of one picture out back to back.
+    frame.data = QByteArray(reinterpret_cast<const char *>(nals[0].p_payload), frameSize);
+    frame.sps = m_sps;
+    frame.pps = m_pps;
+    frame.keyframe = coded->b_keyframe != 0;
+    while (!m_timings.empty() && m_timings.front().index < coded->i_pts)
+        m_timings.pop_front();
+    if (!m_timings.empty() && m_timings.front().index == coded->i_pts) {
+        frame.pts = m_timings.front().pts;
+        frame.duration = m_timings.front().duration;
+        m_timings.pop_front();
+    }
+    out.push_back(std::move(frame));
+}
+
+bool X264Encoder::flush(std::vector<H264EncodedFrame> &out)
+{
+    if (!m_encoder)
+        return false;
+    while (x264_encoder_delayed_frames(m_encoder) > 0) {
+        x264_nal_t *nals = nullptr;
+        int nalCount = 0;
+        x264_picture_t coded;
+        const int bytes = x264_encoder_encode(m_encoder, &nals, &nalCount, nullptr, &coded);
+        if (bytes < 0)
+            return false;
+        if (bytes > 0)
+            collect(nals, nalCount, &coded, bytes, out);
+    }
+    return true;
+}
+
+int X264Encoder::delayedFrames() const
+{
+    return m_encoder ? x264_encoder_delayed_frames(m_encoder) : 0;
+}
+
+void X264Encoder::close()
+{
+    if (m_encoder) {
+        x264_encoder_close(m_encoder);
+        m_encoder = nullptr;
+    }
+    if (m_scaler) {
+        sws_freeContext(m_scaler);
+        m_scaler = nullptr;
+    }
+    av_frame_free(&m_source);
+    av_frame_free(&m_picture);
+    m_scalerWidth = m_scalerHeight = 0;
+    m_sps.clear();
+    m_pps.clear();
+    m_timings.clear();
+    m_havePts = false;
+    m_lastPts = 0;
+}
+
+std::unique_ptr<H264Encoder> makeH264Encoder()
+{
+    return std::make_unique<X264Encoder>();
+}
+
+} // namespace Platform::Linux

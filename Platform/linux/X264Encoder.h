@@ -1,0 +1,55 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+
+#include "Platform/H264Encoder.h"
+
+struct x264_t;
+struct SwsContext;
+struct AVFrame;
+
+namespace Platform::Linux {
+
+// H.264 through x264, with BGRA pictures converted (and scaled when their size
+// differs from the coded size) to I420 by libswscale. Tuned for screen
+// casting: veryfast preset, zero latency, no B-frames, parameter sets with
+// every key frame, length-prefixed NAL units.
+class X264Encoder final : public H264Encoder {
+public:
+    X264Encoder();
+    ~X264Encoder() override;
+
+    bool open(const H264EncoderConfig &config, QString *error) override;
+    bool reconfigure(const H264EncoderConfig &config) override;
+    bool encode(const VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
+                std::vector<H264EncodedFrame> &out) override;
+    bool flush(std::vector<H264EncodedFrame> &out) override;
+    int delayedFrames() const override;
+    void close() override;
+
+private:
+    bool prepareScaler(const VideoFrame &frame);
+    void collect(void *nals, int nalCount, const void *pictureOut, int frameSize,
+                 std::vector<H264EncodedFrame> &out);
+
+    H264EncoderConfig m_config;
+    x264_t *m_encoder = nullptr;
+    SwsContext *m_scaler = nullptr;
+    AVFrame *m_source = nullptr;
+    AVFrame *m_picture = nullptr; // I420 at the coded size, owned
+    int m_scalerWidth = 0;
+    int m_scalerHeight = 0;
+    QByteArray m_sps;
+    QByteArray m_pps;
+    struct Timing {
+        qint64 index; // the time stamp x264 was given
+        qint64 pts;
+        qint64 duration;
+    };
+    std::deque<Timing> m_timings; // submitted timing of the pictures in flight
+    qint64 m_lastPts = 0;
+    bool m_havePts = false;
+};
+
+} // namespace Platform::Linux

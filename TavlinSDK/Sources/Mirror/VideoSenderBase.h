@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QTimer>
+#include <QVariant>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "Device/Device.h"
+#include "Mirror/VideoSenderServices.h"
+#include "Socket/GCDAsyncSocket.h"
+#include "TavlinExport.h"
+#include "VideoToolBox/VTPCompressionSession.h"
+
+// The video sender of a cast: the main display captured, encoded to H.264 and
+// sent to the receiver's video port (TCP 51030 or its dynamic replacement) as
+// 128-byte-header packets. Two capture roads share this frame: VideoSession
+// and VideoDisplaySession. Lives on the main thread; capture and encoding run
+// on their own threads, which are stopped and joined before anything they use
+// goes away.
+class TAVLIN_EXPORT VideoSenderBase : public QObject,
+                                      protected GCDAsyncSocketDelegate,
+                                      protected VTPCompressionSessionDelegate {
+    Q_OBJECT
+public:
+    // Values of the status callback (the cast's MirrorSocketStatus).
+    static constexpr qint32 kStatusOther = -1;
+    static constexpr qint32 kStatusConnectTimeout = -6;
+    static constexpr qint32 kStatusClosedByServer = -7;
+
+    ~VideoSenderBase() override;
+
+    // Connects the video socket to the receiver.
+    void startMrror();
+    // Closes a connected video socket at once (no status follows).
+    void stopMirror();
+    void setMonitorCallback(std::function<void(qint32)> callback);
+    // Capture goes on; encoding and sending stop while paused.
+    void setPauseResumeMark(bool pause);
+    bool pauseCast() const { return m_pauseCast; }
+    void setPauseCast(bool pause) { m_pauseCast = pause; }
+    // True while the video socket exists (until its end has been handled).
+    bool isBusy() const { return m_videoSocket != nullptr; }
+
+    // The receiver asks for another encoder size: a map of "encoder_width",
+    // "encoder_height" and "encoder_fps" (decimal strings).
+    void changeEncoderAttributeRelated(const QVariant &object);
+
+    qint64 screenWidth() const { return m_screenWidth; }
+    qint64 screenHeight() const { return m_screenHeight; }
+    qint64 fps() const { return m_fps; }
+    bool isCapturing() const { return m_capturing; }
+    // The encoder-size notification this road observes.
+    virtual QString encoderNotificationName() const = 0;
+
+protected:
+    VideoSenderBase(DevicePtr device, VideoSenderServices services, int sizeMultiple, QObject *parent);
+
+    virtual void startScreenCapture() = 0;
+    virtual void stopScreenCapture() = 0;
+    // Frames one payload and writes it on the video socket.
+    virtual void sendBytes(quint16 type, const QByteArray &payload) = 0;
+    virtual void logStartMirror() {}
+    virtual void logStopMirror() = 0;
+    virtual void configureConnectedSocket() {}
+
+    // A new compression session at the current size with the road's rates.
+    std::unique_ptr<VTPCompressionSession> makeEncoder(qint32 averageBitrate, qint64 limitBytes);
+    QSize screenPixelSize();
+    void setTcpNoDelay();
+
+    // Encoded results: parameter sets before the first frame of a capture.
+    void sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer);
+
+    void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) override;
+    void socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error) override;
+
+    DevicePtr m_device;
+    VideoSenderServices m_services;
+    std::unique_ptr<Platform::ScreenSource> m_screenSource;
+    GCDAsyncSocket *m_videoSocket = nullptr;
+    std::unique_ptr<VTPCompressionSession> m_encoder;
+    std::function<void(qint32)> m_monitorblock;
+    std::atomic<bool> m_pauseCast{false};
+    std::atomic<bool> m_firstFrame{false};
+    bool m_capturing = false;
+    qint64 m_screenWidth = 0;
+    qint64 m_screenHeight = 0;
+    qint64 m_fps = 20;
+
+private slots:
+    void onNotificationPosted(const QString &name, const QVariant &object);
+
+private:
+    void restartCaptureAfterResize();
+    void releaseSocket();
+
+    QTimer m_restartTimer;
+};
+
+// The sender of the road the CPU brand chooses: VideoSession when the brand is
+// exactly "Apple", VideoDisplaySession otherwise.
+TAVLIN_EXPORT std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
+                                                                          const VideoSenderServices &services);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+#include "Platform/H264Encoder.h"
+#include "Platform/ScreenSource.h"
+#include "TavlinExport.h"
+
+// Intervals of the video senders, in milliseconds.
+struct TAVLIN_EXPORT VideoSenderTimings {
+    int connectTimeoutMs = 6000;    // the video connection's connect time-out
+    int resizeRestartDelayMs = 50;  // capture restarts this long after a re-size
+};
+
+// What a video sender needs from the system. linuxDefaults() gives the real
+// screen and encoder; tests hand in fakes.
+struct TAVLIN_EXPORT VideoSenderServices {
+    std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreenSource;
+    std::function<std::unique_ptr<Platform::H264Encoder>()> makeEncoder;
+    // Where the receiver's encoder-size requests are posted: an object with a
+    // signal notificationPosted(QString name, QVariant object). None: the
+    // sender hears only direct calls of changeEncoderAttributeRelated().
+    QPointer<QObject> notificationCenter;
+    VideoSenderTimings timings;
+    // The capture-session road stops encoding while any write waits on the
+    // video socket. The display-stream road encodes every frame, up to this
+    // many waiting writes: a receiver that stops reading must not make the
+    // queue grow without end.
+    int maxQueuedWrites = 30;
+
+    static VideoSenderServices linuxDefaults();
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Mirror/VideoSenderBase.h"
+
+// The video sender of the capture-session road (chosen when the CPU brand is
+// "Apple"). Frames are handled on the capture thread and dropped while any
+// write waits on the video socket, so a slow network lowers the frame rate
+// instead of building a backlog.
+class TAVLIN_EXPORT VideoSession final : public VideoSenderBase {
+    Q_OBJECT
+public:
+    static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelatedForM1");
+
+    // With this system's screen and encoder.
+    explicit VideoSession(DevicePtr device, QObject *parent = nullptr);
+    VideoSession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
+    ~VideoSession() override;
+
+    QString encoderNotificationName() const override { return kEncoderNotificationName; }
+
+protected:
+    void startScreenCapture() override;
+    void stopScreenCapture() override;
+    void sendBytes(quint16 type, const QByteArray &payload) override;
+    void logStopMirror() override;
+    void videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,
+                                                      const VTPSampleBufferRef &sampleBuffer) override;
+
+private:
+    // On the capture thread.
+    void captureOutput(const Platform::VideoFramePtr &frame, GCDAsyncSocket *socket, VTPCompressionSession *encoder);
+};

@@ -1,0 +1,626 @@
+// Both capture roads against the receiver's video port on loopback, with a
+// synthetic screen: what goes on the wire, the status codes, pause, re-size,
+// back-pressure and the ends of a connection.
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "FakeH264Encoder.h"
+#include "FakeScreenSource.h"
+#include "Mirror/H264Packet.h"
+#include "Mirror/TickCount.h"
+#include "Mirror/VideoDisplaySession.h"
+#include "Mirror/VideoSession.h"
+#include "Mirror/VideoSizing.h"
+#include "Platform/LinuxPlatform.h"
+#include "Platform/TcpOptions.h"
+#include "TestSupport.h"
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
+#include "VideoReceiver.h"
+#include "VideoTestTools.h"
+
+using Platform::Fake::FakeEncoderProbe;
+using Platform::Fake::FakeH264Encoder;
+using Platform::Fake::FakeScreenSource;
+
+namespace {
+
+enum class Road { Apple, Intel };
+
+const char *roadName(Road road)
+{
+    return road == Road::Apple ? "capture-session road" : "display-stream road";
+}
+
+// The time stamp the fake encoder wrote into a coded unit (after the start
+// code and the unit's type byte).
+qint64 ptsOf(const QByteArray &payload)
+{
+    qsizetype end = 5;
+    while (end < payload.size() && payload[end] >= '0' && payload[end] <= '9')
+        ++end;
+    return payload.mid(5, end - 5).toLongLong();
+}
+
+QVariantMap sizeRequest(const QString &width, const QString &height, const QString &fps)
+{
+    return {{QStringLiteral("encoder_width"), width},
+            {QStringLiteral("encoder_height"), height},
+            {QStringLiteral("encoder_fps"), fps}};
+}
+
+class VideoSenderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TavlinGlobal::resetAll();
+        DynamicPortTable::resetToDefaults();
+        // The video port is fixed: should another test process hold it on the
+        // same address, take the next address.
+        QString error;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            address = TestSupport::uniqueLoopbackAddress();
+            receiver = std::make_unique<VideoReceiver>(address);
+            if (receiver->start(&error))
+                break;
+            receiver.reset();
+        }
+        ASSERT_TRUE(receiver) << error.toStdString();
+        device = std::make_shared<Device>();
+        device->mHostIp = address.toString();
+    }
+
+    void TearDown() override
+    {
+        sender.reset();
+        TestSupport::spin(10);
+        receiver.reset();
+        TavlinGlobal::resetAll();
+        DynamicPortTable::resetToDefaults();
+    }
+
+    // Services with a fake screen of `screenSize`; the fake encoder when a
+    // probe is given, else x264.
+    VideoSenderServices services(QSize screenSize, std::shared_ptr<FakeEncoderProbe> probe = {})
+    {
+        VideoSenderServices s;
+        s.makeScreenSource = [this, screenSize] {
+            auto source = std::make_unique<FakeScreenSource>(screenSize);
+            screen = source.get();
+            return source;
+        };
+        if (probe) {
+            s.makeEncoder = [probe] { return std::make_unique<FakeH264Encoder>(probe); };
+            // The fake's units are not H.264.
+            receiver->setDecoding(false);
+        }
+        else
+            s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
+        s.notificationCenter = &poster;
+        return s;
+    }
+
+    void makeSender(Road road, const VideoSenderServices &s)
+    {
+        TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
+        sender = makeVideoSenderForCpuBrand(device, s);
+        sender->setMonitorCallback([this](qint32 status) { statuses.append(status); });
+    }
+
+    QList<VideoReceivedPacket> packetsOfType(quint16 type) const
+    {
+        QList<VideoReceivedPacket> out;
+        for (const VideoReceivedPacket &p : receiver->packets()) {
+            if (p.type == type)
+                out.append(p);
+        }
+        return out;
+    }
+
+    QHostAddress address;
+    std::unique_ptr<VideoReceiver> receiver;
+    DevicePtr device;
+    NotificationPoster poster;
+    FakeScreenSource *screen = nullptr;
+    std::unique_ptr<VideoSenderBase> sender;
+    QList<qint32> statuses;
+};
+
+} // namespace
+
+TEST_F(VideoSenderTest, CpuBrandChoosesTheRoad)
+{
+    const VideoSenderServices s = services(QSize(640, 480), std::make_shared<FakeEncoderProbe>());
+    for (const char *brand : {"Apple", "Intel", "unknow", ""}) {
+        TavlinGlobal::setMacCpuChipBrand(QString::fromLatin1(brand));
+        auto chosen = makeVideoSenderForCpuBrand(device, s);
+        const bool apple = QByteArray(brand) == "Apple";
+        EXPECT_EQ(dynamic_cast<VideoSession *>(chosen.get()) != nullptr, apple) << brand;
+        EXPECT_EQ(dynamic_cast<VideoDisplaySession *>(chosen.get()) != nullptr, !apple) << brand;
+        EXPECT_EQ(chosen->encoderNotificationName(), apple ? QStringLiteral("changeEncoderAttributeRelatedForM1")
+                                                           : QStringLiteral("changeEncoderAttributeRelated"));
+        EXPECT_TRUE(chosen->isBusy());
+        EXPECT_EQ(chosen->fps(), 20);
+    }
+}
+
+TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
+{
+    // Nothing of the user's is touched: a debug-dump file stays where it is.
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    const QString dump = home.path() + QStringLiteral("/Desktop/dumpfiles/dump.h264");
+    QDir().mkpath(QFileInfo(dump).path());
+    QFile(dump).open(QIODevice::WriteOnly);
+
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+        statuses.clear();
+        LogCapture log;
+        makeSender(road, services(QSize(1280, 720)));
+        EXPECT_EQ(sender->screenWidth(), 1280);
+        EXPECT_EQ(sender->screenHeight(), 720);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 12; }, 20000));
+        EXPECT_TRUE(sender->isCapturing());
+
+        const QList<VideoReceivedPacket> packets = receiver->packets();
+        ASSERT_GE(packets.size(), 2);
+        EXPECT_EQ(packets[0].type, H264PacketTypeParameterSets);
+        EXPECT_EQ(packets[0].nalTypes, (QList<int>{7, 8}));
+        EXPECT_EQ(packets[1].type, H264PacketTypeCodedFrame);
+        EXPECT_TRUE(packets[1].nalTypes.contains(5));
+        EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
+        // Every stamp is the sender's uptime in 32.32 seconds.
+        const quint64 nowSeconds = GetTickCount64() / 1000;
+        for (const VideoReceivedPacket &p : packets)
+            EXPECT_LE(nowSeconds - (p.timestamp >> 32), 30u);
+        EXPECT_TRUE(receiver->headerErrors().isEmpty()) << receiver->headerErrors().join(',').toStdString();
+        EXPECT_EQ(receiver->decodeErrors(), 0);
+        EXPECT_EQ(receiver->decodedSize(), QSize(1280, 720));
+        EXPECT_EQ(receiver->reorderDepth(), 0);
+        EXPECT_EQ(log.count(QStringLiteral("ryle,tcp nodelay fail....")), 0);
+        EXPECT_EQ(log.count(QStringLiteral("startScreenCapture")), road == Road::Apple ? 1 : 0);
+
+        sender->stopMirror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+        EXPECT_FALSE(sender->isCapturing());
+        EXPECT_FALSE(screen->isRunning());
+        // This side closed: no status.
+        TestSupport::spin(50);
+        EXPECT_TRUE(statuses.isEmpty());
+        if (road == Road::Intel) {
+            // One write per packet, tags counting from 1.
+            auto *display = static_cast<VideoDisplaySession *>(sender.get());
+            EXPECT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() == display->currentSockTag(); }));
+        }
+        sender.reset();
+    }
+    EXPECT_TRUE(QFile::exists(dump));
+    qputenv("HOME", savedHome);
+}
+
+TEST_F(VideoSenderTest, EncoderSetUpPerRoad)
+{
+    struct Case {
+        Road road;
+        QSize screen;
+        QSize encoder;
+        qint64 bitrate;
+        qint64 limitBytes;
+    };
+    const QList<Case> cases = {
+        {Road::Apple, {1920, 1081}, {1920, 1080}, 6710886, 1048576},
+        {Road::Intel, {1920, 1081}, {1918, 1080}, 3355443, 1048576},
+        {Road::Intel, {1920, 1200}, {1728, 1080}, 3355443, 1048576},
+        {Road::Intel, {1080, 1920}, {1080, 1920}, 6710886, 2097152},
+        {Road::Apple, {1080, 1920}, {1080, 1920}, 6710886, 1048576},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(roadName(c.road));
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        makeSender(c.road, services(c.screen, probe));
+        EXPECT_EQ(QSize(int(sender->screenWidth()), int(sender->screenHeight())), c.encoder);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return probe->opened == 1; }));
+        const Platform::H264EncoderConfig config = probe->lastConfig();
+        EXPECT_EQ(QSize(config.width, config.height), c.encoder);
+        EXPECT_EQ(config.averageBitrate, c.bitrate);
+        EXPECT_EQ(config.dataRateLimitBytes, c.limitBytes);
+        EXPECT_DOUBLE_EQ(config.dataRateLimitSeconds, 1.0);
+        EXPECT_EQ(config.maxKeyframeInterval, 1440000);
+        EXPECT_FALSE(config.allowFrameReordering);
+        EXPECT_TRUE(config.realtime);
+        EXPECT_EQ(config.maxFrameDelayCount, 1);
+        EXPECT_EQ(screen->lastOptions().fps, 20);
+        EXPECT_TRUE(screen->lastOptions().showCursor);
+        sender.reset();
+    }
+}
+
+TEST_F(VideoSenderTest, DisplayStreamRoadRepeatsAStillScreen)
+{
+    auto probe = std::make_shared<FakeEncoderProbe>();
+    makeSender(Road::Intel, services(QSize(640, 480), probe));
+    // A screen that never changes delivers one picture.
+    screen->setMoving(false);
+    sender->startMrror();
+    // It is encoded again from the third tick after it came (two periods of
+    // 50 ms at 20 fps), then on every tick.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return packetsOfType(H264PacketTypeCodedFrame).size() >= 6; }));
+    EXPECT_EQ(screen->deliveredCount(), 1);
+    QList<qint64> stamps;
+    for (const VideoReceivedPacket &p : packetsOfType(H264PacketTypeCodedFrame))
+        stamps << ptsOf(p.payload);
+    EXPECT_GE(stamps[1] - stamps[0], 99);
+    for (int i = 1; i + 1 < stamps.size(); ++i)
+        EXPECT_GE(stamps[i + 1] - stamps[i], 45) << i;
+
+    // Paused: neither new nor repeated pictures.
+    sender->setPauseResumeMark(true);
+    TestSupport::spin(100);
+    const int encodedWhilePaused = probe->encoded;
+    screen->setMoving(true);
+    TestSupport::spin(300);
+    EXPECT_EQ(probe->encoded.load(), encodedWhilePaused);
+    EXPECT_TRUE(sender->pauseCast());
+    sender->setPauseResumeMark(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return probe->encoded > encodedWhilePaused + 2; }));
+}
+
+TEST_F(VideoSenderTest, KeyFramesForcedOnlyOnTheDisplayStreamRoad)
+{
+    for (Road road : {Road::Intel, Road::Apple}) {
+        SCOPED_TRACE(roadName(road));
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        // A slow encoder: several pictures go in before the first comes out.
+        probe->encodeDelayMs = 120;
+        makeSender(road, services(QSize(320, 240), probe));
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return packetsOfType(H264PacketTypeCodedFrame).size() >= 4; }));
+        const int forcedEarly = probe->forcedKeyframes;
+        if (road == Road::Intel)
+            EXPECT_GE(forcedEarly, 2);
+        else
+            EXPECT_EQ(forcedEarly, 0);
+        // Once the first result is in, no more are forced.
+        TestSupport::spin(400);
+        EXPECT_LE(probe->forcedKeyframes.load(), forcedEarly + 1);
+        EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, PauseAndResumeKeepTheStream)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        makeSender(road, services(QSize(640, 360)));
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 5; }, 20000));
+        sender->setPauseResumeMark(true);
+        // What was already encoded still arrives; then nothing.
+        TestSupport::spin(200);
+        const int paused = receiver->packetCount();
+        TestSupport::spin(300);
+        EXPECT_EQ(receiver->packetCount(), paused);
+        sender->setPauseResumeMark(false);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= paused + 5; }, 20000));
+        // No new parameter sets and no new key frame after the pause.
+        EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
+        const QList<VideoReceivedPacket> frames = packetsOfType(H264PacketTypeCodedFrame);
+        for (int i = 1; i < frames.size(); ++i)
+            EXPECT_FALSE(frames[i].nalTypes.contains(5)) << i;
+        EXPECT_EQ(receiver->decodeErrors(), 0);
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
+{
+    for (Road road : {Road::Intel, Road::Apple}) {
+        SCOPED_TRACE(roadName(road));
+        makeSender(road, services(QSize(1920, 1080)));
+        const QString mine = sender->encoderNotificationName();
+        const QString other = road == Road::Apple ? QStringLiteral("changeEncoderAttributeRelated")
+                                                  : QStringLiteral("changeEncoderAttributeRelatedForM1");
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 3; }, 20000));
+
+        // The other road's notification is not for this sender.
+        poster.post(other, sizeRequest("640", "360", "10"));
+        TestSupport::spin(150);
+        EXPECT_EQ(sender->screenWidth(), 1920);
+
+        poster.post(mine, sizeRequest("1280", "720", "30"));
+        EXPECT_EQ(sender->screenWidth(), 1280);
+        EXPECT_EQ(sender->screenHeight(), 720);
+        EXPECT_EQ(sender->fps(), 30);
+        EXPECT_FALSE(sender->isCapturing());
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedSizes().size() == 2; }, 20000));
+        EXPECT_EQ(receiver->decodedSizes(), (QList<QSize>{{1920, 1080}, {1280, 720}}));
+        EXPECT_TRUE(sender->isCapturing());
+        EXPECT_EQ(screen->lastOptions().fps, 30);
+        // A new parameter-set packet precedes the first frame at the new size.
+        const QList<VideoReceivedPacket> packets = receiver->packets();
+        int setsSeen = 0;
+        for (int i = 0; i < packets.size(); ++i) {
+            if (packets[i].type == H264PacketTypeParameterSets) {
+                ++setsSeen;
+                ASSERT_LT(i + 1, packets.size());
+                EXPECT_TRUE(packets[i + 1].nalTypes.contains(5));
+            }
+        }
+        EXPECT_EQ(setsSeen, 2);
+
+        // The same request again changes nothing.
+        const int starts = screen->startCount();
+        poster.post(mine, sizeRequest("1280", "720", "30"));
+        TestSupport::spin(200);
+        EXPECT_EQ(screen->startCount(), starts);
+        EXPECT_EQ(receiver->decodeErrors(), 0);
+        EXPECT_TRUE(statuses.isEmpty());
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, ResizeRequestsOutOfReasonAreRefused)
+{
+    auto probe = std::make_shared<FakeEncoderProbe>();
+    makeSender(Road::Intel, services(QSize(1920, 1080), probe));
+    struct Case {
+        QVariantMap request;
+        QSize size;
+        qint64 fps;
+    };
+    const QList<Case> cases = {
+        {sizeRequest("-1280", "-720", "20"), {1920, 1080}, 20},
+        {sizeRequest("0", "720", "20"), {1920, 1080}, 20},
+        {sizeRequest("abc", "720", "20"), {1920, 1080}, 20},
+        {sizeRequest("1", "1", "20"), {1920, 1080}, 20},
+        {sizeRequest("8", "4", "20"), {1920, 1080}, 20},
+        {QVariantMap(), {1920, 1080}, 20},
+        // Accepted with the frame rate brought into range.
+        {sizeRequest("1280", "720", "5000"), {1280, 720}, 60},
+        {sizeRequest("1280", "720", "-3"), {1280, 720}, 1},
+        // Numbers rather than text, and a text with a tail.
+        {{{QStringLiteral("encoder_width"), 960}, {QStringLiteral("encoder_height"), 540.7},
+          {QStringLiteral("encoder_fps"), QStringLiteral("25fps")}},
+         {960, 540}, 25},
+    };
+    for (const Case &c : cases) {
+        sender->changeEncoderAttributeRelated(c.request);
+        EXPECT_EQ(QSize(int(sender->screenWidth()), int(sender->screenHeight())), c.size);
+        EXPECT_EQ(sender->fps(), c.fps);
+    }
+    // Not connected: nothing was restarted.
+    TestSupport::spin(120);
+    EXPECT_EQ(screen->startCount(), 0);
+}
+
+TEST_F(VideoSenderTest, ResizeRestartCancelledByStopAndByDisconnect)
+{
+    for (const bool byStop : {true, false}) {
+        SCOPED_TRACE(byStop ? "stop" : "receiver hangs up");
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        auto s = services(QSize(1920, 1080), probe);
+        s.timings.resizeRestartDelayMs = 300;
+        statuses.clear();
+        makeSender(Road::Intel, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return screen && screen->isRunning(); }));
+        sender->changeEncoderAttributeRelated(sizeRequest("1280", "720", "20"));
+        EXPECT_FALSE(screen->isRunning());
+        if (byStop)
+            sender->stopMirror();
+        else
+            receiver->closeConnection();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+        TestSupport::spin(500);
+        EXPECT_EQ(screen->startCount(), 1);
+        EXPECT_FALSE(screen->isRunning());
+        EXPECT_EQ(statuses, byStop ? QList<qint32>{} : QList<qint32>{-7});
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, ReceiverHangsUp)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        statuses.clear();
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        makeSender(road, services(QSize(640, 480), probe));
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
+        receiver->closeConnection();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
+        TestSupport::spin(100);
+        EXPECT_EQ(statuses, QList<qint32>{-7});
+        EXPECT_FALSE(sender->isBusy());
+        EXPECT_FALSE(sender->isCapturing());
+        EXPECT_FALSE(screen->isRunning());
+        EXPECT_EQ(probe->closed, 1);
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, ConnectTimeOutIsReportedOnce)
+{
+    HangingListener hanging(address);
+    ASSERT_NE(hanging.port(), 0);
+    DynamicPortTable::setDynamicPort_51030(hanging.port());
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        statuses.clear();
+        auto s = services(QSize(640, 480), std::make_shared<FakeEncoderProbe>());
+        s.timings.connectTimeoutMs = 200;
+        makeSender(road, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
+        TestSupport::spin(300);
+        EXPECT_EQ(statuses, QList<qint32>{-6});
+        EXPECT_FALSE(sender->isBusy());
+        EXPECT_EQ(screen->startCount(), 0);
+        sender.reset();
+    }
+}
+
+TEST_F(VideoSenderTest, StopBeforeTheConnectionAndDroppingTheSender)
+{
+    HangingListener hanging(address);
+    DynamicPortTable::setDynamicPort_51030(hanging.port());
+    makeSender(Road::Intel, services(QSize(640, 480), std::make_shared<FakeEncoderProbe>()));
+    sender->startMrror();
+    sender->stopMirror();
+    TestSupport::spin(100);
+    EXPECT_TRUE(sender->isBusy());
+    EXPECT_TRUE(statuses.isEmpty());
+    // The owner's release ends the attempt quietly.
+    sender.reset();
+    TestSupport::spin(100);
+    EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST_F(VideoSenderTest, OwnerMayDropTheSenderInsideTheStatusCallback)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        makeSender(road, services(QSize(640, 480)));
+        bool called = false;
+        sender->setMonitorCallback([&](qint32 status) {
+            called = true;
+            EXPECT_EQ(status, -7);
+            sender.reset();
+        });
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 2; }, 20000));
+        receiver->closeConnection();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return called; }));
+        EXPECT_EQ(sender, nullptr);
+        TestSupport::spin(100);
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, StalledReceiverHoldsBackEncodingNotEncodedFrames)
+{
+    for (Road road : {Road::Intel, Road::Apple}) {
+        SCOPED_TRACE(roadName(road));
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        // Large pictures fill the connection's buffers quickly.
+        probe->padBytes = 256 * 1024;
+        auto s = services(QSize(320, 240), probe);
+        s.maxQueuedWrites = 4;
+        receiver->setDecoding(false);
+        makeSender(road, s);
+        LogCapture log;
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
+        receiver->setReading(false);
+        // Encoding stops once the socket's queue is full...
+        int settled = -1;
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] {
+                const int now = probe->encoded;
+                TestSupport::spin(400);
+                if (probe->encoded == now) {
+                    settled = now;
+                    return true;
+                }
+                return false;
+            },
+            30000));
+        EXPECT_TRUE(sender->isBusy());
+        EXPECT_TRUE(screen->isRunning());
+        if (road == Road::Apple) {
+            bool dropLogged = false;
+            for (const QString &line : log.lines())
+                dropLogged = dropLogged || line.startsWith(QStringLiteral("quenecount is "));
+            EXPECT_TRUE(dropLogged);
+        }
+        // ... and every picture that was encoded reaches the receiver in order
+        // once it reads again.
+        receiver->setReading(true);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return probe->encoded > settled + 3; }, 20000));
+        sender->setPauseResumeMark(true);
+        TestSupport::spin(200);
+        const int encoded = probe->encoded;
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] { return packetsOfType(H264PacketTypeCodedFrame).size() == encoded; }, 20000));
+        qint64 lastPts = -1;
+        for (const VideoReceivedPacket &p : packetsOfType(H264PacketTypeCodedFrame)) {
+            const qint64 pts = ptsOf(p.payload);
+            EXPECT_GE(pts, lastPts);
+            lastPts = pts;
+        }
+        EXPECT_TRUE(receiver->headerErrors().isEmpty());
+        EXPECT_TRUE(statuses.isEmpty());
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
+TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
+{
+    // The production services capture the display of the environment: here
+    // one of this test's own.
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
+        return;
+    qputenv("DISPLAY", server.name());
+    const QSize bounds = Platform::Linux::makeDisplayInfo()->mainDisplayBounds().size();
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        VideoSenderServices s = VideoSenderServices::linuxDefaults();
+        s.notificationCenter = &poster;
+        makeSender(road, s);
+        const QSize expected = VideoSizing::startSize(bounds, road == Road::Apple ? 8 : 2);
+        sender->startMrror();
+        // The capture-session road sends a still screen once; the other road
+        // repeats it.
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= (road == Road::Apple ? 1 : 4); },
+                                         20000));
+        EXPECT_EQ(receiver->decodedSize(), expected);
+        EXPECT_EQ(receiver->decodeErrors(), 0);
+        EXPECT_TRUE(receiver->headerErrors().isEmpty());
+        sender->stopMirror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+    EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST(TcpOptions, NoDelayOnAConnectedDescriptor)
+{
+    EXPECT_FALSE(Platform::TcpOptions::setNoDelay(-1));
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTcpSocket client;
+    client.connectToHost(server.serverAddress(), server.serverPort());
+    ASSERT_TRUE(client.waitForConnected(5000));
+    EXPECT_EQ(client.socketOption(QAbstractSocket::LowDelayOption).toInt(), 0);
+    EXPECT_TRUE(Platform::TcpOptions::setNoDelay(client.socketDescriptor()));
+    EXPECT_EQ(client.socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+}

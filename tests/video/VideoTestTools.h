@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+
+// Stands for the library's notification centre: posts named notifications
+// with an object, as the control session posts the encoder-size requests.
+class NotificationPoster : public QObject {
+    Q_OBJECT
+public:
+    void post(const QString &name, const QVariant &object) { emit notificationPosted(name, object); }
+
+signals:
+    void notificationPosted(const QString &name, const QVariant &object);
+};
+
+// A listening socket whose backlog is full: a further connect to it hangs
+// (its SYN is dropped), which gives a connect time-out on loopback.
+class HangingListener {
+public:
+    explicit HangingListener(const QHostAddress &address);
+    ~HangingListener();
+    quint16 port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+    QList<int> m_fillers;
+};
+
+// An X server (Xvfb, 1920x1080, MIT-SHM) of the test's own, so that what
+// other tests draw on the shared display, or where they move the pointer,
+// does not reach this one.
+class PrivateXServer {
+public:
+    PrivateXServer();
+    ~PrivateXServer();
+    bool isRunning() const { return !m_name.isEmpty(); }
+    // ":N"
+    QByteArray name() const { return m_name; }
+
+private:
+    qint64 m_pid = 0;
+    QByteArray m_name;
+};
+
+// Collects log lines while alive.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    int count(const QString &line) const;
+};

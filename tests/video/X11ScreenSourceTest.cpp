@@ -1,0 +1,233 @@
+// The X11 screen source on an X server of each test's own (Xvfb): geometry,
+// pixels, the pointer, duplicate frames and the end of capture.
+
+#include <QThread>
+#include <gtest/gtest.h>
+#include <cstring>
+#include <mutex>
+#include <xcb/xcb.h>
+
+#include "Platform/LinuxPlatform.h"
+#include "TestSupport.h"
+#include "VideoTestTools.h"
+
+namespace {
+
+// Xvfb now and then drops a connection it has just accepted: try again.
+xcb_connection_t *connect(const QByteArray &display, int *screenNumber)
+{
+    for (int attempt = 0;; ++attempt) {
+        xcb_connection_t *c = xcb_connect(display.constData(), screenNumber);
+        if (!xcb_connection_has_error(c) || attempt == 5)
+            return c;
+        xcb_disconnect(c);
+        QThread::msleep(20);
+    }
+}
+
+// A window of one colour on the test display, drawn without a window manager.
+class ColourWindow {
+public:
+    ColourWindow(const QByteArray &display, QRect rect, uint32_t rgb)
+    {
+        m_connection = connect(display, &m_screenNumber);
+        if (xcb_connection_has_error(m_connection))
+            return;
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
+        for (int i = 0; i < m_screenNumber; ++i)
+            xcb_screen_next(&it);
+        m_screen = it.data;
+        m_window = xcb_generate_id(m_connection);
+        const uint32_t values[] = {rgb, 1};
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, m_screen->root, int16_t(rect.x()),
+                          int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height()), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, m_screen->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(m_connection, m_window);
+        sync();
+    }
+    ~ColourWindow()
+    {
+        if (m_window)
+            xcb_destroy_window(m_connection, m_window);
+        if (m_connection) {
+            xcb_flush(m_connection);
+            xcb_disconnect(m_connection);
+        }
+    }
+    bool ok() const { return m_window != 0; }
+    QSize rootSize() const { return QSize(m_screen->width_in_pixels, m_screen->height_in_pixels); }
+
+    void setColour(uint32_t rgb)
+    {
+        xcb_change_window_attributes(m_connection, m_window, XCB_CW_BACK_PIXEL, &rgb);
+        xcb_clear_area(m_connection, 0, m_window, 0, 0, 0, 0);
+        sync();
+    }
+    void warpPointer(QPoint p)
+    {
+        xcb_warp_pointer(m_connection, XCB_NONE, m_screen->root, 0, 0, 0, 0, int16_t(p.x()), int16_t(p.y()));
+        sync();
+    }
+
+private:
+    void sync()
+    {
+        free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        QThread::msleep(30);
+    }
+
+    xcb_connection_t *m_connection = nullptr;
+    xcb_screen_t *m_screen = nullptr;
+    xcb_window_t m_window = 0;
+    int m_screenNumber = 0;
+};
+
+struct Frames {
+    std::mutex mutex;
+    QList<Platform::VideoFramePtr> list;
+    void add(Platform::VideoFramePtr f)
+    {
+        std::lock_guard lock(mutex);
+        list.append(std::move(f));
+    }
+    int size()
+    {
+        std::lock_guard lock(mutex);
+        return int(list.size());
+    }
+    Platform::VideoFramePtr last()
+    {
+        std::lock_guard lock(mutex);
+        return list.isEmpty() ? nullptr : list.last();
+    }
+};
+
+uint32_t pixel(const Platform::VideoFrame &f, int x, int y)
+{
+    const uchar *p = f.data + y * f.stride + x * 4;
+    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+bool waitForFrames(Frames &frames, int count)
+{
+    for (int i = 0; i < 500 && frames.size() < count; ++i)
+        QThread::msleep(10);
+    return frames.size() >= count;
+}
+
+} // namespace
+
+TEST(X11ScreenSource, CapturesTheMainDisplay)
+{
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
+        return;
+    ColourWindow window(server.name(), QRect(100, 100, 200, 120), 0xff0000);
+    ASSERT_TRUE(window.ok());
+    window.warpPointer(QPoint(1000, 700));
+    auto source = Platform::Linux::makeScreenSource(server.name());
+    const QRect bounds = source->mainDisplayBounds();
+    EXPECT_EQ(bounds, QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(bounds, QRect(QPoint(0, 0), window.rootSize()));
+    // Without a name, the display of the environment.
+    qputenv("DISPLAY", server.name());
+    EXPECT_EQ(Platform::Linux::makeDisplayInfo()->mainDisplayBounds(), bounds);
+
+    Frames frames;
+    Platform::ScreenCaptureOptions options;
+    options.fps = 30;
+    options.showCursor = false;
+    options.dropDuplicates = true;
+    ASSERT_TRUE(source->start(options, [&](Platform::VideoFramePtr f) { frames.add(std::move(f)); }));
+    EXPECT_TRUE(source->isRunning());
+    ASSERT_TRUE(waitForFrames(frames, 1));
+    Platform::VideoFramePtr first = frames.last();
+    EXPECT_EQ(QSize(first->width, first->height), bounds.size());
+    EXPECT_EQ(first->stride, first->width * 4);
+    EXPECT_EQ(pixel(*first, 150, 150), 0xff0000u);
+    EXPECT_EQ(pixel(*first, 299, 219), 0xff0000u);
+
+    // A still screen gives no further frames; a change gives one.
+    QThread::msleep(300);
+    EXPECT_EQ(frames.size(), 1);
+    window.setColour(0x00ff80);
+    ASSERT_TRUE(waitForFrames(frames, 2));
+    EXPECT_EQ(pixel(*frames.last(), 150, 150), 0x00ff80u);
+
+    source->stop();
+    EXPECT_FALSE(source->isRunning());
+    const int atStop = frames.size();
+    window.setColour(0x0000ff);
+    QThread::msleep(150);
+    EXPECT_EQ(frames.size(), atStop);
+    // Frames handed out stay readable after the capture ended.
+    EXPECT_EQ(pixel(*first, 150, 150), 0xff0000u);
+}
+
+TEST(X11ScreenSource, EveryTickWithoutDuplicateRemoval)
+{
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
+        return;
+    auto source = Platform::Linux::makeScreenSource(server.name());
+    Frames frames;
+    Platform::ScreenCaptureOptions options;
+    options.fps = 20;
+    options.dropDuplicates = false;
+    ASSERT_TRUE(source->start(options, [&](Platform::VideoFramePtr f) { frames.add(std::move(f)); }));
+    // Frames held downstream keep their memory while capture goes on, also
+    // when more are held than the source keeps segments for.
+    ASSERT_TRUE(waitForFrames(frames, 15));
+    source->stop();
+    std::lock_guard lock(frames.mutex);
+    const Platform::VideoFrame &a = *frames.list.first();
+    const Platform::VideoFrame &b = *frames.list.last();
+    ASSERT_EQ(a.stride * a.height, b.stride * b.height);
+    EXPECT_EQ(memcmp(a.data, b.data, size_t(a.stride) * size_t(a.height)), 0);
+}
+
+TEST(X11ScreenSource, DrawsThePointer)
+{
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
+        return;
+    ColourWindow window(server.name(), QRect(400, 300, 200, 200), 0xff0000);
+    ASSERT_TRUE(window.ok());
+    window.warpPointer(QPoint(500, 400));
+
+    auto capture = [&server](bool showCursor) {
+        auto source = Platform::Linux::makeScreenSource(server.name());
+        Frames frames;
+        Platform::ScreenCaptureOptions options;
+        options.showCursor = showCursor;
+        source->start(options, [&](Platform::VideoFramePtr f) { frames.add(std::move(f)); });
+        waitForFrames(frames, 1);
+        source->stop();
+        return frames.last();
+    };
+    auto countOther = [](const Platform::VideoFrame &f) {
+        int other = 0;
+        for (int y = 370; y < 430; ++y) {
+            for (int x = 470; x < 530; ++x)
+                other += pixel(f, x, y) != 0xff0000u;
+        }
+        return other;
+    };
+    const Platform::VideoFramePtr without = capture(false);
+    const Platform::VideoFramePtr with = capture(true);
+    ASSERT_TRUE(without && with);
+    EXPECT_EQ(countOther(*without), 0);
+    EXPECT_GT(countOther(*with), 10);
+    // Away from the pointer both agree.
+    EXPECT_EQ(pixel(*with, 420, 310), 0xff0000u);
+}
+
+TEST(X11ScreenSource, NoDisplayNoCapture)
+{
+    Platform::ScreenCaptureOptions options;
+    auto source = Platform::Linux::makeScreenSource(QByteArray(":9999"));
+    EXPECT_TRUE(source->mainDisplayBounds().isEmpty());
+    EXPECT_FALSE(source->start(options, [](Platform::VideoFramePtr) {}));
+    EXPECT_FALSE(source->isRunning());
+}
