@@ -109,7 +109,8 @@ QByteArray HttpAnswer::header(const QByteArray &name) const
     return {};
 }
 
-struct FakeHttpServer::Connection {
+// Deleted later, never inside a handler of its own socket.
+struct FakeHttpServer::Connection : QObject {
     QPointer<QTcpSocket> socket;
     QByteArray buffer;
     quint16 localPort = 0;
@@ -153,7 +154,7 @@ void FakeHttpServer::close()
             connection->socket->abort();
             connection->socket->deleteLater();
         }
-        delete connection;
+        connection->deleteLater();
     }
 }
 
@@ -215,6 +216,7 @@ void FakeHttpServer::onNewConnection(QTcpServer *server)
 {
     while (QTcpSocket *socket = server->nextPendingConnection()) {
         auto *connection = new Connection;
+        connection->setParent(this);
         connection->socket = socket;
         connection->localPort = server->serverPort();
         m_connections.append(connection);
@@ -231,7 +233,7 @@ void FakeHttpServer::drop(Connection *connection)
         connection->socket->disconnect(this);
         connection->socket->deleteLater();
     }
-    delete connection;
+    connection->deleteLater();
 }
 
 void FakeHttpServer::onReadyRead(Connection *connection)
@@ -410,9 +412,8 @@ void FakeHttpServer::respond(Connection *connection, const HttpRequest &request)
         return;
     }
     connection->busy = true;
-    QPointer<QTcpSocket> socket = connection->socket;
-    QTimer::singleShot(delay, this, [this, connection, socket, answer, mode] {
-        if (!socket || !m_connections.contains(connection))
+    QTimer::singleShot(delay, connection, [this, connection, answer, mode] {
+        if (!connection->socket || !m_connections.contains(connection))
             return;
         connection->busy = false;
         write(connection, answer, mode);

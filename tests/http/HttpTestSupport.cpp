@@ -1,0 +1,95 @@
+#include "HttpTestSupport.h"
+
+#include <QCoreApplication>
+#include <QTcpServer>
+
+namespace HttpTest {
+
+namespace {
+LogCapture *&activeCapture()
+{
+    static LogCapture *capture = nullptr;
+    return capture;
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    activeCapture() = this;
+    m_previous = qInstallMessageHandler(&LogCapture::handle);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(m_previous);
+    activeCapture() = nullptr;
+}
+
+void LogCapture::handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (LogCapture *capture = activeCapture()) {
+        QMutexLocker lock(&capture->m_mutex);
+        capture->m_lines.append({type, QString::fromUtf8(context.category ? context.category : ""), message});
+    }
+}
+
+QList<LogCapture::Line> LogCapture::lines() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lines;
+}
+
+int LogCapture::countContaining(const QString &part, std::optional<QtMsgType> type) const
+{
+    int n = 0;
+    for (const Line &line : lines())
+        n += line.text.contains(part) && (!type || line.type == *type) ? 1 : 0;
+    return n;
+}
+
+QString LogCapture::all() const
+{
+    QStringList texts;
+    for (const Line &line : lines())
+        texts << line.text;
+    return texts.join(QLatin1Char('\n'));
+}
+
+std::shared_ptr<Outcome> start(const std::shared_ptr<QVHttpBaseRequest> &request, Road road)
+{
+    auto outcome = std::make_shared<Outcome>();
+    auto success = [outcome](const QVHttpTask &task, const QVHttpBaseResponse &response) {
+        ++outcome->successes;
+        outcome->task = task;
+        outcome->response = response;
+    };
+    auto failure = [outcome](const QVHttpTask &task, const TavlinError &error) {
+        ++outcome->failures;
+        outcome->task = task;
+        outcome->error = error;
+    };
+    if (road == Road::WebService)
+        request->startQUAVRequestWithSuccess(success, failure);
+    else
+        request->startGlimraHubRequestWithSuccess(success, failure);
+    return outcome;
+}
+
+bool waitForEnd(const std::shared_ptr<Outcome> &outcome, int timeoutMs)
+{
+    const bool ended = TestSupport::waitFor([&] { return outcome->ends() > 0; }, timeoutMs);
+    TestSupport::spin(30);
+    return ended;
+}
+
+QString refusedBaseUrl()
+{
+    // A port that was free a moment ago on an address of this test.
+    QTcpServer probe;
+    probe.listen(TestSupport::uniqueLoopbackAddress(), 0);
+    const QString url = QStringLiteral("http://%1:%2").arg(probe.serverAddress().toString()).arg(probe.serverPort());
+    probe.close();
+    return url;
+}
+
+} // namespace HttpTest
