@@ -1,5 +1,6 @@
 #include "TavlinServices.h"
 
+#include "MainControl/TLConnectPack/TLConnectPack.h"
 #include "Platform/LinuxPlatform.h"
 
 TavlinServices TavlinServices::linuxDefaults()
@@ -13,5 +14,8 @@ TavlinServices TavlinServices::linuxDefaults()
     services.ipv4Monitor = Platform::Linux::makePrimaryIPv4Monitor();
     services.interfaceAddresses = Platform::Linux::makeInterfaceAddresses();
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
+    services.connectSessionFactory = [](ConnectPackDelegate *delegate) -> std::unique_ptr<ConnectSession> {
+        return std::make_unique<TLConnectPack>(delegate);
+    };
     return services;
 }
