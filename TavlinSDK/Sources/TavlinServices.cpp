@@ -1,5 +1,6 @@
 #include "TavlinServices.h"
 
+#include "AudioDriver/AudioDriverInstaller.h"
 #include "MainControl/TLConnectPack/TLConnectPack.h"
 #include "Platform/LinuxPlatform.h"
 
@@ -16,6 +17,10 @@ TavlinServices TavlinServices::linuxDefaults()
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
     services.connectSessionFactory = [](ConnectPackDelegate *delegate) -> std::unique_ptr<ConnectSession> {
         return std::make_unique<TLConnectPack>(delegate);
+    };
+    const QString home = services.userInfo->homeDirectory();
+    services.audioDriverFactory = [home] {
+        return std::make_unique<AudioDriverInstaller>(AudioDriverServices::linuxDefaults(home));
     };
     return services;
 }
