@@ -66,7 +66,9 @@ void TLCastPack::castOperator(qint64 operation)
         startMirror(TavlinGlobal::getChoseDevice());
         return;
     }
-    if (!isMirroring())
+    // A cast whose connection already ended, with its status still on the
+    // way, is stopped too: its sound output and display must come back.
+    if (!isMirroring() && !m_isCast)
         return;
     qInfo("user stop mirror....");
     stopCastPack();
