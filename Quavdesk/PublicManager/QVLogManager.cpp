@@ -13,6 +13,7 @@
 #include <spdlog/spdlog.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -234,6 +235,15 @@ void QVLogManager::creatLogFile(const QVLogOptions &options)
     if (s.options.asynchronous)
         s.pool = std::make_shared<spdlog::details::thread_pool>(8192, 1);
     s.configured = true;
+
+    // At exit the queue is drained and the worker joined while the console
+    // sink's statics, made just now, still exist: a handler registered after
+    // a static was made runs before that static is destroyed.
+    static const bool closesAtExit = [] {
+        std::atexit([] { QVLog::shutdown(); });
+        return true;
+    }();
+    (void)closesAtExit;
 }
 
 namespace QVLog {
