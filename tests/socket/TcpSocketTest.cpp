@@ -383,3 +383,17 @@ TEST(GCDAsyncSocket, ADelegateMayDeleteTheSocketLaterFromInsideACallback)
     ASSERT_TRUE(waitFor([&] { return socket.isNull(); }));
     EXPECT_EQ(dropper.reads, 1);
 }
+
+TEST(AsyncSocket, WriteThatCannotFinishInTimeIsCodeFive)
+{
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    RawListener listener(address);
+    RunLoopRecorder recorder;
+    AsyncSocket socket(&recorder);
+    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
+    socket.writeData(QByteArray(64 * 1024 * 1024, 'w'), 100, 4);
+    ASSERT_TRUE(waitFor([&] { return recorder.didDisconnectCount == 1; }));
+    ASSERT_TRUE(recorder.willDisconnectError.has_value());
+    EXPECT_EQ(recorder.willDisconnectError->code, 5);
+    EXPECT_TRUE(recorder.writes.isEmpty());
+}

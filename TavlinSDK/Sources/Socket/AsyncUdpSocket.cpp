@@ -3,8 +3,8 @@
 #include <QNetworkDatagram>
 #include <QPointer>
 #include <QUdpSocket>
-#include <sys/socket.h>
 
+#include "Platform/StreamSockets.h"
 #include "Socket/SocketErrors.h"
 
 using namespace SocketErrors;
@@ -88,8 +88,7 @@ void AsyncUdpSocket::applyBroadcast()
 {
     if (!m_socket || m_socket->socketDescriptor() < 0)
         return;
-    const int value = m_broadcast ? 1 : 0;
-    ::setsockopt(static_cast<int>(m_socket->socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &value, sizeof(value));
+    Platform::StreamSockets::setBroadcast(m_socket->socketDescriptor(), m_broadcast);
 }
 
 bool AsyncUdpSocket::sendData(const QByteArray &data, const QString &host, quint16 port, int timeoutMs, qint64 tag)

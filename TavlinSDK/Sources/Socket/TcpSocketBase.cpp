@@ -2,15 +2,12 @@
 
 #include <QHostInfo>
 #include <QSocketNotifier>
-#include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include "Platform/StreamSockets.h"
 #include "Socket/SocketErrors.h"
+
+namespace Sys = Platform::StreamSockets;
 
 namespace {
 
@@ -54,13 +51,8 @@ bool TcpSocketBase::connectToHost(const QString &host, quint16 port, int timeout
     QHostAddress literal;
     const bool isLiteral = literal.setAddress(host);
     if (isLiteral) {
-        const int family = literal.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
-        const int fd = ::socket(family, SOCK_STREAM, 0);
-        if (fd < 0)
-            return refuse(SocketErrors::posixError(errno));
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        m_fd = fd;
+        if (const int failure = Sys::openStream(literal, &m_fd))
+            return refuse(SocketErrors::posixError(failure));
     }
 
     m_lastConnectHost = host;
@@ -100,14 +92,10 @@ void TcpSocketBase::onLookup(const QHostInfo &info)
         closeWithError(otherError(info.errorString()));
         return;
     }
-    const int fd = ::socket(chosen.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) {
-        closeWithError(SocketErrors::posixError(errno));
+    if (const int failure = Sys::openStream(chosen, &m_fd)) {
+        closeWithError(SocketErrors::posixError(failure));
         return;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    m_fd = fd;
     m_state = State::Connecting;
     startConnect(chosen);
 }
@@ -115,28 +103,7 @@ void TcpSocketBase::onLookup(const QHostInfo &info)
 void TcpSocketBase::startConnect(const QHostAddress &address)
 {
     m_peerAddress = address;
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto *sin6 = reinterpret_cast<sockaddr_in6 *>(&storage);
-        sin6->sin6_family = AF_INET6;
-        sin6->sin6_port = htons(m_peerPort);
-        const Q_IPV6ADDR raw = address.toIPv6Address();
-        std::memcpy(&sin6->sin6_addr, &raw, sizeof(raw));
-        length = sizeof(sockaddr_in6);
-    } else {
-        auto *sin = reinterpret_cast<sockaddr_in *>(&storage);
-        sin->sin_family = AF_INET;
-        sin->sin_port = htons(m_peerPort);
-        sin->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof(sockaddr_in);
-    }
-
-    int result;
-    do {
-        result = ::connect(m_fd, reinterpret_cast<sockaddr *>(&storage), length);
-    } while (result < 0 && errno == EINTR);
-
+    const int result = Sys::startConnect(m_fd, address, m_peerPort);
     if (result == 0) {
         // Connected at once: still report it from the event loop.
         QMetaObject::invokeMethod(this, [this] {
@@ -145,10 +112,10 @@ void TcpSocketBase::startConnect(const QHostAddress &address)
         }, Qt::QueuedConnection);
         return;
     }
-    if (errno != EINPROGRESS) {
+    if (result != EINPROGRESS) {
         // The connect started and failed at once (a refusal on loop-back is
         // one); it ends like any other failed connect.
-        const TavlinError failure = SocketErrors::posixError(errno);
+        const TavlinError failure = SocketErrors::posixError(result);
         QMetaObject::invokeMethod(this, [this, failure] {
             if (m_state == State::Connecting)
                 closeWithError(failure);
@@ -163,10 +130,7 @@ void TcpSocketBase::onConnectWritable()
 {
     if (m_state != State::Connecting)
         return;
-    int pending = 0;
-    socklen_t length = sizeof(pending);
-    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &pending, &length) < 0)
-        pending = errno;
+    const int pending = Sys::pendingError(m_fd);
     if (pending != 0) {
         closeWithError(SocketErrors::posixError(pending));
         return;
@@ -204,7 +168,8 @@ void TcpSocketBase::onReadable()
     qsizetype total = 0;
     char chunk[65536];
     while (total < kMaxReadPerEvent) {
-        const ssize_t n = ::recv(m_fd, chunk, sizeof(chunk), 0);
+        int error = 0;
+        const qint64 n = Sys::receive(m_fd, chunk, sizeof(chunk), &error);
         if (n > 0) {
             m_readBuffer.append(chunk, n);
             total += n;
@@ -214,10 +179,8 @@ void TcpSocketBase::onReadable()
             peerClosed = true;
             break;
         }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            failure = SocketErrors::posixError(errno);
+        if (error != EAGAIN && error != EWOULDBLOCK)
+            failure = SocketErrors::posixError(error);
         break;
     }
 
@@ -331,8 +294,8 @@ void TcpSocketBase::pumpWrites()
                 m_writeTimer.start(m_currentWrite->timeoutMs);
         }
         const QByteArray &data = m_currentWrite->data;
-        const ssize_t n = ::send(m_fd, data.constData() + m_currentOffset,
-                                 static_cast<size_t>(data.size() - m_currentOffset), MSG_NOSIGNAL);
+        int error = 0;
+        const qint64 n = Sys::send(m_fd, data.constData() + m_currentOffset, data.size() - m_currentOffset, &error);
         if (n >= 0) {
             m_currentOffset += n;
             if (m_currentOffset < data.size())
@@ -345,13 +308,11 @@ void TcpSocketBase::pumpWrites()
                 return;
             continue;
         }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (error == EAGAIN || error == EWOULDBLOCK) {
             m_writeNotifier->setEnabled(true);
             return;
         }
-        closeWithError(SocketErrors::posixError(errno));
+        closeWithError(SocketErrors::posixError(error));
         return;
     }
 }
@@ -417,7 +378,12 @@ void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
     m_closeAfterWriting = false;
     m_closeAfterReading = false;
     updateQueneCount();
-    QMetaObject::invokeMethod(this, [this, error] { notifyClosed(error); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, error] {
+        QPointer<TcpSocketBase> guard(this);
+        notifyClosed(error);
+        if (guard)
+            emit closed();
+    }, Qt::QueuedConnection);
 }
 
 void TcpSocketBase::closeDescriptor()
@@ -433,7 +399,7 @@ void TcpSocketBase::closeDescriptor()
     m_readNotifier = nullptr;
     m_writeNotifier = nullptr;
     if (m_fd >= 0) {
-        ::close(m_fd);
+        Sys::close(m_fd);
         m_fd = -1;
     }
 }

@@ -75,6 +75,10 @@ public:
     // The connected descriptor, or -1 when there is none.
     int socketFD() const;
 
+signals:
+    // After the delegate heard of the end of a started connection.
+    void closed();
+
 protected:
     explicit TcpSocketBase(QObject *parent);
 

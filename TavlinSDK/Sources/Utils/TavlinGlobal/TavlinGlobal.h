@@ -181,4 +181,73 @@ public:
     static bool createStringFileFor(const QString &code);
 
     // --- Sockets and 8121 senders: added with the socket layer ---
+    // The process's shared sockets. Each factory replaces the socket of its
+    // kind: the old one loses its delegate, is closed and is deleted later
+    // (it may be the socket whose callback is running). A factory whose
+    // connect cannot start returns none and holds none.
+    static constexpr quint16 kHandshakePort = 8121;
+    static constexpr int kHandshakeConnectTimeoutMs = 3000;
+    static constexpr int kCheckPasswordTimeoutMs = 6000;
+    static constexpr qint64 kMasterControlReadTag = 110;
+    static constexpr qint64 kDirectCastTag = 111;
+    static constexpr qint64 kDirectCastCommandTag = 51060;
+    static constexpr qint64 kDisConnectCastTag = 52030;
+
+    // The handshake socket (run-loop TCP): connects with the given time-out
+    // and arms one read without time-out (tag 0).
+    static class AsyncSocket *CreateSocket(const QString &host, quint16 port, class AsyncSocketDelegate *delegate,
+                                           int connectTimeoutMs = kHandshakeConnectTimeoutMs);
+    static AsyncSocket *getAsyncSocket_8121();
+    // The unused preview socket: as the handshake socket, except that the old
+    // one first finishes its pending reads and writes.
+    static AsyncSocket *CreateHostPreviewControlSocket(const QString &host, quint16 port, AsyncSocketDelegate *delegate,
+                                                       int connectTimeoutMs = kHandshakeConnectTimeoutMs);
+    static AsyncSocket *getHostPreviewSocket();
+    // Queue-based sockets; no connect time-out unless one is given. Each arms
+    // one read without time-out with its own tag (110, 111, 52030).
+    static class GCDAsyncSocket *createMasterConGCDAsyncSocket(const QString &host, quint16 port,
+                                                               class GCDAsyncSocketDelegate *delegate,
+                                                               int connectTimeoutMs = -1);
+    static GCDAsyncSocket *getMasterConSocket();
+    static GCDAsyncSocket *createDirectCastGCDAsyncSocket(const QString &host, quint16 port,
+                                                          GCDAsyncSocketDelegate *delegate, int connectTimeoutMs = -1);
+    static GCDAsyncSocket *getDirectCastSocket();
+    static GCDAsyncSocket *createDisConnectCastGCDAsyncSocket(const QString &host, quint16 port,
+                                                              GCDAsyncSocketDelegate *delegate,
+                                                              int connectTimeoutMs = -1);
+    static GCDAsyncSocket *getDisConnectCastSocket();
+    // Sets the delegate of the handshake, master-control and direct-cast
+    // sockets and clears their user values.
+    static void setSocketDelegate(AsyncSocketDelegate *runLoopDelegate, GCDAsyncSocketDelegate *queueDelegate);
+    // Host and port of the last handshake socket made.
+    static QString getLastHost();
+    static quint16 getLastPort();
+    // Drops every shared socket (tests start from here).
+    static void resetSockets();
+
+    // Where the client name is read: the stored "TavlinMacClientName", empty
+    // when none is stored. Until a source is set, the process's settings.
+    static void setClientNameSource(std::function<QString()> source);
+
+    // Text commands. Each writes its request and arms one read without
+    // time-out (tag 0); nothing happens while there is no socket.
+    static void sendCommandToReceive(const QString &text);
+    static void directCastSendCommandToReceive(const QString &text);
+    static void checkIfPaswExist();
+    // "CHECKPASSWORD" with the code, written with a time-out. A code holding a
+    // line break or another control character is refused (false) and never
+    // written: it would end the request early and start a stray one. The
+    // handshake itself times the reply from the write.
+    static bool checkPassword(const QString &code, int timeoutMs = kCheckPasswordTimeoutMs);
+    static void sayHello();
+    static void sayByebye();
+    static void auth();
+    static void sendKeyEventMsg(qint64 key);
+    // The same kind of requests on a socket the caller passes.
+    static void startOrStopAnnotation(bool start, AsyncSocket *annotationSocket);
+    static void setAnnotationColor(int color, int size, AsyncSocket *annotationSocket);
+    static void sendMsgAction(int action, double pointX, double pointY, AsyncSocket *annotationSocket);
+    static void clearAnnotation(AsyncSocket *annotationSocket);
+    static void inputKeyBoard(qint64 first, qint64 length, const QString &content, AsyncSocket *inputSocket);
+    static void enterKeyCode(qint16 keyCode, AsyncSocket *inputSocket);
 };

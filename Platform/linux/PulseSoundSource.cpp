@@ -1,0 +1,114 @@
+#include <pulse/pulseaudio.h>
+
+#include <QDebug>
+
+#include "Platform/LinuxSoundPlatform.h"
+#include "PulseConnection.h"
+
+namespace Platform::Linux {
+namespace {
+
+// A record stream on the connection's own event-loop thread, which is the
+// capture's worker thread: the sound is handed over there.
+class PulseSoundSource final : public SoundSource {
+public:
+    ~PulseSoundSource() override { stop(); }
+
+    bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler) override
+    {
+        stop();
+        m_connection = std::make_unique<PulseConnection>();
+        if (!m_connection->open()) {
+            qInfo().noquote() << "sound capture: no sound server:" << pa_strerror(m_connection->error());
+            m_connection.reset();
+            return false;
+        }
+        m_handler = std::move(handler);
+
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(format.sampleRate),
+                                  static_cast<uint8_t>(format.channels)};
+        // Fragments of about 10 ms keep the latency of the cast low.
+        const uint32_t fragment = static_cast<uint32_t>(pa_usec_to_bytes(10000, &spec));
+        const pa_buffer_attr attributes{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
+                                        static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), fragment};
+        pa_threaded_mainloop *loop = m_connection->loop();
+
+        pa_threaded_mainloop_lock(loop);
+        m_stream = pa_stream_new(m_connection->context(), "Tavlin cast sound", &spec, nullptr);
+        bool ready = false;
+        if (m_stream) {
+            pa_stream_set_state_callback(m_stream, onStreamState, this);
+            pa_stream_set_read_callback(m_stream, onStreamRead, this);
+            const QByteArray device = deviceName.toUtf8();
+            if (pa_stream_connect_record(m_stream, device.constData(), &attributes, PA_STREAM_ADJUST_LATENCY) == 0) {
+                pa_stream_state_t state;
+                while ((state = pa_stream_get_state(m_stream)) == PA_STREAM_CREATING)
+                    pa_threaded_mainloop_wait(loop);
+                ready = state == PA_STREAM_READY;
+            }
+            if (!ready)
+                qInfo().noquote() << "sound capture: cannot record from" << deviceName << ":"
+                                  << pa_strerror(pa_context_errno(m_connection->context()));
+        }
+        pa_threaded_mainloop_unlock(loop);
+        if (!ready) {
+            stop();
+            return false;
+        }
+        return true;
+    }
+
+    void stop() override
+    {
+        if (!m_connection)
+            return;
+        pa_threaded_mainloop *loop = m_connection->loop();
+        pa_threaded_mainloop_lock(loop);
+        if (m_stream) {
+            pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+            pa_stream_disconnect(m_stream);
+            pa_stream_unref(m_stream);
+            m_stream = nullptr;
+        }
+        pa_threaded_mainloop_unlock(loop);
+        // Joins the event-loop thread: no sound is handed over after this.
+        m_connection.reset();
+        m_handler = nullptr;
+    }
+
+private:
+    static void onStreamState(pa_stream *stream, void *userdata)
+    {
+        auto *self = static_cast<PulseSoundSource *>(userdata);
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        if (state == PA_STREAM_FAILED)
+            qInfo().noquote() << "sound capture: the record stream failed";
+        pa_threaded_mainloop_signal(self->m_connection->loop(), 0);
+    }
+
+    static void onStreamRead(pa_stream *stream, size_t, void *userdata)
+    {
+        auto *self = static_cast<PulseSoundSource *>(userdata);
+        const void *data = nullptr;
+        size_t length = 0;
+        while (pa_stream_readable_size(stream) > 0) {
+            if (pa_stream_peek(stream, &data, &length) < 0 || length == 0)
+                return;
+            // A hole in the stream carries no sound; it is skipped.
+            if (data && self->m_handler)
+                self->m_handler(QByteArray(static_cast<const char *>(data), static_cast<qsizetype>(length)));
+            pa_stream_drop(stream);
+        }
+    }
+
+    std::unique_ptr<PulseConnection> m_connection;
+    pa_stream *m_stream = nullptr;
+    PcmHandler m_handler;
+};
+
+} // namespace
+
+std::unique_ptr<SoundSource> makeSoundSource() { return std::make_unique<PulseSoundSource>(); }
+
+} // namespace Platform::Linux

@@ -1,0 +1,19 @@
+# The virtual sound device's configuration travels inside the library as the
+# resource ":/TavlinSDK/Sonvale.driver.zip", packed at configure time from the
+# files of Resources/Sonvale.driver.
+set(SONVALE_DRIVER_DIR ${CMAKE_CURRENT_LIST_DIR})
+file(GLOB_RECURSE SONVALE_DRIVER_FILES ${SONVALE_DRIVER_DIR}/Sonvale.driver/*)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${SONVALE_DRIVER_FILES})
+set(SONVALE_DRIVER_ZIP ${CMAKE_CURRENT_BINARY_DIR}/resources/Sonvale.driver.zip)
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/resources)
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${SONVALE_DRIVER_ZIP} --format=zip "--mtime=2024-01-01 00:00:00 UTC" -- Sonvale.driver
+  WORKING_DIRECTORY ${SONVALE_DRIVER_DIR}
+  RESULT_VARIABLE SONVALE_DRIVER_RESULT)
+if(NOT SONVALE_DRIVER_RESULT EQUAL 0)
+  message(FATAL_ERROR "Cannot pack the Sonvale.driver archive")
+endif()
+qt_add_resources(TavlinSDK sonvale_driver
+  PREFIX "/TavlinSDK"
+  BASE ${CMAKE_CURRENT_BINARY_DIR}/resources
+  FILES ${SONVALE_DRIVER_ZIP})

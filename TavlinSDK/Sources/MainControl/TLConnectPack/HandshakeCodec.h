@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "TavlinExport.h"
+
+// The text protocol of the handshake port, without sockets or timers: the
+// requests the library writes, and the receiver's replies cut into messages
+// and classified.
+namespace HandshakeCodec {
+
+QByteArray passwordConfigRequest();      // "GETPASSWORDCONFIG"
+QByteArray serverInfoRequest();          // "getServerInfo"
+QByteArray listenedPortRequest();        // "getListenedPort"
+
+// The keys of the port reply, in the order of the port table's entries
+// 51040, 51030, 51060, 52020, 52030, 57395.
+inline constexpr std::array<const char *, 6> kPortKeys = {"51040", "51030", "51060", "52020", "52030", "57395"};
+
+struct TAVLIN_EXPORT HandshakeReply {
+    enum class Kind {
+        CodeAccepted,   // "success"
+        CodeRefused,    // "failed" or "falied"
+        CodeConfigured, // "configed password"
+        ServerInfo,     // the name reply
+        Ports,          // the port reply ("hasChanged")
+    };
+    Kind kind = Kind::CodeAccepted;
+
+    // Server information. A member that is missing or not text reads as
+    // absent: a null name, feature bits 0, an empty "extraInfo".
+    QString name;
+    qint64 features = 0;
+    QString extraInfo;
+
+    // Port reply. `portsParsed` is false when no JSON object could be read;
+    // a port of 0 means "the entry's default" (missing, not a whole number,
+    // outside 1..65535).
+    bool portsParsed = false;
+    bool hasChanged = false;
+    std::array<qint64, 6> ports{};
+};
+
+// Classifies one message. A JSON object is classified by its members ("name"
+// before "hasChanged"), so text that a receiver chose (its name, its extra
+// information) cannot pass for a verdict; anything else by the first of the
+// protocol's substring tests that it contains. `wholeText` is the read the
+// message came in, the fallback for a port reply that does not parse alone.
+TAVLIN_EXPORT std::optional<HandshakeReply> classify(const QString &message, const QString &wholeText = {});
+
+// Cuts the byte stream of one connection into messages: lines ended by "\n"
+// (a "\r" before it is dropped, empty lines skipped), and JSON objects, which
+// may arrive in pieces, span several lines when they start with a line that
+// is only "{", or come without a line end. A character cut in two by the
+// transport is joined again. A trailing piece of text without a line end is
+// taken at once only when it already holds one of the protocol's words;
+// otherwise it waits for the rest. What waits is bounded.
+class TAVLIN_EXPORT HandshakeReplyFramer {
+public:
+    static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
+
+    QList<HandshakeReply> feed(const QByteArray &chunk);
+    void reset() { m_pending.clear(); }
+    qsizetype pendingBytes() const { return m_pending.size(); }
+
+private:
+    QByteArray m_pending;
+};
+
+} // namespace HandshakeCodec

@@ -1,0 +1,354 @@
+#include "MainControl/TLConnectPack/TLConnectPack.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <cerrno>
+
+#include "PinCode/PinCode.h"
+#include "Socket/SocketErrors.h"
+#include "Utils/TavlinGlobal/DynamicPortTable.h"
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
+
+using HandshakeCodec::HandshakeReply;
+
+namespace {
+
+const QString kTavlinErrorDomain = QStringLiteral("com.TavlinError.Domain");
+
+QString localized(const char *key)
+{
+    return QCoreApplication::translate("Localizable", key);
+}
+
+} // namespace
+
+TLConnectPack::TLConnectPack(ConnectPackDelegate *delegate, const ConnectPackTimings &timings, QObject *parent)
+    : QObject(parent), m_delegate(delegate), m_timings(timings)
+{
+    m_whetherGetDeviceNameTimer.setSingleShot(true);
+    connect(&m_whetherGetDeviceNameTimer, &QTimer::timeout, this, &TLConnectPack::nameWaitFired);
+    m_checkPasswordTimer.setSingleShot(true);
+    connect(&m_checkPasswordTimer, &QTimer::timeout, this, [this] {
+        reopenAfterReadTimeout(TavlinError(SocketErrors::kAsyncSocketErrorDomain,
+                                           SocketErrors::AsyncSocketReadTimeoutError,
+                                           QStringLiteral("Read operation timed out")));
+    });
+}
+
+TLConnectPack::~TLConnectPack()
+{
+    // The connection stays with the session; it only stops reporting here.
+    if (m_socket && m_socket->delegate() == this)
+        m_socket->setDelegate(nullptr);
+}
+
+TavlinError TLConnectPack::wrongCodeError()
+{
+    // The description is the localised "connect device fail"; the reason and
+    // the suggestion of the error are the texts of "use wrong password!" and
+    // "please check password, then try again!", which the application shows
+    // from the same keys.
+    return TavlinError(kTavlinErrorDomain, 1, localized("connect device fail"));
+}
+
+QString TLConnectPack::getCustomBroadcastStrPack() const
+{
+    return m_customBroadcastStr;
+}
+
+void TLConnectPack::reset()
+{
+    m_isSocketConnected_8121 = false;
+    m_ipDeviceHasPasw = false;
+    m_isPassConnect = false;
+    m_isDirectConnect = false;
+    m_isAlreadyConnected = false;
+    m_customBroadcastStr = QStringLiteral("");
+    TavlinGlobal::setIsConnectByIp(false);
+    TavlinGlobal::setIsConnectByPin(false);
+    m_whetherGetDeviceNameTimer.stop();
+    m_nameWaitAfterConnect = false;
+    m_checkPasswordTimer.stop();
+}
+
+bool TLConnectPack::openSocket(const QString &host)
+{
+    m_framer.reset();
+    m_endReported = false;
+    m_pendingEndError.reset();
+    m_isSocketConnected_8121 = false;
+    m_socket = TavlinGlobal::CreateSocket(host, m_timings.handshakePort, this, m_timings.connectTimeoutMs);
+    return !m_socket.isNull();
+}
+
+bool TLConnectPack::isCurrent(AsyncSocket *sock) const
+{
+    return sock && sock == m_socket.data() && TavlinGlobal::getAsyncSocket_8121() == sock;
+}
+
+bool TLConnectPack::connectDeviceByIp(const QString &ip)
+{
+    reset();
+    TavlinGlobal::setIsConnectByIp(true);
+    m_connectIp = ip;
+    if (!openSocket(m_connectIp))
+        return false;
+    TavlinGlobal::checkIfPaswExist();
+    m_chosenDevice = std::make_shared<Device>();
+    m_chosenDevice->mHostIp = m_connectIp;
+    sendGetServerInfoPack();
+    m_whetherGetDeviceNameTimer.start(m_timings.nameWaitMs);
+    return true;
+}
+
+bool TLConnectPack::connectDeviceByPin(const QString &code)
+{
+    reset();
+    TavlinGlobal::setIsConnectByPin(true);
+    m_connectPin = code;
+    if (!m_pinCode) {
+        m_pinCode = std::make_unique<PinCode>();
+        m_pinCode->initMaxComb();
+    }
+    QString address;
+    if (code.size() == 6) {
+        address = m_pinCode->sixNumberPinToIP(code);
+        qInfo().noquote() << QStringLiteral("sixPinToIp:%1").arg(address);
+    } else if (code.size() == 8) {
+        address = m_pinCode->eightCharPinToIP(code);
+        qInfo().noquote() << QStringLiteral("eightPinToIp:%1").arg(address);
+    } else {
+        return false;
+    }
+    if (address.isEmpty())
+        return false;
+
+    TavlinGlobal::setConnectPin(code);
+    if (!openSocket(address))
+        return false;
+    m_connectIp = address;
+    m_chosenDevice = std::make_shared<Device>();
+    m_chosenDevice->mHostIp = address;
+    sendGetServerInfoPack();
+    return true;
+}
+
+void TLConnectPack::connectDeviceByIpCheckPwd(const QString &code)
+{
+    sendCheckPassword(code);
+}
+
+void TLConnectPack::sendGetServerInfoPack()
+{
+    if (!m_socket)
+        return;
+    m_socket->writeData(HandshakeCodec::serverInfoRequest(), -1, 0);
+    m_socket->readDataWithTimeout(-1, 0);
+}
+
+void TLConnectPack::sendCheckPassword(const QString &code)
+{
+    if (!m_socket || TavlinGlobal::getAsyncSocket_8121() != m_socket.data())
+        return;
+    if (TavlinGlobal::checkPassword(code, m_timings.checkPasswordTimeoutMs))
+        m_checkPasswordTimer.start(m_timings.checkPasswordTimeoutMs);
+}
+
+void TLConnectPack::nameWaitFired()
+{
+    if (!m_isSocketConnected_8121) {
+        // The connect itself took the wait: give the receiver the full wait
+        // once it is connected.
+        m_nameWaitAfterConnect = true;
+        return;
+    }
+    if (TavlinGlobal::getIsConnectByIp() && m_chosenDevice && m_chosenDevice->mDevicename.isNull()) {
+        m_chosenDevice->mDevicename = QStringLiteral("");
+        m_chosenDevice->mServer_features = 0;
+        connectCheck();
+    }
+}
+
+void TLConnectPack::connectCheck()
+{
+    if (!m_chosenDevice)
+        return;
+    TavlinGlobal::setTempChoseDevice(m_chosenDevice);
+    const qint64 features = m_chosenDevice->mServer_features;
+    if (features & FeatureBits::kWindowsReceiver) {
+        TavlinGlobal::setIsWindowReceiver(true);
+    } else {
+        TavlinGlobal::setIsTvVersion((features & FeatureBits::kNotTvReceiver) == 0);
+        TavlinGlobal::setIsWindowReceiver(false);
+    }
+
+    m_isDirectConnect = false;
+    DynamicPortTable::resetToDefaults();
+
+    const bool dynamicPorts = (features & FeatureBits::kDynamicPorts) != 0;
+    TavlinGlobal::setIsSupportDynamicPort(dynamicPorts);
+    qInfo("judge is support dynamic port = %d", dynamicPorts ? 1 : 0);
+    if (dynamicPorts && m_socket) {
+        m_socket->writeData(HandshakeCodec::listenedPortRequest(), -1, 0);
+        m_socket->readDataWithTimeout(-1, 0);
+    }
+
+    if (!m_ipDeviceHasPasw && (features & FeatureBits::kCastingCodeConfigured) == 0) {
+        if (dynamicPorts) {
+            m_isDirectConnect = true;
+            return;
+        }
+        declareSuccess();
+        return;
+    }
+
+    m_isPassConnect = true;
+    m_ipDeviceHasPasw = false;
+    if (TavlinGlobal::getIsConnectByPin()) {
+        sendCheckPassword(m_connectPin);
+    } else if (m_delegate) {
+        m_delegate->connectPack_needEnterPwd();
+    }
+}
+
+void TLConnectPack::declareSuccess()
+{
+    m_checkPasswordTimer.stop();
+    TavlinGlobal::setChoseDevice(m_chosenDevice);
+    m_isAlreadyConnected = true;
+    QPointer<TLConnectPack> guard(this);
+    if (m_delegate)
+        m_delegate->connectPack_connectDeviceCheckSuccess();
+    if (guard)
+        sendGetServerInfoPack();
+}
+
+void TLConnectPack::handleReply(const HandshakeReply &reply)
+{
+    switch (reply.kind) {
+    case HandshakeReply::Kind::CodeAccepted:
+        if (m_isPassConnect) {
+            m_isPassConnect = false;
+            declareSuccess();
+        }
+        break;
+    case HandshakeReply::Kind::CodeRefused:
+        m_checkPasswordTimer.stop();
+        if (m_delegate)
+            m_delegate->connectPack_pwdIncorrect(wrongCodeError());
+        break;
+    case HandshakeReply::Kind::CodeConfigured:
+        m_ipDeviceHasPasw = true;
+        break;
+    case HandshakeReply::Kind::ServerInfo:
+        m_whetherGetDeviceNameTimer.stop();
+        m_nameWaitAfterConnect = false;
+        if (m_chosenDevice) {
+            m_chosenDevice->mDevicename = reply.name;
+            m_chosenDevice->mServer_features = reply.features;
+        }
+        m_customBroadcastStr = reply.extraInfo;
+        if (!m_isAlreadyConnected)
+            connectCheck();
+        break;
+    case HandshakeReply::Kind::Ports:
+        if (reply.portsParsed && reply.hasChanged) {
+            DynamicPortTable::setDynamicPort_51040(reply.ports[0]);
+            DynamicPortTable::setDynamicPort_51030(reply.ports[1]);
+            DynamicPortTable::setDynamicPort_51060(reply.ports[2]);
+            DynamicPortTable::setDynamicPort_52020(reply.ports[3]);
+            DynamicPortTable::setDynamicPort_52030(reply.ports[4]);
+            DynamicPortTable::setDynamicPort_57395(reply.ports[5]);
+        }
+        if (m_isDirectConnect) {
+            m_isDirectConnect = false;
+            declareSuccess();
+        }
+        break;
+    }
+}
+
+void TLConnectPack::onSocketDidConnectToHost(AsyncSocket *sock, const QString &, quint16)
+{
+    if (!isCurrent(sock))
+        return;
+    m_isSocketConnected_8121 = true;
+    if (m_nameWaitAfterConnect) {
+        m_nameWaitAfterConnect = false;
+        m_whetherGetDeviceNameTimer.start(m_timings.nameWaitMs);
+    }
+}
+
+void TLConnectPack::onSocketDidReadData(AsyncSocket *sock, const QByteArray &data, qint64)
+{
+    if (!isCurrent(sock))
+        return;
+    // Any answer ends the wait for the casting-code verdict.
+    m_checkPasswordTimer.stop();
+    sock->readDataWithTimeout(-1, 0);
+    const QList<HandshakeReply> replies = m_framer.feed(data);
+    QPointer<TLConnectPack> guard(this);
+    for (const HandshakeReply &reply : replies) {
+        if (!guard || !isCurrent(sock))
+            return;
+        handleReply(reply);
+    }
+}
+
+void TLConnectPack::onSocketWillDisconnectWithError(AsyncSocket *sock, const TavlinError &error)
+{
+    if (!isCurrent(sock))
+        return;
+    if (error.domain == SocketErrors::kAsyncSocketErrorDomain
+        && error.code == SocketErrors::AsyncSocketConnectTimeoutError) {
+        reportFailure(error);
+        return;
+    }
+    if (error.domain == SocketErrors::kAsyncSocketErrorDomain
+        && error.code == SocketErrors::AsyncSocketReadTimeoutError) {
+        reopenAfterReadTimeout(error);
+        return;
+    }
+    if (SocketErrors::isConnectionReset(error) || SocketErrors::isNotConnected(error)) {
+        // Told only before success, when the connection itself has ended.
+        m_pendingEndError = error;
+        return;
+    }
+    reportFailure(error);
+}
+
+void TLConnectPack::onSocketDidDisconnect(AsyncSocket *sock)
+{
+    if (!isCurrent(sock))
+        return;
+    m_isSocketConnected_8121 = false;
+    m_whetherGetDeviceNameTimer.stop();
+    m_nameWaitAfterConnect = false;
+    m_checkPasswordTimer.stop();
+    if (m_isAlreadyConnected || m_endReported)
+        return;
+    const TavlinError error = m_pendingEndError.value_or(SocketErrors::posixError(ENOTCONN));
+    reportFailure(error);
+}
+
+void TLConnectPack::reopenAfterReadTimeout(const TavlinError &error)
+{
+    m_checkPasswordTimer.stop();
+    // The old connection ends here and its end is this time-out. The new one
+    // waits for the next code; the user is told now, so that the wait for a
+    // verdict does not go on in silence. The new connection's own end is
+    // reported in its turn.
+    const bool endAlreadyReported = m_endReported;
+    const bool reopened = openSocket(m_connectIp);
+    if (!endAlreadyReported && (!reopened || !m_isAlreadyConnected) && m_delegate)
+        m_delegate->connectPack_connectDeviceCheckWithError(error);
+}
+
+void TLConnectPack::reportFailure(const TavlinError &error)
+{
+    if (m_endReported)
+        return;
+    m_endReported = true;
+    if (m_delegate)
+        m_delegate->connectPack_connectDeviceCheckWithError(error);
+}

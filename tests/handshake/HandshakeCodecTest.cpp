@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include "MainControl/TLConnectPack/HandshakeCodec.h"
+
+using namespace HandshakeCodec;
+using Kind = HandshakeReply::Kind;
+
+namespace {
+
+QList<Kind> kinds(const QList<HandshakeReply> &replies)
+{
+    QList<Kind> result;
+    for (const HandshakeReply &reply : replies)
+        result.append(reply.kind);
+    return result;
+}
+
+// Feeds `stream` cut at `cut` (and, when given, at `second`) and returns all
+// replies.
+QList<HandshakeReply> feedCut(const QByteArray &stream, qsizetype cut, qsizetype second = -1)
+{
+    HandshakeReplyFramer framer;
+    QList<HandshakeReply> replies;
+    if (second < 0) {
+        replies += framer.feed(stream.left(cut));
+        replies += framer.feed(stream.mid(cut));
+    } else {
+        replies += framer.feed(stream.left(cut));
+        replies += framer.feed(stream.mid(cut, second - cut));
+        replies += framer.feed(stream.mid(second));
+    }
+    return replies;
+}
+
+} // namespace
+
+TEST(HandshakeCodec, RequestsAreByteExact)
+{
+    EXPECT_EQ(passwordConfigRequest(), QByteArray("GETPASSWORDCONFIG\r\ntavlin\r\n\r\n"));
+    EXPECT_EQ(serverInfoRequest(), QByteArray("getServerInfo\r\n1\r\n\r\n"));
+    EXPECT_EQ(listenedPortRequest(), QByteArray("getListenedPort\r\n1\r\n\r\n"));
+}
+
+TEST(HandshakeCodec, TextLinesAreClassifiedByTheFirstWordTheyHold)
+{
+    EXPECT_EQ(classify("success")->kind, Kind::CodeAccepted);
+    EXPECT_EQ(classify("password check success, not failed")->kind, Kind::CodeAccepted);
+    EXPECT_EQ(classify("failed")->kind, Kind::CodeRefused);
+    EXPECT_EQ(classify("falied")->kind, Kind::CodeRefused);
+    EXPECT_EQ(classify("configed password")->kind, Kind::CodeConfigured);
+    EXPECT_EQ(classify("unconfiged password")->kind, Kind::CodeConfigured);
+    EXPECT_FALSE(classify("no code").has_value());
+    EXPECT_FALSE(classify("Success").has_value()); // the tests are case-sensitive
+    // Text that is not an object: the name test with nothing to read.
+    const auto name = classify("hostname");
+    ASSERT_TRUE(name.has_value());
+    EXPECT_EQ(name->kind, Kind::ServerInfo);
+    EXPECT_TRUE(name->name.isNull());
+    EXPECT_EQ(name->features, 0);
+    EXPECT_EQ(name->extraInfo, QStringLiteral(""));
+}
+
+TEST(HandshakeCodec, ObjectsAreClassifiedByTheirMembersNotTheirText)
+{
+    const auto info = classify(R"({"name":"failed success","feature":"0x10100040","extraInfo":"configed password"})");
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->kind, Kind::ServerInfo);
+    EXPECT_EQ(info->name, QStringLiteral("failed success"));
+    EXPECT_EQ(info->features, 0x10100040);
+    EXPECT_EQ(info->extraInfo, QStringLiteral("configed password"));
+
+    const auto ports = classify(R"({"hasChanged":true,"name_of":"x","ports":{}})");
+    ASSERT_TRUE(ports.has_value());
+    EXPECT_EQ(ports->kind, Kind::Ports);
+
+    // An object with neither member falls back to the words it holds.
+    EXPECT_EQ(classify(R"({"result":"success"})")->kind, Kind::CodeAccepted);
+    // Feature bits are read as "%x": sign-extended 32 bits.
+    EXPECT_EQ(classify(R"({"name":"a","feature":"ffffffff"})")->features, -1);
+    EXPECT_EQ(classify(R"({"name":"a","feature":"  40zz"})")->features, 0x40);
+}
+
+TEST(HandshakeCodec, MembersOfAnUnexpectedTypeReadAsAbsent)
+{
+    const auto info = classify(R"({"name":["x"],"feature":268435456,"extraInfo":{"a":1}})");
+    ASSERT_TRUE(info.has_value());
+    EXPECT_TRUE(info->name.isNull());
+    EXPECT_EQ(info->features, 0);
+    EXPECT_EQ(info->extraInfo, QStringLiteral(""));
+
+    const auto ports = classify(
+        R"({"hasChanged":"true","ports":{"51040":"41040","51030":0,"51060":70000,"52020":-4,"52030":1.5,"57395":true}})");
+    ASSERT_TRUE(ports.has_value());
+    EXPECT_TRUE(ports->portsParsed);
+    EXPECT_TRUE(ports->hasChanged);
+    EXPECT_EQ(ports->ports, (std::array<qint64, 6>{41040, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(classify(R"({"hasChanged":1,"ports":[]})")->hasChanged);
+    EXPECT_FALSE(classify(R"({"hasChanged":"no"})")->hasChanged);
+    EXPECT_FALSE(classify(R"({"hasChanged":null})")->hasChanged);
+}
+
+TEST(HandshakeCodec, PortReplyThatDoesNotParseAloneFallsBackToTheWholeRead)
+{
+    const QString whole = QStringLiteral("{\n  \"hasChanged\" : true,\n  \"ports\" : {\"51040\" : 41040}\n}\n");
+    const auto reply = classify(QStringLiteral("  \"hasChanged\" : true,"), whole);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_TRUE(reply->portsParsed);
+    EXPECT_EQ(reply->ports[0], 41040);
+    const auto broken = classify(QStringLiteral("hasChanged"), QStringLiteral("hasChanged"));
+    EXPECT_FALSE(broken->portsParsed);
+}
+
+TEST(HandshakeCodec, EveryCutOfAReplyStreamGivesTheSameMessages)
+{
+    const QByteArray stream =
+        "configed password\r\n"
+        R"({"name":"Salle à manger 会议室 😀","feature":"10100040","extraInfo":"ünï"})" "\n"
+        "\n"
+        R"({"hasChanged":true,"ports":{"51040":41040}})" "\n"
+        "failed\n";
+    const QList<Kind> expected = {Kind::CodeConfigured, Kind::ServerInfo, Kind::Ports, Kind::CodeRefused};
+
+    HandshakeReplyFramer whole;
+    const QList<HandshakeReply> reference = whole.feed(stream);
+    ASSERT_EQ(kinds(reference), expected);
+    EXPECT_EQ(reference[1].name, QStringLiteral("Salle à manger 会议室 😀"));
+    EXPECT_EQ(reference[1].extraInfo, QStringLiteral("ünï"));
+    EXPECT_EQ(whole.pendingBytes(), 0);
+
+    for (qsizetype cut = 1; cut < stream.size(); ++cut) {
+        const QList<HandshakeReply> replies = feedCut(stream, cut);
+        ASSERT_EQ(kinds(replies), expected) << "cut at " << cut;
+        EXPECT_EQ(replies[1].name, reference[1].name) << "cut at " << cut;
+        EXPECT_EQ(replies[2].ports, reference[2].ports) << "cut at " << cut;
+    }
+    // Two cuts, a stride apart, also inside the four-byte character.
+    for (qsizetype cut = 1; cut + 3 < stream.size(); cut += 3) {
+        const QList<HandshakeReply> replies = feedCut(stream, cut, cut + 2);
+        ASSERT_EQ(kinds(replies), expected) << "cuts at " << cut;
+        EXPECT_EQ(replies[1].name, reference[1].name);
+    }
+    // Byte by byte.
+    HandshakeReplyFramer trickle;
+    QList<HandshakeReply> replies;
+    for (char byte : stream)
+        replies += trickle.feed(QByteArray(1, byte));
+    EXPECT_EQ(kinds(replies), expected);
+}
+
+TEST(HandshakeCodec, AWordWithoutALineEndIsTakenAtOnce)
+{
+    HandshakeReplyFramer framer;
+    EXPECT_EQ(kinds(framer.feed("success")), QList<Kind>{Kind::CodeAccepted});
+    EXPECT_EQ(framer.pendingBytes(), 0);
+    // A piece without a word waits for the rest.
+    EXPECT_TRUE(framer.feed("configed pass").isEmpty());
+    EXPECT_EQ(kinds(framer.feed("word")), QList<Kind>{Kind::CodeConfigured});
+    // An object without a line end is taken once whole.
+    EXPECT_TRUE(framer.feed(R"({"name":"A","feat)").isEmpty());
+    EXPECT_EQ(kinds(framer.feed(R"(ure":"40"})")), QList<Kind>{Kind::ServerInfo});
+}
+
+TEST(HandshakeCodec, AnObjectOverSeveralLinesIsOneMessage)
+{
+    HandshakeReplyFramer framer;
+    const QList<HandshakeReply> replies = framer.feed(
+        "{\n  \"hasChanged\" : true,\n  \"ports\" : {\n    \"57395\" : 47395\n  }\n}\nsuccess\n");
+    ASSERT_EQ(kinds(replies), (QList<Kind>{Kind::Ports, Kind::CodeAccepted}));
+    EXPECT_EQ(replies[0].ports[5], 47395);
+}
+
+TEST(HandshakeCodec, HostileInputIsBoundedAndDoesNotStallLaterLines)
+{
+    HandshakeReplyFramer framer;
+    // A line that opens an object it never closes is read as a line.
+    EXPECT_EQ(kinds(framer.feed("{\"name\":\"broken\n")), QList<Kind>{Kind::ServerInfo});
+    EXPECT_EQ(kinds(framer.feed("success\n")), QList<Kind>{Kind::CodeAccepted});
+    // Endless text without a line end is dropped at the bound.
+    framer.feed(QByteArray(HandshakeReplyFramer::kMaxPendingBytes + 10, 'x'));
+    EXPECT_EQ(framer.pendingBytes(), 0);
+    // An endless object too.
+    framer.feed("{\n");
+    for (int i = 0; i < 200; ++i)
+        framer.feed(QByteArray(1024, '['));
+    EXPECT_LE(framer.pendingBytes(), HandshakeReplyFramer::kMaxPendingBytes);
+    framer.reset();
+    EXPECT_EQ(kinds(framer.feed("failed\n")), QList<Kind>{Kind::CodeRefused});
+    // Bytes that are not UTF-8 do not stop the words around them.
+    EXPECT_EQ(kinds(framer.feed("\xff\xfe\n\xc3success\n")), QList<Kind>{Kind::CodeAccepted});
+}

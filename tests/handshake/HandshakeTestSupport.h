@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "HandshakeServer.h"
+#include "MainControl/TLConnectPack/ConnectPackDelegate.h"
+#include "MainControl/TLConnectPack/TLConnectPack.h"
+#include "FakePlatform.h"
+#include "ReceiverEmulator.h"
+#include "TestSupport.h"
+#include "Utils/TavlinGlobal/DynamicPortTable.h"
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
+
+namespace HandshakeTest {
+
+// A listening socket that never accepts and whose backlog is full once
+// fill() ran, so that a connect to it hangs: a connect time-out on loop-back.
+class SocketTestListener {
+public:
+    explicit SocketTestListener(const QHostAddress &address);
+    ~SocketTestListener();
+    quint16 port() const { return m_port; }
+    void fill();
+    // Takes every waiting connection off the backlog, so a retried connect
+    // gets in.
+    void drain();
+
+private:
+    QHostAddress m_address;
+    int m_fd = -1;
+    quint16 m_port = 0;
+    QList<int> m_fillers;
+};
+
+// Records what the handshake reports, in order.
+struct PackRecorder : ConnectPackDelegate {
+    QStringList events;
+    QList<TavlinError> errors;
+    // Port table and chosen receiver as they were when success was reported.
+    QList<qint64> portsAtSuccess;
+    DevicePtr choseDeviceAtSuccess;
+
+    void connectPack_needEnterPwd() override { events << QStringLiteral("needPwd"); }
+    void connectPack_pwdIncorrect(const TavlinError &error) override
+    {
+        events << QStringLiteral("pwdIncorrect");
+        errors << error;
+    }
+    void connectPack_connectDeviceCheckSuccess() override
+    {
+        events << QStringLiteral("success");
+        portsAtSuccess = {DynamicPortTable::getDynamicPort_51040(), DynamicPortTable::getDynamicPort_51030(),
+                          DynamicPortTable::getDynamicPort_51060(), DynamicPortTable::getDynamicPort_52020(),
+                          DynamicPortTable::getDynamicPort_52030(), DynamicPortTable::getDynamicPort_57395()};
+        choseDeviceAtSuccess = TavlinGlobal::getChoseDevice();
+    }
+    void connectPack_connectDeviceCheckWithError(const TavlinError &error) override
+    {
+        events << QStringLiteral("error");
+        errors << error;
+    }
+    int count(const QString &event) const { return static_cast<int>(events.count(event)); }
+};
+
+// Short waits that still leave room under the sanitizers.
+inline ConnectPackTimings shortTimings(quint16 port)
+{
+    ConnectPackTimings timings;
+    timings.connectTimeoutMs = 400;
+    timings.nameWaitMs = 150;
+    timings.checkPasswordTimeoutMs = 300;
+    timings.handshakePort = port;
+    return timings;
+}
+
+// A receiver with a handshake server on a loop-back address of its own, on
+// this thread, and the library's shared state back at its start.
+class HandshakeFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TavlinGlobal::resetAll();
+        TavlinGlobal::resetSockets();
+        addresses = std::make_shared<Platform::Fake::FakeInterfaceAddresses>();
+        TavlinGlobal::setInterfaceAddresses(addresses);
+        address = TestSupport::uniqueLoopbackAddress();
+        emulator = std::make_unique<ReceiverEmulator>(address);
+        ReceiverProfile profile;
+        profile.name = QStringLiteral("Room A");
+        profile.features = FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver;
+        emulator->setProfile(profile);
+        server = emulator->addComponent<HandshakeServer>(quint16(0));
+        ASSERT_TRUE(emulator->start()) << emulator->errorString().toStdString();
+    }
+    void TearDown() override
+    {
+        pack.reset();
+        TavlinGlobal::resetSockets();
+        emulator.reset();
+        TestSupport::spin(5);
+        TavlinGlobal::setInterfaceAddresses(nullptr);
+        TavlinGlobal::resetAll();
+    }
+
+    void setFeatures(qint64 features)
+    {
+        ReceiverProfile profile = emulator->profile();
+        profile.features = features;
+        emulator->setProfile(profile);
+    }
+    void setBehaviour(const std::function<void(HandshakeBehaviour &)> &change)
+    {
+        HandshakeBehaviour behaviour = server->behaviour();
+        change(behaviour);
+        server->setBehaviour(behaviour);
+    }
+    TLConnectPack &makePack()
+    {
+        pack = std::make_unique<TLConnectPack>(&recorder, shortTimings(server->port()));
+        return *pack;
+    }
+    bool waitForEvent(const QString &event, int count = 1, int timeoutMs = 5000)
+    {
+        return TestSupport::waitFor([&] { return recorder.count(event) >= count; }, timeoutMs);
+    }
+
+    std::shared_ptr<Platform::Fake::FakeInterfaceAddresses> addresses;
+    QHostAddress address;
+    std::unique_ptr<ReceiverEmulator> emulator;
+    HandshakeServer *server = nullptr;
+    PackRecorder recorder;
+    std::unique_ptr<TLConnectPack> pack;
+};
+
+} // namespace HandshakeTest

@@ -1,0 +1,135 @@
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include "HandshakeTestSupport.h"
+#include "Socket/AsyncSocket.h"
+#include "Socket/GCDAsyncSocket.h"
+
+using namespace HandshakeTest;
+using TestSupport::spin;
+using TestSupport::waitFor;
+
+namespace {
+
+struct WriteRecorder : AsyncSocketDelegate {
+    QList<qint64> writeTags;
+    int disconnects = 0;
+    void onSocketDidWriteDataWithTag(AsyncSocket *, qint64 tag) override { writeTags.append(tag); }
+    void onSocketDidDisconnect(AsyncSocket *) override { ++disconnects; }
+};
+
+struct QueueRecorder : GCDAsyncSocketDelegate {
+    QList<QPair<qint64, QByteArray>> reads;
+    int disconnects = 0;
+    void socketDidReadData(GCDAsyncSocket *, const QByteArray &data, qint64 tag) override { reads.append({tag, data}); }
+    void socketDidDisconnect(GCDAsyncSocket *, const OptionalTavlinError &) override { ++disconnects; }
+};
+
+} // namespace
+
+class TavlinGlobalSockets : public HandshakeFixture {};
+
+TEST_F(TavlinGlobalSockets, TextCommandsAreByteExactWithTheirTags)
+{
+    setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
+    QString clientName = QStringLiteral("Ann's Mac %2");
+    TavlinGlobal::setClientNameSource([&] { return clientName; });
+    WriteRecorder recorder;
+    AsyncSocket *socket = TavlinGlobal::CreateSocket(address.toString(), server->port(), &recorder, 1000);
+    ASSERT_TRUE(socket);
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), socket);
+    EXPECT_EQ(TavlinGlobal::getLastHost(), address.toString());
+    EXPECT_EQ(TavlinGlobal::getLastPort(), server->port());
+
+    TavlinGlobal::checkIfPaswExist();
+    EXPECT_TRUE(TavlinGlobal::checkPassword(QStringLiteral("ABCDEFGH")));
+    EXPECT_FALSE(TavlinGlobal::checkPassword(QStringLiteral("12\r\n34")));
+    EXPECT_FALSE(TavlinGlobal::checkPassword(QStringLiteral("1234\x01")));
+    TavlinGlobal::sayHello();
+    TavlinGlobal::sayByebye();
+    TavlinGlobal::auth();
+    TavlinGlobal::sendKeyEventMsg(26);
+    clientName.clear(); // no name stored: neither is sent
+    TavlinGlobal::sayHello();
+    TavlinGlobal::sayByebye();
+    TavlinGlobal::startOrStopAnnotation(true, socket);
+    EXPECT_TRUE(TavlinGlobal::getIsAnnotation());
+    TavlinGlobal::setAnnotationColor(16711680, 4, socket);
+    TavlinGlobal::sendMsgAction(2, 10.5, -3.25, socket);
+    TavlinGlobal::clearAnnotation(socket);
+    TavlinGlobal::startOrStopAnnotation(false, socket);
+    EXPECT_FALSE(TavlinGlobal::getIsAnnotation());
+    TavlinGlobal::inputKeyBoard(1, 5, QStringLiteral("héllo"), socket);
+    TavlinGlobal::enterKeyCode(-2, socket);
+
+    const QByteArray expected = QByteArray("GETPASSWORDCONFIG\r\ntavlin\r\n\r\n")
+        + "CHECKPASSWORD\r\nABCDEFGH\r\n\r\n"
+        + "sayHello\r\nAnn's Mac %2\r\n3\r\n\r\n"
+        + "sayByebye\r\nAnn's Mac %2\r\n\r\n"
+        + "auth\r\nsdcard 0 quintal\r\n\r\n"
+        + "KEYEVENT\r\n26\r\n\r\n"
+        + "DRAW\r\n1\r\n\r\n"
+        + "PEN_STYLE\r\n16711680\r\n4\r\n\r\n"
+        + "PAINT_MSG\r\n2 10.500000 -3.250000\r\n\r\n"
+        + "CLEAR\r\ntrue\r\n\r\n"
+        + "DRAW\r\n0\r\n\r\n"
+        + QString::fromUtf8("CONTENT\r\n1\r\n5 héllo\r\n\r\n").toUtf8()
+        + "KEYEVENT\r\n-2\r\n\r\n";
+    ASSERT_TRUE(waitFor([&] { return server->received(0).size() >= expected.size(); }));
+    EXPECT_EQ(server->received(0), expected);
+    ASSERT_TRUE(waitFor([&] { return recorder.writeTags.size() == 13; }));
+    EXPECT_EQ(recorder.writeTags, (QList<qint64>{0, 0, 0, 0, 0, 0, 111, 222, 333, 444, 0, 888, 999}));
+}
+
+TEST_F(TavlinGlobalSockets, SendersDoNothingWithoutASocket)
+{
+    TavlinGlobal::checkIfPaswExist();
+    EXPECT_FALSE(TavlinGlobal::checkPassword(QStringLiteral("123456")));
+    TavlinGlobal::sayByebye();
+    TavlinGlobal::sendCommandToReceive(QStringLiteral("{}\n"));
+    TavlinGlobal::clearAnnotation(nullptr);
+    spin(50);
+    EXPECT_EQ(server->connectionCount(), 0);
+}
+
+TEST_F(TavlinGlobalSockets, FactoriesReplaceAndDetachTheOldSocket)
+{
+    setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
+    WriteRecorder first;
+    AsyncSocket *one = TavlinGlobal::CreateSocket(address.toString(), server->port(), &first, 1000);
+    ASSERT_TRUE(waitFor([&] { return one->isConnected(); }));
+    QPointer<AsyncSocket> oldOne(one);
+    WriteRecorder second;
+    AsyncSocket *two = TavlinGlobal::CreateSocket(address.toString(), server->port(), &second, 1000);
+    ASSERT_NE(one, two);
+    ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(oldOne.isNull());
+    EXPECT_EQ(first.disconnects, 0); // detached before it was closed
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), two);
+
+    // A connect that cannot start leaves no socket.
+    EXPECT_EQ(TavlinGlobal::CreateSocket(QString(), server->port(), &second), nullptr);
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), nullptr);
+}
+
+TEST_F(TavlinGlobalSockets, MasterControlSocketReadsWithItsTagAndCarriesCommands)
+{
+    QueueRecorder recorder;
+    GCDAsyncSocket *socket = TavlinGlobal::createMasterConGCDAsyncSocket(address.toString(), server->port(), &recorder);
+    ASSERT_TRUE(socket);
+    EXPECT_EQ(TavlinGlobal::getMasterConSocket(), socket);
+    // Any request the emulator answers: the answer completes the factory's
+    // read, tag 110.
+    TavlinGlobal::sendCommandToReceive(QStringLiteral("getServerInfo\r\n1\r\n\r\n"));
+    ASSERT_TRUE(waitFor([&] { return !recorder.reads.isEmpty(); }));
+    EXPECT_EQ(recorder.reads[0].first, 110);
+    EXPECT_TRUE(recorder.reads[0].second.contains("Room A"));
+    EXPECT_EQ(server->received(0), QByteArray("getServerInfo\r\n1\r\n\r\n"));
+
+    // A connect that cannot start leaves no master-control socket.
+    EXPECT_EQ(TavlinGlobal::createMasterConGCDAsyncSocket(QString(), 1, &recorder), nullptr);
+    EXPECT_EQ(TavlinGlobal::getMasterConSocket(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
+    EXPECT_EQ(recorder.disconnects, 0);
+}
