@@ -2,7 +2,7 @@
 
 #include <QDebug>
 
-#include "QVHttpEnvironment.h"
+#include "PublicManager/QVPublicTools.h"
 
 namespace QVFileShare {
 
@@ -33,7 +33,7 @@ QVariantMap QVGetCheckEncryptPwdApi::requestAppendArgument() const
 QList<QPair<QString, QString>> QVGetDownLoadFileListApi::requestHeader() const
 {
     auto headers = commonHeaders();
-    headers.append({kFilePathHeader, QVHttpEnvironment::base64OfText(m_filePath)});
+    headers.append({kFilePathHeader, QVPublicTools::downLoadFileForBase64(m_filePath)});
     return headers;
 }
 
@@ -46,7 +46,7 @@ QVariantMap QVGetDownLoadFileListApi::requestAppendArgument() const
 
 QList<QPair<QString, QString>> QVGetDownLoadCheckFileApi::requestHeader() const
 {
-    const QString encodedPath = QVHttpEnvironment::base64OfText(m_filePath);
+    const QString encodedPath = QVPublicTools::downLoadFileForBase64(m_filePath);
     qInfo().noquote() << QStringLiteral("ss = %1").arg(encodedPath);
     return {
         {kFilePathHeader, encodedPath},
@@ -73,8 +73,8 @@ QList<QPair<QString, QString>> QVGetFileShareStartBytesApi::requestHeader() cons
         {kContentTypeHeader, kMultipartFormData},
         {kFileMd5Header, m_fileMd5},
         {kFileSizeHeader, m_fileBytes},
-        {kFileNameHeader, QVHttpEnvironment::base64OfLocalFileName(m_fileURL)},
-        {kDeviceIdHeader, QVHttpEnvironment::deviceUDID()},
+        {kFileNameHeader, QVPublicTools::getLocalFileName(m_fileURL)},
+        {kDeviceIdHeader, QVPublicTools::sharedPublicTools()->deviceUDID()},
     };
 }
 
@@ -82,8 +82,8 @@ QList<QPair<QString, QString>> QVGetDeleteTempFileApi::requestHeader() const
 {
     return {
         {kFileMd5Header, m_fileMd5},
-        {kFileNameHeader, QVHttpEnvironment::base64OfLocalFileName(m_fileURL)},
-        {kDeviceIdHeader, QVHttpEnvironment::deviceUDID()},
+        {kFileNameHeader, QVPublicTools::getLocalFileName(m_fileURL)},
+        {kDeviceIdHeader, QVPublicTools::sharedPublicTools()->deviceUDID()},
     };
 }
 
@@ -93,9 +93,9 @@ QList<QPair<QString, QString>> QVPostFileShareUploadFileApi::requestHeader() con
         {kContentTypeHeader, kFormUrlEncoded},
         {kFileMd5Header, m_fileMd5},
         {kFileSizeHeader, m_fileBytes},
-        {kFileNameHeader, QVHttpEnvironment::base64OfLocalFileName(m_fileURL)},
+        {kFileNameHeader, QVPublicTools::getLocalFileName(m_fileURL)},
         {kBytesStartHeader, m_startBytes},
-        {kDeviceIdHeader, QVHttpEnvironment::deviceUDID()},
+        {kDeviceIdHeader, QVPublicTools::sharedPublicTools()->deviceUDID()},
         {QStringLiteral("localFile"), m_fileURL.isLocalFile() ? m_fileURL.toLocalFile() : m_fileURL.toString()},
     };
 }

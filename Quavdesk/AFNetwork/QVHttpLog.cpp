@@ -1,24 +1,13 @@
 #include "QVHttpLog.h"
 
-#include <QLoggingCategory>
-
-namespace {
-Q_LOGGING_CATEGORY(lcHttp, "quavdesk.http")
-}
+#include "PublicManager/QVLog.h"
 
 namespace QVHttpLog {
 
 void write(Level level, int context, const QString &message)
 {
-    Q_UNUSED(context)
-    switch (level) {
-    case Level::Debug:
-        qCDebug(lcHttp).noquote() << message;
-        break;
-    case Level::Error:
-        qCCritical(lcHttp).noquote() << message;
-        break;
-    }
+    QVLog::write(level == Level::Debug ? QVLog::FlagDebug : QVLog::FlagError, context, message, __FILE__, __func__,
+                 __LINE__);
 }
 
 } // namespace QVHttpLog

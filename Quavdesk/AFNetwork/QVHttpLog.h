@@ -9,6 +9,7 @@ namespace QVHttpLog {
 
 inline constexpr int kHttpContext = 2048;
 
+
 enum class Level { Debug, Error };
 
 void write(Level level, int context, const QString &message);

@@ -7,7 +7,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-#include "QVHttpEnvironment.h"
+#include "PublicManager/QVPublicTools.h"
 #include "QVServiceAddresses.h"
 
 using namespace QVWebService;
@@ -47,7 +47,7 @@ QString QVCheckNewVersionApi::requestBaseUrl() const
 
 QVariantMap QVCheckNewVersionApi::requestAppendArgument() const
 {
-    return {{QStringLiteral("seriesId"), m_seriesId}, {QStringLiteral("version"), QVHttpEnvironment::appVersion()}};
+    return {{QStringLiteral("seriesId"), m_seriesId}, {QStringLiteral("version"), QVPublicTools::appVersion()}};
 }
 
 std::optional<QJsonObject> QVCheckNewVersionApi::versionData(const QVHttpBaseResponse &response)
@@ -60,11 +60,14 @@ std::optional<QJsonObject> QVCheckNewVersionApi::versionData(const QVHttpBaseRes
 QVFeedbackInfo QVFeedbackInfo::current()
 {
     QVFeedbackInfo info;
-    info.version = QVHttpEnvironment::appVersion();
-    info.build = QVHttpEnvironment::appBuild();
-    info.operatingSystemVersion = QVHttpEnvironment::operatingSystemVersion();
-    info.mac = QVHttpEnvironment::macAddress();
-    info.language = QVHttpEnvironment::systemLanguage();
+    QVPublicTools *tools = QVPublicTools::sharedPublicTools();
+    info.version = QVPublicTools::appVersion();
+    info.build = QVPublicTools::appBuild();
+    info.operatingSystemVersion = QVPublicTools::operatingSystemVersion();
+    info.mac = tools->getMacAddress();
+    const QString language = tools->systemLanguage();
+    if (!language.isEmpty())
+        info.language = language;
     return info;
 }
 

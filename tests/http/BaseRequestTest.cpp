@@ -124,7 +124,7 @@ TEST_F(BaseRequest, FileShareRoadSendsOnlyGetAndReportsOtherMethodsAsFailures)
 
 TEST_F(BaseRequest, WebServiceRoadPassesEveryCodeButTheInternalError)
 {
-    LogCapture log;
+    ProgramLogCapture log;
     server.answerJson("p", R"({"code":1000,"data":{"a":1}})");
     auto outcome = start(request(), Road::WebService);
     ASSERT_TRUE(waitForEnd(outcome));
@@ -150,7 +150,7 @@ TEST_F(BaseRequest, WebServiceRoadPassesEveryCodeButTheInternalError)
     EXPECT_EQ(outcome->failures, 1);
     EXPECT_EQ(outcome->error.domain, QVHttpError::kRequestDomain);
     EXPECT_EQ(outcome->error.code, QVHttpError::InternalError);
-    EXPECT_EQ(log.countContaining(QStringLiteral("HTTP request internal error"), QtCriticalMsg), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("HTTP request internal error"), QStringLiteral("ERROR")), 1);
 }
 
 TEST_F(BaseRequest, WebServiceRoadWithoutNetworkFailsAtOnceAndSendsNothing)
@@ -190,7 +190,7 @@ TEST_F(BaseRequest, MissingOrBrokenAddressFailsAtOnce)
 
 TEST_F(BaseRequest, WebServiceMethodsCarryArgumentsInQueryOrFormBody)
 {
-    LogCapture log;
+    ProgramLogCapture log;
     server.answerJson("p", R"({"code":1000})");
     const QVariantMap arguments{{"name", QStringLiteral("a b&c")}, {"n", 3}};
     for (qint64 method : {qint64(QVHttpBaseRequest::GET), qint64(QVHttpBaseRequest::POST),
@@ -216,7 +216,7 @@ TEST_F(BaseRequest, WebServiceMethodsCarryArgumentsInQueryOrFormBody)
         }
     }
     // Answers of GET and POST are logged, PUT and DELETE not.
-    EXPECT_EQ(log.countContaining(QStringLiteral("requestUrl = "), QtDebugMsg), 2);
+    EXPECT_EQ(log.countContaining(QStringLiteral("requestUrl = "), QStringLiteral("DEBUG")), 2);
 }
 
 TEST_F(BaseRequest, HeadersGoOutAsGivenAndAnswerHeadersComeBack)
@@ -371,7 +371,7 @@ TEST_F(BaseRequest, CancelBeforeAQueuedFailureReportsTheCancel)
 
 TEST_F(BaseRequest, AnswersAreLoggedAtDebugLevelWithoutPasswords)
 {
-    LogCapture log;
+    ProgramLogCapture log;
     server.answerJson("p", R"({"code":200,"content":{"checkRes":true}})");
     auto r = request();
     r->headers = {{"client-api-version", "1"}};
@@ -386,7 +386,7 @@ TEST_F(BaseRequest, AnswersAreLoggedAtDebugLevelWithoutPasswords)
                                             "parameters = {\"pwd\":\"***\",\"rootKey\":\"Root-Encrypt\"}  \n "
                                             "responseObject = {\"code\":200,\"content\":{\"checkRes\":true}}")
                                  .arg(server.baseUrl());
-    EXPECT_EQ(log.countContaining(expected, QtDebugMsg), 1) << log.all().toStdString();
+    EXPECT_EQ(log.countContaining(expected, QStringLiteral("DEBUG")), 1) << log.all().toStdString();
 
     // Arguments written into the URL by hand are hidden as well.
     r = request();

@@ -1,7 +1,13 @@
 #include "HttpTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTcpServer>
+
+#include "PublicManager/QVLog.h"
+#include "PublicManager/QVLogManager.h"
 
 namespace HttpTest {
 
@@ -53,6 +59,63 @@ QString LogCapture::all() const
     for (const Line &line : lines())
         texts << line.text;
     return texts.join(QLatin1Char('\n'));
+}
+
+ProgramLogCapture::ProgramLogCapture()
+{
+    QVLogOptions options;
+    options.folder = m_dir.path();
+    options.console = false;
+    options.asynchronous = false;
+    QVLogManager().creatLogFile(options);
+}
+
+ProgramLogCapture::~ProgramLogCapture()
+{
+    QVLog::shutdown();
+}
+
+QString ProgramLogCapture::all() const
+{
+    QVLog::flush();
+    QString text;
+    for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files, QDir::Name)) {
+        QFile file(m_dir.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(file.readAll());
+    }
+    return text;
+}
+
+QList<ProgramLogCapture::Entry> ProgramLogCapture::entries() const
+{
+    // A line starts with "<time stamp> | <level> | "; a message may span
+    // several lines.
+    static const QRegularExpression start(QStringLiteral("^[^|\\n]+ \\| (ERROR|WARN|INFO|DEBUG|VIEW) \\| "),
+                                          QRegularExpression::MultilineOption);
+    const QString text = all();
+    QList<Entry> result;
+    QRegularExpressionMatchIterator it = start.globalMatch(text);
+    QList<QRegularExpressionMatch> matches;
+    while (it.hasNext())
+        matches << it.next();
+    for (qsizetype i = 0; i < matches.size(); ++i) {
+        const qsizetype from = matches[i].capturedEnd();
+        const qsizetype to = i + 1 < matches.size() ? matches[i + 1].capturedStart() : text.size();
+        QString message = text.mid(from, to - from);
+        if (message.endsWith(QLatin1Char('\n')))
+            message.chop(1);
+        result.append({matches[i].captured(1), message});
+    }
+    return result;
+}
+
+int ProgramLogCapture::countContaining(const QString &part, const QString &level) const
+{
+    int n = 0;
+    for (const Entry &entry : entries())
+        n += entry.message.contains(part) && (level.isEmpty() || entry.level == level) ? 1 : 0;
+    return n;
 }
 
 std::shared_ptr<Outcome> start(const std::shared_ptr<QVHttpBaseRequest> &request, Road road)

@@ -55,6 +55,30 @@ private:
     QList<Line> m_lines;
 };
 
+// Collects what the program writes to its log file while it exists (the
+// log is set up in a folder of its own, without console, written at once).
+class ProgramLogCapture {
+public:
+    struct Entry {
+        // "ERROR", "WARN", "INFO", "DEBUG" or "VIEW".
+        QString level;
+        QString message;
+    };
+
+    ProgramLogCapture();
+    ~ProgramLogCapture();
+    ProgramLogCapture(const ProgramLogCapture &) = delete;
+    ProgramLogCapture &operator=(const ProgramLogCapture &) = delete;
+
+    QList<Entry> entries() const;
+    int countContaining(const QString &part, const QString &level = {}) const;
+    // Every file's text as written.
+    QString all() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
 // How one start of a request ended.
 struct Outcome {
     int successes = 0;

@@ -15,6 +15,7 @@
 #include "QVNetWork.h"
 #include "QVServiceAddresses.h"
 #include "QVWebServiceApi.h"
+#include "PublicManager/QVPublicTools.h"
 
 using namespace FakeServers;
 using namespace HttpTest;
@@ -36,12 +37,9 @@ protected:
         QSettings settings;
         settings.setValue(QVServiceAddresses::kWebServiceKey, server.baseUrl() + QStringLiteral("/"));
         settings.setValue(QVServiceAddresses::kApiServerKey, server.baseUrl());
-        m_version = QCoreApplication::applicationVersion();
-        QCoreApplication::setApplicationVersion(QStringLiteral("2.3.4"));
     }
     void TearDown() override
     {
-        QCoreApplication::setApplicationVersion(m_version);
         QVNetWork::shareNetWork()->setIsConnect(true);
     }
 
@@ -70,7 +68,6 @@ protected:
 
     SettingsScope settings;
     FakeWebService server;
-    QString m_version;
 };
 
 QVFeedbackInfo sampleInfo()
@@ -154,7 +151,7 @@ TEST_F(WebServiceApi, SeriesAsksForTheProductNameAndEveryMacEntryLeadsToOneCheck
     ASSERT_EQ(sent.size(), 2);
     EXPECT_EQ(sent.at(0).queryValue("seriesId"), QStringLiteral("12"));
     EXPECT_EQ(sent.at(1).queryValue("seriesId"), QStringLiteral("31"));
-    EXPECT_EQ(sent.at(0).queryValue("version"), QStringLiteral("2.3.4"));
+    EXPECT_EQ(sent.at(0).queryValue("version"), QVPublicTools::appVersion());
     EXPECT_EQ(sent.at(0).method, QByteArray("GET"));
     for (const auto &check : checks) {
         ASSERT_EQ(check->successes, 1);
@@ -182,11 +179,11 @@ TEST_F(WebServiceApi, WrongCodesAndTypesReachTheCallerAsRefusedAnswers)
 
     // The service's internal error ends in the failure block.
     server.setFault(FakeWebService::kCheckPath, {Fault::WrongCode, 0, 1001});
-    LogCapture log;
+    ProgramLogCapture log;
     outcome = send(std::make_shared<QVCheckNewVersionApi>(12));
     EXPECT_EQ(outcome->failures, 1);
     EXPECT_EQ(outcome->error.code, QVHttpError::InternalError);
-    EXPECT_EQ(log.countContaining(QStringLiteral("HTTP request internal error"), QtCriticalMsg), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("HTTP request internal error"), QStringLiteral("ERROR")), 1);
 
     server.setFault(FakeWebService::kCheckPath, {Fault::WrongJsonType, 0, 0, "[1000]"});
     outcome = send(std::make_shared<QVCheckNewVersionApi>(12));
@@ -295,8 +292,8 @@ TEST_F(WebServiceApi, FeedbackEndsOnceOnTimeOutAndOnCancel)
 TEST(FeedbackInfo, CurrentInstallationValues)
 {
     const QVFeedbackInfo info = QVFeedbackInfo::current();
-    EXPECT_FALSE(info.version.isEmpty());
-    EXPECT_FALSE(info.build.isEmpty());
+    EXPECT_EQ(info.version, QVPublicTools::appVersion());
+    EXPECT_EQ(info.build, QVPublicTools::appBuild());
     EXPECT_FALSE(info.operatingSystemVersion.isEmpty());
     EXPECT_TRUE(info.mac == QStringLiteral("error")
                 || QRegularExpression(QStringLiteral("^([0-9a-f]{2}:){5}[0-9a-f]{2}$")).match(info.mac).hasMatch())
