@@ -207,8 +207,12 @@ private:
         }
         if (response.code == kWebServiceSuccessCode)
             return finishWithSuccess(response);
+        // A code the request handled itself still ends the exchange: in the
+        // failure block, so that no caller waits for an answer forever.
         if (m_request && m_request->handleErrorCode(response.code))
-            return finishWithFailure(requestError(InternalError, QStringLiteral("HTTP request internal error")));
+            return finishWithFailure(requestError(response.code, response.code == InternalError
+                                                                     ? QStringLiteral("HTTP request internal error")
+                                                                     : QStringLiteral("handled by the request")));
         finishWithSuccess(response);
     }
 

@@ -31,6 +31,8 @@ enum URLErrorCode : qint64 {
     DataLengthExceedsMaximum = -1103,
 };
 
+// In the request domain, a web-service code that its request handled (and
+// logged) instead of passing it on carries that code.
 enum RequestErrorCode : qint64 {
     // The web service's own "internal error" answer.
     InternalError = 1001,

@@ -60,17 +60,6 @@ protected:
 
 } // namespace
 
-TEST(FileShareConstants, PortsAndBaseUrl)
-{
-    ASSERT_EQ(std::size(QVFileShare::kPorts), 2u);
-    EXPECT_EQ(QVFileShare::kPorts[0], 8652);
-    EXPECT_EQ(QVFileShare::kPorts[1], 8687);
-    EXPECT_EQ(QVFileShare::baseUrl(QStringLiteral("192.168.1.20"), 8687), QStringLiteral("http://192.168.1.20:8687"));
-    EXPECT_EQ(QVFileShare::kDownloadTimeout, 120000ms);
-    EXPECT_EQ(QVFileShare::kUploadTimeout, 90000ms);
-    EXPECT_EQ(QVFileShare::kMaxUploadPieceBytes, 104857600);
-}
-
 TEST_F(FileShareApi, EveryRequestClassIsAGetOfEightSecondsWithItsArgumentsAsParameters)
 {
     const QUrl file = QUrl::fromLocalFile(QStringLiteral("/tmp/a.bin"));

@@ -83,15 +83,6 @@ QVFeedbackInfo sampleInfo()
 
 } // namespace
 
-TEST(WebServiceConstants, WireConstantsStayAsTheServiceKnowsThem)
-{
-    EXPECT_EQ(QVWebService::kSeriesName, QStringLiteral("Quav投屏"));
-    EXPECT_EQ(QVWebService::kSeriesPlatform, QStringLiteral("Mac"));
-    EXPECT_EQ(QVWebService::kSeriesDesc, QStringLiteral("Mac"));
-    EXPECT_EQ(QVWebService::kFeedbackPlatformPrefix, QStringLiteral("macOS_"));
-    EXPECT_EQ(QVWebService::kFeedbackPath, QStringLiteral("/api/common/feedback"));
-}
-
 TEST(SeriesAnswer, OnlyASuccessWithAnArrayGivesTheMacSeries)
 {
     auto ids = QVGetSeriesWithNameApi::macSeriesIds(answerOf(R"({"code":1000,"data":[
