@@ -72,10 +72,10 @@ int main(int argc, char **argv)
     }
 
     QList<std::pair<QString, FaultRule>> faults;
-    for (const QString &spec : parser.values(faultOption)) {
-        const qsizetype eq = spec.indexOf(QLatin1Char('='));
-        const QString path = eq < 0 ? QString() : spec.left(eq);
-        const QStringList parts = spec.mid(eq + 1).split(QLatin1Char(':'));
+    for (const QString &optionText : parser.values(faultOption)) {
+        const qsizetype eq = optionText.indexOf(QLatin1Char('='));
+        const QString path = eq < 0 ? QString() : optionText.left(eq);
+        const QStringList parts = optionText.mid(eq + 1).split(QLatin1Char(':'));
         const auto fault = faultNamed(parts.first());
         if (!fault) {
             err << "unknown fault " << parts.first() << "\n";
@@ -110,8 +110,8 @@ int main(int argc, char **argv)
             fileShare->setVerifyCode(parser.value(codeOption));
         if (parser.isSet(apiVersionOption))
             fileShare->setGlimraApiVersion(parser.value(apiVersionOption).toUtf8());
-        for (const QString &spec : parser.values(passwordOption)) {
-            const QStringList parts = spec.split(QLatin1Char('='));
+        for (const QString &optionText : parser.values(passwordOption)) {
+            const QStringList parts = optionText.split(QLatin1Char('='));
             if (parts.size() != 2)
                 continue;
             for (FakeRoot root : fileShare->roots()) {
