@@ -351,6 +351,10 @@ void TavlinSDKPrivate::replaceMasterControlPack()
     slot->session = services.masterControlSessionFactory(slot->relay.get());
     if (!slot->session)
         return;
+    if (masterControlPack) {
+        // The old session ends without a word, its cast with it.
+        isCasting = false;
+    }
     retire(std::move(masterControlPack));
     masterControlPack = std::move(slot);
     MasterControlSession *session = masterControlPack->get();

@@ -2,6 +2,7 @@
 
 #include "AudioDriver/AudioDriverInstaller.h"
 #include "MainControl/TLConnectPack/TLConnectPack.h"
+#include "MainControl/TLMasterControlPack/TLMasterControlPack.h"
 #include "Platform/LinuxPlatform.h"
 
 TavlinServices TavlinServices::linuxDefaults()
@@ -17,6 +18,13 @@ TavlinServices TavlinServices::linuxDefaults()
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
     services.connectSessionFactory = [](ConnectPackDelegate *delegate) -> std::unique_ptr<ConnectSession> {
         return std::make_unique<TLConnectPack>(delegate);
+    };
+    MasterControlServices master = MasterControlServices::linuxDefaults();
+    master.store = services.store;
+    master.screenCaptureAccess = services.screenCaptureAccess;
+    services.masterControlSessionFactory =
+        [master](MasterControlPackDelegate *delegate) -> std::unique_ptr<MasterControlSession> {
+        return std::make_unique<TLMasterControlPack>(delegate, master);
     };
     const QString home = services.userInfo->homeDirectory();
     services.audioDriverFactory = [home] {

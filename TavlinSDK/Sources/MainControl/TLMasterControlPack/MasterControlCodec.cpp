@@ -1,0 +1,272 @@
+#include "MainControl/TLMasterControlPack/MasterControlCodec.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QJsonValue>
+#include <QVariantMap>
+#include <cmath>
+#include <limits>
+
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
+
+namespace MasterControlCodec {
+namespace {
+
+const QString kN = QStringLiteral("N");
+
+QString line(const QVariantMap &members)
+{
+    return TavlinGlobal::jsonStrReplacelinebreak(TavlinGlobal::jsonStringWithDict(members));
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+QByteArray trimmed(const QByteArray &bytes)
+{
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    while (begin < end && isBlank(bytes[begin]))
+        ++begin;
+    while (end > begin && isBlank(bytes[end - 1]))
+        --end;
+    return bytes.mid(begin, end - begin);
+}
+
+std::optional<QJsonObject> parseObject(const QByteArray &bytes, bool logFailure)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        if (logFailure) {
+            qInfo("master control line not understood (%s): %s",
+                  error.error != QJsonParseError::NoError ? qUtf8Printable(error.errorString()) : "not a JSON object",
+                  bytes.left(120).constData());
+        }
+        return std::nullopt;
+    }
+    return document.object();
+}
+
+qint64 clampedWhole(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    // 2^63 is exactly representable; anything at or beyond it is clamped.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (value >= kLimit)
+        return std::numeric_limits<qint64>::max();
+    if (value < -kLimit)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(std::trunc(value));
+}
+
+// Leading blanks, an optional sign and decimal digits; the rest is ignored.
+qint64 leadingInteger(const QString &text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-')) {
+        negative = text.at(i) == u'-';
+        ++i;
+    }
+    quint64 magnitude = 0;
+    constexpr quint64 kMaxMagnitude = quint64(std::numeric_limits<qint64>::max()) + 1;
+    bool overflow = false;
+    for (; i < n && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
+        const quint64 digit = quint64(text.at(i).unicode() - u'0');
+        if (!overflow && magnitude > (kMaxMagnitude - digit) / 10)
+            overflow = true;
+        if (!overflow)
+            magnitude = magnitude * 10 + digit;
+    }
+    if (negative) {
+        if (overflow || magnitude >= kMaxMagnitude)
+            return std::numeric_limits<qint64>::min();
+        return -static_cast<qint64>(magnitude);
+    }
+    if (overflow || magnitude >= kMaxMagnitude)
+        return std::numeric_limits<qint64>::max();
+    return static_cast<qint64>(magnitude);
+}
+
+} // namespace
+
+QString heartbeat(qint64 index)
+{
+    return line({{QStringLiteral("heartbeat"), index}});
+}
+
+QString clientInformation(const ClientInformation &info)
+{
+    return line({
+        {QStringLiteral("reportClientInfo"), kN},
+        {QStringLiteral("clientName"), info.clientName},
+        {QStringLiteral("clientType"), kClientType},
+        {QStringLiteral("isTouchable"), info.isTouchable},
+        {QStringLiteral("versionName"), info.versionName},
+        {QStringLiteral("versionCode"), info.versionCode},
+    });
+}
+
+QString castRequest()
+{
+    return line({{QStringLiteral("requestCast"), kCastRequestValue}});
+}
+
+QString fullScreenRequest()
+{
+    return line({{QStringLiteral("requestCast"), kFullScreenRequestValue}});
+}
+
+QString exitFullScreen()
+{
+    return line({{QStringLiteral("exitFullscreen"), kN}});
+}
+
+QString disconnect()
+{
+    return line({{QStringLiteral("disconnect"), kN}});
+}
+
+QString replyInfo()
+{
+    return line({{QStringLiteral("replyInfo"), kN}});
+}
+
+qint64 integerMember(const QJsonObject &object, const QString &key)
+{
+    const QJsonValue value = object.value(key);
+    switch (value.type()) {
+    case QJsonValue::Double:
+        return clampedWhole(value.toDouble());
+    case QJsonValue::Bool:
+        return value.toBool() ? 1 : 0;
+    case QJsonValue::String:
+        return leadingInteger(value.toString());
+    default:
+        return 0;
+    }
+}
+
+std::optional<QString> textMember(const QJsonObject &object, const QString &key)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
+}
+
+std::optional<ReceiverMessage> classify(const QByteArray &line)
+{
+    const std::optional<QJsonObject> parsed = parseObject(line, true);
+    if (!parsed)
+        return std::nullopt;
+    const QJsonObject &object = *parsed;
+
+    using Kind = ReceiverMessage::Kind;
+    static const struct {
+        const char *key;
+        Kind kind;
+    } kKeys[] = {
+        {"replyHeartbeat", Kind::ReplyHeartbeat},     {"replyClientInfo", Kind::ReplyClientInfo},
+        {"disconnectClient", Kind::DisconnectClient}, {"replyCastRequest", Kind::ReplyCastRequest},
+        {"inviteCast", Kind::InviteCast},             {"cancelCastInvite", Kind::CancelCastInvite},
+        {"reportInfo", Kind::ReportInfo},             {"replyExitFullscreen", Kind::ReplyExitFullscreen},
+    };
+    for (const auto &entry : kKeys) {
+        const QString key = QString::fromLatin1(entry.key);
+        if (!object.contains(key))
+            continue;
+        ReceiverMessage message;
+        message.kind = entry.kind;
+        switch (entry.kind) {
+        case Kind::ReplyHeartbeat:
+            message.castMode = integerMember(object, QStringLiteral("castMode"));
+            message.multiScreen = integerMember(object, QStringLiteral("multiScreen"));
+            message.mirrorMode = integerMember(object, QStringLiteral("mirrorMode"));
+            message.castState = integerMember(object, QStringLiteral("castState"));
+            break;
+        case Kind::ReplyClientInfo:
+            message.deviceName = textMember(object, QStringLiteral("deviceName"));
+            message.rotation = integerMember(object, QStringLiteral("rotation"));
+            if (object.contains(QStringLiteral("supportMirror")))
+                message.supportMirror = integerMember(object, QStringLiteral("supportMirror"));
+            message.platform = textMember(object, QStringLiteral("platform")).value_or(QString());
+            message.flavor = textMember(object, QStringLiteral("flavor")).value_or(QString());
+            break;
+        case Kind::ReplyCastRequest:
+            message.replyCastRequest = integerMember(object, key);
+            break;
+        case Kind::ReportInfo:
+            message.deviceName = textMember(object, QStringLiteral("deviceName"));
+            message.rotation = integerMember(object, QStringLiteral("rotation"));
+            break;
+        default:
+            break;
+        }
+        return message;
+    }
+    return std::nullopt;
+}
+
+QList<QByteArray> LineFramer::feed(const QByteArray &chunk)
+{
+    QList<QByteArray> lines;
+    m_pending.append(chunk);
+
+    qsizetype start = 0;
+    for (qsizetype newline = m_pending.indexOf('\n'); newline >= 0; newline = m_pending.indexOf('\n', start)) {
+        const QByteArray piece = trimmed(m_pending.mid(start, newline - start));
+        if (!piece.isEmpty())
+            lines.append(piece);
+        start = newline + 1;
+    }
+    m_pending.remove(0, start);
+
+    // A receiver that leaves out the last line end is still heard, as long as
+    // what it sent is whole.
+    const QByteArray rest = trimmed(m_pending);
+    if (rest.isEmpty()) {
+        m_pending.clear();
+    } else if (rest.startsWith('{') && rest.endsWith('}') && parseObject(rest, false)) {
+        lines.append(rest);
+        m_pending.clear();
+    } else if (m_pending.size() > kMaxPendingBytes) {
+        qInfo("master control line longer than %lld bytes dropped", static_cast<long long>(kMaxPendingBytes));
+        m_pending.clear();
+    }
+    return lines;
+}
+
+QString directCastKeepAlive(const QString &ip, qint64 sequence, const QString &clientName, bool casting)
+{
+    return QStringLiteral("OPTIONS rtsp://%1 RTSP/1.0\r\nCSeq: %2\r\nName: %3\r\nStatus: %4\r\nSystem: 1\r\n"
+                          "Content-Length: 0\r\n\r\n")
+        .arg(ip)
+        .arg(sequence)
+        .arg(clientName)
+        .arg(casting ? 1 : 0);
+}
+
+std::optional<qint64> directCastCommand(const QByteArray &answer)
+{
+    if (!answer.contains("command"))
+        return std::nullopt;
+    const qsizetype brace = answer.indexOf("{\"");
+    if (brace < 0) {
+        qInfo("Not Found");
+        return std::nullopt;
+    }
+    const std::optional<QJsonObject> object = parseObject(trimmed(answer.mid(brace)), true);
+    if (!object || !object->contains(QStringLiteral("command")))
+        return std::nullopt;
+    return integerMember(*object, QStringLiteral("command"));
+}
+
+} // namespace MasterControlCodec

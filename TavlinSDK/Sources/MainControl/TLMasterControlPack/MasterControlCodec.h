@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "TavlinExport.h"
+
+// The master-control protocol without sockets or timers: one JSON object per
+// line in each direction. The lines the library writes, the receiver's lines
+// cut out of the byte stream, classified and read with checked types, and
+// the direct-cast keep-alive's text.
+namespace MasterControlCodec {
+
+// --- Lines the library writes (each ends with one "\n") ---
+
+struct TAVLIN_EXPORT ClientInformation {
+    QString clientName;
+    QString versionName;
+    qint64 versionCode = 0;
+    qint64 isTouchable = 0;
+};
+
+// {"heartbeat": index}
+TAVLIN_EXPORT QString heartbeat(qint64 index);
+// {"reportClientInfo": "N", "clientName", "clientType": 5, "isTouchable",
+//  "versionName", "versionCode"}
+TAVLIN_EXPORT QString clientInformation(const ClientInformation &info);
+// {"requestCast": 7}: may the cast start?
+TAVLIN_EXPORT QString castRequest();
+// {"requestCast": 8}: show the cast full screen.
+TAVLIN_EXPORT QString fullScreenRequest();
+// {"exitFullscreen": "N"}
+TAVLIN_EXPORT QString exitFullScreen();
+// {"disconnect": "N"}
+TAVLIN_EXPORT QString disconnect();
+// {"replyInfo": "N"}
+TAVLIN_EXPORT QString replyInfo();
+
+inline constexpr qint64 kCastRequestValue = 7;
+inline constexpr qint64 kFullScreenRequestValue = 8;
+inline constexpr qint64 kClientType = 5;
+
+// --- Lines the receiver writes ---
+
+struct TAVLIN_EXPORT ReceiverMessage {
+    // In the order a line is tested for them: a line holding several of the
+    // keys is the first kind of this list.
+    enum class Kind {
+        ReplyHeartbeat,
+        ReplyClientInfo,
+        DisconnectClient,
+        ReplyCastRequest,
+        InviteCast,
+        CancelCastInvite,
+        ReportInfo,
+        ReplyExitFullscreen,
+    };
+    Kind kind = Kind::ReplyHeartbeat;
+
+    // Heartbeat reply.
+    qint64 castMode = 0;
+    qint64 multiScreen = 0;
+    qint64 mirrorMode = 0;
+    qint64 castState = 0;
+    // Client-information reply and information report. A name that is
+    // missing or not text is absent.
+    std::optional<QString> deviceName;
+    qint64 rotation = 0;
+    std::optional<qint64> supportMirror;
+    QString platform;
+    QString flavor;
+    // Cast reply: 1 accepted, 0 refused, 2 timed out on the receiver.
+    qint64 replyCastRequest = 0;
+};
+
+// One line: a JSON object classified by the keys it holds. None for a line
+// that is no JSON object (logged) or holds none of the protocol's keys, so
+// that text a receiver chose (a name) can never pass for another message and
+// a damaged line changes nothing.
+TAVLIN_EXPORT std::optional<ReceiverMessage> classify(const QByteArray &line);
+
+// A member read as an integer: a JSON number (its whole part, kept within
+// 64 bits), a boolean (1 or 0), or text that starts with a decimal integer
+// (as a "12" or " -3abc"). Anything else, or a missing member, reads as 0.
+TAVLIN_EXPORT qint64 integerMember(const QJsonObject &object, const QString &key);
+// A member read as text; none when it is missing or not text.
+TAVLIN_EXPORT std::optional<QString> textMember(const QJsonObject &object, const QString &key);
+
+// Cuts the byte stream of one connection into lines. A line is complete at
+// its "\n" (a "\r" before it and surrounding blanks are dropped, empty lines
+// skipped), so a line or a character cut in two by the transport is joined
+// again. A last piece without its "\n" is taken at once when it already is a
+// whole JSON object; otherwise it waits for the rest, up to a bound beyond
+// which it is dropped.
+class TAVLIN_EXPORT LineFramer {
+public:
+    static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
+
+    QList<QByteArray> feed(const QByteArray &chunk);
+    void reset() { m_pending.clear(); }
+    qsizetype pendingBytes() const { return m_pending.size(); }
+
+private:
+    QByteArray m_pending;
+};
+
+// --- Direct-cast keep-alive ---
+
+// "OPTIONS rtsp://<ip> RTSP/1.0" with CSeq, Name, Status (1 casting, 0 not)
+// and "System: 1", ended by an empty line.
+TAVLIN_EXPORT QString directCastKeepAlive(const QString &ip, qint64 sequence, const QString &clientName,
+                                          bool casting);
+
+inline constexpr qint64 kDirectCastStartCommand = 768;
+inline constexpr qint64 kDirectCastStopCommand = 769;
+
+// The "command" value of a keep-alive answer: the text from the first "{"
+// followed by a double quote is read as a JSON object. None when the text
+// names no "command", holds no such brace, or does not parse.
+TAVLIN_EXPORT std::optional<qint64> directCastCommand(const QByteArray &answer);
+
+} // namespace MasterControlCodec
