@@ -189,6 +189,27 @@ TEST_F(ConnectPackTest, ConnectTimeOutIsReportedOnceWithItsCode)
     EXPECT_EQ(recorder.errors[0].code, 2);
 }
 
+TEST_F(ConnectPackTest, NameWaitThatEndsBeforeTheConnectRunsAgainOnceConnected)
+{
+    // The connect gets in only when the receiver's backlog frees up, long
+    // after the name wait; the wait then runs again from the connect.
+    SocketTestListener slow(address);
+    slow.fill();
+    ConnectPackTimings timings = shortTimings(slow.port());
+    timings.connectTimeoutMs = 10000;
+    pack = std::make_unique<TLConnectPack>(&recorder, timings);
+    ASSERT_TRUE(pack->connectDeviceByIp(address.toString()));
+    spin(300);
+    EXPECT_FALSE(pack->isSocketConnected_8121());
+    ASSERT_TRUE(waitFor([&] {
+        slow.drain();
+        return pack->isSocketConnected_8121();
+    }, 10000));
+    EXPECT_TRUE(recorder.events.isEmpty());
+    ASSERT_TRUE(waitForEvent("success"));
+    EXPECT_EQ(TavlinGlobal::getChoseDevice()->mDevicename, QStringLiteral(""));
+}
+
 TEST_F(ConnectPackTest, RefusedConnectIsReportedOnceAndNeverAsAWrongCode)
 {
     const quint16 port = server->port();

@@ -49,4 +49,12 @@ void SocketTestListener::fill()
     TestSupport::spin(100);
 }
 
+void SocketTestListener::drain()
+{
+    ::fcntl(m_fd, F_SETFL, O_NONBLOCK);
+    int accepted;
+    while ((accepted = ::accept(m_fd, nullptr, nullptr)) >= 0)
+        m_fillers.append(accepted);
+}
+
 } // namespace HandshakeTest

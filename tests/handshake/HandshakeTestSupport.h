@@ -24,6 +24,9 @@ public:
     ~SocketTestListener();
     quint16 port() const { return m_port; }
     void fill();
+    // Takes every waiting connection off the backlog, so a retried connect
+    // gets in.
+    void drain();
 
 private:
     QHostAddress m_address;
