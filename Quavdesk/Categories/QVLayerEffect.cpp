@@ -110,34 +110,37 @@ void QVLayerEffect::draw(QPainter *painter)
 {
     if (m_opacity <= 0)
         return;
-    if (!clips() && !hasShadow()) {
-        painter->save();
-        painter->setOpacity(painter->opacity() * m_opacity);
+    if (m_opacity >= 1.0 && !clips() && !hasShadow()) {
         drawSource(painter);
-        painter->restore();
         return;
     }
 
+    // The view and its children are drawn into one image first, so that the
+    // opacity applies to them as a whole (overlaps do not show through) and
+    // the corners can cut them all.
+    const Qt::CoordinateSystem system = sourceIsPixmap() ? Qt::LogicalCoordinates : Qt::DeviceCoordinates;
     QPoint offset;
-    const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+    const QPixmap source = sourcePixmap(system, &offset, QGraphicsEffect::NoPad);
     if (source.isNull())
         return;
+    const QTransform toDevice = system == Qt::DeviceCoordinates ? painter->worldTransform() : QTransform();
     const qreal ratio = source.devicePixelRatio();
     QImage content = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     content.setDevicePixelRatio(ratio);
-    const QRectF logicalBounds(QPointF(0, 0), QSizeF(content.width() / ratio, content.height() / ratio));
 
     if (clips()) {
         // Keep the content only where an antialiased rounded shape covers
         // it; a clip path would cut with hard edges.
+        QPainterPath path;
+        const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+        path.addRoundedRect(bounds, m_cornerRadius, m_cornerRadius);
+        path = toDevice.map(path).translated(-QPointF(offset));
         QImage shape(content.size(), QImage::Format_ARGB32_Premultiplied);
         shape.setDevicePixelRatio(ratio);
         shape.fill(Qt::transparent);
         {
             QPainter shapePainter(&shape);
             shapePainter.setRenderHint(QPainter::Antialiasing);
-            QPainterPath path;
-            path.addRoundedRect(logicalBounds, m_cornerRadius, m_cornerRadius);
             shapePainter.fillPath(path, Qt::black);
         }
         QPainter clip(&content);
@@ -146,14 +149,20 @@ void QVLayerEffect::draw(QPainter *painter)
     }
 
     painter->save();
+    if (system == Qt::DeviceCoordinates)
+        painter->setWorldTransform(QTransform());
     painter->setOpacity(painter->opacity() * m_opacity);
     if (hasShadow()) {
-        const int pad = static_cast<int>(std::ceil(m_shadowRadius * ratio));
+        const QPointF shadowOffset = toDevice.map(m_shadowOffset) - toDevice.map(QPointF(0, 0));
+        const qreal radius = m_shadowRadius * std::sqrt(std::abs(toDevice.determinant()));
+        const int pad = static_cast<int>(std::ceil(radius * ratio));
         QImage shadow(content.width() + 2 * pad, content.height() + 2 * pad, QImage::Format_ARGB32_Premultiplied);
         shadow.fill(Qt::transparent);
         {
+            QImage plain = content;
+            plain.setDevicePixelRatio(1.0);
             QPainter tint(&shadow);
-            tint.drawImage(QPoint(pad, pad), content);
+            tint.drawImage(QPoint(pad, pad), plain);
             tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
             tint.fillRect(shadow.rect(), m_shadowColor);
         }
@@ -166,7 +175,7 @@ void QVLayerEffect::draw(QPainter *painter)
             }
         }
         shadow.setDevicePixelRatio(ratio);
-        painter->drawImage(QPointF(offset) + m_shadowOffset - QPointF(pad / ratio, pad / ratio), shadow);
+        painter->drawImage(QPointF(offset) + shadowOffset - QPointF(pad / ratio, pad / ratio), shadow);
     }
     painter->drawImage(QPointF(offset), content);
     painter->restore();

@@ -6,7 +6,10 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <atomic>
 #include <limits>
+#include <thread>
+#include <vector>
 #include <memory>
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
@@ -130,6 +133,27 @@ TEST(RvStringWithFormat, UsesTheCurrentLocalesDigitsAndCalendar)
         PinnedLocaleAndZone pinned("en_US_POSIX", "UTC");
         EXPECT_EQ(rv_stringWithFormat(utc(2024, 1, 2, 3, 4, 5, 6), kLogStampFormat), QStringLiteral("2024-01-02 03:04:05 006"));
     }
+}
+
+TEST(RvStringWithFormat, ThreadsFormatAtTheSameTime)
+{
+    PinnedLocaleAndZone pinned("en_US_POSIX", "UTC");
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &wrong] {
+            for (int i = 0; i < 300; ++i) {
+                const QDateTime date = utc(2020 + t, 1 + i % 12, 1 + i % 28, i % 24, i % 60, t, i % 1000);
+                const QString expected = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d %03d", 2020 + t, 1 + i % 12,
+                                                           1 + i % 28, i % 24, i % 60, t, i % 1000);
+                if (rv_stringWithFormat(date, kLogStampFormat) != expected)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(RvStringWithFormat, InvalidDateGivesNullText)

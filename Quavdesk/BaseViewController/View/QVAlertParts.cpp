@@ -46,7 +46,10 @@ QVBaseButton *makeButton(const QString &title, QWidget *parent, const char *fill
     QFont font = button->font();
     font.setPixelSize(14);
     button->setFont(font);
-    button->setFixedSize(kButtonWidth, kButtonHeight);
+    // At least the usual width; a longer title widens the button.
+    button->setFixedHeight(kButtonHeight);
+    button->setMinimumWidth(kButtonWidth);
+    button->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     return button;
 }
 

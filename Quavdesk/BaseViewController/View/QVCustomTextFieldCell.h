@@ -7,7 +7,8 @@ class QLineEdit;
 
 // The look of a text field that centres its text vertically and, while the
 // field is being edited, moves the text `oringeY` points down (up when
-// negative), so that the editor can line up with text drawn elsewhere.
+// negative), so that the editor can line up with text drawn elsewhere. The
+// cell owns the field's top and bottom text margins.
 class QVCustomTextFieldCell : public QObject
 {
     Q_OBJECT
