@@ -231,9 +231,9 @@ TEST_F(MasterControlSessionTest, TheReceiversNameRotationAndPlatformAreTakenIn)
     changeBehaviour([](MasterControlBehaviour &b) {
         b.rotation = 90;
         b.platform = QStringLiteral("windows");
-        // Every line arrives in small pieces, characters cut in two.
-        b.pieceSize = 7;
-        b.pieceGapMs = 1;
+        // Every line arrives in small chunks, characters cut in two.
+        b.chunkSize = 7;
+        b.chunkGapMs = 1;
     });
     startedSession();
     ASSERT_TRUE(waitFor([&] { return chosen->mDevicename == QStringLiteral("Lobby 会议室"); }));
@@ -273,6 +273,19 @@ TEST_F(MasterControlSessionTest, DamagedAndHostileLinesChangeNothing)
     EXPECT_EQ(TavlinGlobal::getCastState(), 1);
     EXPECT_EQ(controls.log->made, 0);
     EXPECT_TRUE(TavlinGlobal::getIsConnecting());
+}
+
+TEST_F(MasterControlSessionTest, HostileBytesBeforeTheFirstReplyAreSkipped)
+{
+    changeBehaviour([](MasterControlBehaviour &b) {
+        b.hostileChunks = {QByteArray("\x00\x01garbage", 9), "{\"replyHeartbeat\":\"N\",\"castMode\":2\n",
+                           "\xff\xfe\n", "{\"replyCastRequest\":1}x\n", "[]\n", QByteArray(70 * 1024, '{')};
+    });
+    startedSession();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(TavlinGlobal::getCastMode(), 1);
+    EXPECT_EQ(recorder.events, QStringList{"allowFullScreen(1)"});
+    EXPECT_EQ(controls.log->made, 0);
 }
 
 TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)

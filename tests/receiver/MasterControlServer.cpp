@@ -294,14 +294,14 @@ void MasterControlServer::writeLine(int index, const QByteArray &line)
     Connection &connection = m_connections[index];
     if (!connection.replied) {
         connection.replied = true;
-        for (const QByteArray &piece : std::as_const(m_behaviour.hostilePieces))
-            connection.outbound.append(piece);
+        for (const QByteArray &chunk : std::as_const(m_behaviour.hostileChunks))
+            connection.outbound.append(chunk);
     }
-    if (m_behaviour.pieceSize <= 0) {
+    if (m_behaviour.chunkSize <= 0) {
         connection.outbound.append(line);
     } else {
-        for (qsizetype pos = 0; pos < line.size(); pos += m_behaviour.pieceSize)
-            connection.outbound.append(line.mid(pos, m_behaviour.pieceSize));
+        for (qsizetype pos = 0; pos < line.size(); pos += m_behaviour.chunkSize)
+            connection.outbound.append(line.mid(pos, m_behaviour.chunkSize));
     }
     pump(index);
 }
@@ -312,14 +312,14 @@ void MasterControlServer::writeNow(int index, const QByteArray &bytes)
     pump(index);
 }
 
-// Writes the waiting pieces one at a time, a little apart when the replies
+// Writes the waiting chunks one at a time, a little apart when the replies
 // are cut, so that each arrives in a read of its own.
 void MasterControlServer::pump(int index)
 {
     Connection &connection = m_connections[index];
     if (connection.pumping || !connection.socket)
         return;
-    const bool spaced = m_behaviour.pieceSize > 0 || !m_behaviour.hostilePieces.isEmpty();
+    const bool spaced = m_behaviour.chunkSize > 0 || !m_behaviour.hostileChunks.isEmpty();
     if (!spaced) {
         while (!connection.outbound.isEmpty())
             connection.socket->write(connection.outbound.takeFirst());
@@ -333,7 +333,7 @@ void MasterControlServer::pump(int index)
     if (connection.outbound.isEmpty())
         return;
     connection.pumping = true;
-    QTimer::singleShot(m_behaviour.pieceGapMs, this, [this, index] {
+    QTimer::singleShot(m_behaviour.chunkGapMs, this, [this, index] {
         QMutexLocker lock(&m_mutex);
         if (index >= m_connections.size())
             return;

@@ -54,11 +54,11 @@ struct MasterControlBehaviour {
     // Accepts each connection and closes it at once.
     bool closeOnAccept = false;
     // Written, each on its own, before the first reply of every connection.
-    QList<QByteArray> hostilePieces;
+    QList<QByteArray> hostileChunks;
     // Each reply line goes out in writes of this many bytes, a little apart
     // (0: one write).
-    int pieceSize = 0;
-    int pieceGapMs = 5;
+    int chunkSize = 0;
+    int chunkGapMs = 5;
 };
 
 class MasterControlServer : public ReceiverComponent {

@@ -222,9 +222,9 @@ QList<QByteArray> LineFramer::feed(const QByteArray &chunk)
 
     qsizetype start = 0;
     for (qsizetype newline = m_pending.indexOf('\n'); newline >= 0; newline = m_pending.indexOf('\n', start)) {
-        const QByteArray piece = trimmed(m_pending.mid(start, newline - start));
-        if (!piece.isEmpty())
-            lines.append(piece);
+        const QByteArray chunk = trimmed(m_pending.mid(start, newline - start));
+        if (!chunk.isEmpty())
+            lines.append(chunk);
         start = newline + 1;
     }
     m_pending.remove(0, start);

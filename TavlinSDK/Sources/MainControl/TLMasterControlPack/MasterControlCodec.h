@@ -92,7 +92,7 @@ TAVLIN_EXPORT std::optional<QString> textMember(const QJsonObject &object, const
 // Cuts the byte stream of one connection into lines. A line is complete at
 // its "\n" (a "\r" before it and surrounding blanks are dropped, empty lines
 // skipped), so a line or a character cut in two by the transport is joined
-// again. A last piece without its "\n" is taken at once when it already is a
+// again. A last chunk without its "\n" is taken at once when it already is a
 // whole JSON object; otherwise it waits for the rest, up to a bound beyond
 // which it is dropped.
 class TAVLIN_EXPORT LineFramer {
