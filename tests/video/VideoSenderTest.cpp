@@ -252,16 +252,18 @@ TEST_F(VideoSenderTest, DisplayStreamRoadRepeatsAStillScreen)
     // A screen that never changes delivers one picture.
     screen->setMoving(false);
     sender->startMrror();
-    // It is encoded again from the third tick after it came (two periods of
-    // 50 ms at 20 fps), then on every tick.
+    // It is encoded again from the third tick after it came (at least two
+    // periods of 50 ms at 20 fps later), then on every tick.
     ASSERT_TRUE(TestSupport::waitFor([&] { return packetsOfType(H264PacketTypeCodedFrame).size() >= 6; }));
     EXPECT_EQ(screen->deliveredCount(), 1);
     QList<qint64> stamps;
     for (const VideoReceivedPacket &p : packetsOfType(H264PacketTypeCodedFrame))
         stamps << ptsOf(p.payload);
     EXPECT_GE(stamps[1] - stamps[0], 99);
-    for (int i = 1; i + 1 < stamps.size(); ++i)
-        EXPECT_GE(stamps[i + 1] - stamps[i], 45) << i;
+    // A tick that comes late is followed by one that catches up: the repeats
+    // keep the timer's pace on average.
+    const qint64 repeats = stamps.size() - 2;
+    EXPECT_GE((stamps.last() - stamps[1]) / repeats, 40);
 
     // Paused: neither new nor repeated pictures.
     sender->setPauseResumeMark(true);
@@ -315,11 +317,15 @@ TEST_F(VideoSenderTest, PauseAndResumeKeepTheStream)
         EXPECT_EQ(receiver->packetCount(), paused);
         sender->setPauseResumeMark(false);
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= paused + 5; }, 20000));
-        // No new parameter sets and no new key frame after the pause.
+        // No new parameter sets and no new key frame after the pause (the
+        // display-stream road may start with several key frames: it forces
+        // them until the first result is in).
         EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
-        const QList<VideoReceivedPacket> frames = packetsOfType(H264PacketTypeCodedFrame);
-        for (int i = 1; i < frames.size(); ++i)
-            EXPECT_FALSE(frames[i].nalTypes.contains(5)) << i;
+        const QList<VideoReceivedPacket> packets = receiver->packets();
+        for (int i = paused; i < packets.size(); ++i) {
+            EXPECT_EQ(packets[i].type, H264PacketTypeCodedFrame) << i;
+            EXPECT_FALSE(packets[i].nalTypes.contains(5)) << i;
+        }
         EXPECT_EQ(receiver->decodeErrors(), 0);
         sender.reset();
         receiver = std::make_unique<VideoReceiver>(address);
