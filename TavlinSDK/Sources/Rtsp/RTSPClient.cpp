@@ -24,17 +24,17 @@ const QString kAppleBrand = QStringLiteral("Apple");
 constexpr qint64 kSocketLive = 0;
 constexpr qint64 kSocketClosedHere = 1;
 
-RTSPClientServices productionServices()
+} // namespace
+
+RTSPClientServices RTSPClientServices::linuxDefaults()
 {
     RTSPClientServices services;
     services.senders = MirrorSenderFactory::linuxDefaults();
     return services;
 }
 
-} // namespace
-
 RTSPClient::RTSPClient(DevicePtr device, QObject *parent)
-    : RTSPClient(std::move(device), productionServices(), parent)
+    : RTSPClient(std::move(device), RTSPClientServices::linuxDefaults(), parent)
 {
 }
 

@@ -36,6 +36,9 @@ struct TAVLIN_EXPORT RTSPClientServices {
     // the receiver shows. Null means the system's own.
     std::shared_ptr<Platform::KeyValueStore> store;
     std::shared_ptr<Platform::UserInfo> userInfo;
+
+    // The real senders of this system, production timings.
+    static RTSPClientServices linuxDefaults();
 };
 
 // The control session of one screen cast (TCP, port 51040 or the receiver's

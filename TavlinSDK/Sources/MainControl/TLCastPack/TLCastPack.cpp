@@ -12,6 +12,9 @@
 CastPackServices CastPackServices::linuxDefaults()
 {
     CastPackServices services;
+    // Without the real senders a production cast would set up its control
+    // session and stream nothing.
+    services.rtsp = RTSPClientServices::linuxDefaults();
     services.soundDevices = Platform::Linux::makeSoundDevices();
     services.displaySleepInhibitor = Platform::Linux::makeDisplaySleepInhibitor();
     return services;
