@@ -3,11 +3,8 @@
 #include <QCoreApplication>
 #include <QVariantMap>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include "Platform/LinuxPlatform.h"
+#include "Platform/TcpOptions.h"
 #include "Rtsp/NotificationCenter.h"
 #include "Rtsp/RTSPPlistBodies.h"
 #include "Socket/SocketErrors.h"
@@ -159,8 +156,7 @@ void RTSPClient::sendScreenChange()
 void RTSPClient::socketDidConnectToHost(GCDAsyncSocket *sock, const QString &, quint16)
 {
     sock->performBlock([sock] {
-        const int one = 1;
-        if (::setsockopt(sock->socketFD(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0)
+        if (!Platform::TcpOptions::setNoDelay(sock->socketFD()))
             qInfo("ryle,tcp nodelay fail....");
     });
     report(MirrorSocketStatusConnected);
