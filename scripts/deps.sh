@@ -11,8 +11,8 @@ QUAVDESK_PACKAGES=(
   libplist-dev libminizip-dev zlib1g-dev libspdlog-dev libfmt-dev libicu-dev libssl-dev
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
   libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libpulse-dev
-  xvfb xauth x11-utils dbus dbus-x11 pulseaudio pulseaudio-utils pkexec fonts-dejavu-core
-  python3 ffmpeg unzip zip iproute2 util-linux
+  xvfb dbus pulseaudio pulseaudio-utils pkexec fonts-dejavu-core
+  python3 ffmpeg iproute2 util-linux
 )
 
 missing_packages() {
