@@ -138,7 +138,7 @@ TEST_F(FacadeHandshakeTest, SixDigitAndEightLetterCodesFindTheReceiver)
 
 TEST_F(FacadeHandshakeTest, SocketFailuresReachTheApplicationWithTheirDomainAndCode)
 {
-    SocketTestListener hanging(address);
+    TestSupport::HangingListener hanging(address);
     hanging.fill();
     auto facade = makeFacade(hanging.port());
     ASSERT_TRUE(facade->connectDeviceByIp(address.toString()));
