@@ -95,14 +95,8 @@ bool QVLogFile::reopenNewestFile(const QDateTime &now)
     if (files.isEmpty())
         return false;
     const QString path = files.first();
-    const QDateTime created = creationFromFileName(QFileInfo(path).fileName());
-    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "ab");
-    if (!file)
+    if (!openForAppending(path, creationFromFileName(QFileInfo(path).fileName())))
         return false;
-    m_file = file;
-    m_path = path;
-    m_created = created;
-    m_size = QFileInfo(path).size();
     if (isDue(now)) {
         close();
         return false;
@@ -122,14 +116,21 @@ bool QVLogFile::openNewFile(const QDateTime &now)
         created = created.addMSecs(1);
         path = QDir(m_folder).filePath(fileNameForCreation(created));
     }
+    if (!openForAppending(path, created))
+        return false;
+    deleteOldFiles();
+    return true;
+}
+
+bool QVLogFile::openForAppending(const QString &path, const QDateTime &created)
+{
     std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "ab");
     if (!file)
         return false;
     m_file = file;
     m_path = path;
     m_created = created;
-    m_size = 0;
-    deleteOldFiles();
+    m_size = QFileInfo(path).size();
     return true;
 }
 

@@ -40,6 +40,7 @@ private:
     bool isDue(const QDateTime &now) const;
     bool openNewFile(const QDateTime &now);
     bool reopenNewestFile(const QDateTime &now);
+    bool openForAppending(const QString &path, const QDateTime &created);
     void deleteOldFiles();
     void close();
 

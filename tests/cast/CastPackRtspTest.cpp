@@ -7,6 +7,7 @@
 #include "CastTestDoubles.h"
 #include "FakePlatform.h"
 #include "FakeSenders.h"
+#include "HangingListener.h"
 #include "RtspReceiver.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
@@ -140,8 +141,8 @@ TEST_F(CastPackRtspTest, AnUnansweredKeepAliveEndsTheCastWithTheHeartbeatError)
 
 TEST_F(CastPackRtspTest, AConnectThatNeverCompletesEndsWithTheTimeOutError)
 {
-    RtspUnansweredListener listener;
-    ASSERT_TRUE(listener.open(address));
+    TestSupport::HangingListener listener(address);
+    ASSERT_TRUE(listener.fill());
     DynamicPortTable::setDynamicPort_51040(listener.port());
     RtspReceiver unused;
     startAgainst(unused, 100, 300);

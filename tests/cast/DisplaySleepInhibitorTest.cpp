@@ -2,17 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "FakeScreenSaver.h"
+#include "PrivateSessionBus.h"
 #include "ScreenSaverDisplaySleepInhibitor.h"
 #include "TestSupport.h"
 
 using Platform::Linux::ScreenSaverDisplaySleepInhibitor;
 
 namespace {
-
-bool haveBus(const PrivateSessionBus &bus)
-{
-    return TestSupport::requireFacility("a D-Bus daemon (dbus-daemon)", bus.available());
-}
 
 QString who()
 {
@@ -24,8 +20,8 @@ QString who()
 
 TEST(DisplaySleepInhibitor, InhibitsThroughTheScreenSaverAndGivesEachCookieBack)
 {
-    PrivateSessionBus bus;
-    if (!haveBus(bus))
+    TestSupport::PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     FakeScreenSaverService service(bus.address);
     ASSERT_TRUE(service.publish());
@@ -60,8 +56,8 @@ TEST(DisplaySleepInhibitor, RefusalMissingServiceOrBusGiveNoInhibition)
     ScreenSaverDisplaySleepInhibitor withoutBus{QDBusConnection(QStringLiteral("never-connected"))};
     EXPECT_EQ(withoutBus.inhibit(QStringLiteral("Velmora is casting")), 0u);
 
-    PrivateSessionBus bus;
-    if (!haveBus(bus))
+    TestSupport::PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     {
         ScreenSaverDisplaySleepInhibitor nobody(bus.connect(QStringLiteral("nobody")), 2000);

@@ -8,8 +8,6 @@
 #include <QDBusContext>
 #include <QMutex>
 #include <QObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QThread>
 
@@ -86,42 +84,4 @@ public:
     QDBusConnection connection;
     QThread thread;
     FakeScreenSaver saver;
-};
-
-// A bus daemon of the test's own.
-class PrivateSessionBus {
-public:
-    PrivateSessionBus()
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty())
-            return;
-        m_daemon.setStandardErrorFile(QProcess::nullDevice());
-        m_daemon.start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                                 QStringLiteral("--print-address=1")});
-        if (!m_daemon.waitForStarted(10000))
-            return;
-        for (int i = 0; i < 100 && !m_daemon.canReadLine(); ++i)
-            m_daemon.waitForReadyRead(100);
-        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateSessionBus()
-    {
-        for (const QString &name : std::as_const(m_connections))
-            QDBusConnection::disconnectFromBus(name);
-        m_daemon.kill();
-        m_daemon.waitForFinished(10000);
-    }
-    bool available() const { return !address.isEmpty(); }
-    QDBusConnection connect(const QString &name)
-    {
-        m_connections.append(name);
-        return QDBusConnection::connectToBus(address, name);
-    }
-
-    QString address;
-
-private:
-    QProcess m_daemon;
-    QStringList m_connections;
 };

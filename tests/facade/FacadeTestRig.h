@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "FacadeFakes.h"
+#include "QuietSearch.h"
 #include "TavlinSDK.h"
 #include "TavlinSDK_p.h"
 #include "TestSupport.h"
@@ -31,12 +32,7 @@ protected:
             s.masterControlSessionFactory = book.masterFactory();
             s.audioDriverFactory = book.driverFactory();
         }
-        s.search.probeAddresses = {TestSupport::uniqueLoopbackAddress()};
-        s.search.probePort = 9;
-        s.search.bindAddress = TestSupport::uniqueLoopbackAddress();
-        s.search.bindPort = 0;
-        s.timings.searchProbeIntervalMs = 600000;
-        s.timings.deviceListPruneIntervalMs = 600000;
+        TestSupport::quietSearch(s);
         return s;
     }
 

@@ -178,7 +178,7 @@ TEST_F(ConnectPackTest, ASilentReceiverIsTakenAsNamelessAfterTheNameWait)
 
 TEST_F(ConnectPackTest, ConnectTimeOutIsReportedOnceWithItsCode)
 {
-    SocketTestListener listener(address);
+    TestSupport::HangingListener listener(address);
     listener.fill();
     pack = std::make_unique<TLConnectPack>(&recorder, shortTimings(listener.port()));
     ASSERT_TRUE(pack->connectDeviceByIp(address.toString()));
@@ -193,7 +193,7 @@ TEST_F(ConnectPackTest, NameWaitThatEndsBeforeTheConnectRunsAgainOnceConnected)
 {
     // The connect gets in only when the receiver's backlog frees up, long
     // after the name wait; the wait then runs again from the connect.
-    SocketTestListener slow(address);
+    TestSupport::HangingListener slow(address);
     slow.fill();
     ConnectPackTimings timings = shortTimings(slow.port());
     timings.connectTimeoutMs = 10000;

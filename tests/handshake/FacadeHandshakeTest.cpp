@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "HandshakeTestSupport.h"
+#include "QuietSearch.h"
 #include "Socket/SocketErrors.h"
 #include "TavlinSDK.h"
 
@@ -55,13 +56,7 @@ protected:
         services.connectSessionFactory = [timings](ConnectPackDelegate *delegate) -> std::unique_ptr<ConnectSession> {
             return std::make_unique<TLConnectPack>(delegate, timings);
         };
-        // Search probes a loop-back address where nothing listens.
-        services.search.probeAddresses = {TestSupport::uniqueLoopbackAddress()};
-        services.search.probePort = 9;
-        services.search.bindAddress = TestSupport::uniqueLoopbackAddress();
-        services.search.bindPort = 0;
-        services.timings.searchProbeIntervalMs = 600000;
-        services.timings.deviceListPruneIntervalMs = 600000;
+        TestSupport::quietSearch(services);
         auto facade = std::make_unique<TavlinSDK>(&app, services);
         app.facade = facade.get();
         return facade;
@@ -138,7 +133,7 @@ TEST_F(FacadeHandshakeTest, SixDigitAndEightLetterCodesFindTheReceiver)
 
 TEST_F(FacadeHandshakeTest, SocketFailuresReachTheApplicationWithTheirDomainAndCode)
 {
-    SocketTestListener hanging(address);
+    TestSupport::HangingListener hanging(address);
     hanging.fill();
     auto facade = makeFacade(hanging.port());
     ASSERT_TRUE(facade->connectDeviceByIp(address.toString()));

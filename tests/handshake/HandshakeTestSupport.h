@@ -9,31 +9,13 @@
 #include "MainControl/TLConnectPack/ConnectPackDelegate.h"
 #include "MainControl/TLConnectPack/TLConnectPack.h"
 #include "FakePlatform.h"
+#include "HangingListener.h"
 #include "ReceiverEmulator.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 namespace HandshakeTest {
-
-// A listening socket that never accepts and whose backlog is full once
-// fill() ran, so that a connect to it hangs: a connect time-out on loop-back.
-class SocketTestListener {
-public:
-    explicit SocketTestListener(const QHostAddress &address);
-    ~SocketTestListener();
-    quint16 port() const { return m_port; }
-    void fill();
-    // Takes every waiting connection off the backlog, so a retried connect
-    // gets in.
-    void drain();
-
-private:
-    QHostAddress m_address;
-    int m_fd = -1;
-    quint16 m_port = 0;
-    QList<int> m_fillers;
-};
 
 // Records what the handshake reports, in order.
 struct PackRecorder : ConnectPackDelegate {

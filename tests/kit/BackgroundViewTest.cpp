@@ -16,26 +16,6 @@ using namespace KitTest;
 
 namespace {
 
-class PressRecorder : public QWidget
-{
-public:
-    using QWidget::QWidget;
-    int presses = 0;
-    int releases = 0;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        ++presses;
-        event->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        ++releases;
-        event->accept();
-    }
-};
-
 const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QMouseEvent>
 #include <QMutex>
 #include <QPainter>
 #include <QTest>
@@ -79,6 +80,18 @@ void WidgetTest::TearDown()
 void WidgetTest::allowTipWindows()
 {
     m_warnings.allow(QStringLiteral("This plugin does not support raise()"));
+}
+
+void PressRecorder::mousePressEvent(QMouseEvent *event)
+{
+    ++presses;
+    event->accept();
+}
+
+void PressRecorder::mouseReleaseEvent(QMouseEvent *event)
+{
+    ++releases;
+    event->accept();
 }
 
 std::unique_ptr<QWidget> shownWindow(const QSize &size)

@@ -39,6 +39,20 @@ protected:
     WarningRecorder m_warnings;
 };
 
+// A widget that counts the presses and releases that reach it, and takes
+// them, so that nothing behind it sees them.
+class PressRecorder : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    int presses = 0;
+    int releases = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
+
 // A top-level window of `size` holding the test's widgets, shown and made
 // the active window (the kit follows the pointer only there).
 std::unique_ptr<QWidget> shownWindow(const QSize &size);

@@ -17,20 +17,6 @@ using namespace KitTest;
 
 namespace {
 
-class PressRecorder : public QWidget
-{
-public:
-    using QWidget::QWidget;
-    int presses = 0;
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override
-    {
-        ++presses;
-        event->accept();
-    }
-};
-
 struct Page {
     std::unique_ptr<QWidget> window;
     PressRecorder *panel = nullptr;

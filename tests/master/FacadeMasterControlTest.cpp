@@ -9,6 +9,7 @@
 #include "FakeSenders.h"
 #include "MainControl/TLConnectPack/TLConnectPack.h"
 #include "MasterTestSupport.h"
+#include "QuietSearch.h"
 #include "RtspReceiver.h"
 #include "TavlinSDK.h"
 #include "TavlinServices.h"
@@ -117,12 +118,7 @@ protected:
         s.masterControlSessionFactory = [m](MasterControlPackDelegate *delegate) -> std::unique_ptr<MasterControlSession> {
             return std::make_unique<TLMasterControlPack>(delegate, m);
         };
-        s.search.probeAddresses = {TestSupport::uniqueLoopbackAddress()};
-        s.search.probePort = 9;
-        s.search.bindAddress = TestSupport::uniqueLoopbackAddress();
-        s.search.bindPort = 0;
-        s.timings.searchProbeIntervalMs = 600000;
-        s.timings.deviceListPruneIntervalMs = 600000;
+        TestSupport::quietSearch(s);
         store->setValue(QStringLiteral("TavlinMacClientName"), QStringLiteral("Tester Mac"));
         facade = std::make_unique<TavlinSDK>(&app, s);
         return *facade;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HangingListener.h"
 #include "LogCapture.h"
 #include "MasterTestSupport.h"
 #include "RtspReceiver.h"
@@ -148,8 +149,8 @@ TEST_F(MasterControlSessionTest, AReceiverThatAcceptsAndNeverAnswersStillEndsThe
 
 TEST_F(MasterControlSessionTest, AReceiverThatNeverCompletesAConnectStillEndsTheSession)
 {
-    RtspUnansweredListener blackHole;
-    ASSERT_TRUE(blackHole.open(address));
+    TestSupport::HangingListener blackHole(address);
+    ASSERT_TRUE(blackHole.fill());
     DynamicPortTable::setDynamicPort_57395(blackHole.port());
     TLMasterControlPack &p = makeSession();
     ASSERT_TRUE(p.startMasterControlPack());

@@ -1,8 +1,5 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QSignalSpy>
 #include <csignal>
 #include <fcntl.h>
@@ -13,59 +10,16 @@
 #include "LinuxActivityInhibitor.h"
 #include "LinuxScreenLockMonitor.h"
 #include "Platform/LinuxPlatform.h"
+#include "PrivateSessionBus.h"
 #include "TestSupport.h"
 
 namespace {
 
-// A bus daemon of the test's own, so that tests running side by side never
-// meet each other's names on a shared bus.
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (program.isEmpty())
-            return;
-        m_daemon.setProcessChannelMode(QProcess::SeparateChannels);
-        m_daemon.setStandardErrorFile(QProcess::nullDevice());
-        m_daemon.start(program, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                                 QStringLiteral("--print-address=1")});
-        if (!m_daemon.waitForStarted(10000))
-            return;
-        QDeadlineTimer deadline(10000);
-        while (!m_daemon.canReadLine() && !deadline.hasExpired())
-            m_daemon.waitForReadyRead(100);
-        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        for (const QString &name : std::as_const(m_connections))
-            QDBusConnection::disconnectFromBus(name);
-        m_daemon.kill();
-        m_daemon.waitForFinished(10000);
-    }
-    bool available() const { return !address.isEmpty(); }
-    QDBusConnection connect(const QString &name)
-    {
-        m_connections.append(name);
-        return QDBusConnection::connectToBus(address, name);
-    }
-
-    QString address;
-
-private:
-    QProcess m_daemon;
-    QStringList m_connections;
-};
-
-bool haveBus(const PrivateBus &bus)
-{
-    return TestSupport::requireFacility("a D-Bus daemon (dbus-daemon)", bus.available());
-}
+using TestSupport::PrivateSessionBus;
 
 // A connection of its own that can own a name and emit signals from it.
 struct Emitter {
-    Emitter(PrivateBus &bus, const QString &connectionName) : connection(bus.connect(connectionName)) {}
+    Emitter(PrivateSessionBus &bus, const QString &connectionName) : connection(bus.connect(connectionName)) {}
     void emitSignal(const QString &path, const QString &interface, const QString &member, const QVariantList &arguments = {})
     {
         QDBusMessage message = QDBusMessage::createSignal(path, interface, member);
@@ -84,8 +38,8 @@ QDBusConnection disconnectedBus()
 
 TEST(ScreenLockMonitor, ScreenSaverActivationsAreLocks)
 {
-    PrivateBus bus;
-    if (!haveBus(bus))
+    PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     Emitter freedesktop(bus, QStringLiteral("fake-freedesktop-screensaver"));
     Emitter gnome(bus, QStringLiteral("fake-gnome-screensaver"));
@@ -126,8 +80,8 @@ TEST(ScreenLockMonitor, ScreenSaverActivationsAreLocks)
 
 TEST(ScreenLockMonitor, LogindLockOfOwnSessionOnly)
 {
-    PrivateBus bus;
-    if (!haveBus(bus))
+    PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     FakeLoginService login(bus.address);
     ASSERT_TRUE(login.publish());
@@ -156,8 +110,8 @@ TEST(ScreenLockMonitor, LogindLockOfOwnSessionOnly)
 
 TEST(ScreenLockMonitor, ProcessOutsideASessionFallsBackToTheSeatSession)
 {
-    PrivateBus bus;
-    if (!haveBus(bus))
+    PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     FakeLoginService login(bus.address);
     login.manager.sessionByPid.clear();
@@ -182,8 +136,8 @@ TEST(ScreenLockMonitor, NoBusesAndNoLogindMeanNoLocksAndNoCrash)
     TestSupport::spin(50);
     EXPECT_EQ(locked.count(), 0);
 
-    PrivateBus bus;
-    if (!haveBus(bus))
+    PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     // A bus without logind: both look-ups fail, the monitor stays quiet.
     Platform::Linux::DBusScreenLockMonitor lonely(disconnectedBus(), bus.connect(QStringLiteral("monitor")));
@@ -194,8 +148,8 @@ TEST(ScreenLockMonitor, NoBusesAndNoLogindMeanNoLocksAndNoCrash)
 
 TEST(ActivityInhibitor, HoldsTheLogindBlockForItsWholeLife)
 {
-    PrivateBus bus;
-    if (!haveBus(bus))
+    PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     std::signal(SIGPIPE, SIG_IGN);
     int pipeEnds[2];
@@ -228,8 +182,8 @@ TEST(ActivityInhibitor, RefusalOrNoBusIsReportedAndNotFatal)
     EXPECT_FALSE(withoutBus.beginActivity(QStringLiteral("tavlin cast screen")));
     EXPECT_EQ(withoutBus.heldInhibitors(), 0);
 
-    PrivateBus bus;
-    if (!haveBus(bus))
+    PrivateSessionBus bus;
+    if (!TestSupport::requireBus(bus))
         return;
     {
         // No logind on the bus at all.

@@ -6,9 +6,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <sys/socket.h>
 
 #include "ReceiverComponentRegistry.h"
+#include "ReceiverTcp.h"
 
 namespace {
 
@@ -30,14 +30,9 @@ bool HandshakeServer::start(QString *error)
 {
     if (m_server)
         return true;
-    m_server = new QTcpServer(this);
-    if (!m_server->listen(emulator().address(), m_port)) {
-        if (error)
-            *error = m_server->errorString();
-        delete m_server;
-        m_server = nullptr;
+    m_server = ReceiverTcp::listen(this, emulator().address(), m_port, error);
+    if (!m_server)
         return false;
-    }
     m_boundPort.store(m_server->serverPort());
     connect(m_server, &QTcpServer::newConnection, this, &HandshakeServer::accept);
     return true;
@@ -50,9 +45,7 @@ void HandshakeServer::stop()
     QMutexLocker lock(&m_mutex);
     for (Connection &connection : m_connections) {
         if (connection.socket) {
-            connection.socket->disconnect(this);
-            connection.socket->abort();
-            connection.socket->deleteLater();
+            ReceiverTcp::drop(connection.socket, this);
             connection.socket = nullptr;
         }
         connection.open = false;
@@ -187,9 +180,7 @@ void HandshakeServer::answer(int index, const QString &request)
         return;
 
     if (!behaviour.resetOnRequest.isEmpty() && command == behaviour.resetOnRequest) {
-        linger option{1, 0};
-        ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &option, sizeof(option));
-        socket->abort();
+        ReceiverTcp::reset(socket);
         QMutexLocker lock(&m_mutex);
         m_connections[index].open = false;
         return;

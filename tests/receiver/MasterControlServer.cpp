@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "ReceiverComponentRegistry.h"
+#include "ReceiverTcp.h"
 
 namespace {
 
@@ -33,16 +34,11 @@ bool MasterControlServer::start(QString *error)
 {
     if (m_server)
         return true;
-    m_server = new QTcpServer(this);
     // A restart listens where the first start did.
     const quint16 port = m_boundPort.load() != 0 ? m_boundPort.load() : m_port;
-    if (!m_server->listen(emulator().address(), port)) {
-        if (error)
-            *error = m_server->errorString();
-        delete m_server;
-        m_server = nullptr;
+    m_server = ReceiverTcp::listen(this, emulator().address(), port, error);
+    if (!m_server)
         return false;
-    }
     m_boundPort.store(m_server->serverPort());
     connect(m_server, &QTcpServer::newConnection, this, &MasterControlServer::accept);
     return true;
@@ -55,9 +51,7 @@ void MasterControlServer::stop()
     QMutexLocker lock(&m_mutex);
     for (Connection &connection : m_connections) {
         if (connection.socket) {
-            connection.socket->disconnect(this);
-            connection.socket->abort();
-            connection.socket->deleteLater();
+            ReceiverTcp::drop(connection.socket, this);
             connection.socket = nullptr;
         }
         connection.open = false;
@@ -391,14 +385,9 @@ bool DirectCastServer::start(QString *error)
 {
     if (m_server)
         return true;
-    m_server = new QTcpServer(this);
-    if (!m_server->listen(emulator().address(), m_port)) {
-        if (error)
-            *error = m_server->errorString();
-        delete m_server;
-        m_server = nullptr;
+    m_server = ReceiverTcp::listen(this, emulator().address(), m_port, error);
+    if (!m_server)
         return false;
-    }
     m_boundPort.store(m_server->serverPort());
     connect(m_server, &QTcpServer::newConnection, this, &DirectCastServer::accept);
     return true;
@@ -409,11 +398,8 @@ void DirectCastServer::stop()
     delete m_server;
     m_server = nullptr;
     QMutexLocker lock(&m_mutex);
-    for (auto it = m_inbound.begin(); it != m_inbound.end(); ++it) {
-        it.key()->disconnect(this);
-        it.key()->abort();
-        it.key()->deleteLater();
-    }
+    for (auto it = m_inbound.begin(); it != m_inbound.end(); ++it)
+        ReceiverTcp::drop(it.key(), this);
     m_inbound.clear();
 }
 

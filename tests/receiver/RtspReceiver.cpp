@@ -9,13 +9,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 struct RtspReceiverState {
     mutable QMutex mutex;
@@ -340,44 +334,4 @@ QByteArray RtspReceiver::okReply(int cseq, const QByteArray &body)
     if (!body.isEmpty())
         reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     return reply + "\r\n" + body;
-}
-
-RtspUnansweredListener::~RtspUnansweredListener()
-{
-    for (int fd : m_fillers)
-        ::close(fd);
-    if (m_listenFd >= 0)
-        ::close(m_listenFd);
-}
-
-bool RtspUnansweredListener::open(const QHostAddress &address)
-{
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (m_listenFd < 0)
-        return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(address.toIPv4Address());
-    addr.sin_port = 0;
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(m_listenFd, 0) != 0)
-        return false;
-    socklen_t length = sizeof addr;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &length);
-    m_port = ntohs(addr.sin_port);
-
-    // Fill the accept queue until a connect no longer completes.
-    for (int i = 0; i < 16; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        if (fd < 0)
-            return false;
-        m_fillers.append(fd);
-        if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
-            continue;
-        if (errno != EINPROGRESS)
-            return false;
-        pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, 200) == 0)
-            return true; // this one hangs: so will the next
-    }
-    return false;
 }

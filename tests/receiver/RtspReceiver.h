@@ -85,21 +85,3 @@ private:
     QThread *m_thread = nullptr;
     RtspReceiverWorker *m_worker = nullptr;
 };
-
-// A listening port whose accept queue is already full, so that a connect to it
-// neither succeeds nor fails: the connect time-out is what ends it.
-class RtspUnansweredListener {
-public:
-    RtspUnansweredListener() = default;
-    ~RtspUnansweredListener();
-    RtspUnansweredListener(const RtspUnansweredListener &) = delete;
-    RtspUnansweredListener &operator=(const RtspUnansweredListener &) = delete;
-
-    bool open(const QHostAddress &address);
-    quint16 port() const { return m_port; }
-
-private:
-    int m_listenFd = -1;
-    QList<int> m_fillers;
-    quint16 m_port = 0;
-};

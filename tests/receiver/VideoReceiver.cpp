@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <QtEndian>
 
+#include "ReceiverTcp.h"
 #include "VideoStreamDecoder.h"
 
 class VideoReceiverWorker : public QObject {
@@ -14,12 +15,9 @@ public:
 
     bool listen(const QHostAddress &address, quint16 port, QString *error)
     {
-        m_server = new QTcpServer(this);
-        if (!m_server->listen(address, port)) {
-            if (error)
-                *error = m_server->errorString();
+        m_server = ReceiverTcp::listen(this, address, port, error);
+        if (!m_server)
             return false;
-        }
         connect(m_server, &QTcpServer::newConnection, this, &VideoReceiverWorker::accept);
         std::lock_guard lock(m_owner.m_mutex);
         m_owner.m_port = m_server->serverPort();

@@ -8,6 +8,7 @@
 #include "PlistOracle.h"
 #include "Rtsp/NotificationCenter.h"
 #include "Rtsp/RTSPClient.h"
+#include "HangingListener.h"
 #include "RtspReceiver.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
@@ -455,8 +456,8 @@ TEST_F(RTSPClientTest, EncoderSizeRequestsThatDoNotCountPostNothing)
 
 TEST_F(RTSPClientTest, ConnectTimeOutReportsOnlyMinusSixAndTearsNothingDown)
 {
-    RtspUnansweredListener listener;
-    ASSERT_TRUE(listener.open(address));
+    TestSupport::HangingListener listener(address);
+    ASSERT_TRUE(listener.fill());
     DynamicPortTable::setDynamicPort_51040(listener.port());
     RTSPClientServices s = services();
     s.timings.connectTimeoutMs = 150;

@@ -1,56 +1,11 @@
 #include "SocketTestTools.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
 
 namespace SocketTest {
-
-namespace {
-sockaddr_in toSockaddr(const QHostAddress &address, quint16 port)
-{
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    sin.sin_port = htons(port);
-    sin.sin_addr.s_addr = htonl(address.toIPv4Address());
-    return sin;
-}
-} // namespace
-
-RawListener::RawListener(const QHostAddress &address) : m_address(address)
-{
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sin = toSockaddr(address, 0);
-    EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr *>(&sin), sizeof(sin)), 0);
-    EXPECT_EQ(::listen(m_fd, 0), 0);
-    socklen_t length = sizeof(sin);
-    ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&sin), &length);
-    m_port = ntohs(sin.sin_port);
-}
-
-RawListener::~RawListener()
-{
-    for (int fd : m_fillers)
-        ::close(fd);
-    ::close(m_fd);
-}
-
-void RawListener::fill()
-{
-    // A backlog of 0 holds one connection; a few more make sure it is full.
-    for (int i = 0; i < 3; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::fcntl(fd, F_SETFL, O_NONBLOCK);
-        sockaddr_in sin = toSockaddr(m_address, m_port);
-        ::connect(fd, reinterpret_cast<sockaddr *>(&sin), sizeof(sin));
-        m_fillers.append(fd);
-    }
-    TestSupport::spin(100);
-}
 
 RecordingServer::RecordingServer(const QHostAddress &address)
 {

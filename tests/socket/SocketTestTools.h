@@ -12,24 +12,6 @@
 
 namespace SocketTest {
 
-// A listening descriptor that never accepts: connections complete in its
-// backlog and their bytes pile up in the kernel until its buffers are full.
-// With fill() its backlog is full, so a further connect hangs (the SYN is
-// dropped): a connect that never completes, on loop-back.
-class RawListener {
-public:
-    explicit RawListener(const QHostAddress &address);
-    ~RawListener();
-    quint16 port() const { return m_port; }
-    void fill();
-
-private:
-    int m_fd = -1;
-    quint16 m_port = 0;
-    QList<int> m_fillers;
-    QHostAddress m_address;
-};
-
 // A loop-back server that accepts and records what each connection sends.
 class RecordingServer : public QObject {
 public:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "HangingListener.h"
 #include "Socket/SocketErrors.h"
 #include "SocketTestTools.h"
 #include "TestSupport.h"
@@ -64,7 +65,7 @@ TEST(AsyncSocket, ReadsCompleteInOrderWithTheirTagsAndEarlyBytesWait)
 TEST(AsyncSocket, ConnectTimeOutIsCodeTwoAndEndsTheConnectionOnce)
 {
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    RawListener listener(address);
+    TestSupport::HangingListener listener(address);
     listener.fill();
     RunLoopRecorder recorder;
     AsyncSocket socket(&recorder);
@@ -205,7 +206,7 @@ TEST(AsyncSocket, ConnectThatCannotStartReturnsFalseAndKeepsTheLastHost)
 TEST(AsyncSocket, QueuedWriteCountAndTheWaitingWriteDrop)
 {
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    RawListener listener(address); // accepts nothing, reads nothing
+    TestSupport::HangingListener listener(address); // accepts nothing, reads nothing
     RunLoopRecorder recorder;
     AsyncSocket socket(&recorder);
     ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
@@ -245,7 +246,7 @@ TEST(AsyncSocket, UserValueStartsAtZeroAndCrossesThreads)
 TEST(GCDAsyncSocket, ConnectTimeOutIsCodeThree)
 {
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    RawListener listener(address);
+    TestSupport::HangingListener listener(address);
     listener.fill();
     QueueRecorder recorder;
     GCDAsyncSocket socket(&recorder);
@@ -318,7 +319,7 @@ TEST(GCDAsyncSocket, DisconnectAfterWritingFlushesFirst)
 TEST(GCDAsyncSocket, CountIsReadableFromAnotherThreadWhileWritesQueue)
 {
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    RawListener listener(address);
+    TestSupport::HangingListener listener(address);
     GCDAsyncSocket socket;
     ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 4000));
     ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
@@ -387,7 +388,7 @@ TEST(GCDAsyncSocket, ADelegateMayDeleteTheSocketLaterFromInsideACallback)
 TEST(AsyncSocket, WriteThatCannotFinishInTimeIsCodeFive)
 {
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    RawListener listener(address);
+    TestSupport::HangingListener listener(address);
     RunLoopRecorder recorder;
     AsyncSocket socket(&recorder);
     ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));

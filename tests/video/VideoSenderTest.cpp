@@ -11,6 +11,7 @@
 
 #include "FakeH264Encoder.h"
 #include "FakeScreenSource.h"
+#include "HangingListener.h"
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
 #include "Mirror/VideoDisplaySession.h"
@@ -470,8 +471,9 @@ TEST_F(VideoSenderTest, ReceiverHangsUp)
 
 TEST_F(VideoSenderTest, ConnectTimeOutIsReportedOnce)
 {
-    HangingListener hanging(address);
+    TestSupport::HangingListener hanging(address);
     ASSERT_NE(hanging.port(), 0);
+    hanging.fill();
     DynamicPortTable::setDynamicPort_51030(hanging.port());
     for (Road road : {Road::Apple, Road::Intel}) {
         SCOPED_TRACE(roadName(road));
@@ -491,7 +493,8 @@ TEST_F(VideoSenderTest, ConnectTimeOutIsReportedOnce)
 
 TEST_F(VideoSenderTest, StopBeforeTheConnectionAndDroppingTheSender)
 {
-    HangingListener hanging(address);
+    TestSupport::HangingListener hanging(address);
+    hanging.fill();
     DynamicPortTable::setDynamicPort_51030(hanging.port());
     makeSender(Road::Intel, services(QSize(640, 480), std::make_shared<FakeEncoderProbe>()));
     sender->startMrror();

@@ -17,20 +17,6 @@ signals:
     void notificationPosted(const QString &name, const QVariant &object);
 };
 
-// A listening socket whose backlog is full: a further connect to it hangs
-// (its SYN is dropped), which gives a connect time-out on loopback.
-class HangingListener {
-public:
-    explicit HangingListener(const QHostAddress &address);
-    ~HangingListener();
-    quint16 port() const { return m_port; }
-
-private:
-    int m_fd = -1;
-    quint16 m_port = 0;
-    QList<int> m_fillers;
-};
-
 // An X server (Xvfb, 1920x1080, MIT-SHM) of the test's own, so that what
 // other tests draw on the shared display, or where they move the pointer,
 // does not reach this one.

@@ -214,24 +214,17 @@ PointerMotion RemoteController::currentMotion() const
 
 void RemoteController::mouseDown(qint32 value)
 {
-    if (!mServices.injector)
-        return;
-    const int button = value & 0xFF;
-    const int clickCount = value >> 8;
-    const QPointF at = mServices.injector->pointerLocation();
-    if (button == 0) {
-        mMouse1Clicked = true;
-        mServices.injector->postButton(MouseButton::Left, true, at, clickCount);
-    } else if (button == 1) {
-        mMouse2Clicked = true;
-        mServices.injector->postButton(MouseButton::Right, true, at, clickCount);
-    } else {
-        mMouse3Clicked = true;
-        mServices.injector->postButton(MouseButton::Other, true, at, clickCount);
-    }
+    postMouseButton(value, true);
 }
 
 void RemoteController::mouseUp(qint32 value)
+{
+    postMouseButton(value, false);
+}
+
+// The low byte names the button (0 left, 1 right, any other the third), the
+// rest is the click count.
+void RemoteController::postMouseButton(qint32 value, bool down)
 {
     if (!mServices.injector)
         return;
@@ -239,14 +232,14 @@ void RemoteController::mouseUp(qint32 value)
     const int clickCount = value >> 8;
     const QPointF at = mServices.injector->pointerLocation();
     if (button == 0) {
-        mMouse1Clicked = false;
-        mServices.injector->postButton(MouseButton::Left, false, at, clickCount);
+        mMouse1Clicked = down;
+        mServices.injector->postButton(MouseButton::Left, down, at, clickCount);
     } else if (button == 1) {
-        mMouse2Clicked = false;
-        mServices.injector->postButton(MouseButton::Right, false, at, clickCount);
+        mMouse2Clicked = down;
+        mServices.injector->postButton(MouseButton::Right, down, at, clickCount);
     } else {
-        mMouse3Clicked = false;
-        mServices.injector->postButton(MouseButton::Other, false, at, clickCount);
+        mMouse3Clicked = down;
+        mServices.injector->postButton(MouseButton::Other, down, at, clickCount);
     }
 }
 

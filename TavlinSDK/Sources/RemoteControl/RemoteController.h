@@ -96,6 +96,7 @@ private:
     void toggleKeyboardViewerIfDue();
     void checkAccessibility();
     void releaseHeldInput();
+    void postMouseButton(qint32 value, bool down);
     Platform::PointerMotion currentMotion() const;
 
     RemoteControllerServices mServices;

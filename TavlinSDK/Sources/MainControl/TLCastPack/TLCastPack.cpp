@@ -245,12 +245,8 @@ void TLCastPack::recastOperator()
 {
     ++m_recastCount;
     if (m_recastCount < kRecastLimit) {
-        m_isCast = false;
-        m_pauseTimer.stop();
-        dropControl();
-        mute_off();
-        stopWakeTimer();
-        TavlinGlobal::setIsCasting(false);
+        // The pause state carries over into the new cast.
+        endCast(false);
         startMirror(TavlinGlobal::getChoseDevice());
         return;
     }
