@@ -176,6 +176,39 @@ TEST_F(ConnectPackTest, ASilentReceiverIsTakenAsNamelessAfterTheNameWait)
     EXPECT_EQ(recorder.count("error"), 0);
 }
 
+TEST_F(ConnectPackTest, ASilentReceiverOnTheCodeRoadFailsOnceAtTheDeadlineAndIsLetGo)
+{
+    // The code road has no name wait: without the deadline a receiver that
+    // accepts and never answers would leave the caller waiting for ever.
+    const QString code = HandshakeCodes::eightLetterCodeFor(address);
+    setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
+    TLConnectPack &connect = makePack();
+    ASSERT_TRUE(connect.connectDeviceByPin(code));
+    ASSERT_TRUE(waitForEvent("error"));
+    EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kAsyncSocketErrorDomain);
+    EXPECT_EQ(recorder.errors[0].code, SocketErrors::AsyncSocketReadTimeoutError);
+    EXPECT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
+    spin(300);
+    EXPECT_EQ(recorder.events, QStringList{"error"});
+}
+
+TEST_F(ConnectPackTest, TheDeadlineWaitsNeitherOnTheUserNorOnACodeCheck)
+{
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.castingCode = QStringLiteral("482913");
+        b.silentOnCheck = false;
+    });
+    TLConnectPack &connect = makePack();
+    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("needPwd"));
+    // The user takes longer than the deadline to type the code.
+    spin(1800);
+    EXPECT_EQ(recorder.count("error"), 0);
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+    ASSERT_TRUE(waitForEvent("success"));
+    EXPECT_EQ(recorder.events, (QStringList{"needPwd", "success"}));
+}
+
 TEST_F(ConnectPackTest, ConnectTimeOutIsReportedOnceWithItsCode)
 {
     TestSupport::HangingListener listener(address);

@@ -54,6 +54,7 @@ inline ConnectPackTimings shortTimings(quint16 port)
     timings.connectTimeoutMs = 400;
     timings.nameWaitMs = 150;
     timings.checkPasswordTimeoutMs = 300;
+    timings.handshakeDeadlineMs = 1500;
     timings.handshakePort = port;
     return timings;
 }

@@ -33,6 +33,8 @@ TLConnectPack::TLConnectPack(ConnectPackDelegate *delegate, const ConnectPackTim
                                            SocketErrors::AsyncSocketReadTimeoutError,
                                            QStringLiteral("Read operation timed out")));
     });
+    m_deadlineTimer.setSingleShot(true);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, &TLConnectPack::deadlinePassed);
 }
 
 TLConnectPack::~TLConnectPack()
@@ -69,6 +71,7 @@ void TLConnectPack::reset()
     m_whetherGetDeviceNameTimer.stop();
     m_nameWaitAfterConnect = false;
     m_checkPasswordTimer.stop();
+    m_deadlineTimer.stop();
 }
 
 bool TLConnectPack::openSocket(const QString &host)
@@ -98,6 +101,7 @@ bool TLConnectPack::connectDeviceByIp(const QString &ip)
     m_chosenDevice->mHostIp = m_connectIp;
     sendGetServerInfoPack();
     m_whetherGetDeviceNameTimer.start(m_timings.nameWaitMs);
+    m_deadlineTimer.start(m_timings.handshakeDeadlineMs);
     return true;
 }
 
@@ -130,6 +134,7 @@ bool TLConnectPack::connectDeviceByPin(const QString &code)
     m_chosenDevice = std::make_shared<Device>();
     m_chosenDevice->mHostIp = address;
     sendGetServerInfoPack();
+    m_deadlineTimer.start(m_timings.handshakeDeadlineMs);
     return true;
 }
 
@@ -150,8 +155,11 @@ void TLConnectPack::sendCheckPassword(const QString &code)
 {
     if (!m_socket || TavlinGlobal::getAsyncSocket_8121() != m_socket.data())
         return;
-    if (TavlinGlobal::checkPassword(code, m_timings.checkPasswordTimeoutMs))
+    if (TavlinGlobal::checkPassword(code, m_timings.checkPasswordTimeoutMs)) {
+        // The verdict has a wait of its own.
+        m_deadlineTimer.stop();
         m_checkPasswordTimer.start(m_timings.checkPasswordTimeoutMs);
+    }
 }
 
 void TLConnectPack::nameWaitFired()
@@ -206,14 +214,18 @@ void TLConnectPack::connectCheck()
     m_ipDeviceHasPasw = false;
     if (TavlinGlobal::getIsConnectByPin()) {
         sendCheckPassword(m_connectPin);
-    } else if (m_delegate) {
-        m_delegate->connectPack_needEnterPwd();
+    } else {
+        // The user's turn: no deadline while the code is being typed.
+        m_deadlineTimer.stop();
+        if (m_delegate)
+            m_delegate->connectPack_needEnterPwd();
     }
 }
 
 void TLConnectPack::declareSuccess()
 {
     m_checkPasswordTimer.stop();
+    m_deadlineTimer.stop();
     TavlinGlobal::setChoseDevice(m_chosenDevice);
     m_isAlreadyConnected = true;
     QPointer<TLConnectPack> guard(this);
@@ -325,6 +337,7 @@ void TLConnectPack::onSocketDidDisconnect(AsyncSocket *sock)
     m_whetherGetDeviceNameTimer.stop();
     m_nameWaitAfterConnect = false;
     m_checkPasswordTimer.stop();
+    m_deadlineTimer.stop();
     if (m_isAlreadyConnected || m_endReported)
         return;
     const TavlinError error = m_pendingEndError.value_or(SocketErrors::posixError(ENOTCONN));
@@ -349,6 +362,24 @@ void TLConnectPack::reportFailure(const TavlinError &error)
     if (m_endReported)
         return;
     m_endReported = true;
+    m_deadlineTimer.stop();
     if (m_delegate)
         m_delegate->connectPack_connectDeviceCheckWithError(error);
+}
+
+void TLConnectPack::deadlinePassed()
+{
+    if (m_isAlreadyConnected || m_endReported)
+        return;
+    m_whetherGetDeviceNameTimer.stop();
+    m_nameWaitAfterConnect = false;
+    // The connection is given up, so that a late answer cannot turn a
+    // reported failure into a success.
+    if (m_socket) {
+        m_socket->setDelegate(nullptr);
+        m_socket->disconnect();
+    }
+    m_isSocketConnected_8121 = false;
+    reportFailure(TavlinError(SocketErrors::kAsyncSocketErrorDomain, SocketErrors::AsyncSocketReadTimeoutError,
+                              QStringLiteral("Read operation timed out")));
 }

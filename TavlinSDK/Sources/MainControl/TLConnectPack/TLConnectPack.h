@@ -24,6 +24,11 @@ struct TAVLIN_EXPORT ConnectPackTimings {
     // The casting-code verdict: no byte within this long after the write
     // re-opens the connection and reports a read time-out.
     int checkPasswordTimeoutMs = 6000;
+    // From the connect call until the receiver has said enough to succeed,
+    // to ask the user for a code or to check one: a receiver that accepts
+    // the connection and then stays silent must not leave the caller
+    // waiting for ever.
+    int handshakeDeadlineMs = 10000;
     quint16 handshakePort = 8121;
 };
 
@@ -81,6 +86,7 @@ private:
     void handleReply(const HandshakeCodec::HandshakeReply &reply);
     void reopenAfterReadTimeout(const TavlinError &error);
     void reportFailure(const TavlinError &error);
+    void deadlinePassed();
     bool isCurrent(AsyncSocket *sock) const;
 
     ConnectPackDelegate *m_delegate = nullptr;
@@ -101,6 +107,7 @@ private:
     bool m_isAlreadyConnected = false;
 
     QTimer m_checkPasswordTimer;
+    QTimer m_deadlineTimer;
     HandshakeCodec::HandshakeReplyFramer m_framer;
     // The end of the current connection has been reported.
     bool m_endReported = false;
