@@ -10,7 +10,9 @@ namespace {
 
 icu::UnicodeString toIcu(const QString &text)
 {
-    return icu::UnicodeString(reinterpret_cast<const UChar *>(text.utf16()), static_cast<int32_t>(text.size()));
+    // constData(), not utf16(): utf16() rewrites a literal's storage to add
+    // a terminator, which races when threads share one format constant.
+    return icu::UnicodeString(reinterpret_cast<const UChar *>(text.constData()), static_cast<int32_t>(text.size()));
 }
 
 QString fromIcu(const icu::UnicodeString &text)
