@@ -3,9 +3,9 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <chrono>
 
 #include "Mirror/AudioRtpPacket.h"
+#include "Mirror/TickCount.h"
 #include "Platform/LinuxSoundPlatform.h"
 
 AudioSessionServices AudioSessionServices::linuxDefaults()
@@ -32,8 +32,7 @@ AudioSession::~AudioSession() { stop(); }
 
 quint32 AudioSession::tickCount()
 {
-    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<quint32>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count());
+    return GetTickCount();
 }
 
 std::optional<Platform::SoundDevice> AudioSession::getRecordingAudioDevice()

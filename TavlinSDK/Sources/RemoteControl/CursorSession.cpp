@@ -1,10 +1,10 @@
 #include "RemoteControl/CursorSession.h"
 
 #include <QtEndian>
-#include <chrono>
 #include <cmath>
 #include <limits>
 
+#include "Mirror/TickCount.h"
 #include "Platform/LinuxInput.h"
 #include "Socket/AsyncUdpSocket.h"
 
@@ -12,8 +12,7 @@ namespace {
 
 qint64 monotonicMilliseconds()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return qint64(GetTickCount64());
 }
 
 // Scaled, rounded and cut to the field's range; a pointer left of or below

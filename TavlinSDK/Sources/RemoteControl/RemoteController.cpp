@@ -2,9 +2,9 @@
 
 #include <QPointer>
 #include <algorithm>
-#include <chrono>
 #include <limits>
 
+#include "Mirror/TickCount.h"
 #include "Platform/LinuxInput.h"
 #include "Platform/LinuxPlatform.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
@@ -19,8 +19,7 @@ namespace {
 
 qint64 monotonicMilliseconds()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return qint64(GetTickCount64());
 }
 
 // The wheel turns the other way round from the receiver's amounts.
