@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <xcb/xcb.h>
 
-#include <QThread>
 #include <QtGlobal>
 
 #include "Platform/LinuxPlatform.h"
+#include "XcbConnection.h"
 
 namespace Platform::Linux {
 
@@ -29,32 +29,17 @@ bool X11ScreenCaptureAccess::connectDisplay()
     if (m_connection && !xcb_connection_has_error(m_connection))
         return true;
     dropConnection();
-    // A busy server may turn a connection away for a moment (its backlog is
-    // full); a malformed or absent display fails every time.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (attempt > 0)
-            QThread::msleep(30);
-        m_connection = xcb_connect(m_displayName.isEmpty() ? nullptr : m_displayName.constData(), &m_screenNumber);
-        if (!xcb_connection_has_error(m_connection))
-            return true;
-        const int error = xcb_connection_has_error(m_connection);
-        dropConnection();
-        if (error != XCB_CONN_ERROR)
-            return false;
-    }
-    return false;
+    m_connection = openXcbConnection(m_displayName, &m_screenNumber);
+    return m_connection != nullptr;
 }
 
 bool X11ScreenCaptureAccess::canRecordScreen()
 {
     bool readable = false;
     if (connectDisplay()) {
-        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-        for (int i = 0; i < m_screenNumber && screens.rem > 0; ++i)
-            xcb_screen_next(&screens);
-        if (screens.rem > 0) {
+        if (xcb_screen_t *screen = xcbScreenOf(m_connection, m_screenNumber)) {
             const xcb_get_image_cookie_t cookie =
-                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, screens.data->root, 0, 0, 1, 1, ~0u);
+                xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0, 1, 1, ~0u);
             xcb_generic_error_t *error = nullptr;
             xcb_get_image_reply_t *image = xcb_get_image_reply(m_connection, cookie, &error);
             readable = image && !error;

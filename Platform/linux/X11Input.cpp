@@ -24,6 +24,7 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include "MacKeyNames.h"
+#include "XcbConnection.h"
 
 namespace Platform::Linux {
 
@@ -120,21 +121,19 @@ X11Input::X11Input(const InputBackendOptions &options)
     m_keycodes.fill(XKB_KEYCODE_INVALID);
     int screenNumber = 0;
     const QByteArray name = options.displayName;
-    m_connection = xcb_connect(name.isEmpty() ? nullptr : name.constData(), &screenNumber);
-    if (!m_connection || xcb_connection_has_error(m_connection)) {
+    m_connection = openXcbConnection(name, &screenNumber);
+    if (!m_connection) {
         qWarning("remote input: cannot open the X display; input is not injected");
         return;
     }
-    const xcb_setup_t *setup = xcb_get_setup(m_connection);
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < screenNumber && it.rem; ++i)
-        xcb_screen_next(&it);
-    if (!it.rem) {
+    xcb_screen_t *screen = xcbScreenOf(m_connection, screenNumber);
+    if (!screen) {
         qWarning("remote input: the X display has no such screen");
         return;
     }
-    m_root = it.data->root;
-    m_rootBounds = QRectF(0, 0, it.data->width_in_pixels, it.data->height_in_pixels);
+    m_root = screen->root;
+    m_rootBounds = QRectF(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    const xcb_setup_t *setup = xcb_get_setup(m_connection);
     m_minKeycode = setup->min_keycode;
     m_maxKeycode = setup->max_keycode;
     m_opened = true;

@@ -1,4 +1,5 @@
 #include "X11ScreenSource.h"
+#include "XcbConnection.h"
 
 #include <QDebug>
 #include <QRect>
@@ -36,33 +37,6 @@ qint64 monotonicMs()
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-xcb_connection_t *openConnection(const QByteArray &name, int *screenNumber)
-{
-    // A busy server now and then drops a connection it has just accepted;
-    // another attempt a moment later gets through.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        xcb_connection_t *c = xcb_connect(name.isEmpty() ? nullptr : name.constData(), screenNumber);
-        if (c && !xcb_connection_has_error(c))
-            return c;
-        if (c)
-            xcb_disconnect(c);
-        if (qEnvironmentVariableIsEmpty("DISPLAY") && name.isEmpty())
-            return nullptr;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10 * (attempt + 1)));
-    }
-    return nullptr;
-}
-
-xcb_screen_t *screenOf(xcb_connection_t *c, int number)
-{
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; it.rem; xcb_screen_next(&it), ++i) {
-        if (i == number)
-            return it.data;
-    }
-    return nullptr;
 }
 
 QRect crtcRect(xcb_connection_t *c, xcb_randr_crtc_t crtc)
@@ -311,11 +285,11 @@ X11ScreenSource::~X11ScreenSource()
 QRect X11ScreenSource::mainDisplayBounds()
 {
     int screenNumber = 0;
-    xcb_connection_t *c = openConnection(m_displayName, &screenNumber);
+    xcb_connection_t *c = openXcbConnection(m_displayName, &screenNumber);
     if (!c)
         return {};
     QRect r;
-    if (xcb_screen_t *screen = screenOf(c, screenNumber))
+    if (xcb_screen_t *screen = xcbScreenOf(c, screenNumber))
         r = mainRect(c, screen);
     xcb_disconnect(c);
     return r;
@@ -325,12 +299,12 @@ bool X11ScreenSource::start(const ScreenCaptureOptions &options, FrameHandler ha
 {
     stop();
     int screenNumber = 0;
-    xcb_connection_t *c = openConnection(m_displayName, &screenNumber);
+    xcb_connection_t *c = openXcbConnection(m_displayName, &screenNumber);
     if (!c) {
         qWarning().noquote() << "screen capture: no X display";
         return false;
     }
-    xcb_screen_t *screen = screenOf(c, screenNumber);
+    xcb_screen_t *screen = xcbScreenOf(c, screenNumber);
     if (!screen || !hasBgraLayout(c, screen)) {
         qWarning().noquote() << "screen capture: the display's pixel format is not 32-bit";
         xcb_disconnect(c);
@@ -367,7 +341,7 @@ bool X11ScreenSource::isRunning() const
 void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptions options, FrameHandler handler)
 {
     auto *c = static_cast<xcb_connection_t *>(connection);
-    xcb_screen_t *screen = screenOf(c, screenNumber);
+    xcb_screen_t *screen = xcbScreenOf(c, screenNumber);
 
     const xcb_query_extension_reply_t *shmExt = xcb_get_extension_data(c, &xcb_shm_id);
     bool useShm = shmExt && shmExt->present;
