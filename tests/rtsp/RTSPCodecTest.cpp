@@ -3,6 +3,7 @@
 #include <QJsonValue>
 
 #include "Rtsp/RTSPCodec.h"
+#include "Utils/IntegerValue.h"
 
 using namespace RTSPCodec;
 
@@ -221,14 +222,14 @@ TEST(RTSPEncoderChange, AppliesTheReceiversRules)
 
 TEST(RTSPEncoderChange, IntegerValueOfJsonValues)
 {
-    EXPECT_EQ(integerValue(QJsonValue(12.9)), 12);
-    EXPECT_EQ(integerValue(QJsonValue(-12.9)), -12);
-    EXPECT_EQ(integerValue(QJsonValue(QStringLiteral("  -42abc"))), -42);
-    EXPECT_EQ(integerValue(QJsonValue(QStringLiteral("+7"))), 7);
-    EXPECT_EQ(integerValue(QJsonValue(QStringLiteral("abc"))), 0);
-    EXPECT_EQ(integerValue(QJsonValue(true)), 1);
-    EXPECT_EQ(integerValue(QJsonValue(QJsonValue::Null)), 0);
-    EXPECT_EQ(integerValue(QJsonValue(QJsonValue::Undefined)), 0);
-    EXPECT_EQ(integerValue(QJsonValue(QStringLiteral("99999999999999999999"))),
+    EXPECT_EQ(integerValueOfJson(QJsonValue(12.9)), 12);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(-12.9)), -12);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(QStringLiteral("  -42abc"))), -42);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(QStringLiteral("+7"))), 7);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(QStringLiteral("abc"))), 0);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(true)), 1);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(QJsonValue::Null)), 0);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(QJsonValue::Undefined)), 0);
+    EXPECT_EQ(integerValueOfJson(QJsonValue(QStringLiteral("99999999999999999999"))),
               std::numeric_limits<qint64>::max());
 }

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "Utils/IntegerValue.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 namespace {
@@ -10,33 +11,6 @@ namespace {
 // Longer codes cannot stand for an address; the bound keeps the base-26
 // arithmetic exact.
 constexpr qsizetype kMaxLetterCodeLength = 24;
-
-// The text's integer value as a number scan reads it: leading white space, an
-// optional sign, then digits up to the first other character; 0 without
-// digits. Saturates instead of overflowing.
-qint64 integerValue(const QString &text)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    qint64 value = 0;
-    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-    for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
-        const int digit = text[i].unicode() - '0';
-        if (value > (kMax - digit) / 10) {
-            value = kMax;
-            continue;
-        }
-        value = value * 10 + digit;
-    }
-    return negative ? -value : value;
-}
 
 QString number(__int128 value)
 {
@@ -100,7 +74,7 @@ QString PinCode::eightCharPinToIP(const QString &code) const
 
 QString PinCode::sixNumberPinToIP(const QString &code) const
 {
-    const __int128 a = __int128(999999) - integerValue(code);
+    const __int128 a = __int128(999999) - integerValueOfText(code);
     const QString mine = TavlinGlobal::getMineIPAddress();
     if (mine.isEmpty())
         return {};
@@ -123,7 +97,7 @@ QString PinCode::Char6ToIP(const QString &code) const
 
 QString PinCode::Code2IP(const QString &code) const
 {
-    const qint64 n = integerValue(code);
+    const qint64 n = integerValueOfText(code);
     if (n == 0)
         return {};
     const __int128 a = __int128(99999999) - n;

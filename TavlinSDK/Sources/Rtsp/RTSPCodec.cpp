@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "Utils/IntegerValue.h"
+
 namespace RTSPCodec {
 
 namespace {
@@ -146,37 +148,6 @@ bool isValidUtf8(const QByteArray &bytes)
     return !decoder.hasError();
 }
 
-qint64 integerValue(const QJsonValue &value)
-{
-    switch (value.type()) {
-    case QJsonValue::Bool:
-        return value.toBool() ? 1 : 0;
-    case QJsonValue::Double: {
-        const double d = value.toDouble();
-        if (std::isnan(d))
-            return 0;
-        if (d >= 9.2e18)
-            return kInt64Max;
-        if (d <= -9.2e18)
-            return std::numeric_limits<qint64>::min();
-        return static_cast<qint64>(d);
-    }
-    case QJsonValue::String: {
-        const QByteArray text = value.toString().toUtf8();
-        qsizetype pos = 0;
-        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t' || text[pos] == '\n' || text[pos] == '\r'))
-            ++pos;
-        bool negative = false;
-        if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
-            negative = text[pos] == '-';
-            ++pos;
-        }
-        return leadingDigits(text, pos, negative);
-    }
-    default:
-        return 0;
-    }
-}
 
 std::optional<EncoderChange> parseEncoderChange(const QByteArray &body)
 {
@@ -188,10 +159,10 @@ std::optional<EncoderChange> parseEncoderChange(const QByteArray &body)
         return std::nullopt;
     const QJsonObject object = document.object();
 
-    const qint64 width = integerValue(object.value(QLatin1String("casting_win_width")));
-    const qint64 height = integerValue(object.value(QLatin1String("casting_win_height")));
-    qint64 fps = integerValue(object.value(QLatin1String("Framerate")));
-    const qint64 feature = integerValue(object.value(QLatin1String("feature")));
+    const qint64 width = integerValueOfJson(object.value(QLatin1String("casting_win_width")));
+    const qint64 height = integerValueOfJson(object.value(QLatin1String("casting_win_height")));
+    qint64 fps = integerValueOfJson(object.value(QLatin1String("Framerate")));
+    const qint64 feature = integerValueOfJson(object.value(QLatin1String("feature")));
     if (width == 0 || height == 0 || fps == 0 || feature == 0)
         return std::nullopt;
     if (fps < 0)

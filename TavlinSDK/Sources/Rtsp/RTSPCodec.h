@@ -89,8 +89,4 @@ constexpr qint64 kEncoderFpsFallback = 20;
 // refused.
 TAVLIN_EXPORT std::optional<EncoderChange> parseEncoderChange(const QByteArray &body);
 
-// The integer meaning of a JSON value as the receiver's peers read it: numbers
-// truncated, numeric text by its leading integer, booleans as 0/1, else 0.
-TAVLIN_EXPORT qint64 integerValue(const QJsonValue &value);
-
 } // namespace RTSPCodec

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "Utils/IntegerValue.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 namespace MasterControlCodec {
@@ -48,51 +49,6 @@ std::optional<QJsonObject> parseObject(const QByteArray &bytes, bool logFailure)
         return std::nullopt;
     }
     return document.object();
-}
-
-qint64 clampedWhole(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    // 2^63 is exactly representable; anything at or beyond it is clamped.
-    constexpr double kLimit = 9223372036854775808.0;
-    if (value >= kLimit)
-        return std::numeric_limits<qint64>::max();
-    if (value < -kLimit)
-        return std::numeric_limits<qint64>::min();
-    return static_cast<qint64>(std::trunc(value));
-}
-
-// Leading blanks, an optional sign and decimal digits; the rest is ignored.
-qint64 leadingInteger(const QString &text)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text.at(i).isSpace())
-        ++i;
-    bool negative = false;
-    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-')) {
-        negative = text.at(i) == u'-';
-        ++i;
-    }
-    quint64 magnitude = 0;
-    constexpr quint64 kMaxMagnitude = quint64(std::numeric_limits<qint64>::max()) + 1;
-    bool overflow = false;
-    for (; i < n && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
-        const quint64 digit = quint64(text.at(i).unicode() - u'0');
-        if (!overflow && magnitude > (kMaxMagnitude - digit) / 10)
-            overflow = true;
-        if (!overflow)
-            magnitude = magnitude * 10 + digit;
-    }
-    if (negative) {
-        if (overflow || magnitude >= kMaxMagnitude)
-            return std::numeric_limits<qint64>::min();
-        return -static_cast<qint64>(magnitude);
-    }
-    if (overflow || magnitude >= kMaxMagnitude)
-        return std::numeric_limits<qint64>::max();
-    return static_cast<qint64>(magnitude);
 }
 
 } // namespace
@@ -141,17 +97,7 @@ QString replyInfo()
 
 qint64 integerMember(const QJsonObject &object, const QString &key)
 {
-    const QJsonValue value = object.value(key);
-    switch (value.type()) {
-    case QJsonValue::Double:
-        return clampedWhole(value.toDouble());
-    case QJsonValue::Bool:
-        return value.toBool() ? 1 : 0;
-    case QJsonValue::String:
-        return leadingInteger(value.toString());
-    default:
-        return 0;
-    }
+    return integerValueOfJson(object.value(key));
 }
 
 std::optional<QString> textMember(const QJsonObject &object, const QString &key)
