@@ -12,6 +12,7 @@
 #include "Platform/LinuxPlatform.h"
 #include "Platform/TcpOptions.h"
 #include "Socket/SocketErrors.h"
+#include "Utils/IntegerValue.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 namespace {
@@ -25,15 +26,8 @@ constexpr qint64 kMaxFps = 60;
 // number itself; 0 when there is none.
 qint64 integerValue(const QVariant &value)
 {
-    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray) {
-        const QString text = value.toString().trimmed();
-        qsizetype end = 0;
-        if (end < text.size() && (text[end] == u'-' || text[end] == u'+'))
-            ++end;
-        while (end < text.size() && text[end].isDigit() && end < 19)
-            ++end;
-        return text.left(end).toLongLong();
-    }
+    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray)
+        return integerValueOfText(value.toString());
     bool ok = false;
     const double d = value.toDouble(&ok);
     if (!ok || d != d)
