@@ -191,6 +191,26 @@ TEST_F(AppDelegateTest, TheSettingsWindowOpensOnceAndIsBuiltAnewAfterItCloses)
               second->settingRootViewController());
 }
 
+TEST_F(AppDelegateTest, ASettingsWindowReopenedAtOnceKeepsItsPage)
+{
+    // Closed and opened again before the old window has gone: the new
+    // window holds the cached page, and the old one's end must not take it.
+    launch();
+    center.postNotificationName(Name::MainSettingBtnClick, openStatus("1"));
+    QPointer<QVWindowChrome> oldWindow = delegate->existingSettingWindowController()->windowChrome();
+    QPointer<QWidget> page = delegate->existingSettingWindowController()->pageHost()->currentViewController();
+    center.postNotificationName(Name::MainSettingBtnClick, openStatus("0"));
+    center.postNotificationName(Name::MainSettingBtnClick, openStatus("1"));
+    QVPageHost *newHost = delegate->existingSettingWindowController()->pageHost();
+    EXPECT_EQ(newHost->currentViewController(), page.data());
+
+    runDeferredDeletes();
+    EXPECT_TRUE(oldWindow.isNull());
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page->parentWidget(), newHost->bgView());
+    EXPECT_TRUE(page->isVisibleTo(newHost));
+}
+
 TEST_F(AppDelegateTest, ForgettingTheDownloadWindowAlwaysTellsTheCastingScreen)
 {
     launch();

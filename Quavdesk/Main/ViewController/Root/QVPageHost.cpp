@@ -30,9 +30,10 @@ QVPageHost::QVPageHost(QWidget *parent)
 
 QVPageHost::~QVPageHost()
 {
-    // A cached page outlives the window that shows it.
+    // A cached page outlives the window that shows it, unless a newer window
+    // has taken it over already.
     QWidget *page = m_currentViewController.data();
-    if (page && pageCache().holds(page)) {
+    if (page && page->parentWidget() == m_bgView && pageCache().holds(page)) {
         page->hide();
         page->setParent(nullptr);
     }
@@ -40,6 +41,9 @@ QVPageHost::~QVPageHost()
 
 void QVPageHost::takeOut(QWidget *page)
 {
+    // A cached page that another host shows by now is that host's.
+    if (page->parentWidget() != m_bgView)
+        return;
     page->hide();
     page->setParent(nullptr);
     if (!pageCache().holds(page))
