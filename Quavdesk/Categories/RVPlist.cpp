@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <plist/plist.h>
 
 namespace {
@@ -23,6 +24,28 @@ struct PlistFree {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+// A dictionary key's text; nothing when the node is not a key or a text.
+std::optional<QVariant> keyText(plist_t node)
+{
+    if (!node)
+        return std::nullopt;
+    const plist_type type = plist_get_node_type(node);
+    if (type == PLIST_STRING) {
+        uint64_t length = 0;
+        const char *text = plist_get_string_ptr(node, &length);
+        return QVariant(text ? QString::fromUtf8(text, static_cast<qsizetype>(length)) : QString(QLatin1String("")));
+    }
+    if (type != PLIST_KEY)
+        return std::nullopt;
+    char *text = nullptr;
+    plist_get_key_val(node, &text);
+    if (!text)
+        return std::nullopt;
+    QVariant key(QString::fromUtf8(text));
+    std::free(text);
+    return key;
+}
 
 std::optional<QVariant> toVariant(plist_t node, int depth)
 {
@@ -51,14 +74,13 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
         plist_get_real_val(node, &value);
         return QVariant(value);
     }
-    case PLIST_STRING:
-    case PLIST_KEY: {
+    case PLIST_STRING: {
         uint64_t length = 0;
         const char *text = plist_get_string_ptr(node, &length);
-        if (!text)
-            return QVariant(QString(QLatin1String("")));
-        return QVariant(QString::fromUtf8(text, static_cast<qsizetype>(length)));
+        return QVariant(text ? QString::fromUtf8(text, static_cast<qsizetype>(length)) : QString(QLatin1String("")));
     }
+    case PLIST_KEY:
+        return keyText(node);
     case PLIST_DATA: {
         uint64_t length = 0;
         const char *bytes = plist_get_data_ptr(node, &length);
@@ -68,7 +90,10 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
         int32_t seconds = 0;
         int32_t microseconds = 0;
         plist_get_date_val(node, &seconds, &microseconds);
-        const qint64 msecs = kReferenceDateMSecs + qint64(seconds) * 1000 + microseconds / 1000;
+        // The library keeps dates as a real number of seconds, so the
+        // microseconds it hands back may fall just short of a whole
+        // millisecond; rounding keeps a written date the same when read.
+        const qint64 msecs = kReferenceDateMSecs + qint64(seconds) * 1000 + std::llround(microseconds / 1000.0);
         return QVariant(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
     }
     case PLIST_ARRAY: {
@@ -89,27 +114,24 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
         plist_dict_new_iter(node, &iterator);
         if (!iterator)
             return std::nullopt;
-        bool ok = true;
+        std::optional<QVariant> result;
         for (;;) {
-            char *key = nullptr;
+            // The library asserts when a damaged binary list names a key that
+            // is no text, so keys are fetched and checked here instead.
             plist_t value = nullptr;
-            plist_dict_next_item(node, iterator, &key, &value);
-            if (!key) {
+            plist_dict_next_item(node, iterator, nullptr, &value);
+            if (!value) {
+                result = QVariant(map);
                 break;
             }
+            const std::optional<QVariant> key = keyText(plist_dict_item_get_key(value));
             std::optional<QVariant> item = toVariant(value, depth + 1);
-            if (item)
-                map.insert(QString::fromUtf8(key), std::move(*item));
-            else
-                ok = false;
-            std::free(key);
-            if (!ok)
+            if (!key || !item)
                 break;
+            map.insert(key->toString(), std::move(*item));
         }
         std::free(iterator);
-        if (!ok)
-            return std::nullopt;
-        return QVariant(map);
+        return result;
     }
     default:
         return std::nullopt;
@@ -205,14 +227,105 @@ plist_t fromVariant(const QVariant &value, int depth)
 
 } // namespace
 
+namespace {
+
+// Big-endian unsigned integer of `width` bytes at `at`, bounds-checked.
+std::optional<quint64> bigEndian(const QByteArray &bytes, quint64 at, quint64 width)
+{
+    if (width == 0 || width > 8 || at > quint64(bytes.size()) || width > quint64(bytes.size()) - at)
+        return std::nullopt;
+    quint64 value = 0;
+    for (quint64 i = 0; i < width; ++i)
+        value = (value << 8) | static_cast<quint8>(bytes.at(static_cast<qsizetype>(at + i)));
+    return value;
+}
+
+// The count of the object whose marker is at `at`, and where its content
+// starts; counts of 15 and more follow the marker as an integer object.
+std::optional<std::pair<quint64, quint64>> objectCount(const QByteArray &bytes, quint64 at)
+{
+    const std::optional<quint64> marker = bigEndian(bytes, at, 1);
+    if (!marker)
+        return std::nullopt;
+    if ((*marker & 0x0F) != 0x0F)
+        return std::make_pair(*marker & 0x0F, at + 1);
+    const std::optional<quint64> intMarker = bigEndian(bytes, at + 1, 1);
+    if (!intMarker || (*intMarker & 0xF0) != 0x10 || (*intMarker & 0x0F) > 3)
+        return std::nullopt;
+    const quint64 width = quint64(1) << (*intMarker & 0x0F);
+    const std::optional<quint64> count = bigEndian(bytes, at + 2, width);
+    if (!count)
+        return std::nullopt;
+    return std::make_pair(*count, at + 2 + width);
+}
+
+// Whether every dictionary key of a binary property list is a text without
+// NUL. The library accepts such keys but aborts when asked for them, so they
+// are refused before it parses; anything this scan cannot follow is refused
+// too, as the library would have to follow the same references.
+bool binaryKeysAreReadable(const QByteArray &bytes)
+{
+    constexpr quint64 kTrailer = 32;
+    const auto size = quint64(bytes.size());
+    if (size < 8 + kTrailer)
+        return false;
+    const quint64 trailer = size - kTrailer;
+    const quint64 offsetWidth = *bigEndian(bytes, trailer + 6, 1);
+    const quint64 referenceWidth = *bigEndian(bytes, trailer + 7, 1);
+    const quint64 objects = *bigEndian(bytes, trailer + 8, 8);
+    const quint64 table = *bigEndian(bytes, trailer + 24, 8);
+    if (offsetWidth < 1 || offsetWidth > 8 || referenceWidth < 1 || referenceWidth > 8 || table > trailer
+        || objects > (trailer - table) / offsetWidth)
+        return false;
+    const auto offsetOf = [&](quint64 object) { return bigEndian(bytes, table + object * offsetWidth, offsetWidth); };
+
+    for (quint64 object = 0; object < objects; ++object) {
+        const std::optional<quint64> at = offsetOf(object);
+        const std::optional<quint64> marker = at ? bigEndian(bytes, *at, 1) : std::nullopt;
+        if (!marker)
+            return false;
+        if ((*marker & 0xF0) != 0xD0)
+            continue;
+        const auto counted = objectCount(bytes, *at);
+        if (!counted || counted->first > size / referenceWidth)
+            return false;
+        for (quint64 k = 0; k < counted->first; ++k) {
+            const std::optional<quint64> key = bigEndian(bytes, counted->second + k * referenceWidth, referenceWidth);
+            if (!key || *key >= objects)
+                return false;
+            const std::optional<quint64> keyAt = offsetOf(*key);
+            const std::optional<quint64> keyMarker = keyAt ? bigEndian(bytes, *keyAt, 1) : std::nullopt;
+            if (!keyMarker)
+                return false;
+            const quint64 type = *keyMarker & 0xF0;
+            if (type != 0x50 && type != 0x60)
+                continue;  // not a text: the library refuses the list itself
+            const auto text = objectCount(bytes, *keyAt);
+            const quint64 unit = type == 0x60 ? 2 : 1;
+            if (!text || text->first > size / unit || text->second > size || text->first * unit > size - text->second)
+                return false;
+            for (quint64 i = 0; i < text->first; ++i) {
+                if (*bigEndian(bytes, text->second + i * unit, unit) == 0)
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<QVariant> rvPropertyListValue(const QByteArray &bytes)
 {
     if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
         return std::nullopt;
     const auto length = static_cast<uint32_t>(bytes.size());
     plist_t parsed = nullptr;
-    if (plist_is_binary(bytes.constData(), length))
+    if (plist_is_binary(bytes.constData(), length)) {
+        if (!binaryKeysAreReadable(bytes))
+            return std::nullopt;
         plist_from_bin(bytes.constData(), length, &parsed);
+    }
     else
         plist_from_xml(bytes.constData(), length, &parsed);
     PlistPtr root(parsed);

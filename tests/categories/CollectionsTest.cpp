@@ -200,6 +200,17 @@ TEST(RvPlist, RefusesOtherRootsHostileBytesAndValuesWithoutAPlistForm)
     cyclic.append(QByteArray(7, '\0') + '\x0A');        // offset table at byte 10
     EXPECT_FALSE(rv_arrayWithPlistData(cyclic).has_value());
 
+    // A key holding NUL (written by plistlib) is refused, not handed to a
+    // reader that aborts on it.
+    EXPECT_FALSE(rv_dictionaryWithPlistData(QByteArray::fromHex(
+        "62706c6973743030d10102536100621001080b0f0000000000000101000000000000000300000000000000000000000000000011")).has_value());
+    // A date between milliseconds reads the same after a write and a read.
+    const auto dated = rv_arrayWithPlistData(QByteArray::fromHex(
+        "62706c6973743030a10133400467000431bde8080a0000000000000101000000000000000200000000000000000000000000000013"));
+    ASSERT_TRUE(dated.has_value());
+    EXPECT_EQ(dated->value(0).toDateTime().toMSecsSinceEpoch() % 1000, 550);
+    EXPECT_EQ(rv_arrayWithPlistData(*rv_plistData(*dated)), dated);
+
     // Nesting far beyond any document is refused, not a stack overflow.
     const QByteArray deep = "<plist><array>" + QByteArray(20000, 'x').replace('x', "<array>")
         + QByteArray(20000, 'x').replace('x', "</array>") + "</array></plist>";
