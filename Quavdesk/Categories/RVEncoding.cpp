@@ -1,5 +1,7 @@
 #include "Categories/RVEncoding.h"
 
+#include "Categories/RVNumberValue_p.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,17 +47,6 @@ bool isWellFormedBase64(const QByteArray &filtered)
             return false;
     }
     return true;
-}
-
-int hexDigitValue(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -155,8 +146,8 @@ std::optional<QByteArray> rv_dataWithHexString(const QString &text)
     for (qsizetype i = 0; i + 1 < lowered.size(); i += 2) {
         // Only the low byte of each unit is read, so a character outside
         // ASCII may alias a digit; leniency is this reader's contract.
-        const int high = hexDigitValue(static_cast<unsigned char>(lowered.at(i).unicode() & 0xFF));
-        const int low = hexDigitValue(static_cast<unsigned char>(lowered.at(i + 1).unicode() & 0xFF));
+        const int high = rvHexDigitValue(static_cast<char16_t>(lowered.at(i).unicode() & 0xFF));
+        const int low = rvHexDigitValue(static_cast<char16_t>(lowered.at(i + 1).unicode() & 0xFF));
         int value = 0;
         if (high >= 0)
             value = low >= 0 ? high * 16 + low : high;

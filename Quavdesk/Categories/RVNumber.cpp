@@ -15,18 +15,6 @@
 
 namespace {
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Leading hexadecimal digits after an optional "0x", saturating at the
 // 32-bit maximum; nothing when no digit stands there.
 std::optional<quint32> scanHexInt(QStringView text)
@@ -37,7 +25,7 @@ std::optional<quint32> scanHexInt(QStringView text)
     quint64 value = 0;
     bool any = false;
     for (; at < text.size(); ++at) {
-        const int digit = hexDigit(text.at(at));
+        const int digit = rvHexDigitValue(text.at(at).unicode());
         if (digit < 0)
             break;
         any = true;

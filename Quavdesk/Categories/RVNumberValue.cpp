@@ -126,6 +126,17 @@ double rvTextDoubleValue(QStringView text)
     return negative ? -magnitude : magnitude;
 }
 
+int rvHexDigitValue(char16_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 qint64 rvIntegerValue(const QVariant &value)
 {
     if (value.typeId() == QMetaType::QString)

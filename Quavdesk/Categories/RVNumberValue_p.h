@@ -30,6 +30,9 @@ double rvTextDoubleValue(QStringView text);
 // grouping, at most three fraction digits.
 QString rvFormattedDecimal(double value);
 
+// The value of one hexadecimal digit (either case), or -1.
+int rvHexDigitValue(char16_t c);
+
 // A number's, or a text's, integer value (0 for anything else).
 qint64 rvIntegerValue(const QVariant &value);
 

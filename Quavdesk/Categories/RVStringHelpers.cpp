@@ -65,18 +65,6 @@ bool isWhiteSpaceSeparator(QChar c)
     return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
 }
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // The text's box when laid out word-wrapped within `box`; an empty box when
 // there is no GUI application to measure with.
 QRectF boundsOf(const QString &text, const std::optional<QFont> &font, QSizeF box)
@@ -349,8 +337,8 @@ std::optional<QString> rv_urlDecode(const QString &text)
             continue;
         }
         bytes.append(QStringView(text).mid(plainStart, i - plainStart).toUtf8());
-        const int high = i + 1 < text.size() ? hexValue(text.at(i + 1)) : -1;
-        const int low = i + 2 < text.size() ? hexValue(text.at(i + 2)) : -1;
+        const int high = i + 1 < text.size() ? rvHexDigitValue(text.at(i + 1).unicode()) : -1;
+        const int low = i + 2 < text.size() ? rvHexDigitValue(text.at(i + 2).unicode()) : -1;
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.append(static_cast<char>(high * 16 + low));
