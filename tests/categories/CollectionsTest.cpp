@@ -79,7 +79,8 @@ for line in sys.stdin:
     for (const QByteArray &plist : plists)
         python.write(plist.toHex() + '\n');
     python.closeWriteChannel();
-    python.waitForFinished(60000);
+    // The case's own time limit bounds the wait.
+    python.waitForFinished(-1);
     return python.readAllStandardOutput().trimmed().split('\n');
 }
 
@@ -162,10 +163,10 @@ TEST(RvPlist, ReadsPlistlibOutputInBothFormatsAndWritesWhatPlistlibReads)
         references << binary << binary;
         ours << *written << writtenXml->toUtf8();
     }
-    const QList<QByteArray> theirReadings = plistlibReadings(references);
-    const QList<QByteArray> ourReadings = plistlibReadings(ours);
-    ASSERT_EQ(theirReadings.size(), references.size());
-    EXPECT_EQ(ourReadings, theirReadings);
+    // One interpreter for both sides: starting one is slow on a busy machine.
+    const QList<QByteArray> readings = plistlibReadings(references + ours);
+    ASSERT_EQ(readings.size(), references.size() + ours.size());
+    EXPECT_EQ(readings.mid(references.size()), readings.first(references.size()));
 }
 
 TEST(RvPlist, RefusesOtherRootsHostileBytesAndValuesWithoutAPlistForm)
