@@ -249,10 +249,10 @@ TEST(RvUrl, QueryParametersSkipWhatTheyCannotRead)
 
 TEST(RvXMLDictionary, NestsElementsAttributesListsAndText)
 {
-    const auto spec = rv_XMLDictionary(QStringLiteral(R"(<r><i k="1"/><i k="2"/></r>)"));
-    ASSERT_TRUE(spec.has_value());
-    EXPECT_EQ(spec->keys(), QStringList{QStringLiteral("r")});
-    EXPECT_EQ(child(*spec, "r").value(QStringLiteral("i")).toList(),
+    const auto listed = rv_XMLDictionary(QStringLiteral(R"(<r><i k="1"/><i k="2"/></r>)"));
+    ASSERT_TRUE(listed.has_value());
+    EXPECT_EQ(listed->keys(), QStringList{QStringLiteral("r")});
+    EXPECT_EQ(child(*listed, "r").value(QStringLiteral("i")).toList(),
               (QVariantList{QVariantMap{{QStringLiteral("k"), QStringLiteral("1")}},
                             QVariantMap{{QStringLiteral("k"), QStringLiteral("2")}}}));
 
