@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QAbstractButton>
+
+// An on/off switch: a rounded track, blue when on, with a white knob at the
+// side of the state.
+class QVSettingSwitch : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    static constexpr QSize Size{44, 24};
+    static inline const QColor OnColor{0x67, 0x98, 0xFC};
+    static inline const QColor OffColor{0xCC, 0xCC, 0xCC};
+
+    explicit QVSettingSwitch(QWidget *parent = nullptr);
+
+    QSize sizeHint() const override { return Size; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

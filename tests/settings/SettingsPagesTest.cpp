@@ -1,0 +1,280 @@
+// The settings window's pages: the list opens its pages in the window and the
+// reused ones come back in a new window; the download-folder row waits for
+// its page; the about row and page show a newer version only; five quick
+// clicks show the build line.
+
+#include "SettingsTestSupport.h"
+
+#include "BaseViewController/View/QVBaseButton.h"
+#include "BaseViewController/View/QVUnderlinedView.h"
+#include "Main/App/AppDelegate.h"
+#include "Main/ViewController/Root/QVPageHost.h"
+#include "Main/ViewController/Root/QVWindow.h"
+#include "Main/ViewController/Root/QVWindowControllers.h"
+#include "Main/ViewController/Setting/QVAboutViewController.h"
+#include "Main/ViewController/Setting/QVFeedbackViewController.h"
+#include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
+#include "Main/ViewController/Setting/QVSettingViewController.h"
+#include "PublicManager/QVNotificationCenter.h"
+#include "PublicManager/QVPageRegistry.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QTest>
+#include <QTranslator>
+
+using SettingsTest::runDeferredDeletes;
+using TestSupport::spin;
+using TestSupport::waitFor;
+namespace Name = QVNotificationName;
+
+namespace {
+
+QVariant offerOf(const QString &buildNumber)
+{
+    QVNewVersionInfoModel model;
+    model.buildNumber = buildNumber;
+    return model.toVariant();
+}
+
+// Texts for one key, as a translation file would give them.
+class OneTextTranslator : public QTranslator
+{
+public:
+    OneTextTranslator(const char *key, QString text) : m_key(key), m_text(std::move(text)) {}
+    bool isEmpty() const override { return false; }
+    QString translate(const char *, const char *sourceText, const char *, int) const override
+    {
+        return qstrcmp(sourceText, m_key) == 0 ? m_text : QString();
+    }
+
+private:
+    const char *m_key;
+    QString m_text;
+};
+
+class SettingsPagesTest : public SettingsTest::Fixture
+{
+protected:
+    void SetUp() override
+    {
+        SettingsTest::Fixture::SetUp();
+        AppDelegateServices services;
+        services.trayAvailable = [] { return false; };
+        services.setUpLogging = [] {};
+        services.shareManager = [this] { return manager.get(); };
+        services.quit = [] {};
+        delegate = std::make_unique<AppDelegate>(services);
+        delegate->applicationDidFinishLaunching();
+    }
+    void TearDown() override
+    {
+        delegate.reset();
+        runDeferredDeletes();
+        SettingsTest::Fixture::TearDown();
+    }
+
+    void openSettings()
+    {
+        QVNotificationCenter::defaultCenter()->postNotificationName(Name::MainSettingBtnClick,
+                                                                    {{Name::OpenStatusKey, QStringLiteral("1")}});
+        ASSERT_NE(delegate->existingSettingWindowController(), nullptr);
+    }
+    void closeSettings()
+    {
+        delegate->existingSettingWindowController()->window()->closeClick();
+        runDeferredDeletes();
+        ASSERT_EQ(delegate->existingSettingWindowController(), nullptr);
+    }
+    QVPageHost *host() const { return delegate->existingSettingWindowController()->pageHost(); }
+    QWidget *current() const { return host()->currentViewController(); }
+    QVSettingViewController *list() const { return qobject_cast<QVSettingViewController *>(current()); }
+
+    // A click on the middle of a row, as the user makes it.
+    void clickRow(int row)
+    {
+        QVSettingViewController *page = list();
+        ASSERT_NE(page, nullptr);
+        QVSettingListCellView *cell = page->cells().value(row);
+        ASSERT_NE(cell, nullptr);
+        QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(60, cell->height() / 2));
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+} // namespace
+
+TEST_F(SettingsPagesTest, TheListOpensItsPagesAndTheReusedOnesComeBackInANewWindow)
+{
+    openSettings();
+    QPointer<QVSettingViewController> settingList = list();
+    ASSERT_NE(settingList, nullptr);
+    EXPECT_EQ(settingList->titleLabel()->text(), QStringLiteral("setting_title"));
+    EXPECT_EQ(settingList->itemArray(), (QStringList{"downLoad_filePath_setting", "feedBack_title", "about_title",
+                                                      "setting_remoteControl_title"}));
+    ASSERT_EQ(settingList->cells().size(), 4);
+    for (QVSettingListCellView *cell : settingList->cells())
+        EXPECT_EQ(cell->height(), QVSettingListCellView::RowHeight);
+    EXPECT_EQ(settingList->size(), host()->bgView()->size());
+
+    clickRow(QVSettingViewController::FeedbackRow);
+    QPointer<QVFeedbackViewController> feedback = qobject_cast<QVFeedbackViewController *>(current());
+    ASSERT_NE(feedback, nullptr);
+    EXPECT_EQ(feedback->titleLabel()->text(), QStringLiteral("feedBack_title"));
+    QTest::mouseClick(feedback->backBtn(), Qt::LeftButton);
+    EXPECT_EQ(current(), settingList.data());
+    runDeferredDeletes();
+    // Feedback is made anew for each visit.
+    EXPECT_TRUE(feedback.isNull());
+
+    clickRow(QVSettingViewController::AboutRow);
+    QPointer<QVAboutViewController> about = qobject_cast<QVAboutViewController *>(current());
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->titleLabel()->text(), QStringLiteral("about_title"));
+    EXPECT_EQ(about->versionLabel()->text(), QStringLiteral("app_name v%1").arg(QVPublicTools::appVersion()));
+    QTest::mouseClick(about->backBtn(), Qt::LeftButton);
+    EXPECT_EQ(current(), settingList.data());
+
+    // A new settings window shows the same list and the same about page.
+    closeSettings();
+    ASSERT_FALSE(settingList.isNull());
+    ASSERT_FALSE(about.isNull());
+    openSettings();
+    EXPECT_EQ(current(), settingList.data());
+    EXPECT_EQ(settingList->window(), delegate->existingSettingWindowController()->window());
+    clickRow(QVSettingViewController::AboutRow);
+    EXPECT_EQ(current(), about.data());
+    about->backBtnClick();
+    clickRow(QVSettingViewController::FeedbackRow);
+    QPointer<QWidget> secondFeedback = current();
+    ASSERT_TRUE(qobject_cast<QVFeedbackViewController *>(secondFeedback));
+
+    // Closing the window on the feedback page lets that page go with it.
+    closeSettings();
+    runDeferredDeletes();
+    EXPECT_TRUE(secondFeedback.isNull());
+    EXPECT_FALSE(settingList.isNull());
+}
+
+TEST_F(SettingsPagesTest, TheDownloadFolderRowWaitsForItsPage)
+{
+    openSettings();
+    QVSettingViewController *settingList = list();
+    ASSERT_NE(settingList, nullptr);
+    if (!QVPageRegistry::shared().contains(QVSettingViewController::DownLoadFilePathPage)) {
+        clickRow(QVSettingViewController::DownLoadFilePathRow);
+        EXPECT_EQ(current(), settingList);
+        EXPECT_TRUE(settingList->isVisible());
+    }
+
+    QVPageRegistry::Override folderPage(QVSettingViewController::DownLoadFilePathPage, [] {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("folderPage"));
+        return page;
+    });
+    clickRow(QVSettingViewController::DownLoadFilePathRow);
+    ASSERT_NE(current(), nullptr);
+    EXPECT_EQ(current()->objectName(), QStringLiteral("folderPage"));
+}
+
+TEST_F(SettingsPagesTest, TheAboutRowAndPageShowOnlyANewerVersion)
+{
+    openSettings();
+    QVSettingViewController *settingList = list();
+    QLabel *aboutHint = settingList->cells().at(QVSettingViewController::AboutRow)->describeLabel();
+    EXPECT_TRUE(aboutHint->text().isEmpty());
+
+    clickRow(QVSettingViewController::AboutRow);
+    auto *about = qobject_cast<QVAboutViewController *>(current());
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->toUpdateBgViewHeight(), 0);
+    EXPECT_EQ(about->toUpdateBtn(), nullptr);
+
+    model()->setVersionInfoModel(offerOf(QStringLiteral("999.1")));
+    spin(20);
+    EXPECT_EQ(aboutHint->text(), QStringLiteral("about_newVersion"));
+    EXPECT_EQ(about->toUpdateBgViewHeight(), QVAboutViewController::LineHeight);
+    ASSERT_NE(about->toUpdateBtn(), nullptr);
+    EXPECT_TRUE(about->toUpdateBtn()->isVisibleTo(about));
+
+    // The link opens the maker's download page in the user's language.
+    QTest::mouseClick(about->toUpdateBtn(), Qt::LeftButton);
+    ASSERT_EQ(browser.urls.size(), 1);
+    EXPECT_EQ(browser.urls.first(), QVDownloadPage::url());
+    EXPECT_TRUE(browser.urls.first().toString().startsWith(server.baseUrl()));
+
+    for (const QVariant &notNewer : {offerOf(QVPublicTools::appVersion()), offerOf(QStringLiteral("0.9")),
+                                     offerOf(QString()), QVariant(), QVariant(QStringLiteral("999"))}) {
+        model()->setVersionInfoModel(offerOf(QStringLiteral("999.1")));
+        spin(10);
+        model()->setVersionInfoModel(notNewer);
+        spin(20);
+        runDeferredDeletes();
+        EXPECT_TRUE(aboutHint->text().isEmpty());
+        EXPECT_EQ(about->toUpdateBgViewHeight(), 0);
+        EXPECT_EQ(about->toUpdateBtn(), nullptr);
+        EXPECT_TRUE(about->toUpdateBgView()->findChildren<QVUnderlinedView *>().isEmpty());
+    }
+}
+
+TEST_F(SettingsPagesTest, ANewVersionTextOfThreeLinesTakesThreeRows)
+{
+    OneTextTranslator texts("about_checkNewVersion_officialWebsite_describe",
+                            QStringLiteral("First line\nSecond line\nThird line"));
+    QCoreApplication::installTranslator(&texts);
+    model()->setVersionInfoModel(offerOf(QStringLiteral("999.1")));
+    QVAboutViewController about;
+    about.resize(375, 640);
+    EXPECT_EQ(about.toUpdateBgViewHeight(), 63);
+    EXPECT_EQ(about.toUpdateBgView()->height(), 63);
+    const auto lines = about.toUpdateBgView()->findChildren<QVUnderlinedView *>();
+    ASSERT_EQ(lines.size(), 3);
+    QStringList order;
+    for (int k = 0; k < 3; ++k) {
+        QVUnderlinedView *line = about.toUpdateBgView()->findChild<QVUnderlinedView *>(QStringLiteral("underlinedView%1").arg(k));
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(line->geometry(), QRect(0, k * 21, 275, 21));
+        order << line->textLabel()->text();
+    }
+    EXPECT_EQ(order, (QStringList{"First line", "Second line", "Third line"}));
+    ASSERT_NE(about.toUpdateBtn(), nullptr);
+    EXPECT_EQ(about.toUpdateBtn()->geometry(), QRect(0, 0, 275, 63));
+    QCoreApplication::removeTranslator(&texts);
+}
+
+TEST_F(SettingsPagesTest, FiveQuickClicksShowTheBuildLineAndFiveMoreHideIt)
+{
+    QVAboutViewController about;
+    about.resize(375, 640);
+    about.show();
+    QLabel *build = about.hideLabel();
+    EXPECT_EQ(build->text(), QStringLiteral("build:%1").arg(QVPublicTools::appBuild()));
+    const auto clicks = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            QTest::mouseClick(about.hideBtn(), Qt::LeftButton);
+    };
+
+    clicks(5);
+    EXPECT_TRUE(build->isVisible());
+    EXPECT_EQ(about.clickCounter(), 0);
+    clicks(5);
+    EXPECT_FALSE(build->isVisible());
+
+    // Four clicks, a pause longer than the window, one click: nothing.
+    clicks(4);
+    spin(QVSettingTimings::current().aboutClickWindowMs + 200);
+    EXPECT_EQ(about.clickCounter(), 0);
+    clicks(1);
+    EXPECT_FALSE(build->isVisible());
+    EXPECT_EQ(about.clickCounter(), 1);
+
+    // The window counts from the first click of a series, not the last.
+    spin(QVSettingTimings::current().aboutClickWindowMs + 200);
+    clicks(3);
+    spin(QVSettingTimings::current().aboutClickWindowMs / 2 + 50);
+    clicks(1);
+    spin(QVSettingTimings::current().aboutClickWindowMs / 2 + 50);
+    clicks(1);
+    EXPECT_FALSE(build->isVisible());
+}
