@@ -5,8 +5,8 @@
 // (its address for the version check, feedback and the web site), short
 // timings, and the desktop's browser replaced by a recorder.
 
-#include "FakeTavlin.h"
 #include "FakeWebService.h"
+#include "FrameTestSupport.h"
 
 #include "Main/Model/QVKVOModel.h"
 #include "Main/ViewController/Setting/QVSettingTimings.h"
@@ -29,23 +29,9 @@
 
 #include <memory>
 
-// Stands in for the desktop's browser.
-class SettingsUrlRecorder : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
-
 namespace SettingsTest {
 
-inline void runDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using FrameTest::runDeferredDeletes;
 
 // A spoiling rule for the fake service, its members named.
 inline FakeServers::FaultRule fault(FakeServers::Fault kind, int delayMs = 0, qint64 value = 0, QByteArray body = {})
@@ -122,7 +108,7 @@ protected:
         std::make_shared<Platform::Fake::FakeScreenCaptureAccess>();
     std::unique_ptr<QVShareManager> manager;
     FakeServers::FakeWebService server;
-    SettingsUrlRecorder browser;
+    UrlRecorder browser;
 };
 
 } // namespace SettingsTest

@@ -18,6 +18,17 @@ constexpr int Margin = 20;
 constexpr int ButtonWidth = 115;
 constexpr int ButtonHeight = 36;
 
+void setUpButton(QVBaseButton *button, const QString &title, const QString &fill, const QColor &textColor)
+{
+    button->setText(title);
+    button->setBackgroundColor(rv_colorWithHexString(fill));
+    button->setIsRadius(true);
+    button->setCornerRadius(4.0);
+    button->setIsInteraction(true);
+    QVSettingLook::setFont(button, 14, false);
+    QVSettingLook::setButtonTextColor(button, textColor);
+}
+
 } // namespace
 
 QVForceUpgradeVC::QVForceUpgradeVC(QWidget *parent)
@@ -61,25 +72,15 @@ void QVForceUpgradeVC::baseSetting()
     QVSettingLook::setFont(m_describeLabel, 13, false);
     QVSettingLook::setTextColor(m_describeLabel, QVSettingLook::DescribeColor);
 
-    m_toUpdateBtn->setText(QCoreApplication::translate("Localizable", "checkVersion_tips_toUpdate"));
-    m_toUpdateBtn->setBackgroundColor(rv_colorWithHexString(QStringLiteral("0x6798FC")));
-    m_toUpdateBtn->setIsRadius(true);
-    m_toUpdateBtn->setCornerRadius(4.0);
-    m_toUpdateBtn->setIsInteraction(true);
-    QVSettingLook::setFont(m_toUpdateBtn, 14, false);
-    QVSettingLook::setButtonTextColor(m_toUpdateBtn, Qt::white);
+    setUpButton(m_toUpdateBtn, QCoreApplication::translate("Localizable", "checkVersion_tips_toUpdate"),
+                QStringLiteral("0x6798FC"), Qt::white);
     // Without a known web site there is no page to send the user to.
     const bool hasPage = !QVDownloadPage::url().isEmpty();
     m_toUpdateBtn->setEnabled(hasPage);
     QVAdd::setLayerOpacity(m_toUpdateBtn, hasPage ? 1.0 : 0.5);
 
-    m_closeBtn->setText(QCoreApplication::translate("Localizable", "checkVersion_tips_exit"));
-    m_closeBtn->setBackgroundColor(rv_colorWithHexString(QStringLiteral("0xEEEEEE")));
-    m_closeBtn->setIsRadius(true);
-    m_closeBtn->setCornerRadius(4.0);
-    m_closeBtn->setIsInteraction(true);
-    QVSettingLook::setFont(m_closeBtn, 14, false);
-    QVSettingLook::setButtonTextColor(m_closeBtn, QVSettingLook::TitleColor);
+    setUpButton(m_closeBtn, QCoreApplication::translate("Localizable", "checkVersion_tips_exit"),
+                QStringLiteral("0xEEEEEE"), QVSettingLook::TitleColor);
 }
 
 void QVForceUpgradeVC::resizeEvent(QResizeEvent *)

@@ -2,6 +2,7 @@
 
 #include "PublicManager/QVLog.h"
 #include "PublicManager/QVPublicTools.h"
+#include "QVHttpBaseResponse.h"
 #include "QVServiceAddresses.h"
 
 #include <QDesktopServices>
@@ -23,25 +24,6 @@ QString textMember(const QJsonObject &data, const char *key)
         return QString::number(number, 'g', 15);
     }
     return QString();
-}
-
-// true, a non-zero number, or a text starting with "t", "T", "y", "Y" or a
-// non-zero digit, as the service's answers are read everywhere.
-bool boolMember(const QJsonObject &data, const char *key)
-{
-    const QJsonValue value = data.value(QLatin1String(key));
-    if (value.isBool())
-        return value.toBool();
-    if (value.isDouble())
-        return value.toDouble() != 0.0;
-    if (value.isString()) {
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return false;
-        const QChar first = text.at(0);
-        return first == u't' || first == u'T' || first == u'y' || first == u'Y' || (first >= u'1' && first <= u'9');
-    }
-    return false;
 }
 
 bool isAsciiDigit(QChar c)
@@ -75,7 +57,7 @@ int compareDigitRuns(QStringView left, QStringView right)
 QVNewVersionInfoModel QVNewVersionInfoModel::fromJson(const QJsonObject &data)
 {
     QVNewVersionInfoModel model;
-    model.isForce = boolMember(data, "isForce");
+    model.isForce = QVJsonValue::boolValue(data.value(QStringLiteral("isForce")));
     model.buildNumber = textMember(data, "buildNumber");
     model.downloadUrl = textMember(data, "downloadUrl");
     model.releaseDate = textMember(data, "releaseDate");
