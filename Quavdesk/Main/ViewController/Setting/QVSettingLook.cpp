@@ -58,7 +58,6 @@ void setUpBackButton(QAbstractButton *button)
         base->setImage(QVNamedImage(QStringLiteral("setting_back")));
         base->setIsInteraction(true);
     }
-    button->setToolTip(QString());
     button->setGeometry(14, AppNameTop + 2, 28, 28);
     button->setCursor(Qt::PointingHandCursor);
 }
