@@ -19,11 +19,10 @@ void JournalStore::setValue(const QString &key, const QVariant &value)
     values.insert(key, value);
 }
 
-Platform::CommandResult JournalCommandRunner::run(const QString &program, const QStringList &arguments,
-                                                  const QString &workingDirectory)
+QString JournalMachineInfo::cpuBrand()
 {
-    journal->append(QStringLiteral("run %1 [%2] in %3").arg(program, arguments.join(QStringLiteral("|")), workingDirectory));
-    return result;
+    journal->append(QStringLiteral("machine.cpuBrand"));
+    return brand;
 }
 
 bool JournalActivityInhibitor::beginActivity(const QString &reason)

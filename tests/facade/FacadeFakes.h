@@ -49,14 +49,15 @@ public:
     QString homeDirectory() const override { return QStringLiteral("/home/tester"); }
 };
 
-class JournalCommandRunner final : public Platform::CommandRunner {
+class JournalMachineInfo final : public Platform::MachineInfo {
 public:
-    explicit JournalCommandRunner(Journal *journal) : journal(journal) {}
-    Platform::CommandResult run(const QString &program, const QStringList &arguments,
-                                const QString &workingDirectory) override;
+    explicit JournalMachineInfo(Journal *journal) : journal(journal) {}
+    QString cpuBrand() override;
+    QString model() override { return modelName; }
 
     Journal *journal;
-    Platform::CommandResult result{true, 0, QByteArray("model name\t: Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz\n")};
+    QString brand = QStringLiteral("Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
+    QString modelName = QStringLiteral("ThinkPad X1 Carbon");
 };
 
 class JournalActivityInhibitor final : public Platform::ActivityInhibitor {

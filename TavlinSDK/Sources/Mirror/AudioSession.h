@@ -9,6 +9,7 @@
 
 #include "Device/Device.h"
 #include "Mirror/FdkAACEncoder.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundSource.h"
 #include "Rtsp/MirrorSenders.h"
@@ -23,7 +24,7 @@ struct TAVLIN_EXPORT AudioSessionServices {
     std::function<quint32()> tickCount;
     FdkAACEncoder::Parameters encoderParameters;
 
-    static AudioSessionServices linuxDefaults();
+    static AudioSessionServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // The audio sender of a cast. It records the virtual device's loop-back
@@ -42,7 +43,6 @@ public:
     // The unique ID of the capture device that carries the cast's sound.
     static constexpr const char *kRecordingDeviceUniqueId = "Echovane:0";
 
-    AudioSession(DevicePtr device, qint64 dataPort, QObject *parent = nullptr);
     AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent = nullptr);
     ~AudioSession() override;
 

@@ -15,7 +15,6 @@ class TAVLIN_EXPORT VideoDisplaySession final : public VideoSenderBase {
 public:
     static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelated");
 
-    explicit VideoDisplaySession(DevicePtr device, QObject *parent = nullptr);
     VideoDisplaySession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
     ~VideoDisplaySession() override;
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Platform/H264Encoder.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/ScreenSource.h"
 #include "TavlinExport.h"
 
@@ -15,7 +16,7 @@ struct TAVLIN_EXPORT VideoSenderTimings {
     int resizeRestartDelayMs = 50;  // capture restarts this long after a re-size
 };
 
-// What a video sender needs from the system. linuxDefaults() gives the real
+// What a video sender needs from the system. fromPlatform() gives the real
 // screen and encoder; tests hand in fakes.
 struct TAVLIN_EXPORT VideoSenderServices {
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreenSource;
@@ -31,5 +32,5 @@ struct TAVLIN_EXPORT VideoSenderServices {
     // queue grow without end.
     int maxQueuedWrites = 30;
 
-    static VideoSenderServices linuxDefaults();
+    static VideoSenderServices fromPlatform(const Platform::PlatformServices &platform);
 };

@@ -12,7 +12,6 @@ public:
     static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelatedForM1");
 
     // With this system's screen and encoder.
-    explicit VideoSession(DevicePtr device, QObject *parent = nullptr);
     VideoSession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
     ~VideoSession() override;
 

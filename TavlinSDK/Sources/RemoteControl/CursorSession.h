@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Platform/InputInjector.h"
+#include "Platform/PlatformServices.h"
 #include "TavlinExport.h"
 
 class AsyncUdpSocket;
@@ -23,7 +24,7 @@ struct TAVLIN_EXPORT CursorSessionServices {
     std::shared_ptr<Platform::InputInjector> injector;
     CursorSessionTimings timings;
 
-    static CursorSessionServices linuxDefaults();
+    static CursorSessionServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // Sends the pointer's position and visibility to a receiver as 32-byte UDP
@@ -39,7 +40,6 @@ public:
     static constexpr double kReceiverWidth = 1920;
     static constexpr double kReceiverHeight = 1080;
 
-    CursorSession(const QString &host, qint64 dataPort, QObject *parent = nullptr);
     CursorSession(const QString &host, qint64 dataPort, CursorSessionServices services, QObject *parent = nullptr);
     ~CursorSession() override;
 

@@ -11,6 +11,7 @@
 #include "Platform/InputInjector.h"
 #include "Platform/KeyValueStore.h"
 #include "Platform/KeyboardLayout.h"
+#include "Platform/PlatformServices.h"
 #include "RemoteControl/RemoteInputDecoder.h"
 #include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncSocket.h"
@@ -30,7 +31,7 @@ struct TAVLIN_EXPORT RemoteControllerServices {
     std::shared_ptr<Platform::KeyValueStore> store;
     RemoteControllerTimings timings;
 
-    static RemoteControllerServices linuxDefaults();
+    static RemoteControllerServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // Lets the receiver drive this computer's mouse and keyboard during a cast:
@@ -44,7 +45,6 @@ public:
     static constexpr quint16 kNoKey = 0xFFFF;
     static constexpr quint16 kLineFeedKey = 52;
 
-    explicit RemoteController(DevicePtr device, QObject *parent = nullptr);
     RemoteController(DevicePtr device, RemoteControllerServices services, QObject *parent = nullptr);
     // Releases whatever the receiver still holds down.
     ~RemoteController() override;

@@ -7,6 +7,10 @@
 #include "Device/Device.h"
 #include "TavlinExport.h"
 
+namespace Platform {
+struct PlatformServices;
+}
+
 // The senders that a cast control session starts. The session sees each kind
 // through one of these interfaces and makes them through MirrorSenderFactory,
 // so the session does not depend on how capture, encoding or injection work.
@@ -57,7 +61,7 @@ struct TAVLIN_EXPORT MirrorSenderFactory {
     // `RemoteController`.
     std::function<std::unique_ptr<MirrorRemoteInput>(const DevicePtr &)> makeRemoteController;
 
-    // The real senders over this system's screen, H.264 encoder, sound
-    // server and input injection.
-    static MirrorSenderFactory linuxDefaults();
+    // The real senders over the screen, H.264 encoder, sound server and
+    // input injection of the process's platform services.
+    static MirrorSenderFactory fromPlatform(const Platform::PlatformServices &platform);
 };

@@ -73,8 +73,9 @@ class TAVLIN_EXPORT VTPCompressionSession {
 public:
     using EncoderFactory = std::function<std::unique_ptr<Platform::H264Encoder>()>;
 
-    // Made with the given frame size and codec; on failure isValid() is false
-    // and `error` (when given) tells why, else the failure is logged.
+    // Made with the given frame size and codec, encoding through `encoder`
+    // (none: no encoder is found); on failure isValid() is false and `error`
+    // (when given) tells why, else the failure is logged.
     VTPCompressionSession(int width, int height, quint32 codec, TavlinError *error = nullptr,
                           std::unique_ptr<Platform::H264Encoder> encoder = {});
     ~VTPCompressionSession();

@@ -9,6 +9,7 @@
 #include "MainControl/TLCastPack/CastControlSession.h"
 #include "MainControl/TLCastPack/CastPackDelegate.h"
 #include "Platform/DisplaySleepInhibitor.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/SoundDevices.h"
 #include "Rtsp/RTSPClient.h"
 #include "TavlinError.h"
@@ -35,9 +36,9 @@ struct TAVLIN_EXPORT CastPackServices {
     std::shared_ptr<Platform::DisplaySleepInhibitor> displaySleepInhibitor;
     CastPackTimings timings;
 
-    // The system's sound server and screen saver, and RTSPClient's own
-    // defaults.
-    static CastPackServices linuxDefaults();
+    // The sound server, the screen saver and the real senders of the
+    // process's platform services.
+    static CastPackServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // One screen cast to the chosen receiver at a time: makes the cast's control
@@ -56,8 +57,7 @@ public:
     // Casts in a row the recast path makes before it gives up.
     static constexpr qint64 kRecastLimit = 6;
 
-    explicit TLCastPack(CastPackDelegate *delegate, CastPackServices services = CastPackServices::linuxDefaults(),
-                        QObject *parent = nullptr);
+    TLCastPack(CastPackDelegate *delegate, CastPackServices services, QObject *parent = nullptr);
     ~TLCastPack() override;
 
     CastPackDelegate *delegate() const { return m_delegate; }

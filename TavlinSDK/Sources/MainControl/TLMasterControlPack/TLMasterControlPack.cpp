@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <limits>
 
-#include "Platform/LinuxPlatform.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -31,12 +30,12 @@ bool validPort(qint64 port)
 
 } // namespace
 
-MasterControlServices MasterControlServices::linuxDefaults()
+MasterControlServices MasterControlServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     MasterControlServices services;
-    services.cast = CastPackServices::linuxDefaults();
-    services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
-    services.store = Platform::Linux::makeKeyValueStore();
+    services.cast = CastPackServices::fromPlatform(platform);
+    services.screenCaptureAccess = platform.screenCaptureAccess;
+    services.store = platform.store;
     services.versionName = QCoreApplication::applicationVersion();
     services.versionCode = leadingNumber(services.versionName);
     return services;

@@ -12,6 +12,7 @@
 #include "MainControl/TLMasterControlPack/MasterControlPackDelegate.h"
 #include "MainControl/TLMasterControlPack/MasterControlSession.h"
 #include "Platform/KeyValueStore.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/ScreenCaptureAccess.h"
 #include "Socket/GCDAsyncSocket.h"
 #include "TavlinExport.h"
@@ -38,9 +39,9 @@ struct TAVLIN_EXPORT MasterControlServices {
     QString versionName;
     qint64 versionCode = 0;
 
-    // The system's services; the version is the application's (its leading
-    // number is the build number).
-    static MasterControlServices linuxDefaults();
+    // Over the process's platform services; the version is the
+    // application's (its leading number is the build number).
+    static MasterControlServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // The session with the chosen receiver after a successful handshake: one JSON
@@ -77,9 +78,8 @@ public:
     // Keep-alives without an answer after which the direct-cast socket is made again.
     static constexpr qint64 kDirectCastMissLimit = 6;
 
-    explicit TLMasterControlPack(MasterControlPackDelegate *delegate,
-                                 MasterControlServices services = MasterControlServices::linuxDefaults(),
-                                 QObject *parent = nullptr);
+    TLMasterControlPack(MasterControlPackDelegate *delegate, MasterControlServices services,
+                        QObject *parent = nullptr);
     ~TLMasterControlPack() override;
 
     MasterControlPackDelegate *delegate() const { return m_delegate; }
