@@ -253,7 +253,7 @@ void QVShareManager::castSuccess()
     onOwnThread([this] { m_kvoModel->setCastScreenStatus(0); });
 }
 
-void QVShareManager::castStopWithError(const OptionalTavlinError &error)
+void QVShareManager::castStopWithError(const OptionalTavlinError & /*error*/)
 {
     onOwnThread([this] { m_kvoModel->setCastScreenStatus(1); });
 }

@@ -305,9 +305,9 @@ TEST_F(PulseAudioServerTest, TheProcessHoldsOneConnectionMadeAgainWhenTheServerD
 
     const Platform::PlatformServices platform = Platform::Linux::makePlatformServices();
     ASSERT_TRUE(TestSupport::waitFor([&] { return ours().isEmpty(); })) << ours().join(' ').toStdString();
-    QList<Platform::SoundDevice> devices;
-    ASSERT_EQ(platform.soundDevices->listOutputDevices(&devices), 0);
-    ASSERT_EQ(platform.soundDevices->listCaptureDevices(&devices), 0);
+    QList<Platform::SoundDevice> listed;
+    ASSERT_EQ(platform.soundDevices->listOutputDevices(&listed), 0);
+    ASSERT_EQ(platform.soundDevices->listCaptureDevices(&listed), 0);
     EXPECT_NE(platform.soundDevices->defaultOutputDevice(), 0u);
     const QStringList clients = ours();
     ASSERT_EQ(clients.size(), 1) << clients.join(' ').toStdString();
@@ -320,8 +320,8 @@ TEST_F(PulseAudioServerTest, TheProcessHoldsOneConnectionMadeAgainWhenTheServerD
     serverCommand({QStringLiteral("unload-module"), module});
     ASSERT_TRUE(TestSupport::waitFor([&] { return ours().isEmpty(); }));
     module = openSocket();
-    EXPECT_EQ(platform.soundDevices->listOutputDevices(&devices), 0);
-    EXPECT_FALSE(devices.isEmpty());
+    EXPECT_EQ(platform.soundDevices->listOutputDevices(&listed), 0);
+    EXPECT_FALSE(listed.isEmpty());
     const QStringList again = ours();
     ASSERT_EQ(again.size(), 1);
     EXPECT_FALSE(clients.contains(again.first()));

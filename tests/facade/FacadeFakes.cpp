@@ -64,8 +64,8 @@ AudioDriverFactory SessionBook::driverFactory()
     };
 }
 
-FakeConnectSession::FakeConnectSession(ConnectPackDelegate *delegate, SessionBook *book)
-    : delegate(delegate), book(book)
+FakeConnectSession::FakeConnectSession(ConnectPackDelegate *sessionDelegate, SessionBook *owner)
+    : delegate(sessionDelegate), book(owner)
 {
     ++book->connectsMade;
     book->connects.append(this);
@@ -95,8 +95,8 @@ void FakeConnectSession::connectDeviceByIpCheckPwd(const QString &code)
     book->journal->append(QStringLiteral("connect.checkPwd ") + code);
 }
 
-FakeMasterSession::FakeMasterSession(MasterControlPackDelegate *delegate, SessionBook *book)
-    : delegate(delegate), book(book)
+FakeMasterSession::FakeMasterSession(MasterControlPackDelegate *sessionDelegate, SessionBook *owner)
+    : delegate(sessionDelegate), book(owner)
 {
     ++book->mastersMade;
     book->masters.append(this);

@@ -211,7 +211,7 @@ void MasterControlServer::accept()
         }
         connect(socket, &QTcpSocket::readyRead, this, [this, index] { readFrom(index); });
         connect(socket, &QTcpSocket::disconnected, this, [this, index] {
-            QMutexLocker lock(&m_mutex);
+            QMutexLocker guard(&m_mutex);
             if (index < m_connections.size())
                 m_connections[index].open = false;
         });
@@ -268,7 +268,7 @@ void MasterControlServer::answer(int index, const QJsonObject &message)
                 writeLine(index, reply);
             } else {
                 QTimer::singleShot(b.castReplyDelayMs, this, [this, index, reply] {
-                    QMutexLocker lock(&m_mutex);
+                    QMutexLocker guard(&m_mutex);
                     if (index < m_connections.size() && m_connections[index].open)
                         writeLine(index, reply);
                 });
@@ -435,7 +435,7 @@ void DirectCastServer::accept()
         m_inbound.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            QMutexLocker lock(&m_mutex);
+            QMutexLocker guard(&m_mutex);
             m_inbound.remove(socket);
             socket->deleteLater();
         });

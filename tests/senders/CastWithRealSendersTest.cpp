@@ -354,8 +354,8 @@ TEST_P(CastOnEachRoad, TheReceiversEncoderSizeReachesTheVideoSenderOfTheRoad)
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, CastOnEachRoad, ::testing::Values(Road::Apple, Road::Intel),
-                         [](const ::testing::TestParamInfo<Road> &info) {
-                             return info.param == Road::Apple ? std::string("CaptureSession")
+                         [](const ::testing::TestParamInfo<Road> &road) {
+                             return road.param == Road::Apple ? std::string("CaptureSession")
                                                               : std::string("DisplayStream");
                          });
 

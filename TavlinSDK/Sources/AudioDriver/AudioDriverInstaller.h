@@ -15,12 +15,12 @@
 #include "Platform/ZipExtractor.h"
 #include "TavlinExport.h"
 
-struct TAVLIN_EXPORT AudioDriverTimings {
+struct AudioDriverTimings {
     int deviceWaitMs = 3000;
     int devicePollMs = 100;
 };
 
-struct TAVLIN_EXPORT AudioDriverServices {
+struct AudioDriverServices {
     std::shared_ptr<Platform::SoundDevices> devices;
     // The administrator shell is made on first use and kept.
     std::function<std::shared_ptr<Platform::PrivilegedRunner>()> makePrivilegedRunner;
@@ -41,7 +41,7 @@ struct TAVLIN_EXPORT AudioDriverServices {
 // system-wide folder with administrator rights and hooked into the sound
 // servers, then the user's sound server is restarted and the capture device
 // "Echovane:0" awaited. Blocking; runs on the caller's thread.
-class TAVLIN_EXPORT AudioDriverInstaller : public AudioDriverOperations {
+class AudioDriverInstaller : public AudioDriverOperations {
 public:
     // What runScriptWithAdmin() answers when the rights were refused, and
     // when the output is not UTF-8 text.

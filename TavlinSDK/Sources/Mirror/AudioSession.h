@@ -17,7 +17,7 @@
 #include "TavlinExport.h"
 
 // What the audio sender needs from the system.
-struct TAVLIN_EXPORT AudioSessionServices {
+struct AudioSessionServices {
     std::shared_ptr<Platform::SoundDevices> devices;
     std::function<std::unique_ptr<Platform::SoundSource>()> makeSoundSource;
     // The library's millisecond tick count that stamps each packet.
@@ -34,7 +34,7 @@ struct TAVLIN_EXPORT AudioSessionServices {
 // Lives on the main thread. Capture, encoding and packing run on the sound
 // source's worker thread; each datagram then hops to the main thread, where
 // the socket sends it.
-class TAVLIN_EXPORT AudioSession : public QObject,
+class AudioSession : public QObject,
                                    public MirrorAudioSender,
                                    public FdkAACEncoderDelegate,
                                    public AsyncUdpSocketDelegate {

@@ -10,7 +10,7 @@
 // key frames are forced until the first result, and on a still screen the
 // last frame is encoded again on every tick of the repeat timer from the third
 // tick on. The bit rate follows the frame height.
-class TAVLIN_EXPORT VideoDisplaySession final : public VideoSenderBase {
+class VideoDisplaySession final : public VideoSenderBase {
     Q_OBJECT
 public:
     static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelated");

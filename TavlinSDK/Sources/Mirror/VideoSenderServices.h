@@ -11,14 +11,14 @@
 #include "TavlinExport.h"
 
 // Intervals of the video senders, in milliseconds.
-struct TAVLIN_EXPORT VideoSenderTimings {
+struct VideoSenderTimings {
     int connectTimeoutMs = 6000;    // the video connection's connect time-out
     int resizeRestartDelayMs = 50;  // capture restarts this long after a re-size
 };
 
 // What a video sender needs from the system. fromPlatform() gives the real
 // screen and encoder; tests hand in fakes.
-struct TAVLIN_EXPORT VideoSenderServices {
+struct VideoSenderServices {
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreenSource;
     std::function<std::unique_ptr<Platform::H264Encoder>()> makeEncoder;
     // Where the receiver's encoder-size requests are posted: an object with a

@@ -14,13 +14,13 @@
 class AsyncUdpSocket;
 
 // Intervals of the cursor sender, in milliseconds.
-struct TAVLIN_EXPORT CursorSessionTimings {
+struct CursorSessionTimings {
     int pointerSampleIntervalMs = 10;
     // Packets leave at most this often.
     int packetIntervalMs = 16;
 };
 
-struct TAVLIN_EXPORT CursorSessionServices {
+struct CursorSessionServices {
     std::shared_ptr<Platform::InputInjector> injector;
     CursorSessionTimings timings;
 
@@ -31,7 +31,7 @@ struct TAVLIN_EXPORT CursorSessionServices {
 // packets. Part of the library's offer; nothing in the system starts one.
 // Lives on the main thread: sampling and sending are timer-driven there, so
 // nothing spins between packets.
-class TAVLIN_EXPORT CursorSession : public QObject {
+class CursorSession : public QObject {
     Q_OBJECT
 public:
     static constexpr quint32 kMagic = 0x2929;

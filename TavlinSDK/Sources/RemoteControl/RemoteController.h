@@ -18,14 +18,14 @@
 #include "TavlinExport.h"
 
 // Intervals of remote input, in milliseconds.
-struct TAVLIN_EXPORT RemoteControllerTimings {
+struct RemoteControllerTimings {
     int connectTimeoutMs = 6000;
     // Shortest gap between two toggles of the on-screen keyboard.
     int keyboardViewerIntervalMs = 350;
 };
 
 // What the controller needs from the system.
-struct TAVLIN_EXPORT RemoteControllerServices {
+struct RemoteControllerServices {
     std::shared_ptr<Platform::InputInjector> injector;
     std::shared_ptr<Platform::KeyboardLayout> keyboardLayout;
     std::shared_ptr<Platform::KeyValueStore> store;
@@ -37,7 +37,7 @@ struct TAVLIN_EXPORT RemoteControllerServices {
 // Lets the receiver drive this computer's mouse and keyboard during a cast:
 // reads the receiver's stream of event records and posts the events.
 // Lives on the main thread.
-class TAVLIN_EXPORT RemoteController : public QObject, public MirrorRemoteInput, public AsyncSocketDelegate {
+class RemoteController : public QObject, public MirrorRemoteInput, public AsyncSocketDelegate {
     Q_OBJECT
 public:
     static constexpr const char *kAskFirstTimeKey = "axAskFirstTime";

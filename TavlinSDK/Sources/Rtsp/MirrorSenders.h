@@ -19,7 +19,7 @@ struct PlatformServices;
 using MirrorMonitorCallback = std::function<void(qint32)>;
 
 // Screen capture and the video connection, either capture road.
-class TAVLIN_EXPORT MirrorVideoSender {
+class MirrorVideoSender {
 public:
     virtual ~MirrorVideoSender() = default;
     virtual void startMrror() = 0;
@@ -32,7 +32,7 @@ public:
 };
 
 // Sound capture and its RTP stream to the receiver's "dataPort".
-class TAVLIN_EXPORT MirrorAudioSender {
+class MirrorAudioSender {
 public:
     virtual ~MirrorAudioSender() = default;
     virtual void start() = 0;
@@ -42,7 +42,7 @@ public:
 };
 
 // The receiver's mouse and keyboard events, injected locally.
-class TAVLIN_EXPORT MirrorRemoteInput {
+class MirrorRemoteInput {
 public:
     virtual ~MirrorRemoteInput() = default;
     virtual void startController() = 0;
@@ -51,7 +51,7 @@ public:
 
 // How a control session makes its senders. An empty function makes no sender
 // of that kind; the session then goes on without it.
-struct TAVLIN_EXPORT MirrorSenderFactory {
+struct MirrorSenderFactory {
     // The Apple-silicon capture road (`VideoSession`).
     std::function<std::unique_ptr<MirrorVideoSender>(const DevicePtr &)> makeVideoSession;
     // The other capture road (`VideoDisplaySession`).

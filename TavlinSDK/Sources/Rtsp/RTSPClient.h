@@ -19,7 +19,7 @@
 #include "TavlinExport.h"
 
 // Intervals of the cast control session, in milliseconds.
-struct TAVLIN_EXPORT RTSPClientTimings {
+struct RTSPClientTimings {
     int connectTimeoutMs = 4000;
     // One keep-alive "OPTIONS" per interval; the same tick bounds the wait
     // for the "SETUP" replies.
@@ -30,7 +30,7 @@ struct TAVLIN_EXPORT RTSPClientTimings {
 };
 
 // What a control session needs from outside, with production defaults.
-struct TAVLIN_EXPORT RTSPClientServices {
+struct RTSPClientServices {
     MirrorSenderFactory senders;
     RTSPClientTimings timings;
     // The user's settings ("TavlinMacClientName") and account, for the name
@@ -54,7 +54,7 @@ struct TAVLIN_EXPORT RTSPClientServices {
 // Statuses (MirrorSocketStatus) reach the monitor callback from the event
 // loop, after the session has finished its own work, so the owner may stop
 // and destroy the client from inside the callback.
-class TAVLIN_EXPORT RTSPClient : public QObject, private GCDAsyncSocketDelegate {
+class RTSPClient : public QObject, private GCDAsyncSocketDelegate {
     Q_OBJECT
 public:
     // Tags of the requests.

@@ -16,7 +16,7 @@
 #include "TavlinExport.h"
 
 // Intervals of the cast session, in milliseconds.
-struct TAVLIN_EXPORT CastPackTimings {
+struct CastPackTimings {
     // A freeze takes effect this long after it was asked for.
     int pauseDelayMs = 200;
     // A stopped control session is kept this long, so that its last request
@@ -25,7 +25,7 @@ struct TAVLIN_EXPORT CastPackTimings {
 };
 
 // What a cast session needs from outside.
-struct TAVLIN_EXPORT CastPackServices {
+struct CastPackServices {
     // Makes each cast's control session; when empty, an RTSPClient with
     // `rtsp` as its services.
     CastControlFactory controlFactory;
@@ -49,7 +49,7 @@ struct TAVLIN_EXPORT CastPackServices {
 //
 // Destroying it ends a running cast without any callback, with the sound
 // output and the display as they were before the cast.
-class TAVLIN_EXPORT TLCastPack : public QObject {
+class TLCastPack : public QObject {
     Q_OBJECT
 public:
     // Log line and name of the display inhibition.

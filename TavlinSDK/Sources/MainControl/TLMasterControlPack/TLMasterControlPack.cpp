@@ -215,7 +215,7 @@ void TLMasterControlPack::giveUp()
 // ---------------------------------------------------------------------------
 // Socket events
 
-void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port)
+void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QString & /*host*/, quint16 port)
 {
     if (!isLive())
         return;
@@ -233,7 +233,7 @@ void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QSt
     }
 }
 
-void TLMasterControlPack::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error)
+void TLMasterControlPack::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError & /*error*/)
 {
     if (!isLive() || sock != m_masterControlSocket || sock != TavlinGlobal::getMasterConSocket())
         return;

@@ -18,7 +18,7 @@
 #include "TavlinExport.h"
 
 // Intervals of the master-control session, in milliseconds.
-struct TAVLIN_EXPORT MasterControlTimings {
+struct MasterControlTimings {
     int heartbeatIntervalMs = 1000;
     // A cast request the receiver leaves unanswered this long counts as refused.
     int castRequestTimeoutMs = 30000;
@@ -26,7 +26,7 @@ struct TAVLIN_EXPORT MasterControlTimings {
 };
 
 // What a master-control session needs from outside.
-struct TAVLIN_EXPORT MasterControlServices {
+struct MasterControlServices {
     MasterControlTimings timings;
     CastPackServices cast;
     // Whether the screen can be recorded, and the prompt for it; none: it cannot.
@@ -63,7 +63,7 @@ struct TAVLIN_EXPORT MasterControlServices {
 //
 // Destroying it ends the session without any callback: timers stop, a
 // running cast ends and the connection closes.
-class TAVLIN_EXPORT TLMasterControlPack : public QObject,
+class TLMasterControlPack : public QObject,
                                           public MasterControlSession,
                                           public GCDAsyncSocketDelegate,
                                           public CastPackDelegate {

@@ -37,7 +37,7 @@ enum DisconnectReason : qint64 {
 // The casting library's process-wide session state. Never instantiated; every
 // member is static and lives for the whole process. All access happens on
 // the main thread.
-class TAVLIN_EXPORT TavlinGlobal {
+class TavlinGlobal {
 public:
     TavlinGlobal() = delete;
 

@@ -8,7 +8,7 @@
 
 // The library's own user setting: whether the receiver keeps the picture's
 // aspect ratio (1) or not, under "kKeepScreenRatioKey".
-class TAVLIN_EXPORT settings {
+class settings {
 public:
     settings() = delete;
 
