@@ -7,7 +7,10 @@
 #include "Mirror/VideoSenderServices.h"
 #include "RemoteControl/CursorSession.h"
 #include "RemoteControl/RemoteController.h"
+#include "TavlinSDK.h"
 #include "TavlinServices.h"
+
+#include <QCoreApplication>
 
 // Every part of the library takes the system from the one bundle it is given.
 // A part that made its own would give the process a second settings store, a
@@ -75,4 +78,29 @@ TEST(ProductionDefaults, EveryPartIsMadeOverTheOneBundle)
     EXPECT_EQ(driver.layout.targetFolder, QStringLiteral("/opt/target of the test/"));
     EXPECT_EQ(driver.layout.restartCommand, QStringLiteral("restart the test server"));
     EXPECT_TRUE(driver.archive.isEmpty()); // the library's own resource
+}
+
+// The receiver is told the application's version and build number as the
+// application set them before it made the library.
+TEST(ProductionDefaults, ClientInformationCarriesTheApplicationsVersionAndBuild)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    ASSERT_NE(app, nullptr);
+    const QString version = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.4.1"));
+
+    MasterControlServices master = MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services());
+    EXPECT_EQ(master.versionName, QStringLiteral("2.4.1"));
+    // Without a build number the version's leading number stands in.
+    EXPECT_EQ(master.versionCode, 2);
+
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, QStringLiteral("317"));
+    master = MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services());
+    EXPECT_EQ(master.versionName, QStringLiteral("2.4.1"));
+    EXPECT_EQ(master.versionCode, 317);
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, QStringLiteral("58b"));
+    EXPECT_EQ(MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services()).versionCode, 58);
+
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, QVariant());
+    QCoreApplication::setApplicationVersion(version);
 }

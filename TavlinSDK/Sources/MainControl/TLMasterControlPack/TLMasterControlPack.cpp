@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <limits>
 
+#include "TavlinSDK.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -37,7 +38,11 @@ MasterControlServices MasterControlServices::fromPlatform(const Platform::Platfo
     services.screenCaptureAccess = platform.screenCaptureAccess;
     services.store = platform.store;
     services.versionName = QCoreApplication::applicationVersion();
-    services.versionCode = leadingNumber(services.versionName);
+    // An application that sets no build number is known by its version.
+    const QVariant build = QCoreApplication::instance()
+        ? QCoreApplication::instance()->property(TavlinSDK::ApplicationBuildProperty)
+        : QVariant();
+    services.versionCode = leadingNumber(build.isValid() ? build.toString() : services.versionName);
     return services;
 }
 
