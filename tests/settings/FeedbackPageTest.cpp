@@ -140,6 +140,7 @@ TEST_F(FeedbackPageTest, AcceptedFeedbackIsConfirmedClearedAndTheListComesBack)
         return stand;
     });
     const QString message = QStringLiteral("Ton coupé après 5 min \"casting\" — 画面卡顿\nsecond line");
+    SettingsTest::platformFakes().interfaceAddresses->mac = QByteArray("\x00\x1b\xAC\x0f\xfe\x09", 6);
     type(QStringLiteral("x"));
     text()->setPlainText(message);
     server.setFault(FakeWebService::kFeedbackPath, SettingsTest::fault(Fault::Slow, 150));
@@ -160,7 +161,7 @@ TEST_F(FeedbackPageTest, AcceptedFeedbackIsConfirmedClearedAndTheListComesBack)
     EXPECT_EQ(body.value("version").toString(),
               QStringLiteral("%1_%2").arg(QVPublicTools::appVersion(), QVPublicTools::appBuild()));
     EXPECT_EQ(body.value("platform").toString(), QStringLiteral("macOS_") + QVPublicTools::operatingSystemVersion());
-    EXPECT_EQ(body.value("mac").toString(), QVPublicTools::sharedPublicTools()->getMacAddress());
+    EXPECT_EQ(body.value("mac").toString(), QStringLiteral("00:1b:ac:0f:fe:09"));
     const QString language = QVPublicTools::sharedPublicTools()->systemLanguage();
     EXPECT_EQ(body.contains("language"), !language.isEmpty());
     if (!language.isEmpty()) {

@@ -14,6 +14,7 @@
 #include "Main/ViewController/Setting/QVAboutViewController.h"
 #include "Main/ViewController/Setting/QVFeedbackViewController.h"
 #include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
+#include "Main/ViewController/Setting/QVSettingSwitch.h"
 #include "Main/ViewController/Setting/QVSettingViewController.h"
 #include "PublicManager/QVNotificationCenter.h"
 #include "PublicManager/QVPageRegistry.h"
@@ -277,4 +278,52 @@ TEST_F(SettingsPagesTest, FiveQuickClicksShowTheBuildLineAndFiveMoreHideIt)
     spin(QVSettingTimings::current().aboutClickWindowMs / 2 + 50);
     clicks(1);
     EXPECT_FALSE(build->isVisible());
+}
+
+// The fourth row keeps the answer the casting library reads before it
+// injects a receiver's input: the switch and a click anywhere on the row
+// change it at once, and an answer given elsewhere (the question before a
+// first cast) shows the next time the list appears.
+TEST_F(SettingsPagesTest, TheRemoteControlRowChangesTheConsentTheLibraryReads)
+{
+    Platform::Fake::FakeRemoteInputConsent &consent = *SettingsTest::platformFakes().remoteInputConsent;
+    openSettings();
+    QVSettingViewController *settingList = list();
+    ASSERT_NE(settingList, nullptr);
+    QVSettingListCellView *row = settingList->cells().value(QVSettingViewController::RemoteControlRow);
+    ASSERT_NE(row, nullptr);
+    QVSettingSwitch *toggle = settingList->remoteControlSwitch();
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_EQ(row->describeLabel()->text(), QStringLiteral("setting_remoteControl_describe"));
+    EXPECT_TRUE(toggle->isVisibleTo(settingList));
+    EXPECT_TRUE(toggle->isEnabled());
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(consent.writes, 0);
+
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_TRUE(consent.given);
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_EQ(consent.writes, 1);
+    // The rest of the row is the switch's too, and the list stays.
+    clickRow(QVSettingViewController::RemoteControlRow);
+    EXPECT_FALSE(consent.given);
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(consent.writes, 2);
+    EXPECT_EQ(current(), settingList);
+
+    // Given elsewhere while the window was closed; the list shows it again.
+    closeSettings();
+    consent.given = true;
+    openSettings();
+    ASSERT_EQ(list(), settingList);
+    EXPECT_TRUE(toggle->isChecked());
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(consent.given);
+    EXPECT_EQ(consent.writes, 3);
+
+    // A new offer reloads the rows without writing the answer.
+    model()->setVersionInfoModel(offerOf(QStringLiteral("999.1")));
+    spin(20);
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(consent.writes, 3);
 }

@@ -4,6 +4,7 @@
 // maker's service, and saves each as a PNG in OUT_DIR. Run it under Xvfb to
 // refresh the screenshots in docs/.
 
+#include "FakePlatformServices.h"
 #include "FakeTavlin.h"
 #include "FakeWebService.h"
 
@@ -21,6 +22,7 @@
 #include "Main/ViewController/Setting/QVVersionCheck.h"
 #include "PublicManager/QVBundleAdd.h"
 #include "PublicManager/QVNotificationCenter.h"
+#include "PublicManager/QVPlatform.h"
 #include "PublicManager/QVPublicTools.h"
 #include "QVNetWork.h"
 #include "QVServiceAddresses.h"
@@ -84,6 +86,10 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QVPublicTools::appVersion());
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QVBundleAdd::installTexts(QString());
+    // The user has let receivers drive the mouse and keyboard.
+    Platform::Fake::FakePlatformServices platform;
+    platform.remoteInputConsent->given = true;
+    QVPlatform::setServices(platform.services());
 
     FakeServers::FakeWebService service;
     if (!service.listen(QHostAddress(QStringLiteral("127.0.0.1")))) {

@@ -17,6 +17,7 @@
 #include "QVServiceAddresses.h"
 
 #include "FakePlatform.h"
+#include "FakePlatformServices.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,9 @@
 namespace SettingsTest {
 
 using FrameTest::runDeferredDeletes;
+
+// The platform services the program in this suite runs over.
+Platform::Fake::FakePlatformServices &platformFakes();
 
 // A spoiling rule for the fake service, its members named.
 inline FakeServers::FaultRule fault(FakeServers::Fault kind, int delayMs = 0, qint64 value = 0, QByteArray body = {})
@@ -56,6 +60,8 @@ protected:
     {
         QSettings settings;
         settings.clear();
+        platformFakes().remoteInputConsent->given = false;
+        platformFakes().remoteInputConsent->writes = 0;
         manager = std::make_unique<QVShareManager>(fakeServices(fake, capture));
         QVShareManager::setSharedShareManager(manager.get());
         QVNetWork::shareNetWork()->setIsConnect(true);

@@ -8,12 +8,15 @@
 #include "Main/ViewController/Setting/QVSettingSwitch.h"
 #include "PublicManager/QVLog.h"
 #include "PublicManager/QVPageRegistry.h"
+#include "PublicManager/QVPlatform.h"
 #include "PublicManager/QVPublicTools.h"
 #include "PublicManager/QVShareManager.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMouseEvent>
+
+#include "Platform/RemoteInputConsent.h"
 
 QV_REGISTER_PAGE(QVSettingViewController)
 
@@ -157,6 +160,7 @@ QVSettingViewController::QVSettingViewController(QWidget *parent)
     m_titleLabel = new QLabel(m_bgView);
     m_tableView = new QWidget(m_bgView);
     m_tableView->setObjectName(QStringLiteral("tableView"));
+    m_remoteInputConsent = QVPlatform::services().remoteInputConsent;
     addKVOObserver();
     baseSetting();
     tableViewSetting();
@@ -220,17 +224,25 @@ void QVSettingViewController::reloadData()
     if (QVSettingListCellView *remote = m_cells.value(RemoteControlRow)) {
         remote->setDescribe(localizable(QT_TRANSLATE_NOOP("Localizable", "setting_remoteControl_describe")),
                             QVSettingLook::HintColor);
+        // Without a place to keep the answer the switch cannot promise
+        // anything: it stays off and out of reach.
         QVSettingSwitch *toggle = remote->accessorySwitch();
         const QSignalBlocker blocker(toggle);
-        toggle->setEnabled(false);
-        toggle->setChecked(false);
+        toggle->setEnabled(m_remoteInputConsent != nullptr);
+        toggle->setChecked(m_remoteInputConsent && m_remoteInputConsent->isGiven());
+        toggle->update();
     }
 }
 
 void QVSettingViewController::remoteControlSwitchToggled(bool given)
 {
+    if (!m_remoteInputConsent)
+        return;
+    m_remoteInputConsent->setGiven(given);
     QVLogInfo(0, QStringLiteral("QVSettingViewController remote control by receivers %1")
                      .arg(given ? QStringLiteral("allowed") : QStringLiteral("refused")));
+    // Shows what was kept, should the store have refused the change.
+    reloadData();
 }
 
 void QVSettingViewController::tableViewCellClick(int row)

@@ -6,6 +6,12 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <memory>
+
+namespace Platform {
+class RemoteInputConsent;
+}
+
 class QLabel;
 class QVBackgrounView;
 class QVKVOModel;
@@ -104,4 +110,7 @@ private:
     QStringList m_itemArray;
     QList<QVSettingListCellView *> m_cells;
     QPointer<QVKVOModel> m_observedModel;
+    // The same answer the casting library reads before it injects a
+    // receiver's input, so a change holds from the next event on.
+    std::shared_ptr<Platform::RemoteInputConsent> m_remoteInputConsent;
 };
