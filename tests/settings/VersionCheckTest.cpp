@@ -8,6 +8,7 @@
 
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "BaseViewController/View/QVBaseButton.h"
+#include "BaseViewController/View/QVNamedImage.h"
 #include "Main/App/QVQuitPath.h"
 #include "Main/ViewController/Setting/QVForceUpgradeVC.h"
 #include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
@@ -388,4 +389,49 @@ TEST_F(VersionCheckTest, WithoutAWebSiteTheDialogOffersNoDownload)
     dialog->toUpdateBtnClick();
     EXPECT_TRUE(browser.urls.isEmpty());
     EXPECT_TRUE(dialog->closeBtn()->isEnabled());
+}
+
+// The receiver list's entry: one check per page, kept by the page; its
+// answers land on the list's settings button; the list appearing anew
+// (another page shown in its place, then the list again) checks again.
+TEST_F(VersionCheckTest, TheListsEntryChecksOnEveryAppearanceAndMarksItsButton)
+{
+    check.reset();
+    auto *settingBtn = new QVBaseButton(page.get());
+    server.setVersionInfo(offer(Newer, false));
+
+    QPointer<QVVersionCheck> entry = QVVersionCheck::checkForPage(page.get(), settingBtn);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->parent(), page.get());
+    ASSERT_TRUE(waitFor([&] { return server.requestCount(FakeWebService::kCheckPath) == 1; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return entry->settingImageName() == QVVersionCheck::SettingUpdateImage; }, 5000));
+    EXPECT_EQ(settingBtn->image().toImage(), QVNamedImage(QVVersionCheck::SettingUpdateImage).toImage());
+
+    // The settings button's click: the same check again.
+    EXPECT_EQ(QVVersionCheck::checkForPage(page.get(), settingBtn), entry.data());
+    EXPECT_TRUE(waitFor([&] { return server.requestCount(FakeWebService::kSeriesPath) == 2; }, 5000));
+
+    // Away and back: a new appearance, one more check; a show without a
+    // hide before it is none.
+    page->hide();
+    page->show();
+    EXPECT_TRUE(waitFor([&] { return server.requestCount(FakeWebService::kSeriesPath) == 3; }, 5000));
+    page->show();
+    spin(100);
+    EXPECT_EQ(server.requestCount(FakeWebService::kSeriesPath), 3);
+
+    server.setVersionInfo(offer(Older, true));
+    page->hide();
+    page->show();
+    ASSERT_TRUE(waitFor([&] { return entry->settingImageName() == QVVersionCheck::SettingImage; }, 5000));
+    EXPECT_EQ(settingBtn->image().toImage(), QVNamedImage(QVVersionCheck::SettingImage).toImage());
+    EXPECT_EQ(entry->forceUpgradeVC(), nullptr);
+
+    // The check goes with its page, answers in flight included.
+    page->hide();
+    page->show();
+    page.reset();
+    EXPECT_TRUE(entry.isNull());
+    spin(100);
+    EXPECT_EQ(QVVersionCheck::checkForPage(nullptr, nullptr), nullptr);
 }

@@ -6,6 +6,8 @@
 
 #include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
 
+class QAbstractButton;
+class QVBaseButton;
 class QVForceUpgradeVC;
 class QWidget;
 
@@ -16,18 +18,23 @@ class QWidget;
 // list's settings button shows whether an update exists; a compulsory
 // update lays the forced-upgrade dialog over the list.
 //
-// The receiver list makes one for itself (`page` is the list, the dialog's
-// parent) and calls getVersionSupportSeries() when it has loaded and after
-// each click on its settings button; it shows settingImageName() on its
-// settings button and follows settingImageNameChanged(). Failures are
-// silent: an answer that is not a success of the expected shape changes
-// nothing, and no service address means no request.
+// The receiver list calls checkForPage() when it has loaded and after each
+// click on its settings button; from then on the list's every later
+// appearance checks again by itself. Failures are silent: an answer that is
+// not a success of the expected shape changes nothing, and no service
+// address means no request.
 class QVVersionCheck : public QObject
 {
     Q_OBJECT
 public:
     static inline const QString SettingImage = QStringLiteral("main_setting");
     static inline const QString SettingUpdateImage = QStringLiteral("main_setting_update");
+
+    // The receiver list's entry: runs a check for `page` (the dialog's
+    // parent) whose answers set `settingBtn`'s image. The page keeps one
+    // check, made on the first call, that checks again whenever the page
+    // appears anew (shown after it was hidden); the check goes with the page.
+    static QVVersionCheck *checkForPage(QWidget *page, QVBaseButton *settingBtn);
 
     explicit QVVersionCheck(QWidget *page, QObject *parent = nullptr);
     ~QVVersionCheck() override;
@@ -61,4 +68,6 @@ private:
     QPointer<QWidget> m_page;
     QPointer<QVForceUpgradeVC> m_forceUpgradeVC;
     QString m_settingImageName = SettingImage;
+    bool m_checksOnAppearance = false;
+    bool m_pageWasHidden = false;
 };
