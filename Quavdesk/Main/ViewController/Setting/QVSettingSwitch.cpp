@@ -1,5 +1,6 @@
 #include "Main/ViewController/Setting/QVSettingSwitch.h"
 
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -30,9 +31,15 @@ void QVSettingSwitch::paintEvent(QPaintEvent *)
     painter.setBrush(Qt::white);
     painter.drawEllipse(QRectF(x, track.top() + 2.0, knob, knob));
 
-    if (hasFocus()) {
+    if (hasFocus() && m_keyboardFocus) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(OnColor.darker(130), 1.0));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius + 1, radius + 1);
     }
+}
+
+void QVSettingSwitch::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
 }

@@ -18,4 +18,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    // The ring shows where the keyboard is; a window that merely opened
+    // with the switch first in line draws none.
+    bool m_keyboardFocus = false;
 };
