@@ -2,9 +2,10 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <limits>
 
 #include "Platform/LinuxPlatform.h"
+#include "TavlinSDK.h"
+#include "Utils/ProtocolTimer.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -46,11 +47,11 @@ TLMasterControlPack::TLMasterControlPack(MasterControlPackDelegate *delegate, Ma
                                          QObject *parent)
     : QObject(parent), m_delegate(delegate), m_services(std::move(services))
 {
-    m_masterConTimer.setTimerType(Qt::CoarseTimer);
+    ProtocolTimer::setUp(m_masterConTimer, this, ProtocolTimer::kHeartbeat, false);
     connect(&m_masterConTimer, &QTimer::timeout, this, &TLMasterControlPack::masterConTimerTick);
-    m_directCastTimer.setTimerType(Qt::CoarseTimer);
+    ProtocolTimer::setUp(m_directCastTimer, this, ProtocolTimer::kDirectCastKeepAlive, false);
     connect(&m_directCastTimer, &QTimer::timeout, this, &TLMasterControlPack::directCastTick);
-    m_castRequestTimer.setSingleShot(true);
+    ProtocolTimer::setUp(m_castRequestTimer, this, ProtocolTimer::kCastRequest, true);
     connect(&m_castRequestTimer, &QTimer::timeout, this, &TLMasterControlPack::castRequestTimedOut);
     m_castPack = std::make_unique<TLCastPack>(this, m_services.cast);
 }
