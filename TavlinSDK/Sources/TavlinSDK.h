@@ -13,6 +13,13 @@
 
 class TavlinSDKPrivate;
 
+// The name of the application object's property that holds the program's
+// build number, a whole number (or its text). The client information gives
+// it to the receiver as "versionCode", beside QCoreApplication's
+// applicationVersion() as "versionName". Both are read whenever a session
+// introduces itself, so the program sets them before it connects.
+inline constexpr const char *kTavlinBuildNumberProperty = "buildNumber";
+
 // The casting library's only public class: one instance per process, driven
 // from the main thread. It answers through the TavlinDelegate, which it does
 // not own; the owner clears it (setDelegate(nullptr)) before the delegate dies.

@@ -8,6 +8,7 @@
 #include "LogCapture.h"
 #include "MasterTestSupport.h"
 #include "RtspReceiver.h"
+#include "TavlinSDK.h"
 
 using namespace MasterTest;
 using TestSupport::spin;
@@ -48,6 +49,34 @@ TEST_F(MasterControlSessionTest, TheFirstLinesAreHeartbeatZeroAndTheClientInform
     // The answers have been taken in.
     EXPECT_EQ(TavlinGlobal::getServerPlatform(), QStringLiteral("android"));
     EXPECT_EQ(p.masterConTimeout() <= 1, true);
+}
+
+TEST_F(MasterControlSessionTest, TheProductionSessionIntroducesTheApplicationAsItIsWhenItConnects)
+{
+    const TavlinServices production = TavlinServices::linuxDefaults();
+    ASSERT_TRUE(production.masterControlSessionFactory);
+    const std::unique_ptr<MasterControlSession> session = production.masterControlSessionFactory(&recorder);
+    ASSERT_TRUE(session);
+
+    // The program names its version after the library's services exist.
+    const QString formerVersion = QCoreApplication::applicationVersion();
+    const QVariant formerBuild = qApp->property(kTavlinBuildNumberProperty);
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.1.4"));
+    qApp->setProperty(kTavlinBuildNumberProperty, 3140);
+    ASSERT_TRUE(session->startMasterControlPack());
+    const bool introduced = waitFor([&] { return master->count(QStringLiteral("reportClientInfo")) == 1; });
+    QCoreApplication::setApplicationVersion(formerVersion);
+    qApp->setProperty(kTavlinBuildNumberProperty, formerBuild);
+
+    ASSERT_TRUE(introduced);
+    QJsonObject info;
+    for (const QJsonObject &line : master->messages(0)) {
+        if (line.contains(QStringLiteral("reportClientInfo")))
+            info = line;
+    }
+    EXPECT_EQ(info.value("versionName").toString(), QStringLiteral("3.1.4"));
+    EXPECT_TRUE(info.value("versionCode").isDouble());
+    EXPECT_EQ(info.value("versionCode").toInteger(), 3140);
 }
 
 TEST_F(MasterControlSessionTest, TheHeartbeatNumberStartsAgainAfterSixHundredThousand)

@@ -13,16 +13,16 @@ namespace {
 
 const QString kClientNameKey = QStringLiteral("TavlinMacClientName");
 
-// The whole number a version text starts with ("12" of "12.3"), 0 when none.
-qint64 leadingNumber(const QString &text)
+// The build number the application set on itself; 0 when it set none.
+qint64 applicationBuildNumber()
 {
-    qint64 value = 0;
-    for (const QChar ch : text) {
-        if (ch < u'0' || ch > u'9' || value > (std::numeric_limits<qint64>::max() - 9) / 10)
-            break;
-        value = value * 10 + (ch.unicode() - u'0');
-    }
-    return value;
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (!application)
+        return 0;
+    const QVariant value = application->property(kTavlinBuildNumberProperty);
+    bool ok = false;
+    const qint64 number = value.toLongLong(&ok);
+    return ok ? number : 0;
 }
 
 bool validPort(qint64 port)
@@ -38,8 +38,6 @@ MasterControlServices MasterControlServices::linuxDefaults()
     services.cast = CastPackServices::linuxDefaults();
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
     services.store = Platform::Linux::makeKeyValueStore();
-    services.versionName = QCoreApplication::applicationVersion();
-    services.versionCode = leadingNumber(services.versionName);
     return services;
 }
 
@@ -141,8 +139,8 @@ void TLMasterControlPack::sendClientInformation()
 {
     MasterControlCodec::ClientInformation info;
     info.clientName = clientName();
-    info.versionName = m_services.versionName;
-    info.versionCode = m_services.versionCode;
+    info.versionName = m_services.versionName.value_or(QCoreApplication::applicationVersion());
+    info.versionCode = m_services.versionCode ? *m_services.versionCode : applicationBuildNumber();
     info.isTouchable = m_isTouchable;
     TavlinGlobal::sendCommandToReceive(MasterControlCodec::clientInformation(info));
 }

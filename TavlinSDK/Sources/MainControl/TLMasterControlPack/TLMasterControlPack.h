@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "MainControl/TLCastPack/CastPackDelegate.h"
 #include "MainControl/TLCastPack/TLCastPack.h"
@@ -34,12 +35,15 @@ struct TAVLIN_EXPORT MasterControlServices {
     // "TavlinMacClientName" of `store`.
     std::function<QString()> clientName;
     std::shared_ptr<Platform::KeyValueStore> store;
-    // The application's version text and its whole-number build.
-    QString versionName;
-    qint64 versionCode = 0;
+    // The version text and the whole-number build the client information
+    // carries. None: the application's, read each time the information is
+    // sent (QCoreApplication::applicationVersion() and the application's
+    // kTavlinBuildNumberProperty), so a program that sets them after the
+    // library started is still described as it is.
+    std::optional<QString> versionName;
+    std::optional<qint64> versionCode;
 
-    // The system's services; the version is the application's (its leading
-    // number is the build number).
+    // The system's services and the application's version.
     static MasterControlServices linuxDefaults();
 };
 
