@@ -554,8 +554,15 @@ void TavlinSDK::disconnectWithDevice()
 
 void TavlinSDK::startMirror()
 {
-    if (TavlinGlobal::getIsConnecting() && d->masterControlPack)
+    if (TavlinGlobal::getIsConnecting() && d->masterControlPack) {
         d->masterControlPack->get()->startMirror();
+        return;
+    }
+    // Nothing to cast to: the caller hears "no" now rather than waiting for
+    // an answer that cannot come.
+    qInfo("start mirror without a session: refused");
+    if (d->delegate)
+        d->delegate->replyCastRequest(0);
 }
 
 void TavlinSDK::stopMirror()

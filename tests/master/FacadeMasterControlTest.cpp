@@ -240,11 +240,12 @@ TEST_F(FacadeMasterControlTest, TheUsersDisconnectEndsTheCastThenTheSessionAndTe
     ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) == 1; }));
     ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }));
     ASSERT_TRUE(waitFor([&] { return rtsp.methods().contains("TEARDOWN"); }));
-    // Nothing more: neither a second disconnect nor a cast.
+    // Nothing more: neither a second disconnect nor a cast; the start is
+    // refused at once.
     f.disconnectWithDevice();
     f.startMirror();
     spin(200);
-    EXPECT_EQ(app.events, (QStringList{"castStop()", "disconnected()"}));
+    EXPECT_EQ(app.events, (QStringList{"castStop()", "disconnected()", "replyCastRequest(0)"}));
 }
 
 TEST_F(FacadeMasterControlTest, ALockedScreenOrALostNetworkEndTheSessionWithTheirReasons)

@@ -368,10 +368,11 @@ TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)
         EXPECT_EQ(sound.current(), sound.speakers.id);
         EXPECT_TRUE(inhibitor->held.isEmpty());
         EXPECT_EQ(handshake->connectionCount(), 0) << "no handshake connection to say goodbye on";
-        // After it, nothing: no second report, no operation starts a cast.
+        // After it, nothing: no second report, and a start is refused.
         p.disconnectOperator(c.reason);
         p.startMirror();
         spin(3 * kHeartbeatMs);
+        expected.append(QStringLiteral("replyCastRequest(0)"));
         EXPECT_EQ(recorder.events, expected);
         EXPECT_EQ(controls.alive(), 0);
         ++connection;
@@ -398,7 +399,7 @@ TEST_F(MasterControlSessionTest, WithoutMasterControlNothingConnectsAndTheGoodby
     EXPECT_EQ(TavlinGlobal::getCastMode(), -1);
 
     p.disconnectOperator(DisconnectReasonByUser);
-    EXPECT_EQ(recorder.events, QStringList{"disconnect()"});
+    EXPECT_EQ(recorder.events, (QStringList{"replyCastRequest(0)", "disconnect()"}));
     ASSERT_TRUE(waitFor([&] { return handshake->received(0).contains("sayByebye"); }));
     EXPECT_EQ(handshake->received(0), QByteArray("sayByebye\r\nTester Mac\r\n\r\n"));
 }

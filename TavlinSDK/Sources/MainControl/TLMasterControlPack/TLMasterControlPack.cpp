@@ -365,20 +365,26 @@ void TLMasterControlPack::castRequestTimedOut()
 
 void TLMasterControlPack::startMirror()
 {
-    if (!isLive())
-        return;
-    if (m_castPack->isCasting() || m_castPack->isCast()) {
-        qInfo("a cast is already running; start ignored");
-        return;
-    }
     const qint64 castMode = TavlinGlobal::getCastMode();
-    if (castMode == 1) {
+    if (!isLive()) {
+        qInfo("start mirror after the session ended: refused");
+    } else if (m_castPack->isCasting() || m_castPack->isCast()) {
+        qInfo("a cast is already running; start refused");
+    } else if (castMode == 1) {
         m_castPack->castOperator(1);
+        return;
     } else if (castMode == 2) {
         TavlinGlobal::sendCommandToReceive(MasterControlCodec::castRequest());
         m_castRequestAbandoned = false;
         m_castRequestTimer.start(m_services.timings.castRequestTimeoutMs);
+        return;
+    } else {
+        qInfo("the receiver allows no cast (cast mode %lld); start refused", static_cast<long long>(castMode));
     }
+    // A start that starts nothing says so at once, as a refusal, so that the
+    // caller never waits for an answer that cannot come.
+    if (m_delegate)
+        m_delegate->masterControlPack_replyCastRequest(0);
 }
 
 void TLMasterControlPack::stopMirror()
