@@ -328,6 +328,26 @@ void TavlinSDKPrivate::retire(std::unique_ptr<Slot> slot)
     QMetaObject::invokeMethod(q, [holder]() mutable { holder.reset(); }, Qt::QueuedConnection);
 }
 
+void TavlinSDKPrivate::endSessionForNewConnect()
+{
+    if (!masterControlPack)
+        return;
+    std::unique_ptr<MasterControlPackSlot> old = std::move(masterControlPack);
+    // Silenced first: the application chose another connect and hears only
+    // of that one.
+    old->relay->owner = nullptr;
+    if (TavlinGlobal::getIsConnecting()) {
+        // As a user's disconnect: the cast stops with the sound and display
+        // restored, the receiver is told, and the session's timers and
+        // sockets go while its port table, handshake socket and flags are
+        // still its own.
+        old->get()->disconnectOperator(DisconnectReasonByUser);
+    }
+    isCasting = false;
+    isConnected = false;
+    retire(std::move(old));
+}
+
 bool TavlinSDKPrivate::replaceConnectPack()
 {
     if (!services.connectSessionFactory)
@@ -513,6 +533,7 @@ bool TavlinSDK::connectDeviceByIp(const QString &ip)
 {
     if (ip.isEmpty() || !TavlinGlobal::isValidIPAddress(ip))
         return false;
+    d->endSessionForNewConnect();
     if (!d->replaceConnectPack())
         return false;
     return d->connectPack->get()->connectDeviceByIp(ip);
@@ -533,6 +554,7 @@ bool TavlinSDK::connectDeviceBy6Digits(const QString &code)
 {
     if (code.isEmpty() || code.size() != 6 || !scansAsOneInteger(code))
         return false;
+    d->endSessionForNewConnect();
     if (!d->replaceConnectPack())
         return false;
     return d->connectPack->get()->connectDeviceByPin(code);
@@ -542,6 +564,7 @@ bool TavlinSDK::connectDeviceBy8Char(const QString &code)
 {
     if (code.size() != 8 || !onlyCapitalLetters(code))
         return false;
+    d->endSessionForNewConnect();
     if (!d->replaceConnectPack())
         return false;
     return d->connectPack->get()->connectDeviceByPin(code);

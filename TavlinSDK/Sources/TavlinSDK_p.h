@@ -82,6 +82,9 @@ public:
     void screenLocked();
     void disconnectWithReason(qint64 reason);
 
+    // A connect while a session is up: the old session ends first, without
+    // a callback, so that nothing of it runs on the new handshake's state.
+    void endSessionForNewConnect();
     // Replaces the handshake object; false when none can be made.
     bool replaceConnectPack();
     // Makes and starts a master-control session in place of the last one.

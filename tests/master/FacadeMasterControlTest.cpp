@@ -283,6 +283,33 @@ TEST_F(FacadeMasterControlTest, ANewConnectEndsTheOldSessionQuietly)
     ASSERT_TRUE(cast(f));
 }
 
+TEST_F(FacadeMasterControlTest, AConnectToAnotherReceiverEndsTheOldSessionFirstEvenWhenItFails)
+{
+    TavlinSDK &f = connected();
+    ASSERT_TRUE(cast(f));
+    app.events.clear();
+
+    // Nothing listens there: the new handshake fails.
+    const QHostAddress elsewhere = TestSupport::uniqueLoopbackAddress();
+    ASSERT_TRUE(f.connectDeviceByIp(elsewhere.toString()));
+    EXPECT_FALSE(TavlinGlobal::getIsConnecting());
+    EXPECT_FALSE(f.isConnected());
+    EXPECT_FALSE(f.isCasting());
+    ASSERT_TRUE(waitFor([&] { return !app.events.filter("connectError").isEmpty(); }));
+
+    // The old receiver was told and let go; its session does not live on.
+    ASSERT_TRUE(waitFor([&] { return !master->connectionOpen(0); }));
+    EXPECT_EQ(master->count(QStringLiteral("disconnect")), 1);
+    const qsizetype heartbeats = master->heartbeats(0).size();
+    spin(500);
+    EXPECT_EQ(master->heartbeats(0).size(), heartbeats);
+    EXPECT_EQ(master->connectionCount(), 1);
+    EXPECT_TRUE(app.events.filter("disconnected").isEmpty());
+    EXPECT_TRUE(app.events.filter("castStop").isEmpty());
+    EXPECT_EQ(sound.current(), sound.speakers.id);
+    EXPECT_TRUE(inhibitor->held.isEmpty());
+}
+
 TEST_F(FacadeMasterControlTest, ScreenRecordingOperationsNeedASession)
 {
     TavlinSDK &f = makeFacade();
