@@ -67,6 +67,7 @@ RemoteController::RemoteController(DevicePtr device, RemoteControllerServices se
     : QObject(parent), mServices(std::move(services)), mDevice(std::move(device)),
       mRemoteSocket(new AsyncSocket(this, this))
 {
+    mRemoteSocket->setControlConnectionLimits();
     if (mServices.store)
         mIsFirstTime = mServices.store->value(QString::fromLatin1(kAskFirstTimeKey)).toInt() == 1;
 }

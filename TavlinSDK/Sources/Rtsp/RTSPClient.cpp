@@ -48,6 +48,7 @@ RTSPClient::RTSPClient(DevicePtr device, RTSPClientServices services, QObject *p
 
     m_sendPara = true;
     m_rtspSocket = new GCDAsyncSocket(this, this);
+    m_rtspSocket->setControlConnectionLimits();
     m_isCpuBrandOfApple = TavlinGlobal::getMacCpuChipBrand() == kAppleBrand;
 
     const MirrorSenderFactory &factory = m_services.senders;

@@ -53,6 +53,9 @@ std::optional<QJsonObject> parseObject(const QByteArray &bytes, bool logFailure)
 
 } // namespace
 
+// The lines without a variable part are written once: a receiver may ask
+// for some of them as fast as it can send.
+
 QString heartbeat(qint64 index)
 {
     return line({{QStringLiteral("heartbeat"), index}});
@@ -72,27 +75,32 @@ QString clientInformation(const ClientInformation &info)
 
 QString castRequest()
 {
-    return line({{QStringLiteral("requestCast"), kCastRequestValue}});
+    static const QString text = line({{QStringLiteral("requestCast"), kCastRequestValue}});
+    return text;
 }
 
 QString fullScreenRequest()
 {
-    return line({{QStringLiteral("requestCast"), kFullScreenRequestValue}});
+    static const QString text = line({{QStringLiteral("requestCast"), kFullScreenRequestValue}});
+    return text;
 }
 
 QString exitFullScreen()
 {
-    return line({{QStringLiteral("exitFullscreen"), kN}});
+    static const QString text = line({{QStringLiteral("exitFullscreen"), kN}});
+    return text;
 }
 
 QString disconnect()
 {
-    return line({{QStringLiteral("disconnect"), kN}});
+    static const QString text = line({{QStringLiteral("disconnect"), kN}});
+    return text;
 }
 
 QString replyInfo()
 {
-    return line({{QStringLiteral("replyInfo"), kN}});
+    static const QString text = line({{QStringLiteral("replyInfo"), kN}});
+    return text;
 }
 
 qint64 integerMember(const QJsonObject &object, const QString &key)

@@ -71,6 +71,7 @@ AsyncSocket *makeRunLoopSocket(QPointer<AsyncSocket> &slot, const QString &host,
                                AsyncSocketDelegate *delegate, int connectTimeoutMs)
 {
     auto *socket = new AsyncSocket(delegate);
+    socket->setControlConnectionLimits();
     TavlinError error;
     if (socket->connectToHost(host, port, connectTimeoutMs, &error)) {
         slot = socket;
@@ -90,6 +91,7 @@ GCDAsyncSocket *makeQueueSocket(QPointer<GCDAsyncSocket> &slot, const QString &h
 {
     retire(slot);
     auto *socket = new GCDAsyncSocket(delegate);
+    socket->setControlConnectionLimits();
     TavlinError error;
     if (socket->connectToHost(host, port, connectTimeoutMs, &error)) {
         slot = socket;
