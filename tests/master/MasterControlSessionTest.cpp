@@ -79,6 +79,28 @@ TEST_F(MasterControlSessionTest, TheProductionSessionIntroducesTheApplicationAsI
     EXPECT_EQ(info.value("versionCode").toInteger(), 3140);
 }
 
+TEST_F(MasterControlSessionTest, AReplyInManyPiecesIsTakenAsItComesNotOnePiecePerHeartbeat)
+{
+    // Replies in writes of three bytes; heartbeats far apart.
+    changeBehaviour([](MasterControlBehaviour &b) {
+        b.chunkSize = 3;
+        b.chunkGapMs = 2;
+        b.castMode = 2;
+        b.platform = QStringLiteral("windows");
+    });
+    MasterControlServices s = services();
+    s.timings.heartbeatIntervalMs = 3000;
+    pack = std::make_unique<TLMasterControlPack>(&recorder, s);
+    ASSERT_TRUE(pack->startMasterControlPack());
+    ASSERT_TRUE(waitFor([&] {
+        return TavlinGlobal::getCastMode() == 2 && TavlinGlobal::getServerPlatform() == QStringLiteral("windows");
+    }, 2500));
+    // Both answers came in before the first tick, and a read still waits.
+    EXPECT_EQ(master->heartbeats(0), QList<qint64>{0});
+    ASSERT_TRUE(pack->masterControlSocket());
+    EXPECT_EQ(pack->masterControlSocket()->pendingReads(), 1);
+}
+
 TEST_F(MasterControlSessionTest, TheHeartbeatNumberStartsAgainAfterSixHundredThousand)
 {
     TLMasterControlPack &p = startedSession();

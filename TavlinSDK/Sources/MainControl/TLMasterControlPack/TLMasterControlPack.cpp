@@ -250,6 +250,8 @@ void TLMasterControlPack::socketDidReadData(GCDAsyncSocket *sock, const QByteArr
         return;
     if ((sock && sock == m_directCastSocket) || tag == TavlinGlobal::kDirectCastCommandTag) {
         handleDirectCastAnswer(data);
+        if (sock && sock == m_directCastSocket && isLive())
+            sock->readDataWithTimeout(-1, TavlinGlobal::kDirectCastTag);
         return;
     }
     if (sock != m_masterControlSocket)
@@ -260,6 +262,10 @@ void TLMasterControlPack::socketDidReadData(GCDAsyncSocket *sock, const QByteArr
             return;
         handleLine(line);
     }
+    // A read always waits, so a reply that comes in pieces is taken as its
+    // pieces come, not one piece per heartbeat.
+    if (isLive() && sock == m_masterControlSocket)
+        sock->readDataWithTimeout(-1, TavlinGlobal::kMasterControlReadTag);
 }
 
 void TLMasterControlPack::handleLine(const QByteArray &line)
