@@ -219,15 +219,10 @@ void TavlinSDKPrivate::startSearchDevices()
 {
     const QPointer<TavlinSDK> facade(q);
     deviceManager->StartSearch([facade](const Device &reply) {
-        if (!facade)
-            return;
-        QMetaObject::invokeMethod(
-            facade.data(),
-            [facade, reply] {
-                if (facade)
-                    TavlinSDKPrivate::get(facade.data())->handleSearchReply(reply);
-            },
-            Qt::QueuedConnection);
+        // Merging calls nobody back, so it is safe inside the search's own
+        // reading.
+        if (facade)
+            TavlinSDKPrivate::get(facade.data())->handleSearchReply(reply);
     });
     startDeviceTimer();
 }
@@ -259,7 +254,19 @@ void TavlinSDKPrivate::stopDeviceTimer()
 
 void TavlinSDKPrivate::handleSearchReply(const Device &reply)
 {
-    if (lists.addReply(reply) && delegate)
+    lists.merge(reply);
+    if (deviceListPublishPending)
+        return;
+    deviceListPublishPending = true;
+    QMetaObject::invokeMethod(q, [this] { publishDeviceList(); }, Qt::QueuedConnection);
+}
+
+void TavlinSDKPrivate::publishDeviceList()
+{
+    if (!deviceListPublishPending)
+        return;
+    deviceListPublishPending = false;
+    if (lists.refresh() && delegate)
         delegate->deviceListChanged(lists.deviceListArray);
 }
 

@@ -73,7 +73,10 @@ public:
     void stopDeviceSearch();
     void startDeviceTimer();
     void stopDeviceTimer();
+    // Merges a reply at once; the list is rebuilt, sorted and reported once
+    // per turn of the event loop, however many replies the turn brought.
     void handleSearchReply(const Device &reply);
+    void publishDeviceList();
     void pruneDeviceList();
 
     // Network, lock and disconnects.
@@ -124,6 +127,7 @@ public:
     DevicesManager *deviceManager = nullptr;
     std::unique_ptr<DevicesManager> ownDeviceManager;   // when not the process's one
     DeviceLists lists;
+    bool deviceListPublishPending = false;
     std::unique_ptr<QTimer> updateDeviceListTimer;
     QList<QMetaObject::Connection> serviceConnections;
 };
