@@ -169,31 +169,89 @@ std::optional<ReceiverMessage> classify(const QByteArray &line)
     return std::nullopt;
 }
 
+void LineFramer::reset()
+{
+    m_pending.clear();
+    m_scanned = 0;
+    m_started = m_object = m_settled = false;
+    m_depth = 0;
+    m_inString = m_escaped = false;
+}
+
 QList<QByteArray> LineFramer::feed(const QByteArray &chunk)
 {
     QList<QByteArray> lines;
     m_pending.append(chunk);
 
+    // Everything before `start` has been taken.
     qsizetype start = 0;
-    for (qsizetype newline = m_pending.indexOf('\n'); newline >= 0; newline = m_pending.indexOf('\n', start)) {
-        const QByteArray chunk = trimmed(m_pending.mid(start, newline - start));
-        if (!chunk.isEmpty())
-            lines.append(chunk);
-        start = newline + 1;
+    bool wholeObject = false;
+    const char *bytes = m_pending.constData();
+    for (qsizetype i = m_scanned; i < m_pending.size(); ++i) {
+        ++m_scannedBytes;
+        const char c = bytes[i];
+        if (c == '\n') {
+            const QByteArray line = trimmed(m_pending.mid(start, i - start));
+            if (!line.isEmpty())
+                lines.append(line);
+            start = i + 1;
+            m_started = m_object = m_settled = false;
+            m_depth = 0;
+            m_inString = m_escaped = false;
+            wholeObject = false;
+            continue;
+        }
+        // Follows the unended line as a JSON object, so that one without its
+        // line end is noticed the moment it is whole.
+        if (m_settled) {
+            if (wholeObject && !isBlank(c))
+                wholeObject = false;
+            continue;
+        }
+        if (!m_started) {
+            if (isBlank(c))
+                continue;
+            m_started = true;
+            m_object = c == '{';
+            if (!m_object) {
+                m_settled = true;
+                continue;
+            }
+        }
+        if (m_inString) {
+            if (m_escaped)
+                m_escaped = false;
+            else if (c == '\\')
+                m_escaped = true;
+            else if (c == '"')
+                m_inString = false;
+        } else if (c == '"') {
+            m_inString = true;
+        } else if (c == '{' || c == '[') {
+            ++m_depth;
+        } else if ((c == '}' || c == ']') && --m_depth == 0) {
+            m_settled = true;
+            wholeObject = true;
+        }
     }
-    m_pending.remove(0, start);
+    m_scanned = m_pending.size();
 
     // A receiver that leaves out the last line end is still heard, as long as
     // what it sent is whole.
-    const QByteArray rest = trimmed(m_pending);
-    if (rest.isEmpty()) {
-        m_pending.clear();
-    } else if (rest.startsWith('{') && rest.endsWith('}') && parseObject(rest, false)) {
-        lines.append(rest);
-        m_pending.clear();
-    } else if (m_pending.size() > kMaxPendingBytes) {
+    if (wholeObject) {
+        const QByteArray rest = trimmed(m_pending.mid(start));
+        if (parseObject(rest, false)) {
+            lines.append(rest);
+            reset();
+            return lines;
+        }
+        // An object that does not parse waits for its line end, as any line.
+    }
+    m_pending.remove(0, start);
+    m_scanned -= start;
+    if (m_pending.size() > kMaxPendingBytes) {
         qInfo("master control line longer than %lld bytes dropped", static_cast<long long>(kMaxPendingBytes));
-        m_pending.clear();
+        reset();
     }
     return lines;
 }
