@@ -216,6 +216,17 @@ TEST(MasterControlCodec, EveryByteIsScannedOnceHoweverTheStreamIsCut)
     EXPECT_LE(framer.scannedBytes(), 2 * input);
 }
 
+TEST(MasterControlCodec, ALineNotUnderstoodIsLoggedWithItsControlCharactersEscaped)
+{
+    LogCapture log;
+    EXPECT_FALSE(classify("\x1b[2J{\"reportInfo\":\r\"N\x07").has_value());
+    const QStringList lines = log.lines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("\\x1b[2J{\"reportInfo\":\\r\"N\\x07"))) << lines.first().toStdString();
+    for (const QChar c : lines.first())
+        EXPECT_FALSE(c.category() == QChar::Other_Control) << int(c.unicode());
+}
+
 TEST(MasterControlCodec, DirectCastKeepAliveAndItsCommands)
 {
     EXPECT_EQ(directCastKeepAlive(QStringLiteral("192.0.2.10"), 7, QStringLiteral("Tester Mac"), true),

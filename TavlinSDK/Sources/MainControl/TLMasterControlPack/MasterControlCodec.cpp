@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "TavlinLogText.h"
 #include "Utils/IntegerValue.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -44,7 +45,7 @@ std::optional<QJsonObject> parseObject(const QByteArray &bytes, bool logFailure)
         if (logFailure) {
             qInfo("master control line not understood (%s): %s",
                   error.error != QJsonParseError::NoError ? qUtf8Printable(error.errorString()) : "not a JSON object",
-                  bytes.left(120).constData());
+                  qUtf8Printable(escapedForLog(bytes, 120)));
         }
         return std::nullopt;
     }
