@@ -13,19 +13,20 @@
 
 class TavlinSDKPrivate;
 
-// The name of the application object's property that holds the program's
-// build number, a whole number (or its text). The client information gives
-// it to the receiver as "versionCode", beside QCoreApplication's
-// applicationVersion() as "versionName". Both are read whenever a session
-// introduces itself, so the program sets them before it connects.
-inline constexpr const char *kTavlinBuildNumberProperty = "buildNumber";
-
 // The casting library's only public class: one instance per process, driven
 // from the main thread. It answers through the TavlinDelegate, which it does
 // not own; the owner clears it (setDelegate(nullptr)) before the delegate dies.
 class TAVLIN_EXPORT TavlinSDK : public QObject {
     Q_OBJECT
 public:
+    // The application tells the library its version through
+    // QCoreApplication::applicationVersion() and its build number through
+    // this dynamic property of the application object; the receiver gets them
+    // in the client information (the build number as its leading whole
+    // number), read each time a session introduces itself, so they must be
+    // set before the program connects.
+    static constexpr const char *ApplicationBuildProperty = "applicationBuild";
+
     TavlinSDK();
     explicit TavlinSDK(TavlinDelegate *delegate);
     // The same start-up with the given system services, timings and destinations.

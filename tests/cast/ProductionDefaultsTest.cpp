@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "MainControl/TLMasterControlPack/TLMasterControlPack.h"
+#include "TavlinSDK.h"
+
+#include <QCoreApplication>
 
 // A production cast is set up through the master-control defaults; if any
 // sender maker were missing there, the receiver would get a control session
@@ -13,4 +16,33 @@ TEST(ProductionDefaults, CastsMadeByTheSessionDefaultsCarryEveryRealSender)
     EXPECT_TRUE(senders.makeVideoDisplaySession);
     EXPECT_TRUE(senders.makeAudioSession);
     EXPECT_TRUE(senders.makeRemoteController);
+}
+
+// The receiver is told the application's version and build number as the
+// application has set them when the information is sent, also when it set
+// them after the library's services were made.
+TEST(ProductionDefaults, ClientInformationCarriesTheApplicationsVersionAndBuild)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    ASSERT_NE(app, nullptr);
+    const MasterControlServices master = MasterControlServices::linuxDefaults();
+    EXPECT_FALSE(master.versionName.has_value());
+    EXPECT_FALSE(master.versionCode.has_value());
+
+    const QString version = QCoreApplication::applicationVersion();
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.4.1"));
+    EXPECT_EQ(master.currentVersionName(), QStringLiteral("2.4.1"));
+    // Without a build number the version's leading number stands in.
+    EXPECT_EQ(master.currentVersionCode(), 2);
+
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, QStringLiteral("317"));
+    EXPECT_EQ(master.currentVersionName(), QStringLiteral("2.4.1"));
+    EXPECT_EQ(master.currentVersionCode(), 317);
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, QStringLiteral("58b"));
+    EXPECT_EQ(master.currentVersionCode(), 58);
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, 4096);
+    EXPECT_EQ(master.currentVersionCode(), 4096);
+
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, QVariant());
+    QCoreApplication::setApplicationVersion(version);
 }

@@ -60,13 +60,13 @@ TEST_F(MasterControlSessionTest, TheProductionSessionIntroducesTheApplicationAsI
 
     // The program names its version after the library's services exist.
     const QString formerVersion = QCoreApplication::applicationVersion();
-    const QVariant formerBuild = qApp->property(kTavlinBuildNumberProperty);
+    const QVariant formerBuild = qApp->property(TavlinSDK::ApplicationBuildProperty);
     QCoreApplication::setApplicationVersion(QStringLiteral("3.1.4"));
-    qApp->setProperty(kTavlinBuildNumberProperty, 3140);
+    qApp->setProperty(TavlinSDK::ApplicationBuildProperty, 3140);
     ASSERT_TRUE(session->startMasterControlPack());
     const bool introduced = waitFor([&] { return master->count(QStringLiteral("reportClientInfo")) == 1; });
     QCoreApplication::setApplicationVersion(formerVersion);
-    qApp->setProperty(kTavlinBuildNumberProperty, formerBuild);
+    qApp->setProperty(TavlinSDK::ApplicationBuildProperty, formerBuild);
 
     ASSERT_TRUE(introduced);
     QJsonObject info;

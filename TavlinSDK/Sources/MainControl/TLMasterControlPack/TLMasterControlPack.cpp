@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <limits>
 
 #include "Platform/LinuxPlatform.h"
 #include "TavlinSDK.h"
@@ -13,16 +14,16 @@ namespace {
 
 const QString kClientNameKey = QStringLiteral("TavlinMacClientName");
 
-// The build number the application set on itself; 0 when it set none.
-qint64 applicationBuildNumber()
+// The whole number a version text starts with ("12" of "12.3"), 0 when none.
+qint64 leadingNumber(const QString &text)
 {
-    const QCoreApplication *application = QCoreApplication::instance();
-    if (!application)
-        return 0;
-    const QVariant value = application->property(kTavlinBuildNumberProperty);
-    bool ok = false;
-    const qint64 number = value.toLongLong(&ok);
-    return ok ? number : 0;
+    qint64 value = 0;
+    for (const QChar ch : text) {
+        if (ch < u'0' || ch > u'9' || value > (std::numeric_limits<qint64>::max() - 9) / 10)
+            break;
+        value = value * 10 + (ch.unicode() - u'0');
+    }
+    return value;
 }
 
 bool validPort(qint64 port)
@@ -39,6 +40,21 @@ MasterControlServices MasterControlServices::linuxDefaults()
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
     services.store = Platform::Linux::makeKeyValueStore();
     return services;
+}
+
+QString MasterControlServices::currentVersionName() const
+{
+    return versionName.value_or(QCoreApplication::applicationVersion());
+}
+
+qint64 MasterControlServices::currentVersionCode() const
+{
+    if (versionCode)
+        return *versionCode;
+    const QCoreApplication *application = QCoreApplication::instance();
+    const QVariant build = application ? application->property(TavlinSDK::ApplicationBuildProperty) : QVariant();
+    // An application that sets no build number is known by its version.
+    return leadingNumber(build.isValid() ? build.toString() : currentVersionName());
 }
 
 TLMasterControlPack::TLMasterControlPack(MasterControlPackDelegate *delegate, MasterControlServices services,
@@ -139,8 +155,8 @@ void TLMasterControlPack::sendClientInformation()
 {
     MasterControlCodec::ClientInformation info;
     info.clientName = clientName();
-    info.versionName = m_services.versionName.value_or(QCoreApplication::applicationVersion());
-    info.versionCode = m_services.versionCode ? *m_services.versionCode : applicationBuildNumber();
+    info.versionName = m_services.currentVersionName();
+    info.versionCode = m_services.currentVersionCode();
     info.isTouchable = m_isTouchable;
     TavlinGlobal::sendCommandToReceive(MasterControlCodec::clientInformation(info));
 }

@@ -37,11 +37,14 @@ struct TAVLIN_EXPORT MasterControlServices {
     std::shared_ptr<Platform::KeyValueStore> store;
     // The version text and the whole-number build the client information
     // carries. None: the application's, read each time the information is
-    // sent (QCoreApplication::applicationVersion() and the application's
-    // kTavlinBuildNumberProperty), so a program that sets them after the
-    // library started is still described as it is.
+    // sent (QCoreApplication::applicationVersion() and the leading number of
+    // the application's TavlinSDK::ApplicationBuildProperty, or of its version
+    // when it sets no build), so the receiver hears of the program as it is
+    // when the session starts, not as it was when the library was made.
     std::optional<QString> versionName;
     std::optional<qint64> versionCode;
+    QString currentVersionName() const;
+    qint64 currentVersionCode() const;
 
     // The system's services and the application's version.
     static MasterControlServices linuxDefaults();
