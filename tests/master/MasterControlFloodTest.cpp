@@ -132,19 +132,19 @@ TEST_F(MasterControlFloodTest, AnswersTheReceiverNeverReadsAreBoundedAndEndTheCo
             }
             if (first) {
                 mostReads = std::max(mostReads, first->pendingReads());
-                highWater = std::max(highWater, first->queuedBytesHighWater());
+                highWater = std::max(highWater, first->waitingBytesHighWater());
             }
             return flood.endedByClient() >= 1;
         },
         30000);
     ASSERT_TRUE(ended) << "the flood went on; " << highWater << " bytes queued";
     if (first)
-        highWater = std::max(highWater, first->queuedBytesHighWater());
+        highWater = std::max(highWater, first->waitingBytesHighWater());
 
     // Bounded: never more than the limit and one answer waited, and one
     // read at a time.
-    EXPECT_GT(highWater, TcpSocketBase::kControlWriteQueueLimit);
-    EXPECT_LE(highWater, TcpSocketBase::kControlWriteQueueLimit + 64);
+    EXPECT_GT(highWater, TcpSocketBase::kControlMaxWaitingBytes);
+    EXPECT_LE(highWater, TcpSocketBase::kControlMaxWaitingBytes + 64);
     EXPECT_LE(mostReads, 1);
     EXPECT_GE(log.countContaining(QStringLiteral("takes no more of our bytes")), 1);
 

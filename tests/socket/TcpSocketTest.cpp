@@ -408,7 +408,7 @@ TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
     QueueRecorder recorder;
     GCDAsyncSocket socket(&recorder);
     socket.setControlConnectionLimits();
-    constexpr qint64 kLimit = TcpSocketBase::kControlWriteQueueLimit;
+    constexpr qint64 kLimit = TcpSocketBase::kControlMaxWaitingBytes;
 
     // One read waits, however often one is asked for.
     socket.readDataWithTimeout(-1, 1);
@@ -426,7 +426,7 @@ TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
     for (int i = 0; i < 8192 && !socket.isDisconnected(); ++i) {
         socket.writeData(answer, -1, i);
         offered += answer.size();
-        ASSERT_LE(socket.queuedBytes(), kLimit + answer.size());
+        ASSERT_LE(socket.waitingBytes(), kLimit + answer.size());
         if (i % 16 == 0)
             TestSupport::spin(1);
     }
@@ -435,14 +435,14 @@ TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
     ASSERT_TRUE(recorder.disconnects.first().has_value());
     EXPECT_EQ(recorder.disconnects.first()->domain, SocketErrors::kPosixErrorDomain);
     EXPECT_EQ(recorder.disconnects.first()->code, ENOBUFS);
-    EXPECT_GT(socket.queuedBytesHighWater(), kLimit);
-    EXPECT_LE(socket.queuedBytesHighWater(), kLimit + answer.size());
-    EXPECT_EQ(socket.queuedBytes(), 0);
+    EXPECT_GT(socket.waitingBytesHighWater(), kLimit);
+    EXPECT_LE(socket.waitingBytesHighWater(), kLimit + answer.size());
+    EXPECT_EQ(socket.waitingBytes(), 0);
 
     // Nothing more is queued on the ended connection.
     socket.writeData(answer, -1, 0);
     socket.readDataWithTimeout(-1, 0);
-    EXPECT_EQ(socket.queuedBytes(), 0);
+    EXPECT_EQ(socket.waitingBytes(), 0);
     EXPECT_EQ(socket.queneCount(), 0);
     EXPECT_EQ(socket.pendingReads(), 0);
     TestSupport::spin(20);
@@ -455,18 +455,18 @@ TEST(AsyncSocket, TheQueueLimitEndsTheConnectionThroughItsErrorCallback)
     TestSupport::HangingListener listener(address);
     RunLoopRecorder recorder;
     AsyncSocket socket(&recorder);
-    socket.setWriteQueueLimit(1000);
+    socket.setMaxWaitingBytes(1000);
     socket.writeData(QByteArray(600, 'a'), -1, 1);
-    EXPECT_EQ(socket.queuedBytes(), 600);
+    EXPECT_EQ(socket.waitingBytes(), 600);
     ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
     // Before the connect completes the queue is bounded as well: one write
     // may take it past the limit, the next one ends the connection.
     socket.writeData(QByteArray(401, 'b'), -1, 2);
-    EXPECT_EQ(socket.queuedBytes(), 1001);
+    EXPECT_EQ(socket.waitingBytes(), 1001);
     socket.writeData(QByteArray(1, 'c'), -1, 3);
     ASSERT_TRUE(waitFor([&] { return recorder.didDisconnectCount == 1; }));
     EXPECT_EQ(recorder.events, (QStringList{"will", "did"}));
     ASSERT_TRUE(recorder.willDisconnectError.has_value());
     EXPECT_EQ(recorder.willDisconnectError->code, ENOBUFS);
-    EXPECT_EQ(socket.queuedBytesHighWater(), 1001);
+    EXPECT_EQ(socket.waitingBytesHighWater(), 1001);
 }

@@ -224,21 +224,21 @@ void TcpSocketBase::writeData(const QByteArray &data, int timeoutMs, qint64 tag)
     // Bytes for a connection that has ended would only pile up.
     if (data.isEmpty() || m_closeAfterWriting || m_closeAfterReading || m_ended)
         return;
-    if (m_writeQueueLimit > 0 && queuedBytes() > m_writeQueueLimit) {
+    if (m_maxWaitingBytes > 0 && waitingBytes() > m_maxWaitingBytes) {
         qInfo("peer %s:%u takes no more of our bytes (%lld waiting): connection ended",
-              qUtf8Printable(m_lastConnectHost), unsigned(m_lastConnectPort), static_cast<long long>(queuedBytes()));
+              qUtf8Printable(m_lastConnectHost), unsigned(m_lastConnectPort), static_cast<long long>(waitingBytes()));
         closeWithError(SocketErrors::posixError(ENOBUFS));
         return;
     }
     m_writes.append({data, tag, timeoutMs});
     updateQueneCount();
-    addQueuedBytes(data.size());
+    addWaitingBytes(data.size());
     schedulePump();
 }
 
-void TcpSocketBase::setWriteQueueLimit(qint64 bytes)
+void TcpSocketBase::setMaxWaitingBytes(qint64 bytes)
 {
-    m_writeQueueLimit = bytes;
+    m_maxWaitingBytes = bytes;
 }
 
 void TcpSocketBase::setSingleRead(bool single)
@@ -309,7 +309,7 @@ void TcpSocketBase::pumpWrites()
             m_currentWrite = m_writes.takeFirst();
             m_currentOffset = 0;
             updateQueneCount();
-            addQueuedBytes(-m_currentWrite->data.size());
+            addWaitingBytes(-m_currentWrite->data.size());
             if (m_currentWrite->timeoutMs >= 0)
                 m_writeTimer.start(m_currentWrite->timeoutMs);
         }
@@ -397,7 +397,7 @@ void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
     m_closeAfterWriting = false;
     m_closeAfterReading = false;
     updateQueneCount();
-    m_queuedBytes.store(0, std::memory_order_relaxed);
+    m_waitingBytes.store(0, std::memory_order_relaxed);
     QMetaObject::invokeMethod(this, [this, error] {
         QPointer<TcpSocketBase> guard(this);
         notifyClosed(error);
@@ -431,7 +431,7 @@ void TcpSocketBase::dropWaitingWrites()
         dropped += write.data.size();
     m_writes.clear();
     updateQueneCount();
-    addQueuedBytes(-dropped);
+    addWaitingBytes(-dropped);
 }
 
 void TcpSocketBase::updateQueneCount()
@@ -439,22 +439,22 @@ void TcpSocketBase::updateQueneCount()
     m_queneCount.store(m_writes.size(), std::memory_order_relaxed);
 }
 
-void TcpSocketBase::addQueuedBytes(qint64 delta)
+void TcpSocketBase::addWaitingBytes(qint64 delta)
 {
-    const qint64 bytes = m_queuedBytes.load(std::memory_order_relaxed) + delta;
-    m_queuedBytes.store(bytes, std::memory_order_relaxed);
-    if (bytes > m_queuedBytesHighWater.load(std::memory_order_relaxed))
-        m_queuedBytesHighWater.store(bytes, std::memory_order_relaxed);
+    const qint64 bytes = m_waitingBytes.load(std::memory_order_relaxed) + delta;
+    m_waitingBytes.store(bytes, std::memory_order_relaxed);
+    if (bytes > m_waitingBytesHighWater.load(std::memory_order_relaxed))
+        m_waitingBytesHighWater.store(bytes, std::memory_order_relaxed);
 }
 
-qint64 TcpSocketBase::queuedBytes() const
+qint64 TcpSocketBase::waitingBytes() const
 {
-    return m_queuedBytes.load(std::memory_order_relaxed);
+    return m_waitingBytes.load(std::memory_order_relaxed);
 }
 
-qint64 TcpSocketBase::queuedBytesHighWater() const
+qint64 TcpSocketBase::waitingBytesHighWater() const
 {
-    return m_queuedBytesHighWater.load(std::memory_order_relaxed);
+    return m_waitingBytesHighWater.load(std::memory_order_relaxed);
 }
 
 bool TcpSocketBase::isConnected() const
