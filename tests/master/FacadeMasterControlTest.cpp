@@ -310,6 +310,24 @@ TEST_F(FacadeMasterControlTest, AConnectToAnotherReceiverEndsTheOldSessionFirstE
     EXPECT_TRUE(inhibitor->held.isEmpty());
 }
 
+TEST_F(FacadeMasterControlTest, AConnectElsewhereSaysGoodbyeToAReceiverWithoutMasterControl)
+{
+    ReceiverProfile profile = emulator->profile();
+    profile.features = FeatureBits::kNotTvReceiver;
+    emulator->setProfile(profile);
+    TavlinSDK &f = makeFacade();
+    ASSERT_TRUE(f.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitFor([&] { return app.count("connected(Room A)") == 1; }));
+
+    // The goodbye goes out on the old handshake connection before the new
+    // handshake replaces it.
+    ASSERT_TRUE(f.connectDeviceByIp(TestSupport::uniqueLoopbackAddress().toString()));
+    ASSERT_TRUE(waitFor([&] { return handshake->received(0).endsWith("sayByebye\r\nTester Mac\r\n\r\n"); }));
+    ASSERT_TRUE(waitFor([&] { return !handshake->connectionOpen(0); }));
+    EXPECT_EQ(master->connectionCount(), 0);
+    EXPECT_TRUE(app.events.filter("disconnected").isEmpty());
+}
+
 TEST_F(FacadeMasterControlTest, ScreenRecordingOperationsNeedASession)
 {
     TavlinSDK &f = makeFacade();
