@@ -7,6 +7,7 @@
 #include "HangingListener.h"
 #include "LogCapture.h"
 #include "MasterTestSupport.h"
+#include "Platform/LinuxServices.h"
 #include "RtspReceiver.h"
 #include "TavlinSDK.h"
 
@@ -53,7 +54,7 @@ TEST_F(MasterControlSessionTest, TheFirstLinesAreHeartbeatZeroAndTheClientInform
 
 TEST_F(MasterControlSessionTest, TheProductionSessionIntroducesTheApplicationAsItIsWhenItConnects)
 {
-    const TavlinServices production = TavlinServices::linuxDefaults();
+    const TavlinServices production = TavlinServices::fromPlatform(Platform::Linux::makePlatformServices());
     ASSERT_TRUE(production.masterControlSessionFactory);
     const std::unique_ptr<MasterControlSession> session = production.masterControlSessionFactory(&recorder);
     ASSERT_TRUE(session);
@@ -374,8 +375,9 @@ TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)
         if (c.event)
             expected.append(QString::fromLatin1(c.event));
         EXPECT_EQ(recorder.events, expected);
-        if (c.event)
+        if (c.event) {
             EXPECT_EQ(castModeInsideReport, 1);
+        }
         EXPECT_EQ(messageBeforeReport, c.reason == DisconnectReasonByUser);
         // The connection goes; only the user's disconnect is said.
         ASSERT_TRUE(waitFor([&] { return !master->connectionOpen(connection); }));

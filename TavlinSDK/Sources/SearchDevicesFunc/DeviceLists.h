@@ -15,7 +15,7 @@
 // receivers (a reply from an unknown address is dropped while the list is
 // full), names cut to kMaxNameBytes of UTF-8, and the replies since the last
 // prune kept once per address.
-class TAVLIN_EXPORT DeviceLists {
+class DeviceLists {
 public:
     static constexpr qsizetype kMaxReceivers = 256;
     static constexpr qsizetype kMaxNameBytes = 256;

@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <limits>
 
-#include "Platform/LinuxPlatform.h"
 #include "TavlinSDK.h"
 #include "Utils/ProtocolTimer.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
@@ -33,12 +32,12 @@ bool validPort(qint64 port)
 
 } // namespace
 
-MasterControlServices MasterControlServices::linuxDefaults()
+MasterControlServices MasterControlServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     MasterControlServices services;
-    services.cast = CastPackServices::linuxDefaults();
-    services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
-    services.store = Platform::Linux::makeKeyValueStore();
+    services.cast = CastPackServices::fromPlatform(platform);
+    services.screenCaptureAccess = platform.screenCaptureAccess;
+    services.store = platform.store;
     return services;
 }
 
@@ -231,7 +230,7 @@ void TLMasterControlPack::giveUp()
 // ---------------------------------------------------------------------------
 // Socket events
 
-void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port)
+void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QString & /*host*/, quint16 port)
 {
     if (!isLive())
         return;
@@ -249,7 +248,7 @@ void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QSt
     }
 }
 
-void TLMasterControlPack::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error)
+void TLMasterControlPack::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError & /*error*/)
 {
     if (!isLive() || sock != m_masterControlSocket || sock != TavlinGlobal::getMasterConSocket())
         return;
