@@ -53,6 +53,7 @@ protected:
         services.injector = std::move(injectorToUse);
         services.keyboardLayout = std::move(layoutToUse);
         services.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
+        services.consent = consent;
         services.timings.connectTimeoutMs = 2000;
         controller = std::make_unique<RemoteController>(device, services);
     }
@@ -69,7 +70,15 @@ protected:
     std::shared_ptr<Platform::Fake::FakeInputInjector> injector = std::make_shared<Platform::Fake::FakeInputInjector>();
     std::shared_ptr<Platform::Fake::FakeKeyboardLayout> layout =
         std::make_shared<Platform::Fake::FakeKeyboardLayout>(Platform::Fake::FakeKeyboardLayout::usSubset());
+    std::shared_ptr<Platform::Fake::FakeRemoteInputConsent> consent = givenConsent();
     std::unique_ptr<RemoteController> controller;
+
+    static std::shared_ptr<Platform::Fake::FakeRemoteInputConsent> givenConsent()
+    {
+        auto given = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
+        given->given = true;
+        return given;
+    }
 };
 
 } // namespace
@@ -181,4 +190,38 @@ TEST_F(RemoteControllerEndToEnd, PointerAndClickReachAnXServer)
     EXPECT_EQ(events[0].at, QPoint(400, 675));
     EXPECT_EQ(events[1].type, XCB_BUTTON_RELEASE);
     EXPECT_EQ(client.pointer(), QPoint(400, 675));
+}
+
+TEST_F(RemoteControllerEndToEnd, WithoutTheUsersConsentTheReceiverCannotDriveTheDisplay)
+{
+    if (!TestSupport::requireFacility("Xvfb", PrivateXServer::available()))
+        return;
+    PrivateXServer server;
+    ASSERT_TRUE(server.start(QSize(1600, 900)));
+    TestXClient client(server.displayName());
+    ASSERT_TRUE(client.ok());
+    Platform::Linux::InputBackendOptions options;
+    options.displayName = server.displayName();
+    const Platform::Linux::InputBackend backend = Platform::Linux::makeInputBackend(options);
+    const QPoint start = client.pointer();
+
+    // A move and a click, then a key, while the user has not said yes.
+    consent->given = false;
+    sender->setScript({{rec(8, 2750) + rec(9, 8250) + rec(5, 0x100) + rec(4, 0x100) + rec(13, 'a'), 0}});
+    makeController(backend.injector, backend.keyboardLayout);
+    controller->startController();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return sender->scriptDone(); }));
+    EXPECT_TRUE(client.waitForEvents(1, 300).isEmpty());
+    EXPECT_EQ(client.pointer(), start);
+    // The cast itself goes on: the connection stays up.
+    EXPECT_FALSE(controller->remoteSocket()->isDisconnected());
+
+    // Once given, the same receiver's next records reach the display.
+    consent->setGiven(true);
+    receiver->call([&](ReceiverEmulator &) { sender->sendNow(rec(8, 2750) + rec(9, 8250) + rec(5, 0x100) + rec(4, 0x100)); });
+    const QList<TestXClient::Event> events = client.waitForEvents(2);
+    ASSERT_EQ(events.size(), 2);
+    EXPECT_EQ(events[0].type, XCB_BUTTON_PRESS);
+    EXPECT_EQ(events[0].at, QPoint(400, 675));
+    EXPECT_EQ(events[1].type, XCB_BUTTON_RELEASE);
 }
