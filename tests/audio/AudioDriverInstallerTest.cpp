@@ -92,6 +92,12 @@ protected:
         };
     }
 
+    static bool writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
     QString staged() const { return QDir(home).filePath(QStringLiteral(".local/share/ZOM/Sonvale.driver")); }
     QString dropIn() const { return root.filePath(QStringLiteral("pulse drop-in")); }
     QString bundle() const { return target + QStringLiteral("Sonvale.driver"); }
@@ -170,11 +176,7 @@ TEST_F(AudioDriverInstallerTest, TheInstalledBundleIsRootsAndReplacesAUserOwnedO
     // A bundle left by an older installation, owned by a user, with a file
     // the new one does not have.
     ASSERT_TRUE(QDir().mkpath(bundle() + QStringLiteral("/pulse")));
-    {
-        QFile old(bundle() + QStringLiteral("/pulse/extra.pa"));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("load-module module-null-sink\n");
-    }
+    ASSERT_TRUE(writeFile(bundle() + QStringLiteral("/pulse/extra.pa"), "load-module module-null-sink\n"));
     ASSERT_EQ(::chown(QFile::encodeName(target).constData(), 1000, 1000), 0);
     ASSERT_EQ(::chown(QFile::encodeName(bundle()).constData(), 1000, 1000), 0);
     runScriptsForReal();
@@ -225,19 +227,11 @@ TEST_F(AudioDriverInstallerTest, AFileChangedOnTheWayIsNeverInstalledNorLinked)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to hand files to root";
     ASSERT_TRUE(QDir().mkpath(bundle() + QStringLiteral("/pulse")));
-    {
-        QFile old(bundle() + QStringLiteral("/pulse/Sonvale.pa"));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("# the installed one\n");
-    }
+    ASSERT_TRUE(writeFile(bundle() + QStringLiteral("/pulse/Sonvale.pa"), "# the installed one\n"));
     // A secret only root may read, which the swapped staging file points at.
     const QString secret = root.filePath(QStringLiteral("secret"));
-    {
-        QFile file(secret);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("root's secret\n");
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
+    ASSERT_TRUE(writeFile(secret, "root's secret\n"));
+    ASSERT_TRUE(QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     runScriptsForReal();
     auto realRun = runner->handler;
     const QStringList swaps{QStringLiteral("content"), QStringLiteral("link")};
@@ -246,13 +240,10 @@ TEST_F(AudioDriverInstallerTest, AFileChangedOnTheWayIsNeverInstalledNorLinked)
         runner->handler = [&, realRun](const QString &command) {
             const QString file = staged() + QStringLiteral("/pipewire/Sonvale.conf");
             QFile::remove(file);
-            if (swap == QLatin1String("link")) {
+            if (swap == QLatin1String("link"))
                 QFile::link(secret, file);
-            } else {
-                QFile changed(file);
-                changed.open(QIODevice::WriteOnly);
-                changed.write("context.modules = [ { name = libpipewire-module-evil } ]\n");
-            }
+            else
+                writeFile(file, "context.modules = [ { name = libpipewire-module-evil } ]\n");
             return realRun(command);
         };
         AudioDriverInstaller installer(services());

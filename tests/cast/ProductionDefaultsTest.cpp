@@ -53,6 +53,7 @@ TEST(ProductionDefaults, EveryPartIsMadeOverTheOneBundle)
     EXPECT_EQ(input.injector, platform.inputInjector);
     EXPECT_EQ(input.keyboardLayout, platform.keyboardLayout);
     EXPECT_EQ(input.store, platform.store);
+    EXPECT_EQ(input.consent, platform.remoteInputConsent);
     EXPECT_EQ(CursorSessionServices::fromPlatform(platform).injector, platform.inputInjector);
 
     const AudioSessionServices sound = AudioSessionServices::fromPlatform(platform);
