@@ -2,12 +2,15 @@
 """Writes the checked-in vectors of the category tests.
 
 Every expected value comes from a tool independent of the code under test:
-Python's hashlib, hmac, base64, zlib, urllib and plistlib, the openssl
-command line, and (for MD2, MD4, CAST and RC4, which neither of those offers
-with short keys) the nettle library through ctypes, which must first agree
-with the published test vectors below. Run once; the output is checked in.
+Python's hashlib, hmac, base64, zlib, urllib, plistlib, html.entities, re,
+datetime and zoneinfo, the openssl command line, ICU's C interface through
+ctypes (for locale formats), and (for MD2, MD4, CAST and RC4, which neither
+of those offers with short keys) the nettle library through ctypes, which
+must first agree with the published test vectors below. Run once; the
+output is checked in.
 
-    python3 make_vectors.py   # writes hash.json, strings.json, plist.json
+    python3 make_vectors.py   # writes hash.json, strings.json, plist.json,
+                              # html.json, validators.json, dates.json
 """
 
 import base64
@@ -19,6 +22,7 @@ import json
 import os
 import plistlib
 import random
+import re
 import subprocess
 import urllib.parse
 import zlib
@@ -363,3 +367,57 @@ with open(os.path.join(HERE, "hash.json"), "w") as f:
                "base64Decoding": base64_decoding, "utf8": utf8_cases, "ciphers": ciphers}, f, indent=1,
               ensure_ascii=True)
     f.write("\n")
+
+
+# --- HTML ------------------------------------------------------------------------
+
+from html.entities import name2codepoint
+
+html_rng = random.Random(20240712)
+entities = sorted([("&%s;" % name, cp) for name, cp in name2codepoint.items()] + [("&apos;", 0x27)],
+                  key=lambda row: row[1])
+entity_of = {cp: name for name, cp in entities}
+
+
+def utf16_units(text):
+    raw = text.encode("utf-16-le", "surrogatepass")
+    return [int.from_bytes(raw[i:i + 2], "little") for i in range(0, len(raw), 2)]
+
+
+def ascii_escaped(text):
+    out = []
+    for unit in utf16_units(text):
+        if unit in entity_of:
+            out.append(entity_of[unit])
+        elif unit >= 128:
+            out.append("&#%d;" % unit)
+        else:
+            out.append(chr(unit))
+    return "".join(out)
+
+
+escape_texts = ["", "plain", 'a<b & "c"', "\u00e9\u4e2d", "\U0001F600 smile", "caf\u00e9 \u20ac5 \u2014 \u201cq\u201d",
+                "\u0152uvre \u2666\u2660", "tab\tnew\nline", "\u00a0\u00ff\u0100\u07ff\u0800\ufffd"]
+for _ in range(20):
+    escape_texts.append("".join(chr(html_rng.choice([html_rng.randrange(32, 127), html_rng.randrange(160, 0x2700),
+                                                     html_rng.randrange(0x4E00, 0x9FA5),
+                                                     html_rng.randrange(0x1F300, 0x1F700), 0x26, 0x3C, 0x22]))
+                                for _ in range(html_rng.randrange(1, 40))))
+ascii_escaping = [{"text": t, "escaped": ascii_escaped(t)} for t in escape_texts]
+
+LINK_PATTERN = (r'(?<!=")\b((http|https):\/\/[\w\-_]+(\.[\w\-_]+)+([\w\-\.,@?^=%%&amp;:/~\+#]*'
+                r'[\w\-\@?^=%%&amp;/~\+#])?)')
+link_texts = ["see http://a.b/c?d=1&e=2. now", '<a href="http://x.y/z">http://x.y/z</a>', "xhttp://a.b",
+              "https://example.test/path/to/page.html, and http://sub.domain.test:8080/a_b-c~d#frag!",
+              "no links here", "http://nodot", "ftp://a.b", "(https://a.b/(c))", "http://a.b/c%20d?x=%41",
+              "two http://a.b http://c.d", "\u4e2d\u6587 http://\u4f8b\u5b50.\u6d4b\u8bd5/\u8def end",
+              "trailing http://a.b/c.", "http://a.b/@user/?q=^x", "email me@http://a.b"]
+linkified = [{"text": t, "linked": re.sub(LINK_PATTERN, r'<a href="\1" class="linkified">\1</a>', t)}
+             for t in link_texts]
+
+with open(os.path.join(HERE, "html.json"), "w") as f:
+    json.dump({"entities": [{"entity": name, "unit": cp} for name, cp in entities],
+               "asciiEscaping": ascii_escaping, "linkified": linkified}, f, indent=1, ensure_ascii=True)
+    f.write("\n")
+
+
