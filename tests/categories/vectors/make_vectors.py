@@ -421,3 +421,82 @@ with open(os.path.join(HERE, "html.json"), "w") as f:
     f.write("\n")
 
 
+# --- validators --------------------------------------------------------------------
+
+val_rng = random.Random(20240713)
+REGIONS = ["11", "12", "13", "14", "15", "21", "22", "23", "31", "32", "33", "34", "35", "36", "37", "41", "42",
+           "43", "44", "45", "46", "50", "51", "52", "53", "54", "61", "62", "63", "64", "65", "71", "81", "82", "91"]
+WEIGHTS = [7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2]
+
+
+def id_check(first17):
+    return "10X98765432"[sum(int(d) * w for d, w in zip(first17, WEIGHTS)) % 11]
+
+
+def random_birth(first, last):
+    start = datetime.date(first, 1, 1).toordinal()
+    return datetime.date.fromordinal(val_rng.randrange(start, datetime.date(last, 12, 31).toordinal() + 1))
+
+
+id_cards = []
+for _ in range(40):
+    born = random_birth(1800, 2099)
+    body = val_rng.choice(REGIONS) + "%04d" % val_rng.randrange(0, 10000) + born.strftime("%Y%m%d") + \
+        "%03d" % val_rng.randrange(1000)
+    check = id_check(body)
+    id_cards.append({"number": body + check, "valid": True})
+    if check == "X":
+        id_cards.append({"number": body + "x", "valid": True})
+    wrong = val_rng.choice([c for c in "0123456789X" if c != check])
+    id_cards.append({"number": body + wrong, "valid": False})
+# 29 February in every kind of year the numbers can hold.
+for year in (1800, 1804, 1896, 1900, 1904, 1996, 2000, 2004, 2023, 2024, 2096, 2099):
+    body = "110105" + "%04d0229" % year + "123"
+    try:
+        datetime.date(year, 2, 29)
+        valid = True
+    except ValueError:
+        valid = False
+    id_cards.append({"number": body + id_check(body), "valid": valid})
+for _ in range(20):
+    born = random_birth(1900, 1999)
+    number = val_rng.choice(REGIONS) + "%04d" % val_rng.randrange(0, 10000) + born.strftime("%y%m%d") + \
+        "%03d" % val_rng.randrange(1000)
+    id_cards.append({"number": number, "valid": True})
+for yy in range(0, 100, 4):
+    body = "440301" + "%02d0229" % yy
+    id_cards.append({"number": body + "123", "valid": (1900 + yy) % 4 == 0 and yy != 0})
+
+
+def luhn_digit(payload):
+    total = 0
+    for i, d in enumerate(reversed(payload)):
+        v = int(d)
+        if i % 2 == 0:
+            v = v * 2
+            if v > 9:
+                v -= 9
+        total += v
+    return str((10 - total % 10) % 10)
+
+
+cards = []
+for length in (12, 13, 15, 16, 16, 16, 19, 19):
+    payload = "".join(str(val_rng.randrange(10)) for _ in range(length - 1))
+    good = payload + luhn_digit(payload)
+    cards.append({"number": good, "valid": True})
+    digits = list(good)
+    i = val_rng.randrange(len(digits) - 1)
+    digits[i] = str((int(digits[i]) + val_rng.randrange(1, 10)) % 10)
+    cards.append({"number": "".join(digits), "valid": False})
+    # Two neighbours swapped: a mistake the check is made to catch (except 0 9).
+    j = val_rng.randrange(len(good) - 2)
+    swapped = good[:j] + good[j + 1] + good[j] + good[j + 2:]
+    if {good[j], good[j + 1]} not in ({"0", "9"},) and good[j] != good[j + 1]:
+        cards.append({"number": swapped, "valid": False})
+
+with open(os.path.join(HERE, "validators.json"), "w") as f:
+    json.dump({"idCards": id_cards, "bankCards": cards}, f, indent=1, ensure_ascii=True)
+    f.write("\n")
+
+
