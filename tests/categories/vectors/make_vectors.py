@@ -500,3 +500,159 @@ with open(os.path.join(HERE, "validators.json"), "w") as f:
     f.write("\n")
 
 
+# --- dates -------------------------------------------------------------------------
+
+from zoneinfo import ZoneInfo
+
+date_rng = random.Random(20240714)
+icu_i18n = ctypes.CDLL("libicui18n.so.72")
+
+
+def icu_function(name, restype, *argtypes):
+    function = getattr(icu_i18n, name + "_72")
+    function.restype = restype
+    function.argtypes = argtypes
+    return function
+
+
+def uchars(text):
+    return ctypes.create_string_buffer(text.encode("utf-16-le") + b"\0\0")
+
+
+UDAT_PATTERN = -2
+udat_open = icu_function("udat_open", ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p,
+                         ctypes.c_int32, ctypes.c_char_p, ctypes.c_int32, ctypes.POINTER(ctypes.c_int))
+udat_format = icu_function("udat_format", ctypes.c_int32, ctypes.c_void_p, ctypes.c_double, ctypes.c_char_p,
+                           ctypes.c_int32, ctypes.c_void_p, ctypes.POINTER(ctypes.c_int))
+udat_close = icu_function("udat_close", None, ctypes.c_void_p)
+
+
+def icu_formatted(ms, pattern, locale, zone):
+    status = ctypes.c_int(0)
+    formatter = udat_open(UDAT_PATTERN, UDAT_PATTERN, locale.encode(), uchars(zone), -1, uchars(pattern), -1,
+                          ctypes.byref(status))
+    assert status.value <= 0, (pattern, locale, zone, status.value)
+    out = ctypes.create_string_buffer(1024)
+    length = udat_format(formatter, float(ms), out, 512, None, ctypes.byref(status))
+    udat_close(formatter)
+    assert status.value <= 0
+    return out.raw[:length * 2].decode("utf-16-le")
+
+
+ZONES = ["UTC", "Asia/Shanghai", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe", "Asia/Kolkata",
+         "America/St_Johns", "Pacific/Kiritimati"]
+EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
+
+
+def millis(moment):
+    return (moment - EPOCH) // datetime.timedelta(milliseconds=1)
+
+
+def us_weeks(day):
+    """Week of year, its year and week of month with Sunday first and one day enough for a first week."""
+    def sunday_before(d):
+        return d - datetime.timedelta(days=d.isoweekday() % 7)
+    start = sunday_before(day)
+    next_new_year = datetime.date(day.year + 1, 1, 1)
+    if start + datetime.timedelta(days=6) >= next_new_year:
+        week, week_year = 1, day.year + 1
+    else:
+        week = (start - sunday_before(datetime.date(day.year, 1, 1))).days // 7 + 1
+        week_year = day.year
+    first = day.replace(day=1)
+    week_of_month = (day.day + first.isoweekday() % 7 - 1) // 7 + 1
+    return week, week_year, week_of_month
+
+
+def iso_week_of_month(day):
+    """Monday first, four days make a first week; days before it are week 0."""
+    offset = day.replace(day=1).weekday()
+    return (day.day + offset - 1) // 7 + (1 if 7 - offset >= 4 else 0)
+
+
+def add_months(day, months):
+    index = day.year * 12 + day.month - 1 + months
+    year, month = divmod(index, 12)
+    month += 1
+    last = (datetime.date(year + (month == 12), month % 12 + 1, 1) - datetime.timedelta(days=1)).day
+    return day.replace(year=year, month=month, day=min(day.day, last))
+
+
+components = []
+moments = [datetime.datetime(2001, 1, 1, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 2, 29, 23, 59, 59, 999000, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 12, 31, 12, 0, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2021, 1, 1, 0, 30, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 3, 31, 1, 0, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 11, 3, 6, 30, tzinfo=datetime.timezone.utc)]
+for _ in range(60):
+    moments.append(EPOCH + datetime.timedelta(milliseconds=date_rng.randrange(0, 2 ** 31 * 1000)))
+for moment in moments:
+    for zone in ZONES:
+        local = moment.astimezone(ZoneInfo(zone))
+        day = local.date()
+        us_week, us_week_year, us_week_of_month = us_weeks(day)
+        iso_year, iso_week, _ = day.isocalendar()
+        components.append({
+            "ms": millis(moment), "zone": zone,
+            "year": local.year, "month": local.month, "day": local.day, "hour": local.hour,
+            "minute": local.minute, "second": local.second, "millisecond": local.microsecond // 1000,
+            "weekday": local.isoweekday() % 7 + 1, "weekdayOrdinal": (local.day - 1) // 7 + 1,
+            "quarter": (local.month - 1) // 3 + 1,
+            "usWeekOfYear": us_week, "usYearForWeekOfYear": us_week_year, "usWeekOfMonth": us_week_of_month,
+            "isoWeekOfYear": iso_week, "isoYearForWeekOfYear": iso_year, "isoWeekOfMonth": iso_week_of_month(day),
+            "iso": local.strftime("%Y-%m-%dT%H:%M:%S%z"),
+        })
+
+# Calendar arithmetic at local noon (far from any daylight-saving gap).
+arithmetic = []
+for _ in range(40):
+    zone = date_rng.choice(ZONES)
+    day = datetime.date.fromordinal(date_rng.randrange(datetime.date(1971, 1, 1).toordinal(),
+                                                       datetime.date(2035, 12, 31).toordinal()))
+    if date_rng.random() < 0.3:
+        day = day.replace(day=min(31, (add_months(day.replace(day=1), 1) - datetime.timedelta(days=1)).day))
+    start = datetime.datetime.combine(day, datetime.time(12, 0), ZoneInfo(zone))
+    years, months, weeks = date_rng.randrange(-30, 30), date_rng.randrange(-40, 40), date_rng.randrange(-60, 60)
+    arithmetic.append({
+        "zone": zone, "ms": millis(start), "years": years, "months": months, "weeks": weeks,
+        "plusYears": millis(datetime.datetime.combine(add_months(day, 12 * years), datetime.time(12), ZoneInfo(zone))),
+        "plusMonths": millis(datetime.datetime.combine(add_months(day, months), datetime.time(12), ZoneInfo(zone))),
+        "plusWeeks": millis(datetime.datetime.combine(day + datetime.timedelta(weeks=weeks), datetime.time(12),
+                                                      ZoneInfo(zone))),
+    })
+
+# Locale formats from ICU's own C interface.
+LOCALE_PATTERNS = ["EEEE, d MMMM y G", "yyyy-MM-dd HH:mm:ss SSS", "h:mm a zzzz", "QQQQ y", "LLLL ccc",
+                   "yyyy-MM-dd'T'HH:mm:ssZ"]
+LOCALES = ["en_US", "de_DE", "fr_FR", "zh_CN", "ja_JP", "ar_EG", "th_TH", "ru_RU", "en_US_POSIX",
+           "zh_CN@calendar=chinese"]
+locale_formats = []
+for moment in moments[:8]:
+    for locale in LOCALES:
+        zone = date_rng.choice(ZONES)
+        for pattern in LOCALE_PATTERNS:
+            locale_formats.append({"ms": millis(moment), "zone": zone, "locale": locale, "pattern": pattern,
+                                   "text": icu_formatted(millis(moment), pattern, locale, zone)})
+
+# The sixty-day cycle by plain day count from 1949-10-01 (甲子), far beyond
+# the years a century table covers (the count runs on instants, so it does
+# not care which calendar named a day before 1582); noon UTC.
+STEMS = "甲乙丙丁戊己庚辛壬癸"
+BRANCHES = "子丑寅卯辰巳午未申酉戌亥"
+day_pairs = []
+for day in [datetime.date(1, 1, 1), datetime.date(1000, 6, 15), datetime.date(1582, 10, 4),
+            datetime.date(1582, 10, 15), datetime.date(1583, 1, 1), datetime.date(1599, 12, 31), datetime.date(1600, 1, 15),
+            datetime.date(1600, 2, 29), datetime.date(1949, 10, 1), datetime.date(1949, 12, 1),
+            datetime.date(2024, 2, 1), datetime.date(2024, 3, 1), datetime.date(2600, 3, 1),
+            datetime.date(2700, 1, 1), datetime.date(9999, 12, 31)] + \
+        [datetime.date.fromordinal(date_rng.randrange(datetime.date(1583, 1, 1).toordinal(),
+                                                      datetime.date(9999, 12, 31).toordinal())) for _ in range(30)]:
+    place = (day.toordinal() - datetime.date(1949, 10, 1).toordinal()) % 60
+    moment = datetime.datetime.combine(day, datetime.time(12), datetime.timezone.utc)
+    day_pairs.append({"ms": millis(moment), "date": day.isoformat(), "pair": STEMS[place % 10] + BRANCHES[place % 12]})
+
+with open(os.path.join(HERE, "dates.json"), "w") as f:
+    json.dump({"components": components, "arithmetic": arithmetic, "localeFormats": locale_formats,
+               "dayPairs": day_pairs}, f, indent=1, ensure_ascii=True)
+    f.write("\n")
