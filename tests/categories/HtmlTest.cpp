@@ -28,8 +28,9 @@ TEST(RvHtmlTables, FullTableIsHtml4PlusAposAndShortTableIsItsSubset)
     const auto shortTable = rv_shortHTMLEntityTable();
     ASSERT_EQ(shortTable.size(), 33u);
     for (std::size_t i = 0; i < shortTable.size(); ++i) {
-        if (i > 0)
+        if (i > 0) {
             EXPECT_LT(shortTable[i - 1].unit, shortTable[i].unit);
+        }
         const auto same = std::find_if(full.begin(), full.end(), [&](const RVHTMLEntity &row) {
             return row.unit == shortTable[i].unit && qstrcmp(row.entity, shortTable[i].entity) == 0;
         });
