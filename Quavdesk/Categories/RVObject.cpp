@@ -1,4 +1,5 @@
 #include "Categories/RVObject.h"
+#include "Categories/RVNumberValue_p.h"
 
 #include <QHash>
 #include <QLine>
@@ -96,22 +97,9 @@ std::optional<RVPropertyClass> propertyClass(QMetaType type)
         return std::nullopt;
     if (type.flags() & (QMetaType::IsEnumeration | QMetaType::IsUnsignedEnumeration))
         return RVPropertyClass{RVPropertyClass::Number, type};
-    switch (type.id()) {
-    case QMetaType::Bool:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Float:
-    case QMetaType::Double:
+    if (rvIsNumberType(type))
         return RVPropertyClass{RVPropertyClass::Number, type};
+    switch (type.id()) {
     case QMetaType::QPoint:
     case QMetaType::QPointF:
     case QMetaType::QSize:

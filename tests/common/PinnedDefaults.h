@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
@@ -16,6 +17,7 @@ public:
     {
         UErrorCode status = U_ZERO_ERROR;
         icu::Locale::setDefault(icu::Locale(locale), status);
+        EXPECT_TRUE(U_SUCCESS(status)) << locale;
         icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone)));
     }
     ~PinnedDefaults()
