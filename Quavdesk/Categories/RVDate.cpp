@@ -76,8 +76,8 @@ std::unique_ptr<icu::TimeZone> icuZone(const std::optional<QTimeZone> &zone)
     if (!zone)
         return std::unique_ptr<icu::TimeZone>(icu::TimeZone::createDefault());
     const QByteArray id = zone->id();
-    std::unique_ptr<icu::TimeZone> named(
-        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(icu::StringPiece(id.constData(), static_cast<int32_t>(id.size())))));
+    const icu::StringPiece idText(id.constData(), static_cast<int32_t>(id.size()));
+    std::unique_ptr<icu::TimeZone> named(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(idText)));
     if (*named != icu::TimeZone::getUnknown() || !zone->isValid())
         return named;
     const int offsetMs = zone->offsetFromUtc(QDateTime::currentDateTimeUtc()) * 1000;

@@ -84,6 +84,8 @@ void rv_resumeTimerAfterTimeInterval(RVTimer *timer, double seconds)
         return;
     // A negative or undefined interval means now; a huge one, never in
     // practice but still a finite deadline.
-    const double milliseconds = std::isfinite(seconds) ? std::clamp(seconds * 1000.0, 0.0, 1e15) : (seconds > 0 ? 1e15 : 0.0);
+    constexpr double kFarAway = 1e15;
+    const double milliseconds =
+        std::isfinite(seconds) ? std::clamp(seconds * 1000.0, 0.0, kFarAway) : (seconds > 0 ? kFarAway : 0.0);
     timer->setFireDate(QDeadlineTimer(static_cast<qint64>(milliseconds), Qt::PreciseTimer));
 }
