@@ -38,6 +38,34 @@ void writeFile(const QString &path, qsizetype bytes)
     file.write(QByteArray(bytes, 'x'));
 }
 
+// Sets an environment variable for one scope and puts back what was there,
+// also when an assertion leaves the test early.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_had(qEnvironmentVariableIsSet(name))
+        , m_old(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
 } // namespace
 
 TEST(RvShallowCopy, CopiesWritablePropertiesOfExactlyTheSameClass)
@@ -227,9 +255,9 @@ TEST(RvApplicationFolders, StandardFoldersAndTheirTotal)
     ASSERT_TRUE(home.isValid());
     for (const char *sub : {"docs", "data", "cache", "config"})
         ASSERT_TRUE(QDir(home.path()).mkdir(sub));
-    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-    qputenv("XDG_CACHE_HOME", home.filePath("cache").toUtf8());
-    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+    const ScopedEnvironment data("XDG_DATA_HOME", home.filePath("data").toUtf8());
+    const ScopedEnvironment cache("XDG_CACHE_HOME", home.filePath("cache").toUtf8());
+    const ScopedEnvironment config("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
     {
         QFile dirs(home.filePath("config/user-dirs.dirs"));
         ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
@@ -248,8 +276,6 @@ TEST(RvApplicationFolders, StandardFoldersAndTheirTotal)
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(rv_applicationSize(), QStringLiteral("1.5 kB"));
     QLocale::setDefault(QLocale::system());
-    for (const char *name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
-        qunsetenv(name);
 }
 
 TEST(RvApplicationIdentity, NameIdentifierVersionAndBuild)
