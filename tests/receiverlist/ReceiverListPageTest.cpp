@@ -4,6 +4,8 @@
 
 #include "ReceiverListHarness.h"
 
+#include "BaseViewController/View/QVBackgrounView.h"
+#include "Categories/RVColor.h"
 #include "Main/Model/QVKVOModel.h"
 #include "PublicManager/QVNotificationCenter.h"
 
@@ -107,6 +109,12 @@ TEST_F(ReceiverListPageTest, TheListFollowsTheLibraryAndTheEmptyViewOnlyAnEmptyL
         EXPECT_EQ(row(i)->deviceIP()->text(), expected.deviceIP());
         EXPECT_EQ(row(i)->height(), QVMainListCellView::RowHeight);
         EXPECT_EQ(row(i)->connectBtn()->text(), QStringLiteral("main_listCell_connect"));
+        // White on the blue card, whatever role the list gives its rows.
+        for (QLabel *label : {row(i)->deviceName(), row(i)->deviceIP()}) {
+            const QColor drawn = label->palette().color(label->foregroundRole());
+            EXPECT_EQ(drawn.rgb(), QColor(Qt::white).rgb()) << label->objectName().toStdString();
+        }
+        EXPECT_EQ(row(i)->bgView()->backgroundColor(), rv_colorWithHexString(QStringLiteral("0x7297F4")));
     }
 
     // Refresh only draws the list again.

@@ -28,8 +28,11 @@ QLabel *makeLabel(QWidget *parent, int pixelSize, bool bold, const QColor &color
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     label->setFont(font);
+    // Inside the list the labels draw in the list's text role, not the
+    // window's: both are set.
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
     label->setPalette(palette);
     return label;
 }
@@ -54,7 +57,8 @@ QVMainListCellView::QVMainListCellView(QWidget *parent)
 
     m_connectBtn = new QVBaseButton(localizable(QT_TRANSLATE_NOOP("Localizable", "main_listCell_connect")), m_bgView);
     m_connectBtn->setObjectName(QStringLiteral("connectBtn"));
-    m_connectBtn->setBackgroundColor(QColor(255, 255, 255, 56));
+    // A deeper blue than the card, so that the white title stands out.
+    m_connectBtn->setBackgroundColor(rv_colorWithHexString(QStringLiteral("0x4F6FE8")));
     m_connectBtn->setIsRadius(true);
     m_connectBtn->setCornerRadius(4.0);
     m_connectBtn->setIsInteraction(true);

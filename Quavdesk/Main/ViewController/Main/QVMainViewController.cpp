@@ -148,9 +148,11 @@ void QVMainViewController::setUpViews()
     m_tableView->setFrameShape(QFrame::NoFrame);
     m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_tableView->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    // The rows draw themselves; the list adds no fill, hover or selection.
-    m_tableView->setStyleSheet(QStringLiteral("QListWidget { background: transparent; border: none; }"
-                                              "QListWidget::item, QListWidget::item:hover { background: transparent; }"));
+    // The rows draw themselves on the page's white; the list adds no fill.
+    QPalette listPalette = m_tableView->palette();
+    listPalette.setColor(QPalette::Base, Qt::transparent);
+    m_tableView->setPalette(listPalette);
+    m_tableView->viewport()->setAutoFillBackground(false);
 
     m_noDataView = new QWidget(m_bgView);
     m_noDataView->setObjectName(QStringLiteral("noDataView"));
