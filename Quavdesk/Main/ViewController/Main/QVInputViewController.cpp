@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kCodePanelHeight = 44;
 constexpr double kDisabledOpacity = 0.5;
 
 QString localizable(const char *key)
@@ -38,26 +37,12 @@ QVInputViewController::QVInputViewController(QWidget *parent)
     // markup.
     m_titleLabel->setTextFormat(Qt::PlainText);
 
-    m_codeTextBgView = new QVBackgrounView(m_inputBgView);
-    m_codeTextBgView->setBackgroundColor(rv_colorWithHexString(QStringLiteral("0xF5F5F5")));
-    m_codeTextBgView->setIsRadius(true);
-    m_codeTextBgView->setCornerRadius(5.0);
-    m_codeTextBgView->setFixedHeight(kCodePanelHeight);
-    m_codeTextField = new QVBuleCursorTextField(m_codeTextBgView);
+    m_codeTextBgView = QVAlertParts::makeCodePanel(m_inputBgView, m_codeTextField);
     m_codeTextField->setObjectName(QStringLiteral("codeTextField"));
-    m_codeTextField->setFrame(false);
-    m_codeTextField->setAlignment(Qt::AlignCenter);
-    QPalette fieldPalette = m_codeTextField->palette();
-    fieldPalette.setColor(QPalette::Base, Qt::transparent);
-    fieldPalette.setColor(QPalette::Text, rv_colorWithHexString(QStringLiteral("0x333333")));
-    m_codeTextField->setPalette(fieldPalette);
     QFont fieldFont = m_codeTextField->font();
     fieldFont.setPixelSize(20);
     fieldFont.setLetterSpacing(QFont::AbsoluteSpacing, 2);
     m_codeTextField->setFont(fieldFont);
-    auto *fieldRow = new QHBoxLayout(m_codeTextBgView);
-    fieldRow->setContentsMargins(12, 0, 12, 0);
-    fieldRow->addWidget(m_codeTextField);
 
     // This dialog's own colours, not the other alerts' grey and blue.
     m_cannelBtn = QVAlertParts::makeCancelButton(
