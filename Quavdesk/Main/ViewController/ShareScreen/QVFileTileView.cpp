@@ -1,0 +1,127 @@
+#include "Main/ViewController/ShareScreen/QVFileTileView.h"
+
+#include "Categories/RVColor.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace {
+
+constexpr int kTextInset = 24;
+
+QLabel *makeLabel(QWidget *parent, int pixelSize, bool bold)
+{
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont font = label->font();
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, rv_colorWithHexString(QStringLiteral("0x5879FC")));
+    label->setPalette(palette);
+    return label;
+}
+
+} // namespace
+
+QVFileTileView::Clock QVFileTileView::monotonicClock()
+{
+    return [] {
+        static const QElapsedTimer started = [] {
+            QElapsedTimer timer;
+            timer.start();
+            return timer;
+        }();
+        return started.elapsed();
+    };
+}
+
+QVFileTileView::QVFileTileView(const char *titleKey, const char *describeKey, QWidget *parent)
+    : QVBackgrounView(parent)
+    , m_clock(monotonicClock())
+{
+    m_titleLabel = makeLabel(this, 17, true);
+    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    m_titleLabel->setText(QCoreApplication::translate("Localizable", titleKey));
+    m_describeLabel = makeLabel(this, 12, false);
+    m_describeLabel->setObjectName(QStringLiteral("describeLabel"));
+    m_describeLabel->setWordWrap(true);
+    m_describeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_describeLabel->setText(QCoreApplication::translate("Localizable", describeKey));
+    setCursor(Qt::PointingHandCursor);
+}
+
+void QVFileTileView::resizeEvent(QResizeEvent *event)
+{
+    QVBackgrounView::resizeEvent(event);
+    const int textWidth = qMax(0, width() - 2 * kTextInset);
+    m_titleLabel->setGeometry(kTextInset, 26, textWidth, 24);
+    m_describeLabel->setGeometry(kTextInset, 56, textWidth, qMax(0, height() - 62));
+}
+
+void QVFileTileView::acceptClick(const std::function<void()> &block)
+{
+    const qint64 now = m_clock();
+    if (m_lastClick && now - *m_lastClick < ClickGuardMs)
+        return;
+    m_lastClick = now;
+    if (m_hoverState && block)
+        block();
+}
+
+void QVFileTileView::enterEvent(QEnterEvent *event)
+{
+    QVBackgrounView::enterEvent(event);
+    if (m_hoverState)
+        setOpacity(HoverOpacity);
+}
+
+void QVFileTileView::leaveEvent(QEvent *event)
+{
+    QVBackgrounView::leaveEvent(event);
+    if (m_hoverState)
+        setOpacity(1.0);
+}
+
+void QVFileTileView::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void QVFileTileView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    event->accept();
+    if (click)
+        clicked();
+}
+
+QVTransferFileBgView::QVTransferFileBgView(QWidget *parent)
+    : QVFileTileView(QT_TRANSLATE_NOOP("Localizable", "shareScreen_transferFile_title"),
+                     QT_TRANSLATE_NOOP("Localizable", "shareScreen_transferFile_describe"), parent)
+{
+    setObjectName(QStringLiteral("QVTransferFileBgView"));
+}
+
+void QVTransferFileBgView::transferFileBtnClick(QObject *)
+{
+    acceptClick(m_transferFileBtnClick);
+}
+
+QVDownLoadFileView::QVDownLoadFileView(QWidget *parent)
+    : QVFileTileView(QT_TRANSLATE_NOOP("Localizable", "shareScreen_downLoadFile_title"),
+                     QT_TRANSLATE_NOOP("Localizable", "shareScreen_downLoadFile_describe"), parent)
+{
+    setObjectName(QStringLiteral("QVDownLoadFileView"));
+}
+
+void QVDownLoadFileView::downLoadFileBtnClick(QObject *)
+{
+    acceptClick(m_downLoadFileBtnClick);
+}
