@@ -69,6 +69,12 @@ TEST_F(ShareScreenFileShareTest, ProbeAndCodeEndOnTheSecondPortWhenTheFirstIsDow
 {
     firstPortDown();
     server.setVerifyCode(QStringLiteral("ab12"));
+    // Time enough to look at the screen while the receiver thinks.
+    FakeServers::FaultRule slow;
+    slow.fault = FakeServers::Fault::Slow;
+    slow.delayMs = 1000;
+    slow.times = 1;
+    server.setFault(kFunctions, slow);
     ASSERT_TRUE(openScreen(false));
     // Until the receiver has answered, a click opens nothing.
     EXPECT_TRUE(screen->isProbingFileFunctions());
@@ -297,10 +303,11 @@ TEST_F(ShareScreenFileShareTest, SlowProbeKeepsTheTilesOffUntilItAnswers)
 {
     FakeServers::FaultRule slow;
     slow.fault = FakeServers::Fault::Slow;
-    slow.delayMs = 300;
+    slow.delayMs = 1500;
     server.setFault(kFunctions, slow);
     ASSERT_TRUE(openScreen(false));
     settle();
+    ASSERT_TRUE(screen->isProbingFileFunctions());
     EXPECT_FALSE(screen->transferFileView()->hoverState());
     EXPECT_DOUBLE_EQ(screen->transferFileView()->opacity(), QVShareScreenViewController::TileDimmedOpacity);
     screen->downLoadFileView()->downLoadFileBtnClick(nullptr);

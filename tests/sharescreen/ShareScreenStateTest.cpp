@@ -175,6 +175,8 @@ TEST_F(ShareScreenStateTest, FullScreenFollowsTheReceiverAndIsOfferedOnlyWhereAl
 
 TEST_F(ShareScreenStateTest, FreezeHidesTheWindowsFirstAndARefusedFreezeIsNotShownAsDone)
 {
+    // Long enough to see the windows go before the freeze is asked for.
+    services.freezeDelayMs = 500;
     // The screen in the real main window, the settings window open beside it.
     auto *ownedWindow = new QVWindow;
     hostOwner.reset(ownedWindow);

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 
@@ -40,8 +41,9 @@ QVFileTileView::Clock QVFileTileView::monotonicClock()
     };
 }
 
-QVFileTileView::QVFileTileView(const char *titleKey, const char *describeKey, QWidget *parent)
+QVFileTileView::QVFileTileView(const char *titleKey, const char *describeKey, Arrow arrow, QWidget *parent)
     : QVBackgrounView(parent)
+    , m_arrow(arrow)
     , m_clock(monotonicClock())
 {
     m_titleLabel = makeLabel(this, 17, true);
@@ -58,9 +60,36 @@ QVFileTileView::QVFileTileView(const char *titleKey, const char *describeKey, QW
 void QVFileTileView::resizeEvent(QResizeEvent *event)
 {
     QVBackgrounView::resizeEvent(event);
-    const int textWidth = qMax(0, width() - 2 * kTextInset);
-    m_titleLabel->setGeometry(kTextInset, 26, textWidth, 24);
-    m_describeLabel->setGeometry(kTextInset, 56, textWidth, qMax(0, height() - 62));
+    const int textWidth = qMax(0, int(badgeRect().left()) - 12 - kTextInset);
+    m_titleLabel->setGeometry(kTextInset, 28, textWidth, 24);
+    m_describeLabel->setGeometry(kTextInset, 58, textWidth, qMax(0, height() - 64));
+}
+
+QRectF QVFileTileView::badgeRect() const
+{
+    constexpr qreal side = 48;
+    return QRectF(width() - kTextInset - side, (height() - side) / 2, side, side);
+}
+
+void QVFileTileView::paintEvent(QPaintEvent *event)
+{
+    QVBackgrounView::paintEvent(event);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF badge = badgeRect();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(rv_colorWithHexString(QStringLiteral("0xEEF2FF")));
+    painter.drawEllipse(badge);
+    const QColor blue = rv_colorWithHexString(QStringLiteral("0x5879FC"));
+    painter.setPen(QPen(blue, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    const QPointF c = badge.center();
+    const qreal reach = 10;
+    const qreal dir = m_arrow == Arrow::Up ? -1 : 1;
+    const QPointF tip(c.x(), c.y() + dir * reach);
+    painter.drawLine(QPointF(c.x(), c.y() - dir * reach), tip);
+    painter.drawLine(tip, QPointF(c.x() - 7, tip.y() - dir * 7));
+    painter.drawLine(tip, QPointF(c.x() + 7, tip.y() - dir * 7));
 }
 
 void QVFileTileView::acceptClick(const std::function<void()> &block)
@@ -104,7 +133,7 @@ void QVFileTileView::mouseReleaseEvent(QMouseEvent *event)
 
 QVTransferFileBgView::QVTransferFileBgView(QWidget *parent)
     : QVFileTileView(QT_TRANSLATE_NOOP("Localizable", "shareScreen_transferFile_title"),
-                     QT_TRANSLATE_NOOP("Localizable", "shareScreen_transferFile_describe"), parent)
+                     QT_TRANSLATE_NOOP("Localizable", "shareScreen_transferFile_describe"), Arrow::Up, parent)
 {
     setObjectName(QStringLiteral("QVTransferFileBgView"));
 }
@@ -116,7 +145,7 @@ void QVTransferFileBgView::transferFileBtnClick(QObject *)
 
 QVDownLoadFileView::QVDownLoadFileView(QWidget *parent)
     : QVFileTileView(QT_TRANSLATE_NOOP("Localizable", "shareScreen_downLoadFile_title"),
-                     QT_TRANSLATE_NOOP("Localizable", "shareScreen_downLoadFile_describe"), parent)
+                     QT_TRANSLATE_NOOP("Localizable", "shareScreen_downLoadFile_describe"), Arrow::Down, parent)
 {
     setObjectName(QStringLiteral("QVDownLoadFileView"));
 }

@@ -43,7 +43,11 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
 protected:
-    QVFileTileView(const char *titleKey, const char *describeKey, QWidget *parent);
+    // The badge's arrow: up for what leaves this computer, down for what
+    // comes to it.
+    enum class Arrow { Up, Down };
+
+    QVFileTileView(const char *titleKey, const char *describeKey, Arrow arrow, QWidget *parent);
 
     // A click on the tile. The guard counts every click it lets through, also
     // one on a disabled tile, so a burst of clicks on a tile that comes on
@@ -56,8 +60,12 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    QRectF badgeRect() const;
+
+    Arrow m_arrow;
     QLabel *m_titleLabel = nullptr;
     QLabel *m_describeLabel = nullptr;
     std::optional<qint64> m_lastClick;

@@ -145,7 +145,7 @@ void QVShareScreenViewController::baseSetting()
     m_connectDescribeLabel->setWordWrap(true);
     m_connectDescribeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_connectDescribeLabel->setText(localizable(QT_TRANSLATE_NOOP("Localizable", "shareScreen_connect_describe")));
-    m_connectDescribeLabel->setGeometry(20, 126, 335, 34);
+    m_connectDescribeLabel->setGeometry(20, 130, 335, 34);
 
     m_switchBtn = makeButton(m_bgView, QStringLiteral("switchBtn"), 2);
     m_switchBtn->setGeometry(107, 172, 160, 124);
