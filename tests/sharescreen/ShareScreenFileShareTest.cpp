@@ -314,7 +314,8 @@ TEST_F(ShareScreenFileShareTest, SlowProbeKeepsTheTilesOffUntilItAnswers)
     settle();
     EXPECT_EQ(server.requestCount(kGetVerifyCode), 0);
     EXPECT_FALSE(screen->checkShowingAlert());
-    ASSERT_TRUE(waitFor([&] { return screen->tilesEnabled(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return screen->transferFileView()->hoverState(); }, 10000));
+    EXPECT_TRUE(screen->tilesEnabled());
     EXPECT_DOUBLE_EQ(screen->transferFileView()->opacity(), 1.0);
     // A cast keeps them off again.
     screen->switchBtn()->click();

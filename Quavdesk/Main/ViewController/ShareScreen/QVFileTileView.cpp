@@ -1,6 +1,7 @@
 #include "Main/ViewController/ShareScreen/QVFileTileView.h"
 
 #include "Categories/RVColor.h"
+#include "Main/ViewController/ShareScreen/QVShareScreenLook.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,18 +13,11 @@ namespace {
 
 constexpr int kTextInset = 24;
 
-QLabel *makeLabel(QWidget *parent, int pixelSize, bool bold)
+QLabel *makeLabel(QWidget *parent, const QString &name, int pixelSize, bool bold)
 {
-    auto *label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel *label = QVShareScreenLook::makeLabel(parent, name, pixelSize, bold,
+                                                 rv_colorWithHexString(QStringLiteral("0x5879FC")));
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, rv_colorWithHexString(QStringLiteral("0x5879FC")));
-    label->setPalette(palette);
     return label;
 }
 
@@ -46,14 +40,12 @@ QVFileTileView::QVFileTileView(const char *titleKey, const char *describeKey, Ar
     , m_arrow(arrow)
     , m_clock(monotonicClock())
 {
-    m_titleLabel = makeLabel(this, 17, true);
-    m_titleLabel->setObjectName(QStringLiteral("titleLabel"));
-    m_titleLabel->setText(QCoreApplication::translate("Localizable", titleKey));
-    m_describeLabel = makeLabel(this, 12, false);
-    m_describeLabel->setObjectName(QStringLiteral("describeLabel"));
+    m_titleLabel = makeLabel(this, QStringLiteral("titleLabel"), 17, true);
+    m_titleLabel->setText(QVShareScreenLook::localizable(titleKey));
+    m_describeLabel = makeLabel(this, QStringLiteral("describeLabel"), 12, false);
     m_describeLabel->setWordWrap(true);
     m_describeLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_describeLabel->setText(QCoreApplication::translate("Localizable", describeKey));
+    m_describeLabel->setText(QVShareScreenLook::localizable(describeKey));
     setCursor(Qt::PointingHandCursor);
 }
 

@@ -11,6 +11,7 @@
 #include "BaseViewController/View/QVLoadingView.h"
 #include "Main/Model/QVStorageModel.h"
 #include "Main/ViewController/ShareScreen/QVFileTileView.h"
+#include "Main/ViewController/ShareScreen/QVShareScreenLook.h"
 #include "PublicManager/QVLog.h"
 #include "PublicManager/QVNotificationCenter.h"
 #include "PublicManager/QVPageRegistry.h"
@@ -22,10 +23,7 @@
 
 namespace {
 
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
+using QVShareScreenLook::localizable;
 
 const QString kTransferFilePage = QStringLiteral("QVTransferFileViewController");
 // The download window's first page; without it the window would open empty.

@@ -11,6 +11,7 @@
 #include "Main/Model/QVKVOModel.h"
 #include "Main/ViewController/Root/QVWindow.h"
 #include "Main/ViewController/ShareScreen/QVFileTileView.h"
+#include "Main/ViewController/ShareScreen/QVShareScreenLook.h"
 #include "PublicManager/QVLog.h"
 #include "PublicManager/QVNotificationCenter.h"
 #include "PublicManager/QVPageRegistry.h"
@@ -27,10 +28,7 @@ QV_REGISTER_PAGE(QVShareScreenViewController)
 
 namespace {
 
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
+using QVShareScreenLook::localizable;
 
 // Pages this one hands over to or waits for.
 const QString kMainPage = QStringLiteral("QVMainViewController");
@@ -58,19 +56,9 @@ QVPageCache &pageCache()
 
 QLabel *makeLabel(QWidget *parent, const QString &name, int pixelSize, bool bold, double alpha)
 {
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    label->setFont(font);
-    QPalette palette = label->palette();
     QColor color(Qt::white);
     color.setAlphaF(alpha);
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
+    return QVShareScreenLook::makeLabel(parent, name, pixelSize, bold, color);
 }
 
 void setButtonStyle(QVCustomButton *button, qint64 style)
