@@ -121,6 +121,8 @@ TEST_F(ShareScreenEmulatorTest, CastStartsFreezesGoesFullScreenAndStopsFromTheSc
     ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }, 10000));
 }
 
+// Off until the library answers a start that starts nothing: today such a
+// start goes unanswered until the cast request would time out.
 TEST_F(ShareScreenEmulatorTest, DISABLED_StartThatTheCastModeDoesNotAllowReturnsTheButtonAtOnce)
 {
     MasterControlBehaviour behaviour;

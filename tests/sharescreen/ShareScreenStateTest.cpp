@@ -8,6 +8,8 @@
 #include "Main/ViewController/Root/QVWindow.h"
 #include "PublicManager/QVNotificationCenter.h"
 
+#include "FakePlatformServices.h"
+
 #include <QApplication>
 #include <QTest>
 
@@ -332,15 +334,37 @@ TEST_F(ShareScreenStateTest, DisconnectWhileTheUploadPageShowsIsLeftToIt)
     EXPECT_EQ(currentPageName(), ShareScreenTest::ScreenName);
 }
 
-TEST_F(ShareScreenStateTest, ConsentToRemoteInputIsAskedOnceAndTheCastStartsEitherWay)
+// The consent to remote input, over the platform's fake consent and settings.
+class RemoteInputConsentTest : public ShareScreenStateTest, public ::testing::WithParamInterface<bool>
 {
-    auto asked = std::make_shared<bool>(false);
-    auto answers = std::make_shared<QList<bool>>();
-    services.remoteInputConsentAsked = [asked] { return *asked; };
-    services.setRemoteInputConsent = [asked, answers](bool given) {
-        *asked = true;
-        answers->append(given);
-    };
+protected:
+    void SetUp() override
+    {
+        ShareScreenStateTest::SetUp();
+        services.remoteInputConsent = platform.remoteInputConsent;
+        services.settings = platform.store;
+    }
+
+    // The screen made anew, as after the next connect or the next run.
+    void reopenScreen()
+    {
+        hostOwner.reset();
+        QVPublicTools::sharedPublicTools()->vcCacheDictionary().remove(ShareScreenTest::ScreenName);
+        settle();
+        ASSERT_TRUE(openScreen());
+    }
+
+    bool askedAndStored() const
+    {
+        return platform.store->value(QVShareScreenServices::RemoteInputAskedKey).toBool();
+    }
+
+    Platform::Fake::FakePlatformServices platform;
+};
+
+TEST_P(RemoteInputConsentTest, AskedAtTheFirstStartOnlyAndTheCastStartsEitherWay)
+{
+    const bool allow = GetParam();
     ASSERT_TRUE(openScreen());
 
     screen->switchBtn()->click();
@@ -353,20 +377,77 @@ TEST_F(ShareScreenStateTest, ConsentToRemoteInputIsAskedOnceAndTheCastStartsEith
     // While the question is up, another start asks nothing more.
     screen->switchBtn()->click();
     EXPECT_EQ(callCount(QStringLiteral("startMirror")), 0);
+    EXPECT_EQ(platform.remoteInputConsent->writes, 0);
 
-    question->doubleLeftBtnClick();
+    if (allow)
+        question->doubleRightBtnClick();
+    else
+        question->doubleLeftBtnClick();
     settle();
-    EXPECT_EQ(*answers, QList<bool>{false});
+    // What the library reads before it posts the receiver's input.
+    EXPECT_EQ(platform.remoteInputConsent->isGiven(), allow);
+    EXPECT_EQ(platform.remoteInputConsent->writes, 1);
+    EXPECT_TRUE(askedAndStored());
     EXPECT_FALSE(screen->checkShowingAlert());
     EXPECT_EQ(callCount(QStringLiteral("startMirror")), 1);
     EXPECT_EQ(screen->switchBtnTag(), QVShareScreenViewController::SwitchTagApplying);
 
+    // A start the receiver turns down, then the next start: no question.
     library()->replyCastRequest(0);
     settle();
+    EXPECT_EQ(screen->switchBtnTag(), QVShareScreenViewController::SwitchTagStart);
     screen->switchBtn()->click();
     EXPECT_FALSE(screen->checkShowingAlert());
     EXPECT_EQ(callCount(QStringLiteral("startMirror")), 2);
-    EXPECT_EQ(*answers, QList<bool>{false});
+
+    // Nor on a screen made later over the same settings, whatever the answer was.
+    library()->replyCastRequest(0);
+    settle();
+    reopenScreen();
+    screen->switchBtn()->click();
+    EXPECT_FALSE(screen->isAskingRemoteInputConsent());
+    EXPECT_EQ(callCount(QStringLiteral("startMirror")), 3);
+    EXPECT_EQ(platform.remoteInputConsent->isGiven(), allow);
+    EXPECT_EQ(platform.remoteInputConsent->writes, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, RemoteInputConsentTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &answer) { return answer.param ? "Allow" : "Refuse"; });
+
+TEST_F(RemoteInputConsentTest, NotAskedWhenGivenAlreadyOrWithNoConsentToKeep)
+{
+    // Given in the settings list before any cast.
+    platform.remoteInputConsent->given = true;
+    ASSERT_TRUE(openScreen());
+    screen->switchBtn()->click();
+    EXPECT_FALSE(screen->isAskingRemoteInputConsent());
+    EXPECT_EQ(callCount(QStringLiteral("startMirror")), 1);
+    EXPECT_EQ(platform.remoteInputConsent->writes, 0);
+    library()->replyCastRequest(0);
+    settle();
+
+    // A system without a consent to keep: the cast just starts.
+    services.remoteInputConsent.reset();
+    reopenScreen();
+    screen->switchBtn()->click();
+    EXPECT_FALSE(screen->isAskingRemoteInputConsent());
+    EXPECT_EQ(callCount(QStringLiteral("startMirror")), 2);
+}
+
+TEST_F(RemoteInputConsentTest, WithoutSettingsTheScreenStillAsksOnlyOnce)
+{
+    services.settings.reset();
+    ASSERT_TRUE(openScreen());
+    screen->switchBtn()->click();
+    ASSERT_NE(screen->defaultAlertVC(), nullptr);
+    screen->defaultAlertVC()->doubleLeftBtnClick();
+    settle();
+    library()->replyCastRequest(0);
+    settle();
+    screen->switchBtn()->click();
+    EXPECT_FALSE(screen->isAskingRemoteInputConsent());
+    EXPECT_EQ(callCount(QStringLiteral("startMirror")), 2);
+    EXPECT_FALSE(askedAndStored());
 }
 
 } // namespace

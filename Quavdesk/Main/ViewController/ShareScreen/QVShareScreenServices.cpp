@@ -1,5 +1,7 @@
 #include "Main/ViewController/ShareScreen/QVShareScreenServices.h"
 
+#include "PublicManager/QVPlatform.h"
+
 #include <optional>
 
 namespace {
@@ -12,10 +14,18 @@ std::optional<QVShareScreenServices> &pageDefaultsSlot()
 
 QVShareScreenServices programServices()
 {
-    return QVShareScreenServices();
+    return QVShareScreenServices::fromPlatform(QVPlatform::services());
 }
 
 } // namespace
+
+QVShareScreenServices QVShareScreenServices::fromPlatform(const Platform::PlatformServices &platform)
+{
+    QVShareScreenServices services;
+    services.remoteInputConsent = platform.remoteInputConsent;
+    services.settings = platform.store;
+    return services;
+}
 
 QVShareScreenServices QVShareScreenServices::pageDefaults()
 {

@@ -2,11 +2,12 @@
 
 #include "AFNetwork/QVHttpBaseRequest.h"
 #include "Main/ViewController/ShareScreen/QVFileTileView.h"
+#include "Platform/PlatformServices.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <functional>
+#include <memory>
 #include <optional>
 
 // What the casting screen takes from outside beyond the share manager and
@@ -23,12 +24,19 @@ struct QVShareScreenServices {
     // Timings of the file-share requests; unset: the request base's own.
     std::optional<QVHttpTimings> httpTimings;
 
-    // The consent to remote input. The screen asks once, at the user's
-    // first start of a cast; without these it never asks.
-    // Whether the user has been asked already (whatever the answer).
-    std::function<bool()> remoteInputConsentAsked;
-    // Keeps the user's answer, and that the question has been asked.
-    std::function<void(bool given)> setRemoteInputConsent;
+    // The user's consent to remote input, which the casting library reads
+    // before it posts the receiver's mouse and keyboard. The screen asks
+    // once, at the user's first start of a cast, unless it is given already;
+    // without it the screen never asks.
+    std::shared_ptr<Platform::RemoteInputConsent> remoteInputConsent;
+    // Where the screen keeps that it has asked, so that a "no" is not asked
+    // again at the next run. Without it, it remembers for this screen only.
+    std::shared_ptr<Platform::KeyValueStore> settings;
+    static inline const QString RemoteInputAskedKey = QStringLiteral("remoteInputConsentAsked");
+
+    // The ports, timings and clock as above, the consent and settings from
+    // the program's platform services.
+    static QVShareScreenServices fromPlatform(const Platform::PlatformServices &platform);
 
     static QVShareScreenServices pageDefaults();
     static void setPageDefaults(QVShareScreenServices services);

@@ -372,8 +372,7 @@ void QVShareScreenViewController::switchBtnClick()
         applyHoverStatus();
         break;
     case SwitchTagStart:
-        if (m_services.remoteInputConsentAsked && m_services.setRemoteInputConsent
-            && !m_services.remoteInputConsentAsked()) {
+        if (shouldAskRemoteInputConsent()) {
             askRemoteInputConsent();
             return;
         }
@@ -392,6 +391,24 @@ void QVShareScreenViewController::startCast()
     if (QVShareManager *manager = shareManager())
         manager->startMirror();
     setHoverStatus(false);
+}
+
+bool QVShareScreenViewController::shouldAskRemoteInputConsent() const
+{
+    const auto &consent = m_services.remoteInputConsent;
+    if (!consent || consent->isGiven() || m_remoteInputAskedHere)
+        return false;
+    const auto &settings = m_services.settings;
+    return !settings || !settings->value(QVShareScreenServices::RemoteInputAskedKey).toBool();
+}
+
+void QVShareScreenViewController::keepRemoteInputConsent(bool given)
+{
+    m_remoteInputAskedHere = true;
+    if (m_services.remoteInputConsent)
+        m_services.remoteInputConsent->setGiven(given);
+    if (m_services.settings)
+        m_services.settings->setValue(QVShareScreenServices::RemoteInputAskedKey, true);
 }
 
 void QVShareScreenViewController::askRemoteInputConsent()
@@ -413,8 +430,7 @@ void QVShareScreenViewController::askRemoteInputConsent()
             return;
         self->m_askingConsent = false;
         self->m_alertSlot->dismiss();
-        if (self->m_services.setRemoteInputConsent)
-            self->m_services.setRemoteInputConsent(given);
+        self->keepRemoteInputConsent(given);
         QVLogInfo(0, QStringLiteral("remote input during casts %1").arg(given ? "allowed" : "refused"));
         // The answer only decides about the receiver's mouse and keyboard:
         // the cast the user asked for starts either way.

@@ -153,7 +153,9 @@ private:
     static QVShareManager *shareManager();
 
     void startCast();
+    bool shouldAskRemoteInputConsent() const;
     void askRemoteInputConsent();
+    void keepRemoteInputConsent(bool given);
     void applyFreezeStyle(qint64 style);
     void applyFullScreenStyle(qint64 style);
     void castDidStart();
@@ -206,6 +208,7 @@ private:
     bool m_requestRunning = false;
     bool m_probing = false;
     bool m_askingConsent = false;
+    bool m_remoteInputAskedHere = false;
     // The receiver answered the probe with its functions: its word outranks
     // the guess from the search reply's extra text.
     bool m_functionsAnswered = false;
