@@ -1,7 +1,8 @@
 // share-screen-shots OUT_DIR
 // Takes the README's screenshots of the casting screen on the X display
 // (run under Xvfb): the main window connected to the receiver emulator,
-// before a cast, during one, and frozen. Not a test.
+// before a cast, asking about remote input at the first start, during a
+// cast, and frozen. Not a test.
 
 #include "EmulatedReceiverRig.h"
 #include "ShareScreenTestSupport.h"
@@ -64,6 +65,8 @@ TEST_F(ShareScreenShots, BeforeDuringAndFrozen)
     ASSERT_TRUE(fileShare.listen(receiverAddress));
     QVShareScreenServices services;
     services.fileSharePorts = {QString::number(fileShare.port())};
+    // A first cast: the screen asks about remote input.
+    services.remoteInputConsent = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
     overrides.push_back(std::make_unique<QVPageRegistry::Override>(
         QStringLiteral("QVMainViewController"),
         []() -> QWidget * { return new StandInPage(QStringLiteral("QVMainViewController"), true); }));
@@ -94,6 +97,10 @@ TEST_F(ShareScreenShots, BeforeDuringAndFrozen)
     grab(window, QStringLiteral("casting-screen-before.png"));
 
     screen->switchBtn()->click();
+    ASSERT_TRUE(waitFor([&] { return screen->isAskingRemoteInputConsent(); }, 5000));
+    grab(window, QStringLiteral("casting-screen-remote-input.png"));
+    ASSERT_NE(screen->defaultAlertVC(), nullptr);
+    screen->defaultAlertVC()->doubleRightBtnClick();
     ASSERT_TRUE(waitFor([&] { return screen->switchBtnTag() == QVShareScreenViewController::SwitchTagEnd; }, 10000));
     grab(window, QStringLiteral("casting-screen-during.png"));
 
