@@ -1,25 +1,34 @@
 // The settings window's pages: the list opens its pages in the window and the
 // reused ones come back in a new window; the download-folder row waits for
 // its page; the about row and page show a newer version only; five quick
-// clicks show the build line.
+// clicks show the build line; the remote-control row keeps the user's
+// consent; the receiver list runs the version check.
 
 #include "SettingsTestSupport.h"
 
 #include "BaseViewController/View/QVBaseButton.h"
+#include "BaseViewController/View/QVNamedImage.h"
 #include "BaseViewController/View/QVUnderlinedView.h"
 #include "Main/App/AppDelegate.h"
+#include "Main/ViewController/Main/QVInputViewController.h"
+#include "Main/ViewController/Main/QVMainViewController.h"
+#include "Main/ViewController/PermissionPrompt/QVPermissionPromptVC.h"
 #include "Main/ViewController/Root/QVPageHost.h"
+#include "Main/ViewController/Root/QVRootViewController.h"
 #include "Main/ViewController/Root/QVWindow.h"
 #include "Main/ViewController/Root/QVWindowControllers.h"
 #include "Main/ViewController/Setting/QVAboutViewController.h"
 #include "Main/ViewController/Setting/QVFeedbackViewController.h"
+#include "Main/ViewController/Setting/QVForceUpgradeVC.h"
 #include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
 #include "Main/ViewController/Setting/QVSettingSwitch.h"
 #include "Main/ViewController/Setting/QVSettingViewController.h"
+#include "Main/ViewController/Setting/QVVersionCheck.h"
 #include "PublicManager/QVNotificationCenter.h"
 #include "PublicManager/QVPageRegistry.h"
 
 #include <QAbstractButton>
+#include <QJsonObject>
 #include <QLabel>
 #include <QTest>
 #include <QTranslator>
@@ -326,4 +335,45 @@ TEST_F(SettingsPagesTest, TheRemoteControlRowChangesTheConsentTheLibraryReads)
     spin(20);
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_EQ(consent.writes, 3);
+}
+
+// The receiver list runs the version check at its load, on its settings
+// button and whenever it appears again; a compulsory newer version lays the
+// forced-upgrade dialog over the list and marks the settings button.
+TEST_F(SettingsPagesTest, TheReceiverListChecksForANewVersionAtLoadOnItsButtonAndOnEveryAppearance)
+{
+    server.setVersionInfo(QJsonObject{{"buildNumber", "999.0.0"}, {"isForce", true}});
+    QVRootViewController *mainHost = delegate->mainWindowController()->rootViewController();
+    // The main window's first page comes on the next turn of the event loop.
+    ASSERT_TRUE(waitFor([&] { return qobject_cast<QVMainViewController *>(mainHost->currentViewController()); }));
+    auto *receiverList = qobject_cast<QVMainViewController *>(mainHost->currentViewController());
+    const auto seriesAsked = [this] { return server.requestCount(FakeServers::FakeWebService::kSeriesPath); };
+    ASSERT_TRUE(waitFor([&] { return receiverList->findChild<QVForceUpgradeVC *>() != nullptr; }, 5000));
+    EXPECT_EQ(seriesAsked(), 1);
+    QVForceUpgradeVC *dialog = receiverList->findChild<QVForceUpgradeVC *>();
+    EXPECT_TRUE(dialog->isVisibleTo(receiverList));
+    EXPECT_EQ(dialog->geometry(), receiverList->rect());
+    EXPECT_EQ(receiverList->settingBtn()->image().toImage(),
+              QVNamedImage(QVVersionCheck::SettingUpdateImage).toImage());
+
+    // The settings button opens the settings window and checks again.
+    receiverList->settintBtnClick();
+    EXPECT_NE(delegate->existingSettingWindowController(), nullptr);
+    EXPECT_TRUE(waitFor([&] { return seriesAsked() == 2; }, 5000));
+
+    // Another page in the list's place, then the list again.
+    server.setVersionInfo(QJsonObject{{"buildNumber", "0.0.1"}, {"isForce", false}});
+    QVPageRegistry::Override other(QStringLiteral("QVOtherPage"), [] { return new QWidget; });
+    mainHost->showNextPageViewWithClassStr(QStringLiteral("QVOtherPage"));
+    ASSERT_TRUE(waitFor([&] { return mainHost->currentViewController() != receiverList; }));
+    spin(50);
+    EXPECT_EQ(seriesAsked(), 2);
+    mainHost->showNextPageViewWithClassStr(QVMainViewController::ClassName);
+    ASSERT_TRUE(waitFor([&] { return mainHost->currentViewController() == receiverList; }));
+    EXPECT_TRUE(waitFor([&] { return seriesAsked() == 3; }, 5000));
+    EXPECT_TRUE(waitFor([&] {
+        return receiverList->settingBtn()->image().toImage() == QVNamedImage(QVVersionCheck::SettingImage).toImage();
+    }, 5000));
+    // One dialog, still up: only the program's quit path ends it.
+    EXPECT_EQ(receiverList->findChildren<QVForceUpgradeVC *>().size(), 1);
 }

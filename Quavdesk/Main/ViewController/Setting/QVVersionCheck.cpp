@@ -3,6 +3,9 @@
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVNamedImage.h"
 #include "Main/Model/QVKVOModel.h"
+#include "Main/ViewController/Main/QVInputViewController.h"
+#include "Main/ViewController/Main/QVMainViewController.h"
+#include "Main/ViewController/PermissionPrompt/QVPermissionPromptVC.h"
 #include "Main/ViewController/Setting/QVForceUpgradeVC.h"
 #include "PublicManager/QVLog.h"
 #include "PublicManager/QVShareManager.h"
@@ -18,6 +21,17 @@ QVVersionCheck::QVVersionCheck(QWidget *page, QObject *parent)
     if (page)
         page->installEventFilter(this);
 }
+
+namespace {
+
+// The receiver list checks through this from its first page on.
+[[maybe_unused]] const bool listCheckInstalled = [] {
+    QVMainViewController::setVersionCheck(
+        [](QVMainViewController &page) { QVVersionCheck::checkForPage(&page, page.settingBtn()); });
+    return true;
+}();
+
+} // namespace
 
 QVVersionCheck *QVVersionCheck::checkForPage(QWidget *page, QVBaseButton *settingBtn)
 {
