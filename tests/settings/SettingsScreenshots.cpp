@@ -19,7 +19,6 @@
 #include "Main/ViewController/Setting/QVForceUpgradeVC.h"
 #include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
 #include "Main/ViewController/Setting/QVSettingViewController.h"
-#include "Main/ViewController/Setting/QVVersionCheck.h"
 #include "PublicManager/QVBundleAdd.h"
 #include "PublicManager/QVNotificationCenter.h"
 #include "PublicManager/QVPlatform.h"
@@ -117,13 +116,12 @@ int main(int argc, char **argv)
     QVWindow *mainWindow = delegate.mainWindowController()->window();
     mainWindow->move(40, 40);
 
-    // The offer of the version check, as the receiver list runs it.
+    // The receiver list runs the version check when it loads; the service
+    // answers with a compulsory newer version.
     QWidget *listArea = delegate.mainWindowController()->rootViewController();
-    QVVersionCheck check(listArea);
-    check.getVersionSupportSeries();
     QElapsedTimer clock;
     clock.start();
-    while (!check.forceUpgradeVC() && clock.elapsed() < 5000)
+    while (!listArea->findChild<QVForceUpgradeVC *>() && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 
     QVNotificationCenter::defaultCenter()->postNotificationName(
@@ -151,5 +149,5 @@ int main(int argc, char **argv)
     ok = shoot(mainWindow, out + QStringLiteral("/forced-update.png")) && ok;
 
     QVShareManager::setSharedShareManager(nullptr);
-    return ok && check.forceUpgradeVC() ? 0 : 1;
+    return ok && listArea->findChild<QVForceUpgradeVC *>() ? 0 : 1;
 }
