@@ -22,12 +22,9 @@
 
 QV_REGISTER_PAGE(QVAboutViewController)
 
-namespace {
+using QVSettingLook::localizable;
 
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
+namespace {
 
 constexpr int LogoSize = 64;
 constexpr int LogoTop = 150;

@@ -21,12 +21,9 @@
 
 QV_REGISTER_PAGE(QVFeedbackViewController)
 
-namespace {
+using QVSettingLook::localizable;
 
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
+namespace {
 
 constexpr int Margin = 20;
 constexpr int TextHeight = 300;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QCoreApplication>
+#include <QString>
 
 class QAbstractButton;
 class QLabel;
@@ -24,6 +26,12 @@ constexpr int AppNameTop = 18;
 constexpr int TitleTop = 48;
 // Where a page's content starts below its heading.
 constexpr int ContentTop = 88;
+
+// The text shown for a key.
+inline QString localizable(const char *key)
+{
+    return QCoreApplication::translate("Localizable", key);
+}
 
 void setFont(QWidget *widget, int pixelSize, bool bold);
 void setTextColor(QWidget *widget, const QColor &color);

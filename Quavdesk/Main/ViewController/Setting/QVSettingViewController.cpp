@@ -20,12 +20,9 @@
 
 QV_REGISTER_PAGE(QVSettingViewController)
 
-namespace {
+using QVSettingLook::localizable;
 
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
+namespace {
 
 constexpr int CardInsetX = 15;
 constexpr int CardInsetY = 6;
