@@ -86,7 +86,7 @@ QSize VideoSenderBase::screenPixelSize()
 void VideoSenderBase::startMrror()
 {
     logStartMirror();
-    if (!m_videoSocket)
+    if (!m_videoSocket || m_stopped)
         return;
     const QString host = m_device ? m_device->mHostIp : QString();
     const quint16 port = quint16(DynamicPortTable::getDynamicPort_51030());
@@ -100,12 +100,18 @@ void VideoSenderBase::startMrror()
 void VideoSenderBase::stopMirror()
 {
     logStopMirror();
+    m_stopped = true;
     // A re-size waiting to restart capture must not outlive the stop.
     m_restartTimer.stop();
-    if (m_videoSocket && m_videoSocket->isConnected()) {
+    // Nor may a connect still under way: once it completed it would start
+    // capture after the user pressed stop.
+    if (m_videoSocket && !m_videoSocket->isDisconnected()) {
         m_videoSocket->setUserData(1);
         m_videoSocket->disconnect();
     }
+    // Nothing is captured or encoded from here on; the close is reported
+    // from the event loop.
+    stopScreenCapture();
 }
 
 void VideoSenderBase::setMonitorCallback(std::function<void(qint32)> callback)
@@ -120,6 +126,8 @@ void VideoSenderBase::setPauseResumeMark(bool pause)
 
 void VideoSenderBase::socketDidConnectToHost(GCDAsyncSocket *, const QString &, quint16)
 {
+    if (m_stopped)
+        return;
     configureConnectedSocket();
     startScreenCapture();
 }
@@ -242,7 +250,7 @@ void VideoSenderBase::changeEncoderAttributeRelated(const QVariant &object)
 
 void VideoSenderBase::restartCaptureAfterResize()
 {
-    if (m_videoSocket && m_videoSocket->isConnected())
+    if (!m_stopped && m_videoSocket && m_videoSocket->isConnected())
         startScreenCapture();
 }
 

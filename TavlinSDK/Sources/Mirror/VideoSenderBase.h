@@ -34,7 +34,9 @@ public:
 
     // Connects the video socket to the receiver.
     void startMrror();
-    // Closes a connected video socket at once (no status follows).
+    // Closes the video socket at once, also while it is still connecting,
+    // and ends capture; no status follows, and the sender starts nothing
+    // more.
     void stopMirror();
     void setMonitorCallback(std::function<void(qint32)> callback);
     // Capture goes on; encoding and sending stop while paused.
@@ -86,6 +88,7 @@ protected:
     std::atomic<bool> m_pauseCast{false};
     std::atomic<bool> m_firstFrame{false};
     bool m_capturing = false;
+    bool m_stopped = false;
     qint64 m_screenWidth = 0;
     qint64 m_screenHeight = 0;
     qint64 m_fps = 20;
