@@ -384,6 +384,32 @@ TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
     }
 }
 
+TEST_F(VideoSenderTest, AResizeWhileTheConnectionComesUpStartsOneCapture)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        auto s = services(QSize(1920, 1080), probe);
+        // The restart comes well after the connection is up.
+        s.timings.resizeRestartDelayMs = 200;
+        makeSender(road, s);
+        sender->startMrror();
+        sender->changeEncoderAttributeRelated(sizeRequest("1280", "720", "20"));
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
+        TestSupport::spin(400);
+        EXPECT_EQ(screen->startCount(), 1);
+        EXPECT_EQ(probe->opened.load(), 1);
+        EXPECT_TRUE(sender->isCapturing());
+        EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
+        const Platform::H264EncoderConfig config = probe->lastConfig();
+        EXPECT_EQ(QSize(config.width, config.height), QSize(1280, 720));
+        EXPECT_TRUE(statuses.isEmpty());
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
 TEST_F(VideoSenderTest, ResizeRequestsOutOfReasonAreRefused)
 {
     auto probe = std::make_shared<FakeEncoderProbe>();

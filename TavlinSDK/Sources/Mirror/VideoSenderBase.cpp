@@ -201,6 +201,43 @@ std::unique_ptr<VTPCompressionSession> VideoSenderBase::makeEncoder(qint32 avera
     return session;
 }
 
+void VideoSenderBase::startScreenCapture()
+{
+    // One capture at a time: a re-size that lands while the connection comes
+    // up would otherwise start a second one and free the encoder under the
+    // first one's thread.
+    if (m_capturing || m_stopped)
+        return;
+    m_firstFrame = true;
+    const EncoderRates rates = encoderRates();
+    m_encoder = makeEncoder(rates.averageBitrate, rates.limitBytes);
+    if (!m_screenSource)
+        return;
+    Platform::ScreenCaptureOptions options;
+    options.fps = int(m_fps);
+    options.showCursor = true;
+    options.dropDuplicates = true;
+    const CaptureContext context{++m_generation, m_videoSocket, m_encoder.get()};
+    m_capturing = m_screenSource->start(options, [this, context](Platform::VideoFramePtr frame) {
+        captureOutput(frame, context);
+    });
+    if (m_capturing)
+        captureDidStart();
+}
+
+void VideoSenderBase::stopScreenCapture()
+{
+    captureWillStop(m_capturing);
+    if (!m_capturing)
+        return;
+    // The capture thread ends before the encoder it feeds.
+    if (m_screenSource)
+        m_screenSource->stop();
+    m_capturing = false;
+    if (m_encoder)
+        m_encoder->finish();
+}
+
 void VideoSenderBase::sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer)
 {
     if (m_firstFrame) {
