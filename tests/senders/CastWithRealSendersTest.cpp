@@ -12,6 +12,7 @@
 
 #include "AudioRtpReceiver.h"
 #include "AudioTestSupport.h"
+#include "FakeH264Encoder.h"
 #include "FakeInput.h"
 #include "FakePlatform.h"
 #include "FakeScreenSource.h"
@@ -20,6 +21,9 @@
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Platform/LinuxPlatform.h"
+#include "LogCapture.h"
+#include "MainControl/TLCastPack/TLCastPack.h"
+#include "PrivateXServer.h"
 #include "ReceiverEmulatorThread.h"
 #include "RemoteInputSender.h"
 #include "Rtsp/MirrorSenderFactory.h"
@@ -130,16 +134,27 @@ protected:
         TavlinGlobal::resetAll();
     }
 
-    // The real senders over the fakes; every sender made is remembered.
+    // The real senders over the fakes (or over the screen and sound a test
+    // sets); every sender made is remembered.
     MirrorSenderFactory senders()
     {
         MirrorSenderServices services;
-        services.video.makeScreenSource = [this] {
-            auto source = std::make_unique<Platform::Fake::FakeScreenSource>(kScreen);
+        services.video.makeScreenSource = [this]() -> std::unique_ptr<Platform::ScreenSource> {
+            if (makeScreen)
+                return makeScreen();
+            auto source = std::make_unique<Platform::Fake::FakeScreenSource>(screenSize);
+            source->setStartResult(screenStarts);
             screen = source.get();
             return source;
         };
-        services.video.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
+        services.video.makeEncoder = [this]() -> std::unique_ptr<Platform::H264Encoder> {
+            if (encoderRefuses) {
+                auto probe = std::make_shared<Platform::Fake::FakeEncoderProbe>();
+                probe->failOpen = true;
+                return std::make_unique<Platform::Fake::FakeH264Encoder>(probe);
+            }
+            return Platform::Linux::makeH264Encoder();
+        };
         services.audio.devices = devices;
         services.audio.makeSoundSource = [this] {
             return std::make_unique<ToneSoundSource>(tone, kLeftHz, kRightHz);
@@ -174,7 +189,7 @@ protected:
         return factory;
     }
 
-    void startCast(Road road = Road::Intel)
+    RTSPClientServices controlServices(Road road)
     {
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
         RTSPClientServices services;
@@ -184,7 +199,12 @@ protected:
         services.timings.stopGraceMs = 200;
         services.store = store;
         services.userInfo = userInfo;
-        client = std::make_unique<RTSPClient>(device, services);
+        return services;
+    }
+
+    void startCast(Road road = Road::Intel)
+    {
+        client = std::make_unique<RTSPClient>(device, controlServices(road));
         client->setMonitorCallback([this](qint32 status) { statuses.append(status); });
         client->startMrror();
     }
@@ -240,6 +260,12 @@ protected:
         std::make_shared<Platform::Fake::FakeInputInjector>();
     std::shared_ptr<Platform::Fake::FakeKeyboardLayout> layout =
         std::make_shared<Platform::Fake::FakeKeyboardLayout>(Platform::Fake::FakeKeyboardLayout::usSubset());
+
+    // What the senders are made over, for tests that change it.
+    QSize screenSize = kScreen;
+    bool screenStarts = true;
+    bool encoderRefuses = false;
+    std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreen;
 
     VideoSenderBase *videoSender = nullptr;
     AudioSession *audioSession = nullptr;
@@ -605,4 +631,125 @@ TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
     ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
     EXPECT_TRUE(waitFor([&] { return !video->isConnected() && remote->clientCloseCount() == 1; }));
     EXPECT_EQ(statuses, QList<qint32>{0});
+}
+
+// --- Failures of the picture end the cast ---
+
+namespace {
+
+enum class VideoFault { PortBeyondRange, CaptureRefused, ScreenWithoutArea, EncoderRefused, DisplayGone };
+
+// What the cast session reports to its owner.
+class CastRecorder : public CastPackDelegate {
+public:
+    void castPack_castSuccess() override { events << QStringLiteral("castSuccess"); }
+    void castPack_castStopWithError(const OptionalTavlinError &error) override
+    {
+        events << (error ? QStringLiteral("castStop(%1,%2)").arg(error->domain).arg(error->code)
+                         : QStringLiteral("castStop()"));
+    }
+    QStringList events;
+};
+
+class CastEndsOnAVideoFault : public CastWithRealSenders,
+                              public ::testing::WithParamInterface<std::tuple<Road, VideoFault>> {};
+
+std::string faultCaseName(const ::testing::TestParamInfo<std::tuple<Road, VideoFault>> &info)
+{
+    static const char *const faults[] = {"PortBeyondRange", "CaptureRefused", "ScreenWithoutArea", "EncoderRefused",
+                                         "DisplayGone"};
+    return std::string(std::get<0>(info.param) == Road::Apple ? "CaptureSession_" : "DisplayStream_")
+           + faults[int(std::get<1>(info.param))];
+}
+
+} // namespace
+
+TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
+{
+    const auto [road, fault] = GetParam();
+    switch (fault) {
+    case VideoFault::PortBeyondRange:
+        // Cut to 16 bits this would be the receiver's video port.
+        DynamicPortTable::setDynamicPort_51030(65536 + video->port());
+        break;
+    case VideoFault::CaptureRefused:
+        screenStarts = false;
+        break;
+    case VideoFault::ScreenWithoutArea:
+        screenSize = QSize(0, 0);
+        break;
+    case VideoFault::EncoderRefused:
+        encoderRefuses = true;
+        break;
+    case VideoFault::DisplayGone:
+        break;
+    }
+    TavlinGlobal::setChoseDevice(device);
+    TavlinGlobal::setIsConnecting(true);
+    CastPackServices services;
+    services.rtsp = controlServices(road);
+    services.timings.stoppedControlLingerMs = 300;
+    CastRecorder recorder;
+    auto pack = std::make_unique<TLCastPack>(&recorder, services);
+    pack->castOperator(1);
+
+    if (fault == VideoFault::DisplayGone) {
+        ASSERT_TRUE(streaming(10, 2));
+        screen->fail(QStringLiteral("the display went away"));
+    }
+    ASSERT_TRUE(waitFor([&] { return recorder.events.size() >= 2; }, 15000)) << recorder.events.join(' ').toStdString();
+    spin(200);
+    EXPECT_EQ(recorder.events,
+              (QStringList{QStringLiteral("castSuccess"), QStringLiteral("castStop(MIRROR_SOCKET_CONNECT_FAILED,-1)")}));
+    EXPECT_FALSE(pack->isCasting());
+    EXPECT_FALSE(TavlinGlobal::getIsCasting());
+
+    // Everything of the cast ends with it.
+    ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && rtsp->clientClosed(); }));
+    EXPECT_TRUE(waitFor([&] { return !tone->running && remote->clientCloseCount() == 1 && !video->isConnected(); }));
+    if (screen) {
+        EXPECT_FALSE(screen->isRunning());
+    }
+    EXPECT_EQ(video->connectionCount(), fault == VideoFault::PortBeyondRange ? 0 : 1);
+    const int packets = video->packetCount();
+    spin(300);
+    EXPECT_EQ(video->packetCount(), packets);
+    pack.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RoadsAndFaults, CastEndsOnAVideoFault,
+    ::testing::Combine(::testing::Values(Road::Apple, Road::Intel),
+                       ::testing::Values(VideoFault::PortBeyondRange, VideoFault::CaptureRefused,
+                                         VideoFault::ScreenWithoutArea, VideoFault::EncoderRefused,
+                                         VideoFault::DisplayGone)),
+    faultCaseName);
+
+TEST_P(CastOnEachRoad, TheXServerGoingAwayEndsTheCast)
+{
+    PrivateXServer x;
+    if (!TestSupport::requireFacility("Xvfb", x.start(QSize(640, 360))))
+        return;
+    const QByteArray display = x.displayName();
+    makeScreen = [display] { return Platform::Linux::makeScreenSource(display); };
+    startCast(GetParam());
+    // A still screen: the capture-session road sends it once, the other one
+    // repeats it.
+    ASSERT_TRUE(waitFor([&] {
+        return video->decodedFrames() >= 1 && audio->packetCount() >= 10 && rtsp->methods().count("OPTIONS") >= 1;
+    }, 15000));
+    EXPECT_EQ(video->decodedSize(), QSize(640, 360));
+
+    x.kill();
+    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }, 5000));
+    spin(200);
+    EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusOther}));
+    EXPECT_FALSE(video->isConnected());
+    EXPECT_FALSE(videoSender->isCapturing());
+    // The owner stops on that status, and every sender ends.
+    client->stopMirror();
+    EXPECT_FALSE(tone->running);
+    ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
+    EXPECT_TRUE(waitFor([&] { return remote->clientCloseCount() == 1; }));
+    EXPECT_EQ(statuses.size(), 2);
 }

@@ -517,6 +517,73 @@ TEST_F(VideoSenderTest, ConnectTimeOutIsReportedOnce)
     }
 }
 
+TEST_F(VideoSenderTest, VideoThatCannotGoOnEndsTheCastWithMinusOne)
+{
+    enum class Fault { PortBeyondRange, NoHost, CaptureRefused, ScreenWithoutArea, EncoderRefused, DisplayGone };
+    struct Case {
+        Fault fault;
+        const char *name;
+        bool connects; // the receiver sees the video connection first
+    };
+    const QList<Case> cases = {
+        {Fault::PortBeyondRange, "a video port beyond 65535", false},
+        {Fault::NoHost, "a connect that cannot start", false},
+        {Fault::CaptureRefused, "a screen that cannot be captured", true},
+        {Fault::ScreenWithoutArea, "a 0x0 screen", true},
+        {Fault::EncoderRefused, "an encoder that cannot open", true},
+        {Fault::DisplayGone, "the display going away", true},
+    };
+    for (const Case &c : cases) {
+        for (Road road : {Road::Apple, Road::Intel}) {
+            SCOPED_TRACE(std::string(c.name) + ", " + roadName(road));
+            statuses.clear();
+            receiver = std::make_unique<VideoReceiver>(address);
+            ASSERT_TRUE(receiver->start());
+            DynamicPortTable::setDynamicPort_51030(receiver->port());
+            device->mHostIp = address.toString();
+            auto probe = std::make_shared<FakeEncoderProbe>();
+            auto s = services(c.fault == Fault::ScreenWithoutArea ? QSize(0, 0) : QSize(640, 480), probe);
+            switch (c.fault) {
+            case Fault::PortBeyondRange:
+                // Cut to 16 bits this would be the receiver's own port.
+                DynamicPortTable::setDynamicPort_51030(65536 + receiver->port());
+                break;
+            case Fault::NoHost:
+                device->mHostIp.clear();
+                break;
+            case Fault::EncoderRefused:
+                probe->failOpen = true;
+                break;
+            default:
+                break;
+            }
+            makeSender(road, s);
+            if (c.fault == Fault::CaptureRefused)
+                screen->setStartResult(false);
+            sender->startMrror();
+            // Reported from the event loop, never from inside the call.
+            EXPECT_TRUE(statuses.isEmpty());
+            if (c.fault == Fault::DisplayGone) {
+                ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
+                screen->fail(QStringLiteral("the display went away"));
+            }
+            ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
+            TestSupport::spin(150);
+            EXPECT_EQ(statuses, QList<qint32>{-1});
+            EXPECT_FALSE(sender->isBusy());
+            EXPECT_FALSE(sender->isCapturing());
+            EXPECT_FALSE(screen->isRunning());
+            EXPECT_EQ(receiver->connectionCount(), c.connects ? 1 : 0);
+            EXPECT_TRUE(TestSupport::waitFor([&] { return !receiver->isConnected(); }));
+            // The owner's stop afterwards changes nothing.
+            sender->stopMirror();
+            TestSupport::spin(50);
+            EXPECT_EQ(statuses.size(), 1);
+            sender.reset();
+        }
+    }
+}
+
 TEST_F(VideoSenderTest, StopWhileConnectingCallsTheConnectOff)
 {
     for (Road road : {Road::Apple, Road::Intel}) {
@@ -642,9 +709,9 @@ TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
     // The production services capture the display of the environment: here
     // one of this test's own.
     PrivateXServer server;
-    if (!TestSupport::requireFacility("Xvfb", server.isRunning()))
+    if (!TestSupport::requireFacility("Xvfb", server.start()))
         return;
-    qputenv("DISPLAY", server.name());
+    qputenv("DISPLAY", server.displayName());
     const QSize bounds = Platform::Linux::makeDisplayInfo()->mainDisplayBounds().size();
     for (Road road : {Road::Apple, Road::Intel}) {
         SCOPED_TRACE(roadName(road));

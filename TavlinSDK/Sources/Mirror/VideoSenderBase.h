@@ -101,6 +101,15 @@ protected:
 
     // Encoded results: parameter sets before the first frame of a capture.
     void sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer);
+    void videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
+                                                    const VTPSampleBufferRef &sampleBuffer) override;
+
+    // The video of this cast cannot go on (no connection, no capture, no
+    // encoder): capture ends, the connection closes and the cast hears -1
+    // once, from the event loop, instead of staying live without a picture.
+    void failCast(const QString &reason);
+    // The same from the capture thread of the capture `generation`.
+    void failCastFromCaptureThread(quint64 generation, const QString &reason);
 
     void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) override;
     void socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error) override;
@@ -115,6 +124,7 @@ protected:
     std::atomic<bool> m_firstFrame{false};
     bool m_capturing = false;
     bool m_stopped = false;
+    bool m_failed = false;
     qint64 m_screenWidth = 0;
     qint64 m_screenHeight = 0;
     qint64 m_fps = 20;
@@ -125,6 +135,7 @@ private slots:
 private:
     void restartCaptureAfterResize();
     void releaseSocket();
+    void reportLater(qint32 status);
 
     QTimer m_restartTimer;
     quint64 m_generation = 0;
