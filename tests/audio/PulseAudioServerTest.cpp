@@ -198,7 +198,7 @@ TEST_F(PulseAudioServerTest, TheLoopBackCaptureDeviceRecordsWhatPlaysToTheOutput
         EXPECT_NE(QThread::currentThread(), QCoreApplication::instance()->thread());
         recorded += pcm;
         ++chunks;
-    }));
+    }, {}));
     play(QStringLiteral("Sonvale"), 1000, 10);
 
     // Waits for two seconds of sound with the tone in it.
@@ -214,7 +214,7 @@ TEST_F(PulseAudioServerTest, TheLoopBackCaptureDeviceRecordsWhatPlaysToTheOutput
     QThread::msleep(100);
     EXPECT_EQ(chunks, chunksAtStop);
 
-    EXPECT_FALSE(source->start(QStringLiteral("NoSuchSource"), {44100, 2}, [](const QByteArray &) {}));
+    EXPECT_FALSE(source->start(QStringLiteral("NoSuchSource"), {44100, 2}, [](const QByteArray &) {}, {}));
 }
 
 TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)

@@ -23,6 +23,8 @@
 #include "Platform/LinuxPlatform.h"
 #include "LogCapture.h"
 #include "MainControl/TLCastPack/TLCastPack.h"
+#include "Platform/LinuxSoundPlatform.h"
+#include "PrivateSoundServer.h"
 #include "PrivateXServer.h"
 #include "ReceiverEmulatorThread.h"
 #include "RemoteInputSender.h"
@@ -156,7 +158,9 @@ protected:
             return Platform::Linux::makeH264Encoder();
         };
         services.audio.devices = devices;
-        services.audio.makeSoundSource = [this] {
+        services.audio.makeSoundSource = [this]() -> std::unique_ptr<Platform::SoundSource> {
+            if (realSound)
+                return Platform::Linux::makeSoundSource();
             return std::make_unique<ToneSoundSource>(tone, kLeftHz, kRightHz);
         };
         services.remoteInput.injector = injector;
@@ -265,6 +269,7 @@ protected:
     QSize screenSize = kScreen;
     bool screenStarts = true;
     bool encoderRefuses = false;
+    bool realSound = false;
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreen;
 
     VideoSenderBase *videoSender = nullptr;
@@ -633,7 +638,7 @@ TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
     EXPECT_EQ(statuses, QList<qint32>{0});
 }
 
-// --- Failures of the picture end the cast ---
+// --- Failures of the picture end the cast; a failure of the sound does not ---
 
 namespace {
 
@@ -752,4 +757,40 @@ TEST_P(CastOnEachRoad, TheXServerGoingAwayEndsTheCast)
     ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
     EXPECT_TRUE(waitFor([&] { return remote->clientCloseCount() == 1; }));
     EXPECT_EQ(statuses.size(), 2);
+}
+
+TEST_F(CastWithRealSenders, TheSoundServerGoingAwayLeavesTheCastWithoutSound)
+{
+    PrivateSoundServer pulse;
+    if (!TestSupport::requireFacility("PulseAudio", PrivateSoundServer::available() && pulse.start()))
+        return;
+    SoundServerOverride useIt(pulse.serverAddress());
+    realSound = true;
+    devices->captures.clear();
+    devices->addCapture(QStringLiteral("Quiet.monitor"), QStringLiteral("Echovane:0"));
+
+    TestSupport::LogCapture log;
+    startCast();
+    ASSERT_TRUE(streaming(20, 3));
+    ASSERT_NE(audioSession, nullptr);
+    ASSERT_TRUE(audioSession->isCapturing());
+
+    pulse.kill();
+    ASSERT_TRUE(waitFor([&] { return !audioSession->isCapturing(); }, 5000));
+    spin(300);
+    const int audioPackets = audio->packetCount();
+    const int videoPackets = video->packetCount();
+    const int options = int(rtsp->methods().count("OPTIONS"));
+    // Pictures and the session go on; sound does not, and is said once.
+    ASSERT_TRUE(waitFor([&] {
+        return video->packetCount() >= videoPackets + 5 && rtsp->methods().count("OPTIONS") >= options + 3;
+    }, 5000));
+    EXPECT_EQ(audio->packetCount(), audioPackets);
+    EXPECT_EQ(statuses, QList<qint32>{0});
+    EXPECT_EQ(log.countContaining(QStringLiteral("casting without sound")), 1);
+    EXPECT_EQ(video->decodeErrors(), 0);
+
+    client->stopMirror();
+    ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
+    EXPECT_EQ(statuses, QList<qint32>{0});
 }
