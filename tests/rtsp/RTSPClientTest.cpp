@@ -264,8 +264,8 @@ TEST_F(RTSPClientTest, AudioSetupReplyWithoutAUsablePortCastsWithoutSound)
         audioReplyBody(70000),
         audioReplyBody(-1),
         PlistOracle::encodeBinary(QStringLiteral(R"({"streams": []})")),
-        PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": "7011"}]})")),
-        PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011}]})")),
+        PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": "port"}]})")),
+        PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011.5}]})")),
         QByteArray("not a property list"),
     };
     for (const QByteArray &body : bodies) {
@@ -279,6 +279,28 @@ TEST_F(RTSPClientTest, AudioSetupReplyWithoutAUsablePortCastsWithoutSound)
         EXPECT_FALSE(fakes.shared().audioAlive);
         EXPECT_TRUE(fakes.shared().audioPorts.isEmpty());
         client.reset();
+    }
+}
+
+TEST_F(RTSPClientTest, TheAudioReplyMayComeInEitherFormWithThePortInAnyWholeForm)
+{
+    if (!havePython())
+        return;
+    const QByteArray bodies[] = {
+        PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011}]})")),
+        PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": 7011.0}]})")),
+        PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": "7011"}]})")),
+    };
+    for (const QByteArray &body : bodies) {
+        RtspReceiver::Behaviour behaviour;
+        behaviour.audioSetupReplyBody = body;
+        RtspReceiver receiver(behaviour);
+        fakes.clearLog();
+        startAgainst(receiver);
+        ASSERT_TRUE(waitFor([&] { return fakes.logged("audio.start"); })) << body.toStdString();
+        EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{7011});
+        client.reset();
+        fakes.shared().audioPorts.clear();
     }
 }
 
