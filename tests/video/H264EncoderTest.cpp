@@ -2,6 +2,7 @@
 // the video stream would carry with libavcodec.
 
 #include <QThread>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "FakeScreenSource.h"
@@ -166,6 +167,98 @@ TEST(H264Encoding, ForcedKeyFramesAndColours)
     ASSERT_EQ(decoder.frameCount(), 1);
     EXPECT_GT(decoder.lumaAt(10, 120), 200);
     EXPECT_LT(decoder.lumaAt(100, 20), 150);
+}
+
+namespace {
+
+// A picture of noise: nothing in it predicts anything else, so the encoder
+// spends all the bits it is allowed.
+Platform::VideoFramePtr noise(QSize size, quint32 seed)
+{
+    auto frame = std::make_shared<Platform::VideoFrame>();
+    std::shared_ptr<uchar[]> pixels(new uchar[size_t(size.width()) * size_t(size.height()) * 4]);
+    quint32 state = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size_t(size.width()) * size_t(size.height()); ++i) {
+        state = state * 1664525u + 1013904223u;
+        std::memcpy(pixels.get() + i * 4, &state, 4);
+    }
+    frame->data = pixels.get();
+    frame->width = size.width();
+    frame->height = size.height();
+    frame->stride = size.width() * 4;
+    frame->storage = pixels;
+    return frame;
+}
+
+} // namespace
+
+TEST(H264Encoding, TheRoadsBitRateAndRateLimitHoldOnTheEncodedStream)
+{
+    struct Road {
+        const char *name;
+        qint64 averageBitrate;
+        qint64 limitBytes;
+    };
+    const Road roads[] = {
+        {"display stream, up to 1080 lines", 3355443, 1048576},
+        {"display stream, taller", 6710886, 2097152},
+        {"capture session", 6710886, 1048576},
+    };
+    constexpr int kFps = 20;
+    const QSize size(640, 360);
+    for (const Road &road : roads) {
+        SCOPED_TRACE(road.name);
+        auto encoder = Platform::Linux::makeH264Encoder();
+        Platform::H264EncoderConfig config;
+        config.width = size.width();
+        config.height = size.height();
+        config.fps = kFps;
+        config.maxKeyframeInterval = 1440000;
+        config.allowFrameReordering = false;
+        config.averageBitrate = road.averageBitrate;
+        config.dataRateLimitBytes = road.limitBytes;
+        config.dataRateLimitSeconds = 1;
+        config.realtime = true;
+        config.maxFrameDelayCount = 1;
+        config.profile = Platform::H264Profile::Main;
+        QString error;
+        ASSERT_TRUE(encoder->open(config, &error)) << error.toStdString();
+
+        // Still, then busy for ten seconds, still again, busy again: a busy
+        // screen after a still one is where a limit gives way, if it does.
+        const Platform::VideoFramePtr still = FakeScreenSource::makeFrame(size, 0);
+        QList<qint64> sizes;
+        std::vector<Platform::H264EncodedFrame> out;
+        for (int i = 0; i < 340; ++i) {
+            const bool busy = (i >= 40 && i < 240) || i >= 280;
+            ASSERT_TRUE(encoder->encode(busy ? *noise(size, quint32(i)) : *still, i * 50, 50, i == 0, out));
+        }
+        ASSERT_TRUE(encoder->flush(out));
+        for (const Platform::H264EncodedFrame &f : out)
+            sizes << f.data.size();
+        ASSERT_EQ(sizes.size(), 340);
+
+        // No second of the stream carries more than the limit.
+        qint64 worst = 0;
+        for (int from = 0; from + kFps <= sizes.size(); ++from) {
+            qint64 window = 0;
+            for (int i = from; i < from + kFps; ++i)
+                window += sizes[i];
+            worst = std::max(worst, window);
+        }
+        EXPECT_LE(worst, road.limitBytes);
+        // The limit is what bounds the busy seconds: they come close to it or
+        // to the average, whichever is lower.
+        EXPECT_GT(worst, std::min(road.limitBytes, road.averageBitrate / 8) * 8 / 10);
+
+        // Busy seconds settle at the average bit rate.
+        qint64 busyBytes = 0;
+        for (int i = 80; i < 240; ++i)
+            busyBytes += sizes[i];
+        const double bitsPerSecond = double(busyBytes) * 8 / (160.0 / kFps);
+        EXPECT_NEAR(bitsPerSecond, double(road.averageBitrate), road.averageBitrate * 0.15);
+        encoder->close();
+    }
 }
 
 TEST(H264Encoding, PlatformEncoderRefusesOddSizes)

@@ -47,6 +47,37 @@ qint64 ptsOf(const QByteArray &payload)
     return payload.mid(5, end - 5).toLongLong();
 }
 
+// The units of a parameter-set payload (00 00 00 01 before each).
+QList<QByteArray> unitsOf(const QByteArray &payload)
+{
+    QList<QByteArray> units;
+    const QByteArray start("\x00\x00\x00\x01", 4);
+    qsizetype at = payload.indexOf(start);
+    while (at >= 0) {
+        const qsizetype next = payload.indexOf(start, at + 4);
+        units << payload.mid(at + 4, next < 0 ? -1 : next - at - 4);
+        at = next;
+    }
+    return units;
+}
+
+// entropy_coding_mode_flag of a picture parameter set: after the unit's
+// header byte come two Exp-Golomb numbers (the set's and its SPS's ids).
+int entropyCodingModeOf(const QByteArray &pps)
+{
+    int bit = 8;
+    auto next = [&] { return (uchar(pps[bit / 8]) >> (7 - bit % 8)) & 1; };
+    for (int number = 0; number < 2; ++number) {
+        int zeros = 0;
+        while (bit < pps.size() * 8 && next() == 0) {
+            ++zeros;
+            ++bit;
+        }
+        bit += zeros + 1;
+    }
+    return bit < pps.size() * 8 ? next() : -1;
+}
+
 QVariantMap sizeRequest(const QString &width, const QString &height, const QString &fps)
 {
     return {{QStringLiteral("encoder_width"), width},
@@ -176,6 +207,14 @@ TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
         ASSERT_GE(packets.size(), 2);
         EXPECT_EQ(packets[0].type, H264PacketTypeParameterSets);
         EXPECT_EQ(packets[0].nalTypes, (QList<int>{7, 8}));
+        // Main profile (profile_idc 77) at a level the encoder chose, with
+        // CABAC.
+        const QList<QByteArray> sets = unitsOf(packets[0].payload);
+        ASSERT_EQ(sets.size(), 2);
+        ASSERT_GE(sets[0].size(), 4);
+        EXPECT_EQ(uchar(sets[0][1]), 77);
+        EXPECT_GT(uchar(sets[0][3]), 0);
+        EXPECT_EQ(entropyCodingModeOf(sets[1]), 1);
         EXPECT_EQ(packets[1].type, H264PacketTypeCodedFrame);
         EXPECT_TRUE(packets[1].nalTypes.contains(5));
         EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
@@ -240,6 +279,7 @@ TEST_F(VideoSenderTest, EncoderSetUpPerRoad)
         EXPECT_FALSE(config.allowFrameReordering);
         EXPECT_TRUE(config.realtime);
         EXPECT_EQ(config.maxFrameDelayCount, 1);
+        EXPECT_EQ(config.profile, Platform::H264Profile::Main);
         EXPECT_EQ(screen->lastOptions().fps, 20);
         EXPECT_TRUE(screen->lastOptions().showCursor);
         sender.reset();

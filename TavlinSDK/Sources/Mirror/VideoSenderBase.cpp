@@ -252,6 +252,9 @@ std::unique_ptr<VTPCompressionSession> VideoSenderBase::makeEncoder(qint32 avera
     session->setAverageBitrate(averageBitrate, &error);
     session->setDataRateLimits(QVariantList{limitBytes, 1}, &error);
     session->setMaxframeDelayCount(1, &error);
+    // Main profile, level chosen by the encoder: every decoder that takes
+    // High takes it, and it keeps CABAC.
+    session->setProfileLevel(VTPProfileLevel::H264_Main_AutoLevel, &error);
     session->prepare();
     return session;
 }
