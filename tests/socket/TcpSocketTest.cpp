@@ -1,4 +1,5 @@
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -345,6 +346,49 @@ TEST(GCDAsyncSocket, CountIsReadableFromAnotherThreadWhileWritesQueue)
     EXPECT_EQ(socket.queneCount(), 5);
     EXPECT_GE(maxSeen.load(), 1);
     EXPECT_LE(maxSeen.load(), 5);
+}
+
+TEST(GCDAsyncSocket, QueuedBytesAreCountedAndBoundedWhenThePeerStopsReading)
+{
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    // A reading peer: everything queued drains.
+    {
+        RecordingServer server(address);
+        GCDAsyncSocket socket;
+        ASSERT_TRUE(socket.connectToHost(address.toString(), server.port(), 4000));
+        socket.writeData(QByteArray(1000, 'a'), -1, 1);
+        socket.writeData(QByteArray(3 * 1024 * 1024, 'b'), -1, 2);
+        EXPECT_EQ(socket.queuedBytes(), 1000 + 3 * 1024 * 1024);
+        ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
+        ASSERT_TRUE(waitFor([&] { return socket.queuedBytes() == 0; }, 10000));
+        ASSERT_TRUE(waitFor([&] { return server.received().size() == 1000 + 3 * 1024 * 1024; }, 10000));
+    }
+    // A peer that takes nothing: once the kernel's buffers are full the
+    // bytes wait here, up to the bound; the write beyond it ends the
+    // connection, once, with an error.
+    constexpr qint64 kBound = 4 * 1024 * 1024;
+    TestSupport::HangingListener listener(address);
+    QueueRecorder recorder;
+    GCDAsyncSocket socket(&recorder);
+    socket.setMaxQueuedBytes(kBound);
+    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 4000));
+    ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
+    qint64 highest = 0;
+    for (int i = 0; i < 128 && recorder.disconnects.isEmpty(); ++i) {
+        socket.writeData(QByteArray(512 * 1024, 'c'), -1, i);
+        highest = std::max(highest, socket.queuedBytes());
+        EXPECT_LE(socket.queuedBytes(), kBound);
+        TestSupport::spin(2);
+    }
+    ASSERT_TRUE(waitFor([&] { return recorder.disconnects.size() == 1; }));
+    EXPECT_GT(highest, kBound - 512 * 1024);
+    ASSERT_TRUE(recorder.disconnects[0].has_value());
+    EXPECT_EQ(recorder.disconnects[0]->domain, SocketErrors::kGCDAsyncSocketErrorDomain);
+    EXPECT_EQ(recorder.disconnects[0]->code, SocketErrors::GCDAsyncSocketOtherError);
+    EXPECT_EQ(socket.queuedBytes(), 0);
+    EXPECT_FALSE(socket.isConnected());
+    TestSupport::spin(50);
+    EXPECT_EQ(recorder.disconnects.size(), 1);
 }
 
 TEST(GCDAsyncSocket, DescriptorIsAvailableInsideABlockOnlyWhileConnected)

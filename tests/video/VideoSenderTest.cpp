@@ -744,6 +744,26 @@ TEST_F(VideoSenderTest, StalledReceiverHoldsBackEncodingNotEncodedFrames)
     }
 }
 
+TEST_F(VideoSenderTest, AReceiverThatStopsReadingCannotGrowTheQueueWithoutEnd)
+{
+    auto probe = std::make_shared<FakeEncoderProbe>();
+    probe->padBytes = 256 * 1024;
+    auto s = services(QSize(320, 240), probe);
+    // The drop rule alone would let far more wait than the bound.
+    s.maxQueuedWrites = 1000;
+    s.maxQueuedBytes = 2 * 1024 * 1024;
+    makeSender(Road::Intel, s);
+    sender->startMrror();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
+    receiver->setReading(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }, 30000));
+    TestSupport::spin(100);
+    // An end not caused here, as when the receiver hangs up.
+    EXPECT_EQ(statuses, QList<qint32>{-7});
+    EXPECT_FALSE(sender->isBusy());
+    EXPECT_FALSE(screen->isRunning());
+}
+
 TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
 {
     // The production services capture the display of the environment: here

@@ -222,7 +222,12 @@ void TcpSocketBase::writeData(const QByteArray &data, int timeoutMs, qint64 tag)
 {
     if (data.isEmpty() || m_closeAfterWriting || m_closeAfterReading)
         return;
+    if (m_maxQueuedBytes > 0 && m_queuedBytes.load(std::memory_order_relaxed) + data.size() > m_maxQueuedBytes) {
+        closeWithError(writeQueueFullError());
+        return;
+    }
     m_writes.append({data, tag, timeoutMs});
+    m_queuedBytes.fetch_add(data.size(), std::memory_order_relaxed);
     updateQueneCount();
     schedulePump();
 }
@@ -298,6 +303,7 @@ void TcpSocketBase::pumpWrites()
         const qint64 n = Sys::send(m_fd, data.constData() + m_currentOffset, data.size() - m_currentOffset, &error);
         if (n >= 0) {
             m_currentOffset += n;
+            m_queuedBytes.fetch_sub(n, std::memory_order_relaxed);
             if (m_currentOffset < data.size())
                 continue;
             const qint64 tag = m_currentWrite->tag;
@@ -337,6 +343,7 @@ void TcpSocketBase::disconnectAfterWriting()
 {
     if (m_state == State::Idle) {
         m_writes.clear();
+        m_queuedBytes.store(0, std::memory_order_relaxed);
         updateQueneCount();
         return;
     }
@@ -349,6 +356,7 @@ void TcpSocketBase::disconnectAfterReadingAndWriting()
     if (m_state == State::Idle) {
         m_writes.clear();
         m_reads.clear();
+        m_queuedBytes.store(0, std::memory_order_relaxed);
         updateQueneCount();
         return;
     }
@@ -377,6 +385,7 @@ void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
     m_readBuffer.clear();
     m_closeAfterWriting = false;
     m_closeAfterReading = false;
+    m_queuedBytes.store(0, std::memory_order_relaxed);
     updateQueneCount();
     QMetaObject::invokeMethod(this, [this, error] {
         QPointer<TcpSocketBase> guard(this);
@@ -408,11 +417,18 @@ void TcpSocketBase::dropWaitingWrites()
 {
     m_writes.clear();
     updateQueneCount();
+    m_queuedBytes.store(m_currentWrite ? m_currentWrite->data.size() - m_currentOffset : 0,
+                        std::memory_order_relaxed);
 }
 
 void TcpSocketBase::updateQueneCount()
 {
     m_queneCount.store(m_writes.size(), std::memory_order_relaxed);
+}
+
+qint64 TcpSocketBase::queuedBytes() const
+{
+    return m_queuedBytes.load(std::memory_order_relaxed);
 }
 
 bool TcpSocketBase::isConnected() const

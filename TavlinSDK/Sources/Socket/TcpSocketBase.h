@@ -72,6 +72,16 @@ public:
     // Readable from any thread without blocking.
     qint64 queneCount() const;
 
+    // Bytes not yet written: the rest of the write in progress and every
+    // write waiting. Readable from any thread without blocking.
+    qint64 queuedBytes() const;
+    // A peer that stops taking bytes must not make us hold them without end:
+    // a write that would take the queued bytes beyond `bytes` ends the
+    // connection with an error instead (as any failure of a live connection
+    // does). 0, the default, sets no bound.
+    void setMaxQueuedBytes(qint64 bytes) { m_maxQueuedBytes = bytes; }
+    qint64 maxQueuedBytes() const { return m_maxQueuedBytes; }
+
     // The connected descriptor, or -1 when there is none.
     int socketFD() const;
 
@@ -92,6 +102,8 @@ protected:
     virtual TavlinError connectTimeoutError() const = 0;
     virtual TavlinError readTimeoutError() const = 0;
     virtual TavlinError writeTimeoutError() const = 0;
+    // A write beyond the bound of queued bytes.
+    virtual TavlinError writeQueueFullError() const = 0;
     // What an orderly close by the peer reports (none: a plain close).
     virtual OptionalTavlinError closedByPeerError() const = 0;
     // The error of a connect that could not start.
@@ -160,4 +172,6 @@ private:
 
     std::atomic<qint64> m_userData{0};
     std::atomic<qint64> m_queneCount{0};
+    std::atomic<qint64> m_queuedBytes{0};
+    qint64 m_maxQueuedBytes = 0;
 };
