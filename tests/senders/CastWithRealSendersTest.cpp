@@ -693,7 +693,9 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
     TavlinGlobal::setIsConnecting(true);
     CastPackServices services;
     services.rtsp = controlServices(road);
-    services.timings.stoppedControlLingerMs = 300;
+    // The stopped control session, with its senders and the fake screen
+    // this test looks at, stays until the end of the test.
+    services.timings.stoppedControlLingerMs = 60000;
     CastRecorder recorder;
     auto pack = std::make_unique<TLCastPack>(&recorder, services);
     pack->castOperator(1);
@@ -720,6 +722,7 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
     spin(300);
     EXPECT_EQ(video->packetCount(), packets);
     pack.reset();
+    screen = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -351,9 +351,17 @@ TEST_F(VideoSenderTest, PauseAndResumeKeepTheStream)
         sender->startMrror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 5; }, 20000));
         sender->setPauseResumeMark(true);
-        // What was already encoded still arrives; then nothing.
-        TestSupport::spin(200);
-        const int paused = receiver->packetCount();
+        // What was already under way still arrives (on a busy machine that
+        // takes a while); then nothing.
+        int paused = -1;
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] {
+                const int now = receiver->packetCount();
+                TestSupport::spin(300);
+                paused = now;
+                return receiver->packetCount() == now;
+            },
+            20000));
         TestSupport::spin(300);
         EXPECT_EQ(receiver->packetCount(), paused);
         sender->setPauseResumeMark(false);
