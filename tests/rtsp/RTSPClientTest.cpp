@@ -258,22 +258,36 @@ TEST_F(RTSPClientTest, TheAudioSetupReplyDecidesWhetherTheCastHasSound)
 {
     if (!havePython())
         return;
-    const QPair<QByteArray, std::optional<quint16>> cases[] = {
-        // Either form of property list, the port as any whole number.
-        {PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011}]})")), 7011},
-        {PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": 7011.0}]})")), 7011},
-        {PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": "7011"}]})")), 7011},
-        // No usable port: the cast goes on without sound.
-        {QByteArray(), std::nullopt},
-        {audioReplyBody(0), std::nullopt},
-        {audioReplyBody(70000), std::nullopt},
-        {audioReplyBody(-1), std::nullopt},
-        {PlistOracle::encodeBinary(QStringLiteral(R"({"streams": []})")), std::nullopt},
-        {PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": "port"}]})")), std::nullopt},
-        {PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011.5}]})")), std::nullopt},
-        {QByteArray("not a property list"), std::nullopt},
+    enum Form { Binary, Xml };
+    struct Case {
+        const char *python; // none: the body is `raw`
+        Form form;
+        std::optional<quint16> port;
+        QByteArray raw;
     };
-    for (const auto &[body, port] : cases) {
+    const Case cases[] = {
+        // Either form of property list, the port as any whole number.
+        {R"({"streams": [{"dataPort": 7011}]})", Xml, 7011, {}},
+        {R"({"streams": [{"dataPort": 7011.0}]})", Binary, 7011, {}},
+        {R"({"streams": [{"dataPort": "7011"}]})", Xml, 7011, {}},
+        // No usable port: the cast goes on without sound.
+        {R"({"streams": [{"dataPort": 0}]})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": 70000}]})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": -1}]})", Binary, std::nullopt, {}},
+        {R"({"streams": []})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": "port"}]})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": 7011.5}]})", Xml, std::nullopt, {}},
+        {nullptr, Binary, std::nullopt, QByteArray()},
+        {nullptr, Binary, std::nullopt, QByteArray("not a property list")},
+    };
+    QStringList literals;
+    for (const Case &c : cases)
+        literals << QString::fromUtf8(c.python ? c.python : "None");
+    const QList<QPair<QByteArray, QByteArray>> encoded = PlistOracle::encodeBoth(literals);
+    ASSERT_EQ(encoded.size(), literals.size());
+    for (qsizetype i = 0; i < literals.size(); ++i) {
+        const Case &c = cases[i];
+        const QByteArray body = !c.python ? c.raw : c.form == Xml ? encoded[i].second : encoded[i].first;
         RtspReceiver::Behaviour behaviour;
         behaviour.audioSetupReplyBody = body;
         RtspReceiver receiver(behaviour);
@@ -281,10 +295,10 @@ TEST_F(RTSPClientTest, TheAudioSetupReplyDecidesWhetherTheCastHasSound)
         fakes.shared().audioPorts.clear();
         startAgainst(receiver);
         // The keep-alive starts either way.
-        ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 2; })) << body.toStdString();
-        EXPECT_EQ(fakes.logged("audio.start"), port.has_value()) << body.toStdString();
-        if (port) {
-            EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{*port});
+        ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 2; })) << literals[i].toStdString();
+        EXPECT_EQ(fakes.logged("audio.start"), c.port.has_value()) << literals[i].toStdString();
+        if (c.port) {
+            EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{*c.port});
         } else {
             EXPECT_TRUE(fakes.shared().audioPorts.isEmpty());
         }
