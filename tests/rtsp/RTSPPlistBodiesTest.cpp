@@ -115,8 +115,9 @@ TEST(RTSPPlistBodies, DataPortRefusesWhatIsNotAPropertyList)
             for (qsizetype n = 0; n < good.size(); ++n) {
                 const std::optional<quint16> port = audioDataPort(good.left(n));
                 EXPECT_TRUE(!port || *port == 7011) << n << " of " << good.left(20).toStdString();
-                if (good.startsWith("bplist00"))
+                if (good.startsWith("bplist00")) {
                     EXPECT_FALSE(port) << n;
+                }
             }
         }
     }

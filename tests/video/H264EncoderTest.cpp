@@ -34,7 +34,8 @@ public:
 // A session set up as the capture roads set theirs up.
 std::unique_ptr<VTPCompressionSession> castSession(int width, int height, Collector &collector)
 {
-    auto session = std::make_unique<VTPCompressionSession>(width, height, kVTPCodecTypeH264);
+    auto session = std::make_unique<VTPCompressionSession>(width, height, kVTPCodecTypeH264, nullptr,
+                                                           Platform::Linux::makeH264Encoder());
     EXPECT_TRUE(session->isValid());
     session->setDelegate(&collector, nullptr);
     TavlinError error;
@@ -268,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(Roads, H264RoadRates,
                          ::testing::Values(RoadRates{"DisplayStreamUpTo1080", 3355443, 1048576},
                                            RoadRates{"DisplayStreamTaller", 6710886, 2097152},
                                            RoadRates{"CaptureSession", 6710886, 1048576}),
-                         [](const ::testing::TestParamInfo<RoadRates> &info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<RoadRates> &road) { return std::string(road.param.name); });
 
 TEST(H264Encoding, PlatformEncoderRefusesOddSizes)
 {

@@ -20,7 +20,7 @@
 // and VideoDisplaySession. Lives on the main thread; capture and encoding run
 // on their own threads, which are stopped and joined before anything they use
 // goes away.
-class TAVLIN_EXPORT VideoSenderBase : public QObject,
+class VideoSenderBase : public QObject,
                                       protected GCDAsyncSocketDelegate,
                                       protected VTPCompressionSessionDelegate {
     Q_OBJECT
@@ -85,7 +85,7 @@ protected:
     virtual void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) = 0;
     // On the main thread, once a capture runs, and before one ends.
     virtual void captureDidStart() {}
-    virtual void captureWillStop(bool running) {}
+    virtual void captureWillStop(bool /*running*/) {}
     // Frames one payload and writes it on the video socket.
     virtual void sendBytes(quint16 type, const QByteArray &payload) = 0;
     virtual void logStartMirror() {}
@@ -143,5 +143,5 @@ private:
 
 // The sender of the road the CPU brand chooses: VideoSession when the brand is
 // exactly "Apple", VideoDisplaySession otherwise.
-TAVLIN_EXPORT std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
+std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
                                                                           const VideoSenderServices &services);
