@@ -643,7 +643,7 @@ TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
 
 namespace {
 
-enum class VideoFault { PortBeyondRange, CaptureRefused, ScreenWithoutArea, EncoderRefused, DisplayGone };
+enum class VideoFault { PortBeyondRange, VideoRefused, CaptureRefused, ScreenWithoutArea, EncoderRefused, DisplayGone };
 
 // What the cast session reports to its owner.
 class CastRecorder : public CastPackDelegate {
@@ -662,8 +662,8 @@ class CastEndsOnAVideoFault : public CastWithRealSenders,
 
 std::string faultCaseName(const ::testing::TestParamInfo<std::tuple<Road, VideoFault>> &info)
 {
-    static const char *const faults[] = {"PortBeyondRange", "CaptureRefused", "ScreenWithoutArea", "EncoderRefused",
-                                         "DisplayGone"};
+    static const char *const faults[] = {"PortBeyondRange",   "VideoRefused",   "CaptureRefused",
+                                         "ScreenWithoutArea", "EncoderRefused", "DisplayGone"};
     return std::string(std::get<0>(info.param) == Road::Apple ? "CaptureSession_" : "DisplayStream_")
            + faults[int(std::get<1>(info.param))];
 }
@@ -677,6 +677,10 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
     case VideoFault::PortBeyondRange:
         // Cut to 16 bits this would be the receiver's video port.
         DynamicPortTable::setDynamicPort_51030(65536 + video->port());
+        break;
+    case VideoFault::VideoRefused:
+        // The control session is answered, but nobody takes the picture.
+        video->stop();
         break;
     case VideoFault::CaptureRefused:
         screenStarts = false;
@@ -707,8 +711,11 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
     }
     ASSERT_TRUE(waitFor([&] { return recorder.events.size() >= 2; }, 15000)) << recorder.events.join(' ').toStdString();
     spin(200);
-    EXPECT_EQ(recorder.events,
-              (QStringList{QStringLiteral("castSuccess"), QStringLiteral("castStop(MIRROR_SOCKET_CONNECT_FAILED,-1)")}));
+    // A refused connect is an end the receiver caused, as on the control
+    // connection; every other fault is this side's.
+    const QString stop = fault == VideoFault::VideoRefused ? QStringLiteral("castStop(MIRROR_SOCKET_CLOSE_BY_SERVEREXIT,-7)")
+                                                           : QStringLiteral("castStop(MIRROR_SOCKET_CONNECT_FAILED,-1)");
+    EXPECT_EQ(recorder.events, (QStringList{QStringLiteral("castSuccess"), stop}));
     EXPECT_FALSE(pack->isCasting());
     EXPECT_FALSE(TavlinGlobal::getIsCasting());
 
@@ -718,7 +725,8 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
     if (screen) {
         EXPECT_FALSE(screen->isRunning());
     }
-    EXPECT_EQ(video->connectionCount(), fault == VideoFault::PortBeyondRange ? 0 : 1);
+    const bool neverConnects = fault == VideoFault::PortBeyondRange || fault == VideoFault::VideoRefused;
+    EXPECT_EQ(video->connectionCount(), neverConnects ? 0 : 1);
     const int packets = video->packetCount();
     spin(300);
     EXPECT_EQ(video->packetCount(), packets);
@@ -729,7 +737,7 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
 INSTANTIATE_TEST_SUITE_P(
     RoadsAndFaults, CastEndsOnAVideoFault,
     ::testing::Combine(::testing::Values(Road::Apple, Road::Intel),
-                       ::testing::Values(VideoFault::PortBeyondRange, VideoFault::CaptureRefused,
+                       ::testing::Values(VideoFault::PortBeyondRange, VideoFault::VideoRefused, VideoFault::CaptureRefused,
                                          VideoFault::ScreenWithoutArea, VideoFault::EncoderRefused,
                                          VideoFault::DisplayGone)),
     faultCaseName);
