@@ -21,7 +21,7 @@ bool PrivateXServer::available()
     return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty();
 }
 
-bool PrivateXServer::start(QSize size)
+bool PrivateXServer::start(QSize size, int depth)
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty())
@@ -39,7 +39,8 @@ bool PrivateXServer::start(QSize size)
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
 
     const QByteArray program = xvfb.toLocal8Bit();
-    const QByteArray screen = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + "x24";
+    const QByteArray screen = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + 'x'
+                             + QByteArray::number(depth);
     const char *argv[] = {program.constData(), "-displayfd", "3", "-screen", "0", screen.constData(),
                           "-nolisten", "tcp", "+extension", "MIT-SHM", nullptr};
     const int rc = posix_spawn(&m_pid, program.constData(), &actions, nullptr, const_cast<char **>(argv), environ);

@@ -16,8 +16,9 @@ public:
 
     static bool available();
 
-    // Starts the server with one screen of `size`; false when it did not come up.
-    bool start(QSize size = QSize(1920, 1080));
+    // Starts the server with one screen of `size` and colour `depth`; false
+    // when it did not come up.
+    bool start(QSize size = QSize(1920, 1080), int depth = 24);
     void stop();
     // Ends the server at once, as a crash would: its clients are cut off.
     void kill();

@@ -259,11 +259,24 @@ TEST(X11ScreenSource, TheDisplayGoingAwayEndsCaptureAndSaysSoOnce)
     EXPECT_EQ(failures.load(), 1);
 }
 
-TEST(X11ScreenSource, NoDisplayNoCapture)
+TEST(X11ScreenSource, ADisplayThatCannotBeCapturedRefusesTheStart)
 {
     Platform::ScreenCaptureOptions options;
-    auto source = Platform::Linux::makeScreenSource(QByteArray(":9999"));
-    EXPECT_TRUE(source->mainDisplayBounds().isEmpty());
-    EXPECT_FALSE(source->start(options, [](Platform::VideoFramePtr) {}, {}));
+    {
+        auto source = Platform::Linux::makeScreenSource(QByteArray(":9999"));
+        EXPECT_TRUE(source->mainDisplayBounds().isEmpty());
+        EXPECT_FALSE(source->start(options, [](Platform::VideoFramePtr) {}, {}));
+        EXPECT_FALSE(source->isRunning());
+    }
+    // 16 bits a pixel: frames would be read as BGRA and come out as noise.
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.start(QSize(320, 200), 16)))
+        return;
+    auto source = Platform::Linux::makeScreenSource(server.displayName());
+    EXPECT_EQ(source->mainDisplayBounds().size(), QSize(320, 200));
+    std::atomic<int> frames{0};
+    EXPECT_FALSE(source->start(options, [&](Platform::VideoFramePtr) { ++frames; }, {}));
     EXPECT_FALSE(source->isRunning());
+    QThread::msleep(100);
+    EXPECT_EQ(frames.load(), 0);
 }
