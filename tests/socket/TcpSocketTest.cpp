@@ -348,47 +348,35 @@ TEST(GCDAsyncSocket, CountIsReadableFromAnotherThreadWhileWritesQueue)
     EXPECT_LE(maxSeen.load(), 5);
 }
 
-TEST(GCDAsyncSocket, QueuedBytesAreCountedAndBoundedWhenThePeerStopsReading)
+TEST(GCDAsyncSocket, UnderABoundWaitingBytesDrainToNothingAndOneWriteLargerThanTheBoundGoesOut)
 {
+    // A media connection's bound: a reading peer takes every byte, a single
+    // write larger than the bound (a key frame) included, and the count of
+    // waiting bytes comes back to nothing rather than creeping towards the
+    // bound cast after cast.
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
-    // A reading peer: everything queued drains.
-    {
-        RecordingServer server(address);
-        GCDAsyncSocket socket;
-        ASSERT_TRUE(socket.connectToHost(address.toString(), server.port(), 4000));
-        socket.writeData(QByteArray(1000, 'a'), -1, 1);
-        socket.writeData(QByteArray(3 * 1024 * 1024, 'b'), -1, 2);
-        EXPECT_EQ(socket.queuedBytes(), 1000 + 3 * 1024 * 1024);
-        ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
-        ASSERT_TRUE(waitFor([&] { return socket.queuedBytes() == 0; }, 10000));
-        ASSERT_TRUE(waitFor([&] { return server.received().size() == 1000 + 3 * 1024 * 1024; }, 10000));
-    }
-    // A peer that takes nothing: once the kernel's buffers are full the
-    // bytes wait here, up to the bound; the write beyond it ends the
-    // connection, once, with an error.
-    constexpr qint64 kBound = 4 * 1024 * 1024;
-    TestSupport::HangingListener listener(address);
+    RecordingServer server(address);
     QueueRecorder recorder;
     GCDAsyncSocket socket(&recorder);
-    socket.setMaxQueuedBytes(kBound);
-    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 4000));
+    constexpr qint64 kBound = 2 * 1024 * 1024;
+    socket.setMaxWaitingBytes(kBound);
+    ASSERT_TRUE(socket.connectToHost(address.toString(), server.port(), 4000));
+    socket.writeData(QByteArray(1000, 'a'), -1, 1);
+    socket.writeData(QByteArray(3 * 1024 * 1024, 'b'), -1, 2);
+    EXPECT_EQ(socket.waitingBytes(), 1000 + 3 * 1024 * 1024);
     ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
-    qint64 highest = 0;
-    for (int i = 0; i < 128 && recorder.disconnects.isEmpty(); ++i) {
-        socket.writeData(QByteArray(512 * 1024, 'c'), -1, i);
-        highest = std::max(highest, socket.queuedBytes());
-        EXPECT_LE(socket.queuedBytes(), kBound);
-        TestSupport::spin(2);
+    qint64 total = 1000 + 3 * 1024 * 1024;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(waitFor([&] { return server.received().size() == total; }, 10000)) << round;
+        EXPECT_EQ(socket.waitingBytes(), 0) << round;
+        socket.writeData(QByteArray(kBound / 2, 'c'), -1, 3);
+        socket.writeData(QByteArray(kBound / 2, 'd'), -1, 4);
+        total += kBound;
     }
-    ASSERT_TRUE(waitFor([&] { return recorder.disconnects.size() == 1; }));
-    EXPECT_GT(highest, kBound - 512 * 1024);
-    ASSERT_TRUE(recorder.disconnects[0].has_value());
-    EXPECT_EQ(recorder.disconnects[0]->domain, SocketErrors::kGCDAsyncSocketErrorDomain);
-    EXPECT_EQ(recorder.disconnects[0]->code, SocketErrors::GCDAsyncSocketOtherError);
-    EXPECT_EQ(socket.queuedBytes(), 0);
-    EXPECT_FALSE(socket.isConnected());
-    TestSupport::spin(50);
-    EXPECT_EQ(recorder.disconnects.size(), 1);
+    ASSERT_TRUE(waitFor([&] { return server.received().size() == total; }, 10000));
+    EXPECT_EQ(socket.waitingBytes(), 0);
+    EXPECT_TRUE(socket.isConnected());
+    EXPECT_TRUE(recorder.disconnects.isEmpty());
 }
 
 TEST(GCDAsyncSocket, DescriptorIsAvailableInsideABlockOnlyWhileConnected)
@@ -441,4 +429,76 @@ TEST(AsyncSocket, WriteThatCannotFinishInTimeIsCodeFive)
     ASSERT_TRUE(recorder.willDisconnectError.has_value());
     EXPECT_EQ(recorder.willDisconnectError->code, 5);
     EXPECT_TRUE(recorder.writes.isEmpty());
+}
+
+// --- Control-connection bounds ---
+
+TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
+{
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    TestSupport::HangingListener listener(address); // accepts nothing, reads nothing
+    QueueRecorder recorder;
+    GCDAsyncSocket socket(&recorder);
+    socket.setControlConnectionLimits();
+    constexpr qint64 kLimit = TcpSocketBase::kControlMaxWaitingBytes;
+
+    // One read waits, however often one is asked for.
+    socket.readDataWithTimeout(-1, 1);
+    socket.readDataWithTimeout(-1, 2);
+    socket.readDataWithTimeout(-1, 3);
+    EXPECT_EQ(socket.pendingReads(), 1);
+
+    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
+    ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
+
+    // Answers the peer never takes: once the kernel's buffers are full they
+    // wait with us, up to the limit and no further.
+    const QByteArray answer(16 * 1024, 'a');
+    qint64 offered = 0;
+    for (int i = 0; i < 8192 && !socket.isDisconnected(); ++i) {
+        socket.writeData(answer, -1, i);
+        offered += answer.size();
+        ASSERT_LE(socket.waitingBytes(), kLimit + answer.size());
+        if (i % 16 == 0)
+            TestSupport::spin(1);
+    }
+    ASSERT_TRUE(socket.isDisconnected()) << offered << " bytes offered without reaching the limit";
+    ASSERT_TRUE(waitFor([&] { return recorder.disconnects.size() == 1; }));
+    ASSERT_TRUE(recorder.disconnects.first().has_value());
+    EXPECT_EQ(recorder.disconnects.first()->domain, SocketErrors::kPosixErrorDomain);
+    EXPECT_EQ(recorder.disconnects.first()->code, ENOBUFS);
+    EXPECT_GT(socket.waitingBytesHighWater(), kLimit);
+    EXPECT_LE(socket.waitingBytesHighWater(), kLimit + answer.size());
+    EXPECT_EQ(socket.waitingBytes(), 0);
+
+    // Nothing more is queued on the ended connection.
+    socket.writeData(answer, -1, 0);
+    socket.readDataWithTimeout(-1, 0);
+    EXPECT_EQ(socket.waitingBytes(), 0);
+    EXPECT_EQ(socket.queneCount(), 0);
+    EXPECT_EQ(socket.pendingReads(), 0);
+    TestSupport::spin(20);
+    EXPECT_EQ(recorder.disconnects.size(), 1);
+}
+
+TEST(AsyncSocket, TheQueueLimitEndsTheConnectionThroughItsErrorCallback)
+{
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    TestSupport::HangingListener listener(address);
+    RunLoopRecorder recorder;
+    AsyncSocket socket(&recorder);
+    socket.setMaxWaitingBytes(1000);
+    socket.writeData(QByteArray(600, 'a'), -1, 1);
+    EXPECT_EQ(socket.waitingBytes(), 600);
+    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
+    // Before the connect completes the queue is bounded as well: one write
+    // may take it past the limit, the next one ends the connection.
+    socket.writeData(QByteArray(401, 'b'), -1, 2);
+    EXPECT_EQ(socket.waitingBytes(), 1001);
+    socket.writeData(QByteArray(1, 'c'), -1, 3);
+    ASSERT_TRUE(waitFor([&] { return recorder.didDisconnectCount == 1; }));
+    EXPECT_EQ(recorder.events, (QStringList{"will", "did"}));
+    ASSERT_TRUE(recorder.willDisconnectError.has_value());
+    EXPECT_EQ(recorder.willDisconnectError->code, ENOBUFS);
+    EXPECT_EQ(socket.waitingBytesHighWater(), 1001);
 }

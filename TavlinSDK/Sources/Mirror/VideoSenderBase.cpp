@@ -56,7 +56,7 @@ VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services,
     if (m_services.makeScreenSource)
         m_screenSource = m_services.makeScreenSource();
     m_videoSocket = new GCDAsyncSocket(this, this);
-    m_videoSocket->setMaxQueuedBytes(m_services.maxQueuedBytes);
+    m_videoSocket->setMaxWaitingBytes(m_services.maxQueuedBytes);
     const QSize start = VideoSizing::startSize(screenPixelSize(), sizeMultiple);
     m_screenWidth = start.width();
     m_screenHeight = start.height();

@@ -62,12 +62,6 @@ TavlinError AsyncSocket::readTimeoutError() const
                        QStringLiteral("Read operation timed out"));
 }
 
-TavlinError AsyncSocket::writeQueueFullError() const
-{
-    return TavlinError(kAsyncSocketErrorDomain, AsyncSocketCFSocketError,
-                       QStringLiteral("Too many bytes wait to be written"));
-}
-
 TavlinError AsyncSocket::writeTimeoutError() const
 {
     return TavlinError(kAsyncSocketErrorDomain, AsyncSocketWriteTimeoutError,

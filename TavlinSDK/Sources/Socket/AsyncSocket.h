@@ -48,7 +48,6 @@ protected:
     TavlinError connectTimeoutError() const override;
     TavlinError readTimeoutError() const override;
     TavlinError writeTimeoutError() const override;
-    TavlinError writeQueueFullError() const override;
     OptionalTavlinError closedByPeerError() const override;
     TavlinError startError(const QString &text) const override;
     TavlinError otherError(const QString &text) const override;

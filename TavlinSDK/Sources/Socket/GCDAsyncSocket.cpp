@@ -53,12 +53,6 @@ TavlinError GCDAsyncSocket::readTimeoutError() const
                        QStringLiteral("Read operation timed out"));
 }
 
-TavlinError GCDAsyncSocket::writeQueueFullError() const
-{
-    return TavlinError(kGCDAsyncSocketErrorDomain, GCDAsyncSocketOtherError,
-                       QStringLiteral("Too many bytes wait to be written"));
-}
-
 TavlinError GCDAsyncSocket::writeTimeoutError() const
 {
     return TavlinError(kGCDAsyncSocketErrorDomain, GCDAsyncSocketWriteTimeoutError,
