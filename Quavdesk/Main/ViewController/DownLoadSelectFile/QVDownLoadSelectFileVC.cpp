@@ -195,6 +195,7 @@ void QVDownLoadSelectFileVC::baseSetting()
 
     m_selectAllBtn = new QVBaseButton(m_bgView);
     m_selectAllBtn->setObjectName(QStringLiteral("selectAllBtn"));
+    m_selectAllBtn->setClickStyle(false);
     connect(m_selectAllBtn, &QAbstractButton::clicked, this, &QVDownLoadSelectFileVC::selectAllBtnClick);
     m_allSelectLabel = new QLabel(localizable("downLoadFile_topBar_allSelect"), m_bgView);
     setPixelSize(m_allSelectLabel, 13);
