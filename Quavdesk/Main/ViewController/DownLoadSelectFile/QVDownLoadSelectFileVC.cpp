@@ -788,30 +788,32 @@ void QVDownLoadSelectFileVC::refreshConfirmBtnStyle()
 // ---------------------------------------------------------------------------
 // Sort and layout
 
-void QVDownLoadSelectFileVC::checkLayoutType()
+namespace {
+
+// The stored setting's integer value; on first use `first` is stored (as
+// text) and used.
+qint64 storedSetting(const QString &key, qint64 first)
 {
     const auto store = QVPublicTools::sharedPublicTools()->userDefaults();
-    if (store && store->contains(LayoutSettingKey)) {
-        m_layoutType = store->value(LayoutSettingKey).toLongLong();
-    } else {
-        if (store)
-            store->setValue(LayoutSettingKey, QStringLiteral("0"));
-        m_layoutType = 0;
-    }
+    if (store && store->contains(key))
+        return store->value(key).toLongLong();
+    if (store)
+        store->setValue(key, QString::number(first));
+    return first;
+}
+
+} // namespace
+
+void QVDownLoadSelectFileVC::checkLayoutType()
+{
+    m_layoutType = storedSetting(LayoutSettingKey, 0);
     m_layoutBtn->setImage(QVNamedImage(m_layoutType == 0 ? QStringLiteral("list_layout_list")
                                                          : QStringLiteral("list_layout_grid")));
 }
 
 void QVDownLoadSelectFileVC::checkSortType()
 {
-    const auto store = QVPublicTools::sharedPublicTools()->userDefaults();
-    if (store && store->contains(SortSettingKey)) {
-        m_sortType = store->value(SortSettingKey).toLongLong();
-    } else {
-        if (store)
-            store->setValue(SortSettingKey, QStringLiteral("1"));
-        m_sortType = 1;
-    }
+    m_sortType = storedSetting(SortSettingKey, 1);
     m_sortMenuView->setSortType(m_sortType);
 }
 
