@@ -279,16 +279,3 @@ TEST_F(WebServiceApi, FeedbackEndsOnceOnTimeOutAndOnCancel)
     TestSupport::spin(200);
     EXPECT_EQ(cancelCalls, 1);
 }
-
-TEST(FeedbackInfo, CurrentInstallationValues)
-{
-    const QVFeedbackInfo info = QVFeedbackInfo::current();
-    EXPECT_EQ(info.version, QVPublicTools::appVersion());
-    EXPECT_EQ(info.build, QVPublicTools::appBuild());
-    EXPECT_FALSE(info.operatingSystemVersion.isEmpty());
-    EXPECT_TRUE(info.mac == QStringLiteral("error")
-                || QRegularExpression(QStringLiteral("^([0-9a-f]{2}:){5}[0-9a-f]{2}$")).match(info.mac).hasMatch())
-        << info.mac.toStdString();
-    if (info.language)
-        EXPECT_FALSE(info.language->isEmpty());
-}
