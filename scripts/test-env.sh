@@ -80,15 +80,21 @@ run_in_session() {
   fi
 }
 
+# Safe to call more than once (scripts/test calls it from its exit trap).
 stop_test_services() {
   if [ -n "$QUAVDESK_PULSE_PID" ]; then
     kill "$QUAVDESK_PULSE_PID" 2>/dev/null || true
     wait "$QUAVDESK_PULSE_PID" 2>/dev/null || true
+    QUAVDESK_PULSE_PID=
   fi
   if [ -n "$QUAVDESK_XVFB_PID" ]; then
     kill "$QUAVDESK_XVFB_PID" 2>/dev/null || true
     wait "$QUAVDESK_XVFB_PID" 2>/dev/null || true
+    QUAVDESK_XVFB_PID=
   fi
-  [ -n "$QUAVDESK_RUNTIME_DIR" ] && rm -rf "$QUAVDESK_RUNTIME_DIR"
+  if [ -n "$QUAVDESK_RUNTIME_DIR" ]; then
+    rm -rf "$QUAVDESK_RUNTIME_DIR"
+    QUAVDESK_RUNTIME_DIR=
+  fi
   return 0
 }
