@@ -4,7 +4,7 @@
 #include "QVLog.h"
 #include "QVTavlinSDKAdapter.h"
 
-#include "Platform/LinuxPlatform.h"
+#include "QVPlatform.h"
 #include "TavlinServices.h"
 
 #include <QCoreApplication>
@@ -12,25 +12,42 @@
 #include <QPointer>
 #include <QThread>
 
-QVShareManagerServices QVShareManagerServices::linuxDefaults()
+QVShareManagerServices QVShareManagerServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     QVShareManagerServices services;
-    services.tavlinFactory = [](TavlinDelegate *delegate) -> std::unique_ptr<QVTavlinInterface> {
-        return std::make_unique<QVTavlinSDKAdapter>(delegate, TavlinServices::linuxDefaults());
+    services.tavlinFactory = [platform](TavlinDelegate *delegate) -> std::unique_ptr<QVTavlinInterface> {
+        return std::make_unique<QVTavlinSDKAdapter>(delegate, TavlinServices::fromPlatform(platform));
     };
-    services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
+    services.screenCaptureAccess = platform.screenCaptureAccess;
     return services;
 }
 
+namespace {
+
+QPointer<QVShareManager> &sharedInstance()
+{
+    static QPointer<QVShareManager> instance;
+    return instance;
+}
+
+} // namespace
+
 QVShareManager *QVShareManager::sharedShareManager()
 {
-    static QVShareManager *const instance = [] {
-        auto *manager = new QVShareManager(QVShareManagerServices::linuxDefaults(), QCoreApplication::instance());
+    QPointer<QVShareManager> &instance = sharedInstance();
+    if (!instance) {
+        auto *manager = new QVShareManager(QVShareManagerServices::fromPlatform(QVPlatform::services()),
+                                           QCoreApplication::instance());
         if (QCoreApplication *app = QCoreApplication::instance())
             connect(app, &QCoreApplication::aboutToQuit, manager, &QVShareManager::terminate);
-        return manager;
-    }();
-    return instance;
+        instance = manager;
+    }
+    return instance.data();
+}
+
+void QVShareManager::setSharedShareManager(QVShareManager *manager)
+{
+    sharedInstance() = manager;
 }
 
 QVShareManager::QVShareManager(QVShareManagerServices services, QObject *parent)
@@ -232,6 +249,8 @@ void QVShareManager::connectDeviceWithError(const TavlinError &error)
 {
     onOwnThread([this, error] {
         m_connectError = error;
+        // A connect that failed leaves no session, whatever came before it.
+        m_connectStatus = false;
         callConnectDeviceStatusBlock(2);
     });
 }
@@ -252,7 +271,7 @@ void QVShareManager::castSuccess()
     onOwnThread([this] { m_kvoModel->setCastScreenStatus(0); });
 }
 
-void QVShareManager::castStopWithError(const OptionalTavlinError &error)
+void QVShareManager::castStopWithError(const OptionalTavlinError & /*error*/)
 {
     onOwnThread([this] { m_kvoModel->setCastScreenStatus(1); });
 }
