@@ -345,7 +345,7 @@ TEST_F(PublicToolsTest, ACachedPageIsForgottenOnceItIsGone)
     tools->vcCacheDictionary().insert(QStringLiteral("QVMainViewController"), page.get());
     EXPECT_EQ(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")), page.get());
     page.reset();
-    EXPECT_TRUE(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")).isNull());
+    EXPECT_EQ(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")), nullptr);
 }
 
 TEST_F(PublicToolsTest, WithoutAScreenTheSmallerPageHeightIsTakenUntilOneIsSet)
