@@ -166,6 +166,33 @@ TEST_F(ConnectPackTest, NameWaitExpiryGivesAnEmptyNameAndALateReplyOnlyUpdatesIt
     EXPECT_EQ(recorder.events, QStringList{"success"});
 }
 
+TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyOnlyUpdatesTheRecord)
+{
+    // The receiver wants a code and names itself after the name wait, with
+    // feature bits that say nothing of a code.
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.castingCode = QStringLiteral("482913");
+        b.serverInfoDelayMs = 500;
+        b.extraInfo = QStringLiteral("late text");
+    });
+    TLConnectPack &connect = makePack();
+    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("needPwd"));
+    ASSERT_TRUE(waitFor([&] { return TavlinGlobal::getTempChoseDevice()->mDevicename == QStringLiteral("Room A"); }));
+    EXPECT_EQ(connect.getCustomBroadcastStrPack(), QStringLiteral("late text"));
+    spin(200);
+    // Neither a success behind the open code dialog nor a second question.
+    EXPECT_EQ(recorder.events, QStringList{"needPwd"});
+    EXPECT_EQ(server->requests(0).filter(QStringLiteral("getListenedPort")).size(), 0);
+
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("111111"));
+    ASSERT_TRUE(waitForEvent("pwdIncorrect"));
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+    ASSERT_TRUE(waitForEvent("success"));
+    EXPECT_EQ(recorder.events, (QStringList{"needPwd", "pwdIncorrect", "success"}));
+    EXPECT_EQ(TavlinGlobal::getChoseDevice()->mServer_features, FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver);
+}
+
 TEST_F(ConnectPackTest, ASilentReceiverIsTakenAsNamelessAfterTheNameWait)
 {
     setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });

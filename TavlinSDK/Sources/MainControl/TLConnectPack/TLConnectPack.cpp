@@ -260,7 +260,10 @@ void TLConnectPack::handleReply(const HandshakeReply &reply)
             m_chosenDevice->mServer_features = reply.features;
         }
         m_customBroadcastStr = reply.extraInfo;
-        if (!m_isAlreadyConnected)
+        // Once the code has been asked for, only its verdict may end the
+        // handshake: a late name reply must neither declare success behind
+        // the code dialog nor ask for the code a second time.
+        if (!m_isAlreadyConnected && !m_isPassConnect)
             connectCheck();
         break;
     case HandshakeReply::Kind::Ports:
