@@ -1,6 +1,7 @@
 // Sequences of search replies, from many senders, into the receiver lists,
 // with prunes and clears between them. After every step the lists must keep
 // their rules: one entry per address holding its latest name and features,
+// at most the bound of receivers, one rebuild per reply at most,
 // the application's view sorted by name and made of exactly those entries,
 // the change flag true exactly when that view changed, and a prune keeping
 // exactly the receivers that replied since the one before.
@@ -17,9 +18,6 @@
 #include "SearchDevicesFunc/SearchCodec.h"
 
 namespace {
-
-// A list this long may refuse receivers it does not know yet.
-constexpr qsizetype kLongList = 256;
 
 // One receiver as a prune compares it: address, name and features.
 QString entryOf(const Device &device)
@@ -104,7 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const qsizetype knownBefore = lists.device_list.size();
         const bool wasKnown = std::any_of(lists.device_list.cbegin(), lists.device_list.cend(),
                                           [&](const Device &device) { return device.mHostIp == source; });
+        const qint64 rebuildsBefore = lists.rebuildCount();
         const bool changed = lists.addReply(reply.device);
+        // A reply costs at most one rebuild, and the list never outgrows its bound.
+        if (lists.rebuildCount() - rebuildsBefore > 1 || lists.device_list.size() > DeviceLists::kMaxReceivers)
+            std::abort();
         replied.insert(entryOf(reply.device));
         bool found = false;
         for (const Device &device : lists.device_list) {
@@ -114,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 break;
             }
         }
-        // Only a new address may be turned away, and only by a long list.
-        const bool turnedAway = !wasKnown && knownBefore >= kLongList
+        // Only a new address may be turned away, and only by a full list.
+        const bool turnedAway = !wasKnown && knownBefore >= DeviceLists::kMaxReceivers
             && std::none_of(lists.device_list.cbegin(), lists.device_list.cend(),
                             [&](const Device &device) { return device.mHostIp == source; });
         if ((!found && !turnedAway) || changed != (viewOf(lists) != before))
