@@ -70,15 +70,17 @@ struct Recorder final : MasterControlPackDelegate {
         if (ended || (state != 0 && state != 1) || !pack || !pack->castPack()->isCasting())
             std::abort();
     }
-    void masterControlPack_replyCastRequest(qint64) override
+    void masterControlPack_replyCastRequest(qint64 reply) override
     {
-        if (ended)
+        // After the end only the user's own start is answered: refused, at once.
+        if (ended && !(starting && reply == 0))
             std::abort();
     }
 
     TLMasterControlPack *pack = nullptr;
     bool ended = false;
     bool casting = false;
+    bool starting = false;
 };
 
 const qint32 kStatuses[] = {MirrorSocketStatusConnected, MirrorSocketStatusOther, MirrorSocketStatusConnectTimeout,
@@ -134,7 +136,11 @@ void run(FuzzSupport::Input &in)
         }
         case 4:
             switch (in.byte() % 7) {
-            case 0: pack->startMirror(); break;
+            case 0:
+                recorder.starting = true;
+                pack->startMirror();
+                recorder.starting = false;
+                break;
             case 1: pack->stopMirror(); break;
             case 2: pack->fullScreenOperator(1); break;
             case 3: pack->fullScreenOperator(0); break;
