@@ -49,7 +49,10 @@ start_test_services() {
 
   if command -v Xvfb >/dev/null; then
     local fdfile="$QUAVDESK_RUNTIME_DIR/display"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp +extension MIT-SHM 3>"$fdfile" >/dev/null 2>&1 &
+    # -noreset: by default the server starts over whenever its last client
+    # leaves, and a client that connects at that moment waits for ever for
+    # the answer to its connection setup.
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset +extension MIT-SHM 3>"$fdfile" >/dev/null 2>&1 &
     QUAVDESK_XVFB_PID=$!
     local i
     for i in $(seq 1 100); do
@@ -80,15 +83,21 @@ run_in_session() {
   fi
 }
 
+# Safe to call more than once (scripts/test calls it from its exit trap).
 stop_test_services() {
   if [ -n "$QUAVDESK_PULSE_PID" ]; then
     kill "$QUAVDESK_PULSE_PID" 2>/dev/null || true
     wait "$QUAVDESK_PULSE_PID" 2>/dev/null || true
+    QUAVDESK_PULSE_PID=
   fi
   if [ -n "$QUAVDESK_XVFB_PID" ]; then
     kill "$QUAVDESK_XVFB_PID" 2>/dev/null || true
     wait "$QUAVDESK_XVFB_PID" 2>/dev/null || true
+    QUAVDESK_XVFB_PID=
   fi
-  [ -n "$QUAVDESK_RUNTIME_DIR" ] && rm -rf "$QUAVDESK_RUNTIME_DIR"
+  if [ -n "$QUAVDESK_RUNTIME_DIR" ]; then
+    rm -rf "$QUAVDESK_RUNTIME_DIR"
+    QUAVDESK_RUNTIME_DIR=
+  fi
   return 0
 }

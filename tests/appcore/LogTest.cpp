@@ -228,11 +228,27 @@ TEST(LogFileTest, AnUnwritableFolderDropsLinesWithoutHarm)
     EXPECT_TRUE(file.currentFilePath().isEmpty());
 }
 
-TEST(LogSetupTest, DefaultFolderIsUnderTheUsersDataFolder)
+TEST_F(LogTest, WithoutAFolderTheFileGoesToLogsInTheUsersDataFolder)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    const QString folder = QVLogManager::defaultLogFolder();
-    EXPECT_TRUE(folder.endsWith(QStringLiteral("/Logs")));
-    EXPECT_TRUE(folder.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
-    QStandardPaths::setTestModeEnabled(false);
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.path().toUtf8());
+    QVLogOptions options;
+    options.clock = [this] { return clock.now(); };
+    options.console = false;
+    options.asynchronous = false;
+    QVLogManager().creatLogFile(options);
+    QVLogInfo(0, QStringLiteral("where"));
+    QVLog::flush();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
+        + QStringLiteral("/Logs");
+    if (dataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", dataHome);
+
+    ASSERT_TRUE(folder.startsWith(dir.path() + QLatin1Char('/'))) << folder.toStdString();
+    const QStringList names = QDir(folder).entryList(QDir::Files);
+    ASSERT_EQ(names.size(), 1) << folder.toStdString();
+    EXPECT_EQ(readLines(folder + QLatin1Char('/') + names.first()),
+              QStringList{stampOf(clock) + QStringLiteral(" | INFO | where")});
 }

@@ -101,8 +101,3 @@ TEST(NotificationCenterTest, OpenStatusIsReadAsAYesOrNo)
     EXPECT_TRUE(C::boolValue(true));
     EXPECT_FALSE(C::boolValue(false));
 }
-
-TEST(NotificationCenterTest, TheDefaultCentreIsOne)
-{
-    EXPECT_EQ(QVNotificationCenter::defaultCenter(), QVNotificationCenter::defaultCenter());
-}

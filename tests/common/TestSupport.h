@@ -20,8 +20,10 @@ bool requireFacility(const char *facility, bool available);
 // parallel do not share ports.
 QHostAddress uniqueLoopbackAddress();
 
-// Runs the event loop until `condition` holds or `timeoutMs` passes.
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
+// Runs the event loop until `condition` holds or `timeoutMs` passes. The
+// default leaves room for a machine slowed many times over; a test's own
+// time limit still stops a case that waits too often.
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
 
 // Runs the event loop for `ms` milliseconds.
 void spin(int ms);

@@ -328,7 +328,7 @@ TEST_F(ConnectPackTest, CloseOrResetBeforeSuccessIsReportedOnce)
     EXPECT_TRUE(SocketErrors::isConnectionReset(recorder.errors[0]));
 }
 
-TEST_F(ConnectPackTest, CloseAfterSuccessIsNotReported)
+TEST_F(ConnectPackTest, TheEndOfTheConnectionAfterSuccessIsNotReported)
 {
     TLConnectPack &connect = makePack();
     ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
@@ -337,6 +337,17 @@ TEST_F(ConnectPackTest, CloseAfterSuccessIsNotReported)
     ASSERT_TRUE(waitFor([&] { return !connect.isSocketConnected_8121(); }));
     spin(100);
     EXPECT_EQ(recorder.events, QStringList{"success"});
+
+    // Nor a connection that breaks with an error of the system's.
+    ASSERT_TRUE(emulator->start());
+    TLConnectPack &again = makePack();
+    ASSERT_TRUE(again.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("success", 2));
+    AsyncSocket *socket = again.asyncSocket_8121();
+    again.onSocketWillDisconnectWithError(socket, SocketErrors::posixError(ETIMEDOUT));
+    again.onSocketDidDisconnect(socket);
+    spin(100);
+    EXPECT_EQ(recorder.events, (QStringList{"success", "success"}));
 }
 
 TEST_F(ConnectPackTest, UnansweredCodeCheckReopensTheConnectionAndReportsTheTimeOut)

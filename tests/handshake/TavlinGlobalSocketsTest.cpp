@@ -27,7 +27,21 @@ struct QueueRecorder : GCDAsyncSocketDelegate {
 
 } // namespace
 
-class TavlinGlobalSockets : public HandshakeFixture {};
+// The name source outlives a case, and a case's source may point at its own
+// locals: every case starts and ends with the stored name.
+class TavlinGlobalSockets : public HandshakeFixture {
+protected:
+    void SetUp() override
+    {
+        HandshakeFixture::SetUp();
+        TavlinGlobal::setClientNameSource(nullptr);
+    }
+    void TearDown() override
+    {
+        TavlinGlobal::setClientNameSource(nullptr);
+        HandshakeFixture::TearDown();
+    }
+};
 
 TEST_F(TavlinGlobalSockets, TextCommandsAreByteExactWithTheirTags)
 {

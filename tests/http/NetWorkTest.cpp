@@ -56,14 +56,6 @@ TEST(NetWork, WithoutBackendTheFlagStaysUpUntilSet)
     EXPECT_TRUE(network.isConnect());
 }
 
-TEST(NetWork, TheSharedFlagIsOneObject)
-{
-    EXPECT_EQ(QVNetWork::shareNetWork(), QVNetWork::shareNetWork());
-    // Further instances are allowed and independent.
-    QVNetWork other(QVNetWork::Backend::None);
-    EXPECT_NE(&other, QVNetWork::shareNetWork());
-}
-
 TEST(NetWork, WithABackendTheFlagFollowsTheSystem)
 {
     if (inNamespaceChild())

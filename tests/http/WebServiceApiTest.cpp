@@ -280,16 +280,13 @@ TEST_F(WebServiceApi, FeedbackEndsOnceOnTimeOutAndOnCancel)
     EXPECT_EQ(cancelCalls, 1);
 }
 
-TEST(FeedbackInfo, CurrentInstallationValues)
+// The feedback form sends the machine's address as lower-case pairs, or the
+// word the service expects when there is none.
+TEST(FeedbackInfo, TheMachineAddressHasTheFormTheServiceReads)
 {
     const QVFeedbackInfo info = QVFeedbackInfo::current();
-    EXPECT_EQ(info.version, QVPublicTools::appVersion());
-    EXPECT_EQ(info.build, QVPublicTools::appBuild());
     EXPECT_FALSE(info.operatingSystemVersion.isEmpty());
     EXPECT_TRUE(info.mac == QStringLiteral("error")
                 || QRegularExpression(QStringLiteral("^([0-9a-f]{2}:){5}[0-9a-f]{2}$")).match(info.mac).hasMatch())
         << info.mac.toStdString();
-    if (info.language) {
-        EXPECT_FALSE(info.language->isEmpty());
-    }
 }

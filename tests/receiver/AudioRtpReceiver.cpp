@@ -4,6 +4,7 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <QtEndian>
+#include <sys/socket.h>
 
 #include "ReceiverComponentRegistry.h"
 
@@ -25,6 +26,14 @@ bool AudioRtpReceiver::start(QString *error)
         m_socket = nullptr;
         return false;
     }
+    // A loaded machine can keep this thread from reading for a while; the
+    // datagrams must wait for it, not be dropped, or the sequence check
+    // would blame the sender for the kernel's loss. Forcing the size needs
+    // the administrator's right; without it the system's maximum is taken.
+    const int bufferBytes = 4 * 1024 * 1024;
+    const int fd = static_cast<int>(m_socket->socketDescriptor());
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &bufferBytes, sizeof bufferBytes) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
     m_boundPort.store(m_socket->localPort());
     connect(m_socket, &QUdpSocket::readyRead, this, &AudioRtpReceiver::readPending);
     return true;

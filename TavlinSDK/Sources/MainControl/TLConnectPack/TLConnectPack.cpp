@@ -363,7 +363,9 @@ void TLConnectPack::reopenAfterReadTimeout(const TavlinError &error)
 
 void TLConnectPack::reportFailure(const TavlinError &error)
 {
-    if (m_endReported)
+    // After success the session goes on without this connection: a broken
+    // handshake connection then is no failed connect.
+    if (m_endReported || m_isAlreadyConnected)
         return;
     m_endReported = true;
     m_deadlineTimer.stop();

@@ -120,6 +120,8 @@ public:
     TLCastPack *castPack() const { return m_castPack.get(); }
     bool isHeartbeatRunning() const { return m_masterConTimer.isActive(); }
     bool isCastRequestPending() const { return m_castRequestTimer.isActive(); }
+    // Bytes of an unfinished line from the receiver, kept until its end comes.
+    qsizetype pendingReceiverBytes() const { return m_framer.pendingBytes(); }
 
     // GCDAsyncSocketDelegate
     void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) override;
