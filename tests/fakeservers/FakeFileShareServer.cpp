@@ -447,7 +447,24 @@ HttpAnswer FakeFileShareServer::download(const HttpRequest &request)
     result.setHeader("Total-Chunk-Number", QByteArray::number(total));
     if (!m_omitChunkSize)
         result.setHeader("Current-Chunk-Size", QByteArray::number(result.body.size()));
+    if (m_chunkSpoiler)
+        m_chunkSpoiler(index, result);
     return result;
+}
+
+std::optional<FaultRule> FakeFileShareServer::takeFault(const HttpRequest &request)
+{
+    if (request.path == kDownload) {
+        bool ok = false;
+        const qint64 index = request.header("Chunk-Number").toLongLong(&ok);
+        const auto it = ok ? m_chunkFaults.find(index) : m_chunkFaults.end();
+        if (it != m_chunkFaults.end() && it->times != 0) {
+            if (it->times > 0)
+                --it->times;
+            return *it;
+        }
+    }
+    return FakeHttpServer::takeFault(request);
 }
 
 QString FakeFileShareServer::partialKey(const QByteArray &deviceId, const QByteArray &fileMd5,
