@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr qint64 kReadAheadBytes = 1024 * 1024;
+
 void logInfo(const QString &text)
 {
     QVLogInfo(QVLog::ContextDefault, text);
@@ -261,6 +263,9 @@ void QVDownloadEngine::downLoadFileWithModel(const File &file)
 
     m_fetch = std::make_unique<ChunkFetch>();
     QNetworkReply *reply = m_manager->get(request);
+    // The network thread reads ahead only this far: a chunk is never held in
+    // memory as a whole, however fast the server sends it.
+    reply->setReadBufferSize(kReadAheadBytes);
     m_fetch->reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, file, step] { onChunkHeaders(file, step); });
     connect(reply, &QNetworkReply::readyRead, this, [this, file, step] { onChunkData(file, step); });
@@ -392,7 +397,7 @@ void QVDownloadEngine::onChunkFinished(const File &file, quint64 step)
                            .arg(fetch->header.chunkSize));
         return;
     }
-    const QByteArray md5 = fetch->hash.result().toHex();
+    const QByteArray md5 = fetch->hash.hexResult();
     if (md5 != fetch->header.md5) {
         badChunk(file, QStringLiteral("chunk %1: MD5 %2 where the server says %3")
                            .arg(file->currentChunks())

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QCryptographicHash>
 #include <QObject>
 #include <QPointer>
 
@@ -13,6 +12,7 @@
 #include "Main/Model/QVDownLoadFileModel.h"
 #include "QVDownloadChunk.h"
 #include "QVDownloadFile.h"
+#include "QVMd5.h"
 #include "QVTransferNetworkCheck.h"
 #include "QVTransferQueue.h"
 
@@ -158,7 +158,7 @@ private:
         bool cancelled = false;
         QString rejection;
         qint64 received = 0;
-        QCryptographicHash hash{QCryptographicHash::Md5};
+        QVMd5 hash;
     };
 
     FileState &stateOf(const File &file);
