@@ -12,6 +12,7 @@
 
 #include "Main/Model/QVDownLoadFileModel.h"
 #include "QVDownloadChunk.h"
+#include "QVDownloadEngine.h"
 #include "QVDownloadFile.h"
 #include "QVDownloadNaming.h"
 
@@ -56,6 +57,14 @@ TEST(DownloadNaming, HostileNamesBecomeOneEntryOfTheFolder)
     const QString cutFaces = safeFileName(faces);
     EXPECT_EQ(cutFaces.toUtf8().size(), 252);
     EXPECT_FALSE(cutFaces.back().isHighSurrogate());
+}
+
+TEST(DownloadNaming, TheTargetPathIsAlwaysInsideTheFolder)
+{
+    QVDownLoadFileModel file;
+    file.setName(QStringLiteral("../../etc/passwd"));
+    EXPECT_EQ(QVDownloadEngine::creatTargetPathWithModel(QStringLiteral("/home/u/Downloads"), file),
+              QStringLiteral("/home/u/Downloads/passwd"));
 }
 
 TEST(DownloadNaming, TakenNamesGetANumberBeforeTheExtension)

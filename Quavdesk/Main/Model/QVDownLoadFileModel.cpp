@@ -2,9 +2,11 @@
 
 #include <QJsonArray>
 
-#include <cmath>
-
+#include "PublicManager/QVNotificationCenter.h"
+#include "QVModelText.h"
 #include "Utils/IntegerValue.h"
+
+using QVModelText::textOf;
 
 namespace {
 
@@ -20,34 +22,13 @@ const QString PinyinNameKey = QStringLiteral("pinyinName");
 const QString FileSizeKey = QStringLiteral("fileSize");
 const QString LastModifyTimeKey = QStringLiteral("lastModifyTime");
 
-QString textOf(const QJsonValue &value)
-{
-    if (value.isString())
-        return value.toString();
-    if (value.isDouble()) {
-        const double number = value.toDouble();
-        if (std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.007199254740992e15)
-            return QString::number(static_cast<qint64>(number));
-        return QString::number(number, 'g', 17);
-    }
-    return QString();
-}
-
+// "dir" as the listing's peers mean it: a non-zero number, or a text that
+// says yes ("true", "YES", "1").
 bool boolOf(const QJsonValue &value)
 {
-    if (value.isBool())
-        return value.toBool();
     if (value.isDouble())
         return value.toDouble() != 0.0;
-    if (value.isString()) {
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return false;
-        const QChar first = text.at(0);
-        return first == QLatin1Char('t') || first == QLatin1Char('T') || first == QLatin1Char('y')
-            || first == QLatin1Char('Y') || integerValueOfText(text) != 0;
-    }
-    return false;
+    return QVNotificationCenter::boolValue(value.toVariant());
 }
 
 } // namespace

@@ -673,6 +673,11 @@ float QVDownloadEngine::progressOf(const QVDownLoadFileModel &file)
     return qMax(progress, 0.05f);
 }
 
+QString QVDownloadEngine::creatTargetPathWithModel(const QString &folder, const QVDownLoadFileModel &file)
+{
+    return folder + QLatin1Char('/') + QVDownloadNaming::safeFileName(file.name());
+}
+
 bool QVDownloadEngine::finalFileExists(const File &file)
 {
     return file && !file->finalFileURL().isEmpty() && QFileInfo(file->finalFileURL()).isFile();

@@ -126,6 +126,9 @@ public:
     // (verified bytes + bytes of the chunk in flight) / size, at least 0.05;
     // 0 for a file without size.
     static float progressOf(const QVDownLoadFileModel &file);
+    // The folder's path joined with the file's name made safe. Offered to the
+    // page; the download itself takes its name when it is moved.
+    static QString creatTargetPathWithModel(const QString &folder, const QVDownLoadFileModel &file);
     // The finished file is still in the download folder (the folder button
     // reveals it, or tells the user it is gone).
     static bool finalFileExists(const File &file);
