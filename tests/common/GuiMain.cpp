@@ -1,9 +1,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "CaseTimeLimit.h"
+
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    TestSupport::installCaseTimeLimit();
     // Widget tests draw offscreen unless a suite asks for the X display itself.
     if (qEnvironmentVariableIsEmpty("QUAVDESK_TEST_USE_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -71,7 +71,7 @@ void runInOwnNamespace(const char *scenario)
     child.start(QStringLiteral("unshare"),
                 {QStringLiteral("-rn"), QCoreApplication::applicationFilePath(),
                  QStringLiteral("--gtest_filter=InNamespace.%1").arg(QLatin1String(scenario))});
-    ASSERT_TRUE(child.waitForFinished(120000));
+    ASSERT_TRUE(child.waitForFinished(60000));
     const QByteArray output = child.readAll();
     EXPECT_EQ(child.exitCode(), 0) << output.constData();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.constData();

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <utility>
 
 #include "ReceiverComponentRegistry.h"
 #include "ReceiverTcp.h"
@@ -42,14 +43,17 @@ void HandshakeServer::stop()
 {
     if (!m_server)
         return;
-    QMutexLocker lock(&m_mutex);
-    for (Connection &connection : m_connections) {
-        if (connection.socket) {
-            ReceiverTcp::drop(connection.socket, this);
-            connection.socket = nullptr;
+    QList<QTcpSocket *> sockets;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (Connection &connection : m_connections) {
+            if (connection.socket)
+                sockets.append(std::exchange(connection.socket, nullptr));
+            connection.open = false;
         }
-        connection.open = false;
     }
+    for (QTcpSocket *socket : std::as_const(sockets))
+        ReceiverTcp::drop(socket, this);
     delete m_server;
     m_server = nullptr;
     m_boundPort.store(0);
@@ -238,32 +242,41 @@ void HandshakeServer::queueReply(int index, const QByteArray &bytes)
         pump(index);
 }
 
+// The socket is written with the lock free: a write to a peer that has gone
+// reports the loss at once, and the slot that hears it takes the lock.
 void HandshakeServer::pump(int index)
 {
-    QMutexLocker lock(&m_mutex);
-    Connection &connection = m_connections[index];
-    if (!connection.socket || connection.outbound.isEmpty()) {
-        connection.pumping = false;
-        return;
-    }
-    // Write up to the next cut; the rest follows a little later.
-    qsizetype length = connection.outbound.size();
-    for (qsizetype cut : std::as_const(m_behaviour.cutAt)) {
-        if (cut > connection.streamOffset && cut < connection.streamOffset + length) {
-            length = cut - connection.streamOffset;
-            break;
+    QTcpSocket *socket;
+    QByteArray piece;
+    int gapMs = 0;
+    bool more;
+    {
+        QMutexLocker lock(&m_mutex);
+        Connection &connection = m_connections[index];
+        if (!connection.socket || connection.outbound.isEmpty()) {
+            connection.pumping = false;
+            return;
         }
+        socket = connection.socket;
+        // Write up to the next cut; the rest follows a little later.
+        qsizetype length = connection.outbound.size();
+        for (qsizetype cut : std::as_const(m_behaviour.cutAt)) {
+            if (cut > connection.streamOffset && cut < connection.streamOffset + length) {
+                length = cut - connection.streamOffset;
+                break;
+            }
+        }
+        piece = connection.outbound.left(length);
+        connection.outbound.remove(0, length);
+        connection.streamOffset += length;
+        more = !connection.outbound.isEmpty();
+        connection.pumping = more;
+        gapMs = m_behaviour.pieceGapMs;
     }
-    connection.socket->write(connection.outbound.left(length));
-    connection.socket->flush();
-    connection.outbound.remove(0, length);
-    connection.streamOffset += length;
-    if (connection.outbound.isEmpty()) {
-        connection.pumping = false;
-        return;
-    }
-    const int gap = m_behaviour.pieceGapMs;
-    QTimer::singleShot(gap, this, [this, index] { pump(index); });
+    socket->write(piece);
+    socket->flush();
+    if (more)
+        QTimer::singleShot(gapMs, this, [this, index] { pump(index); });
 }
 
 // --- Casting codes of an address ---

@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <utility>
 
 #include "ReceiverComponentRegistry.h"
 #include "ReceiverTcp.h"
@@ -48,14 +49,17 @@ void MasterControlServer::stop()
 {
     if (!m_server)
         return;
-    QMutexLocker lock(&m_mutex);
-    for (Connection &connection : m_connections) {
-        if (connection.socket) {
-            ReceiverTcp::drop(connection.socket, this);
-            connection.socket = nullptr;
+    QList<QTcpSocket *> sockets;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (Connection &connection : m_connections) {
+            if (connection.socket)
+                sockets.append(std::exchange(connection.socket, nullptr));
+            connection.open = false;
         }
-        connection.open = false;
     }
+    for (QTcpSocket *socket : std::as_const(sockets))
+        ReceiverTcp::drop(socket, this);
     delete m_server;
     m_server = nullptr;
 }
@@ -166,10 +170,15 @@ int MasterControlServer::newestOpen() const
 void MasterControlServer::sendRaw(const QByteArray &bytes)
 {
     QMetaObject::invokeMethod(this, [this, bytes] {
-        QMutexLocker lock(&m_mutex);
-        const int index = newestOpen();
-        if (index >= 0)
-            writeNow(index, bytes);
+        int index;
+        {
+            QMutexLocker lock(&m_mutex);
+            index = newestOpen();
+            if (index < 0)
+                return;
+            m_connections[index].outbound.append(bytes);
+        }
+        pump(index);
     });
 }
 
@@ -194,17 +203,23 @@ QByteArray MasterControlServer::heartbeatReply(const MasterControlBehaviour &beh
                         {QStringLiteral("castState"), behaviour.castState}});
 }
 
+// Socket calls stay outside the lock: a write or close to a peer that has
+// gone reports the loss at once, and the slot that hears it takes the lock.
 void MasterControlServer::accept()
 {
     while (QTcpSocket *socket = m_server ? m_server->nextPendingConnection() : nullptr) {
-        QMutexLocker lock(&m_mutex);
-        const int index = static_cast<int>(m_connections.size());
-        Connection connection;
-        connection.socket = socket;
-        m_connections.append(connection);
-        if (m_behaviour.closeOnAccept) {
-            m_connections[index].open = false;
-            m_connections[index].socket = nullptr;
+        int index;
+        bool closeAtOnce;
+        {
+            QMutexLocker lock(&m_mutex);
+            index = static_cast<int>(m_connections.size());
+            closeAtOnce = m_behaviour.closeOnAccept;
+            Connection connection;
+            connection.socket = closeAtOnce ? nullptr : socket;
+            connection.open = !closeAtOnce;
+            m_connections.append(connection);
+        }
+        if (closeAtOnce) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -220,13 +235,18 @@ void MasterControlServer::accept()
 
 void MasterControlServer::readFrom(int index)
 {
+    QTcpSocket *socket;
+    {
+        QMutexLocker lock(&m_mutex);
+        socket = m_connections[index].socket;
+    }
+    if (!socket)
+        return;
+    const QByteArray bytes = socket->readAll();
     QList<QJsonObject> arrived;
     {
         QMutexLocker lock(&m_mutex);
         Connection &connection = m_connections[index];
-        if (!connection.socket)
-            return;
-        const QByteArray bytes = connection.socket->readAll();
         connection.received.append(bytes);
         connection.inbound.append(bytes);
         qsizetype newline;
@@ -246,92 +266,104 @@ void MasterControlServer::readFrom(int index)
 
 void MasterControlServer::answer(int index, const QJsonObject &message)
 {
-    QMutexLocker lock(&m_mutex);
-    MasterControlBehaviour &b = m_behaviour;
-    if (message.contains(QStringLiteral("heartbeat"))) {
-        if (b.answerHeartbeats)
-            writeLine(index, heartbeatReply(b));
-    } else if (message.contains(QStringLiteral("reportClientInfo"))) {
-        if (b.answerClientInfo) {
-            writeLine(index, compactLine({{QStringLiteral("replyClientInfo"), QStringLiteral("N")},
-                                          {QStringLiteral("deviceName"), emulator().profile().name},
-                                          {QStringLiteral("rotation"), b.rotation},
-                                          {QStringLiteral("supportMirror"), 1},
-                                          {QStringLiteral("platform"), b.platform},
-                                          {QStringLiteral("flavor"), QStringLiteral("emulated")}}));
-        }
-    } else if (message.contains(QStringLiteral("requestCast"))) {
-        const qint64 request = message.value(QStringLiteral("requestCast")).toInteger();
-        if (request == 7 && b.castReply >= 0) {
-            const QByteArray reply = compactLine({{QStringLiteral("replyCastRequest"), b.castReply}});
-            if (b.castReplyDelayMs <= 0) {
-                writeLine(index, reply);
-            } else {
-                QTimer::singleShot(b.castReplyDelayMs, this, [this, index, reply] {
-                    QMutexLocker lock(&m_mutex);
-                    if (index < m_connections.size() && m_connections[index].open)
-                        writeLine(index, reply);
-                });
+    QByteArray reply;
+    int delayMs = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        MasterControlBehaviour &b = m_behaviour;
+        if (message.contains(QStringLiteral("heartbeat"))) {
+            if (b.answerHeartbeats)
+                reply = heartbeatReply(b);
+        } else if (message.contains(QStringLiteral("reportClientInfo"))) {
+            if (b.answerClientInfo) {
+                reply = compactLine({{QStringLiteral("replyClientInfo"), QStringLiteral("N")},
+                                     {QStringLiteral("deviceName"), emulator().profile().name},
+                                     {QStringLiteral("rotation"), b.rotation},
+                                     {QStringLiteral("supportMirror"), 1},
+                                     {QStringLiteral("platform"), b.platform},
+                                     {QStringLiteral("flavor"), QStringLiteral("emulated")}});
             }
-        } else if (request == 8 && b.followFullScreenRequests) {
-            b.castState = 2;
+        } else if (message.contains(QStringLiteral("requestCast"))) {
+            const qint64 request = message.value(QStringLiteral("requestCast")).toInteger();
+            if (request == 7 && b.castReply >= 0) {
+                reply = compactLine({{QStringLiteral("replyCastRequest"), b.castReply}});
+                delayMs = b.castReplyDelayMs;
+            } else if (request == 8 && b.followFullScreenRequests) {
+                b.castState = 2;
+            }
+        } else if (message.contains(QStringLiteral("exitFullscreen"))) {
+            if (b.followFullScreenRequests)
+                b.castState = 1;
+            reply = compactLine({{QStringLiteral("replyExitFullscreen"), QStringLiteral("N")}});
         }
-    } else if (message.contains(QStringLiteral("exitFullscreen"))) {
-        if (b.followFullScreenRequests)
-            b.castState = 1;
-        writeLine(index, compactLine({{QStringLiteral("replyExitFullscreen"), QStringLiteral("N")}}));
     }
+    if (reply.isEmpty())
+        return;
+    if (delayMs <= 0) {
+        writeLine(index, reply);
+        return;
+    }
+    QTimer::singleShot(delayMs, this, [this, index, reply] {
+        if (connectionOpen(index))
+            writeLine(index, reply);
+    });
 }
 
 void MasterControlServer::writeLine(int index, const QByteArray &line)
 {
-    Connection &connection = m_connections[index];
-    if (!connection.replied) {
-        connection.replied = true;
-        for (const QByteArray &chunk : std::as_const(m_behaviour.hostileChunks))
-            connection.outbound.append(chunk);
-    }
-    if (m_behaviour.chunkSize <= 0) {
-        connection.outbound.append(line);
-    } else {
-        for (qsizetype pos = 0; pos < line.size(); pos += m_behaviour.chunkSize)
-            connection.outbound.append(line.mid(pos, m_behaviour.chunkSize));
+    {
+        QMutexLocker lock(&m_mutex);
+        Connection &connection = m_connections[index];
+        if (!connection.replied) {
+            connection.replied = true;
+            for (const QByteArray &chunk : std::as_const(m_behaviour.hostileChunks))
+                connection.outbound.append(chunk);
+        }
+        if (m_behaviour.chunkSize <= 0) {
+            connection.outbound.append(line);
+        } else {
+            for (qsizetype pos = 0; pos < line.size(); pos += m_behaviour.chunkSize)
+                connection.outbound.append(line.mid(pos, m_behaviour.chunkSize));
+        }
     }
     pump(index);
 }
 
-void MasterControlServer::writeNow(int index, const QByteArray &bytes)
-{
-    m_connections[index].outbound.append(bytes);
-    pump(index);
-}
-
-// Writes the waiting chunks one at a time, a little apart when the replies
-// are cut, so that each arrives in a read of its own.
+// Writes the waiting chunks, one at a time and a little apart when the
+// replies are cut, so that each arrives in a read of its own.
 void MasterControlServer::pump(int index)
 {
-    Connection &connection = m_connections[index];
-    if (connection.pumping || !connection.socket)
-        return;
-    const bool spaced = m_behaviour.chunkSize > 0 || !m_behaviour.hostileChunks.isEmpty();
-    if (!spaced) {
-        while (!connection.outbound.isEmpty())
-            connection.socket->write(connection.outbound.takeFirst());
-        connection.socket->flush();
-        return;
-    }
-    if (connection.outbound.isEmpty())
-        return;
-    connection.socket->write(connection.outbound.takeFirst());
-    connection.socket->flush();
-    if (connection.outbound.isEmpty())
-        return;
-    connection.pumping = true;
-    QTimer::singleShot(m_behaviour.chunkGapMs, this, [this, index] {
+    QTcpSocket *socket;
+    QList<QByteArray> now;
+    bool more;
+    int gapMs;
+    {
         QMutexLocker lock(&m_mutex);
-        if (index >= m_connections.size())
+        Connection &connection = m_connections[index];
+        if (connection.pumping || !connection.socket || connection.outbound.isEmpty())
             return;
-        m_connections[index].pumping = false;
+        socket = connection.socket;
+        const bool spaced = m_behaviour.chunkSize > 0 || !m_behaviour.hostileChunks.isEmpty();
+        if (spaced)
+            now.append(connection.outbound.takeFirst());
+        else
+            now.swap(connection.outbound);
+        more = !connection.outbound.isEmpty();
+        connection.pumping = more;
+        gapMs = m_behaviour.chunkGapMs;
+    }
+    for (const QByteArray &bytes : std::as_const(now))
+        socket->write(bytes);
+    socket->flush();
+    if (!more)
+        return;
+    QTimer::singleShot(gapMs, this, [this, index] {
+        {
+            QMutexLocker lock(&m_mutex);
+            if (index >= m_connections.size())
+                return;
+            m_connections[index].pumping = false;
+        }
         pump(index);
     });
 }
@@ -397,10 +429,14 @@ void DirectCastServer::stop()
 {
     delete m_server;
     m_server = nullptr;
-    QMutexLocker lock(&m_mutex);
-    for (auto it = m_inbound.begin(); it != m_inbound.end(); ++it)
-        ReceiverTcp::drop(it.key(), this);
-    m_inbound.clear();
+    QList<QTcpSocket *> sockets;
+    {
+        QMutexLocker lock(&m_mutex);
+        sockets = m_inbound.keys();
+        m_inbound.clear();
+    }
+    for (QTcpSocket *socket : std::as_const(sockets))
+        ReceiverTcp::drop(socket, this);
 }
 
 void DirectCastServer::setAnswering(bool answer)
@@ -430,44 +466,57 @@ QStringList DirectCastServer::requests() const
 void DirectCastServer::accept()
 {
     while (QTcpSocket *socket = m_server ? m_server->nextPendingConnection() : nullptr) {
-        QMutexLocker lock(&m_mutex);
-        ++m_connections;
-        m_inbound.insert(socket, {});
+        {
+            QMutexLocker lock(&m_mutex);
+            ++m_connections;
+            m_inbound.insert(socket, {});
+        }
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            QMutexLocker lock(&m_mutex);
-            m_inbound.remove(socket);
+            {
+                QMutexLocker lock(&m_mutex);
+                m_inbound.remove(socket);
+            }
             socket->deleteLater();
         });
     }
 }
 
+// As in the master-control server, the socket is written with the lock free.
 void DirectCastServer::readFrom(QTcpSocket *socket)
 {
-    QMutexLocker lock(&m_mutex);
-    QByteArray &inbound = m_inbound[socket];
-    inbound.append(socket->readAll());
-    qsizetype end;
-    while ((end = inbound.indexOf("\r\n\r\n")) >= 0) {
-        const QByteArray request = inbound.left(end);
-        inbound.remove(0, end + 4);
-        m_requests.append(QString::fromUtf8(request));
-        if (!m_answer)
-            continue;
-        QByteArray cseq;
-        for (const QByteArray &line : request.split('\n')) {
-            if (line.startsWith("CSeq:"))
-                cseq = line.mid(5).trimmed();
+    const QByteArray bytes = socket->readAll();
+    QByteArray replies;
+    {
+        QMutexLocker lock(&m_mutex);
+        auto it = m_inbound.find(socket);
+        if (it == m_inbound.end())
+            return;
+        QByteArray &inbound = *it;
+        inbound.append(bytes);
+        qsizetype end;
+        while ((end = inbound.indexOf("\r\n\r\n")) >= 0) {
+            const QByteArray request = inbound.left(end);
+            inbound.remove(0, end + 4);
+            m_requests.append(QString::fromUtf8(request));
+            if (!m_answer)
+                continue;
+            QByteArray cseq;
+            for (const QByteArray &line : request.split('\n')) {
+                if (line.startsWith("CSeq:"))
+                    cseq = line.mid(5).trimmed();
+            }
+            replies += "RTSP/1.0 200 OK\r\nCSeq: " + cseq + "\r\n";
+            if (m_command != 0) {
+                const QByteArray body = "{\"command\":" + QByteArray::number(m_command) + "}";
+                replies += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+            } else {
+                replies += "\r\n";
+            }
         }
-        QByteArray reply = "RTSP/1.0 200 OK\r\nCSeq: " + cseq + "\r\n";
-        if (m_command != 0) {
-            const QByteArray body = "{\"command\":" + QByteArray::number(m_command) + "}";
-            reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-        } else {
-            reply += "\r\n";
-        }
-        socket->write(reply);
     }
+    if (!replies.isEmpty())
+        socket->write(replies);
 }
 
 namespace {

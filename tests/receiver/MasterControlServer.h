@@ -116,7 +116,6 @@ private:
     void readFrom(int index);
     void answer(int index, const QJsonObject &message);
     void writeLine(int index, const QByteArray &line);
-    void writeNow(int index, const QByteArray &bytes);
     void pump(int index);
     int newestOpen() const;
 

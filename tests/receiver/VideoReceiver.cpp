@@ -91,8 +91,11 @@ private:
                 problems << QStringLiteral("unknown type %1").arg(packet.type);
             if (packet.length > VideoReceiver::kMaxPayload) {
                 problems << QStringLiteral("length %1").arg(packet.length);
-                std::lock_guard lock(m_owner.m_mutex);
-                m_owner.m_headerErrors << problems;
+                {
+                    std::lock_guard lock(m_owner.m_mutex);
+                    m_owner.m_headerErrors << problems;
+                }
+                // Aborting reports the close at once, and its slot takes the lock.
                 m_socket->abort();
                 return;
             }
