@@ -75,7 +75,11 @@ public:
     QByteArray fileBytes(const QString &absPath) const;
 
     // Downloads.
-    void setChunkSize(qint64 bytes) { m_chunkSize = qMax<qint64>(1, bytes); }
+    void setChunkSize(qint64 bytes)
+    {
+        m_chunkSize = qMax<qint64>(1, bytes);
+        m_chunkMd5s.clear();
+    }
     qint64 chunkSize() const { return m_chunkSize; }
     // The next `times` chunks carry a wrong "File-MD5".
     void setWrongChunkMd5Times(int times) { m_wrongMd5Times = times; }
@@ -124,6 +128,7 @@ private:
     QByteArray chunk(const Entry &entry, qint64 index) const;
     QJsonObject entryJson(const Entry &entry) const;
     void ensureFolders(const QString &absPath);
+    void forgetDigests(const QString &absPath);
     static QString fileTypeFor(const QString &name);
     QString partialKey(const QByteArray &deviceId, const QByteArray &fileMd5, const QByteArray &fileName) const;
     QByteArray readPartial(const QString &key) const;
@@ -160,6 +165,7 @@ private:
     bool m_omitChunkSize = false;
     std::function<void(qint64, HttpAnswer &)> m_chunkSpoiler;
     QHash<qint64, FaultRule> m_chunkFaults;
+    QHash<QPair<QString, qint64>, QByteArray> m_chunkMd5s;
     qint64 m_uploadQuota = std::numeric_limits<qint64>::max();
     qint64 m_uploadAcceptLimit = std::numeric_limits<qint64>::max();
     QString m_uploadDir;

@@ -458,7 +458,9 @@ void FakeHttpServer::write(Connection *connection, const HttpAnswer &answer, Wri
             socket->disconnectFromHost();
         return;
     default:
-        socket->write(head + answer.body);
+        // Head and body apart: a large body is not copied once more.
+        socket->write(head);
+        socket->write(answer.body);
         if (closing) {
             connection->busy = true;
             socket->disconnectFromHost();

@@ -78,6 +78,22 @@ TEST_F(DownloadEngine, FilesOfEveryShapeArriveWholeUnderTheirNameWithOneRequestP
     }
 }
 
+TEST_F(DownloadEngine, ChunksLargerThanTheBuffersWaitForTheDiskAndArriveInOrder)
+{
+    // One small buffer: the reader waits for the writer again and again.
+    services.limits.buffers = 1;
+    services.limits.bufferBytes = 1000;
+    services.limits.readAheadBytes = 4096;
+    server.setChunkSize(65536);
+    const QByteArray bytes = patternBytes(300001, 8);
+    auto file = serve(QStringLiteral("Root-Local/narrow.bin"), bytes);
+    start({file});
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(file->downLoadStatus(), Status::Done);
+    EXPECT_EQ(readFile(file->finalFileURL()), bytes);
+    EXPECT_EQ(chunkNumbers(kDownload), (QList<qint64>{0, 1, 2, 3, 4}));
+}
+
 TEST_F(DownloadEngine, EachCheckAnswerSettlesItsFileAndTheQueueGoesOn)
 {
     // An empty file is never asked for; 404, 406 and an unknown code fail

@@ -11,6 +11,7 @@
 #include "PublicManager/QVPingHelper.h"
 #include "PublicManager/QVPublicTools.h"
 #include "PublicManager/QVShareManager.h"
+#include "QVBufferPool.h"
 #include "QVDownloadNaming.h"
 #include "QVFileShareApi.h"
 #include "QVHttpError.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr qint64 kReadAheadBytes = 1024 * 1024;
 
 void logInfo(const QString &text)
 {
@@ -51,7 +51,9 @@ QVDownloadEngine::QVDownloadEngine(QVDownloadEngineServices services, QObject *p
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::DownloadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_writer(std::make_unique<QVSerialWorker>("download-write"))
+      m_writer(std::make_unique<QVSerialWorker>("download-write")),
+      m_buffers(std::make_shared<QVBufferPool>(qMax(1, m_services.limits.buffers),
+                                               qMax<qint64>(1, m_services.limits.bufferBytes)))
 {
     // A file-share server never sends the client elsewhere.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -263,9 +265,7 @@ void QVDownloadEngine::downLoadFileWithModel(const File &file)
 
     m_fetch = std::make_unique<ChunkFetch>();
     QNetworkReply *reply = m_manager->get(request);
-    // The network thread reads ahead only this far: a chunk is never held in
-    // memory as a whole, however fast the server sends it.
-    reply->setReadBufferSize(kReadAheadBytes);
+    reply->setReadBufferSize(m_services.limits.readAheadBytes);
     m_fetch->reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, file, step] { onChunkHeaders(file, step); });
     connect(reply, &QNetworkReply::readyRead, this, [this, file, step] { onChunkData(file, step); });
@@ -341,30 +341,62 @@ void QVDownloadEngine::onChunkData(const File &file, quint64 step)
             return;
     }
     QNetworkReply *reply = m_fetch->reply;
-    const QByteArray bytes = reply->readAll();
-    if (bytes.isEmpty())
-        return;
-    if (bytes.size() > m_fetch->header.chunkSize - m_fetch->received) {
-        rejectChunk(QStringLiteral("the body is longer than Current-Chunk-Size"));
-        badChunk(file, m_fetch->rejection);
-        return;
-    }
-    m_fetch->hash.addData(bytes);
     const std::shared_ptr<QVDownloadFile> temp = stateOf(file).temp;
-    const qint64 offset = file->downLoadBytes() + m_fetch->received;
-    m_writer->post([temp, offset, bytes] { temp->writeAt(offset, bytes.constData(), bytes.size()); });
-    m_fetch->received += bytes.size();
-    file->setCurrentChunkBytes(m_fetch->received);
-    emit progressChanged(file, progressOf(*file));
+    const qint64 before = m_fetch->received;
+    while (reply->bytesAvailable() > 0) {
+        if (reply->bytesAvailable() > m_fetch->header.chunkSize - m_fetch->received) {
+            rejectChunk(QStringLiteral("the body is longer than Current-Chunk-Size"));
+            badChunk(file, m_fetch->rejection);
+            return;
+        }
+        // While every buffer is on its way to the disk, the reply keeps the
+        // rest (and the network waits): reading goes on when one is back.
+        QByteArray buffer = m_buffers->take();
+        if (buffer.isNull()) {
+            m_buffers->notifyWhenFree([this] {
+                QMetaObject::invokeMethod(this, [this] { onChunkData(m_active, m_step); }, Qt::QueuedConnection);
+            });
+            break;
+        }
+        const qint64 length = reply->read(buffer.data(), buffer.size());
+        if (length <= 0) {
+            m_buffers->give(std::move(buffer));
+            break;
+        }
+        m_fetch->hash.addData(QByteArrayView(buffer.constData(), length));
+        const qint64 offset = file->downLoadBytes() + m_fetch->received;
+        m_writer->post([temp, offset, length, buffer = std::move(buffer), buffers = m_buffers]() mutable {
+            temp->writeAt(offset, buffer.constData(), length);
+            buffers->give(std::move(buffer));
+        });
+        m_fetch->received += length;
+    }
+    if (m_fetch->received != before) {
+        file->setCurrentChunkBytes(m_fetch->received);
+        emit progressChanged(file, progressOf(*file));
+    }
+    if (m_fetch->finished && reply->bytesAvailable() == 0)
+        endChunk(file);
 }
 
 void QVDownloadEngine::onChunkFinished(const File &file, quint64 step)
 {
     if (!isCurrent(step, file) || !m_fetch || !m_fetch->reply)
         return;
-    onChunkData(file, step);
-    if (!isCurrent(step, file) || !m_fetch || !m_fetch->reply)
+    m_fetch->finished = true;
+    // A failed reply ends now; a whole one once its last bytes are read.
+    if (m_fetch->reply->error() != QNetworkReply::NoError) {
+        endChunk(file);
         return;
+    }
+    onChunkData(file, step);
+    // An answer whose headers never became readable is judged at once.
+    if (isCurrent(step, file) && m_fetch && m_fetch->reply && !m_fetch->headerRead)
+        endChunk(file);
+}
+
+void QVDownloadEngine::endChunk(const File &file)
+{
     QNetworkReply *reply = std::exchange(m_fetch->reply, nullptr);
     reply->disconnect(this);
     reply->deleteLater();

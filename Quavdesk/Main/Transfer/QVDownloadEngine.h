@@ -19,6 +19,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QVGetDownLoadCheckFileApi;
+class QVBufferPool;
 class QVSerialWorker;
 
 // What the downloader waits for. Production values are these.
@@ -42,6 +43,12 @@ struct QVDownloadLimits {
     qint64 maxChunkBytes = QVDownloadChunk::kDefaultMaxChunkBytes;
     // Final names tried ("name", "name(1)", ...) before the move fails.
     int finalNameTries = 10000;
+    // What a chunk in flight may hold in memory: the network thread reads
+    // ahead this far, and this many buffers of this size carry the bytes to
+    // the disk; the server waits while all are busy.
+    qint64 readAheadBytes = 256 * 1024;
+    int buffers = 4;
+    qint64 bufferBytes = 512 * 1024;
 };
 
 // What the downloader reads from outside. linuxDefaults() gives the share
@@ -157,6 +164,8 @@ private:
         QNetworkReply *reply = nullptr;
         QVDownloadChunk::Header header;
         bool headerRead = false;
+        // The reply has ended; its last bytes may still wait to be read.
+        bool finished = false;
         bool rejected = false;
         bool cancelled = false;
         QString rejection;
@@ -176,6 +185,8 @@ private:
     void onChunkHeaders(const File &file, quint64 step);
     void onChunkData(const File &file, quint64 step);
     void onChunkFinished(const File &file, quint64 step);
+    // The reply has ended and every byte of it is read: the chunk's verdict.
+    void endChunk(const File &file);
     void onChunkWritten(const File &file, quint64 step, qint64 chunkSize, const QString &error);
     void rejectChunk(const QString &reason);
     void badChunk(const File &file, QString reason);
@@ -198,6 +209,7 @@ private:
     QNetworkAccessManager *m_manager = nullptr;
     QVTransferNetworkCheck *m_networkCheck = nullptr;
     std::unique_ptr<QVSerialWorker> m_writer;
+    std::shared_ptr<QVBufferPool> m_buffers;
 
     // The file whose step is in flight, and the step's number; every new
     // step and every cancel takes a new number.
