@@ -187,20 +187,28 @@ private:
                                                       .arg(QString::fromLatin1(mime))));
         }
         const QByteArray bytes = reply->readAll();
-        QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-        if (parseError.error != QJsonParseError::NoError || !document.isObject())
-            return finishWithFailure(urlError(CannotParseResponse, QStringLiteral("answer is not a JSON object")));
+        // An answer without a body is no fault: it succeeds with nothing in
+        // it (code 0), and each caller takes its branch for other codes.
+        const bool emptyAnswer = bytes.trimmed().isEmpty();
+        QJsonDocument document;
+        if (!emptyAnswer) {
+            QJsonParseError parseError;
+            document = QJsonDocument::fromJson(bytes, &parseError);
+            if (parseError.error != QJsonParseError::NoError || !document.isObject())
+                return finishWithFailure(urlError(CannotParseResponse, QStringLiteral("answer is not a JSON object")));
+        }
 
         if (m_logAnswer) {
             QVHttpLog::write(QVHttpLog::Level::Debug, QVHttpLog::kHttpContext,
                              QStringLiteral("requestUrl = %1 \n headers = %2 \n parameters = %3  \n responseObject = %4")
                                  .arg(redactedUrl(m_logUrl), headersText(m_logHeaders),
                                       parametersText(m_logParameters),
-                                      QString::fromUtf8(document.toJson(QJsonDocument::Compact))));
+                                      emptyAnswer ? QStringLiteral("(null)")
+                                                  : QString::fromUtf8(document.toJson(QJsonDocument::Compact))));
         }
 
-        QVHttpBaseResponse response = QVHttpBaseResponse::fromJsonObject(document.object());
+        QVHttpBaseResponse response =
+            emptyAnswer ? QVHttpBaseResponse{} : QVHttpBaseResponse::fromJsonObject(document.object());
         if (m_road == Road::FileShare) {
             response.decodeContentText();
             return finishWithSuccess(response);

@@ -9,6 +9,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -350,6 +352,64 @@ bool QVPublicTools::checkFileInWorkSpaceWithFilePath(const QString &path)
     return !path.isEmpty() && QFileInfo::exists(path);
 }
 
+// ---------------------------------------------------------------------------
+// Text widths
+
+namespace {
+
+// Room the path bar gives an element around its text, and between elements.
+constexpr double ElementBorder = 14.0;
+constexpr double ElementGap = 22.0;
+
+QFontMetricsF metricsFor(double fontSize)
+{
+    QFont font = QGuiApplication::font();
+    font.setPixelSize(std::max(1, qRound(fontSize)));
+    return QFontMetricsF(font);
+}
+
+double fullWidth(const QString &text, double fontSize)
+{
+    return metricsFor(fontSize).horizontalAdvance(text);
+}
+
+} // namespace
+
+double QVPublicTools::getLabelWidthWithText(const QString &text, double fontSize, double itemMaxWidth)
+{
+    return std::min(fullWidth(text, fontSize), itemMaxWidth);
+}
+
+double QVPublicTools::getHasBorderWidthWithText(const QString &text, double fontSize, double itemMaxWidth)
+{
+    return getLabelWidthWithText(text, fontSize, itemMaxWidth) + ElementBorder;
+}
+
+bool QVPublicTools::hasEnoughSpaceShow(const QString &text, double fontSize, double itemMaxWidth)
+{
+    return itemMaxWidth > fullWidth(text, fontSize);
+}
+
+bool QVPublicTools::checkEnoughWidthWithArray(const QStringList &names, double fontSize, double itemMaxWidth,
+                                              double bgMaxWidth)
+{
+    double total = 0.0;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        total += getHasBorderWidthWithText(names.at(i), fontSize, itemMaxWidth);
+        if (i > 0)
+            total += ElementGap;
+    }
+    return bgMaxWidth > total;
+}
+
+double QVPublicTools::getLabelHeightWithText(const QString &text, double fontSize, double itemMaxWidth)
+{
+    if (text.isEmpty())
+        return 0.0;
+    const QRectF area(0.0, 0.0, std::max(1.0, itemMaxWidth), 1.0e6);
+    return metricsFor(fontSize).boundingRect(area, Qt::TextWordWrap, text).height();
+}
+
 QString QVPublicTools::cutOutMaxmunTextWithText(const QString &text)
 {
     if (text.size() >= 5)
@@ -364,15 +424,15 @@ QString QVPublicTools::getTitleNameWithStyle(qint64 style)
 {
     switch (style) {
     case 0:
-        return localizable("shareScreen_disconnectBtn_title");
+        return localizable(QT_TRANSLATE_NOOP("Localizable", "shareScreen_disconnectBtn_title"));
     case 1:
-        return localizable("shareScreen_btn_fullScreen");
+        return localizable(QT_TRANSLATE_NOOP("Localizable", "shareScreen_btn_fullScreen"));
     case 2:
-        return localizable("shareScreen_btn_unFullScreen");
+        return localizable(QT_TRANSLATE_NOOP("Localizable", "shareScreen_btn_unFullScreen"));
     case 3:
-        return localizable("shareScreen_btn_freeze");
+        return localizable(QT_TRANSLATE_NOOP("Localizable", "shareScreen_btn_freeze"));
     case 4:
-        return localizable("shareScreen_btn_unFreeze");
+        return localizable(QT_TRANSLATE_NOOP("Localizable", "shareScreen_btn_unFreeze"));
     default:
         return QStringLiteral("");
     }
@@ -405,12 +465,12 @@ struct RootMenu {
 };
 
 constexpr RootMenu RootMenus[] = {
-    {"Root-Local", "list_menu_localFile", "downLoadFile_menuName_local"},
-    {"Root-Download", "list_menu_downLoad", "downLoadFile_menuName_downLoad"},
-    {"Root-Share", "list_menu_share", "downLoadFile_menuName_share"},
-    {"Root-Meeting", "list_menu_localMeetingRecord", "downLoadFile_menuName_meetingRecord"},
-    {"Root-Picture", "list_menu_picture", "downLoadFile_menuName_picture"},
-    {"Root-Encrypt", "list_menu_encrypt", "downLoadFile_menuName_encrypt"},
+    {"Root-Local", "list_menu_localFile", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_local")},
+    {"Root-Download", "list_menu_downLoad", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_downLoad")},
+    {"Root-Share", "list_menu_share", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_share")},
+    {"Root-Meeting", "list_menu_localMeetingRecord", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_meetingRecord")},
+    {"Root-Picture", "list_menu_picture", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_picture")},
+    {"Root-Encrypt", "list_menu_encrypt", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_encrypt")},
 };
 
 const RootMenu *rootMenuFor(const QString &rootKey)

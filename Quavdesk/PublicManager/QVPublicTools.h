@@ -15,6 +15,8 @@
 #include <optional>
 
 #include "Main/Model/QVStorageModel.h"
+#include "QVPageCache.h"
+#include "QVPageHostDelegates.h"
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/KeyValueStore.h"
 
@@ -62,7 +64,28 @@ public:
     void setIsInToUploadFilePage(bool value) { m_isInToUploadFilePage = value; }
 
     // The page cache: a page's class name to the live page.
-    QMap<QString, QPointer<QObject>> &vcCacheDictionary() { return m_vcCacheDictionary; }
+    QVPageCache &vcCacheDictionary() { return m_vcCacheDictionary; }
+
+    // The page hosts of the three windows; each host registers itself as it
+    // is made. Null once the host has gone.
+    QVRootViewControllerDelegate *showNextViewDelegate() const { return m_showNextViewDelegate.get(); }
+    void setShowNextViewDelegate(QVRootViewControllerDelegate *delegate) { m_showNextViewDelegate.set(delegate); }
+    QVSettingRootViewControllerDelegate *showSettingRootNextViewDelegate() const
+    {
+        return m_showSettingRootNextViewDelegate.get();
+    }
+    void setShowSettingRootNextViewDelegate(QVSettingRootViewControllerDelegate *delegate)
+    {
+        m_showSettingRootNextViewDelegate.set(delegate);
+    }
+    QVDownLoadFileRootVCDelegate *showDownLoadFileRootNextViewDelegate() const
+    {
+        return m_showDownLoadFileRootNextViewDelegate.get();
+    }
+    void setShowDownLoadFileRootNextViewDelegate(QVDownLoadFileRootVCDelegate *delegate)
+    {
+        m_showDownLoadFileRootNextViewDelegate.set(delegate);
+    }
 
     // The remote selection handed from the download window to the download
     // page, and the password of the encrypted folder it came from.
@@ -115,6 +138,20 @@ public:
     static bool isAliasFileAtURL(const QUrl &fileUrl);
     static bool checkFileInWorkSpaceWithFilePath(const QString &path);
 
+    // Widths of a text in the program's font at a pixel size, for the path
+    // bar. Need the GUI application.
+    // The text's width, at most itemMaxWidth.
+    static double getLabelWidthWithText(const QString &text, double fontSize, double itemMaxWidth);
+    // That width plus the border of a path element, 14.
+    static double getHasBorderWidthWithText(const QString &text, double fontSize, double itemMaxWidth);
+    // The whole text fits into itemMaxWidth.
+    static bool hasEnoughSpaceShow(const QString &text, double fontSize, double itemMaxWidth);
+    // The bordered elements of every name, with 22 between neighbours, fit
+    // into bgMaxWidth. No names fit into any positive width.
+    static bool checkEnoughWidthWithArray(const QStringList &names, double fontSize, double itemMaxWidth,
+                                          double bgMaxWidth);
+    // The height of the text wrapped at itemMaxWidth; 0 for no text.
+    static double getLabelHeightWithText(const QString &text, double fontSize, double itemMaxWidth);
     // A text of 5 or more characters shortened to its first 3 and "...".
     static QString cutOutMaxmunTextWithText(const QString &text);
 
@@ -149,7 +186,10 @@ private:
     bool m_alert_uploadFile_noPromptAgain = false;
     bool m_alert_downLoadFile_noPromptAgain = false;
     bool m_isInToUploadFilePage = false;
-    QMap<QString, QPointer<QObject>> m_vcCacheDictionary;
+    QVPageCache m_vcCacheDictionary;
+    QVWeakDelegate<QVRootViewControllerDelegate> m_showNextViewDelegate;
+    QVWeakDelegate<QVSettingRootViewControllerDelegate> m_showSettingRootNextViewDelegate;
+    QVWeakDelegate<QVDownLoadFileRootVCDelegate> m_showDownLoadFileRootNextViewDelegate;
     QString m_downLoadFilePassWord = QStringLiteral("");
     QVariantList m_downLoadFileListArray;
     double m_mainScreenHeight = 0.0;

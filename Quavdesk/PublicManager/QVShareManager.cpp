@@ -22,15 +22,31 @@ QVShareManagerServices QVShareManagerServices::linuxDefaults()
     return services;
 }
 
+namespace {
+
+QPointer<QVShareManager> &sharedInstance()
+{
+    static QPointer<QVShareManager> instance;
+    return instance;
+}
+
+} // namespace
+
 QVShareManager *QVShareManager::sharedShareManager()
 {
-    static QVShareManager *const instance = [] {
+    QPointer<QVShareManager> &instance = sharedInstance();
+    if (!instance) {
         auto *manager = new QVShareManager(QVShareManagerServices::linuxDefaults(), QCoreApplication::instance());
         if (QCoreApplication *app = QCoreApplication::instance())
             connect(app, &QCoreApplication::aboutToQuit, manager, &QVShareManager::terminate);
-        return manager;
-    }();
-    return instance;
+        instance = manager;
+    }
+    return instance.data();
+}
+
+void QVShareManager::setSharedShareManager(QVShareManager *manager)
+{
+    sharedInstance() = manager;
 }
 
 QVShareManager::QVShareManager(QVShareManagerServices services, QObject *parent)
@@ -232,6 +248,8 @@ void QVShareManager::connectDeviceWithError(const TavlinError &error)
 {
     onOwnThread([this, error] {
         m_connectError = error;
+        // A connect that failed leaves no session, whatever came before it.
+        m_connectStatus = false;
         callConnectDeviceStatusBlock(2);
     });
 }

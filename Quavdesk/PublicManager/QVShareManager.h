@@ -44,9 +44,14 @@ class QVShareManager : public QObject, public TavlinDelegate
 {
     Q_OBJECT
 public:
-    // The process's instance over the real system, made on first use; it
-    // ends any cast and session when the application quits.
+    // The process's instance: the one installed with setSharedShareManager(),
+    // else one over the real system, made on first use, that ends any cast
+    // and session when the application quits.
     static QVShareManager *sharedShareManager();
+    // Makes `manager` the process's instance (it is not taken over). The
+    // program installs the one it builds at start-up; tests install theirs
+    // before they make pages.
+    static void setSharedShareManager(QVShareManager *manager);
 
     explicit QVShareManager(QVShareManagerServices services, QObject *parent = nullptr);
     ~QVShareManager() override;

@@ -19,6 +19,13 @@ class TavlinSDKPrivate;
 class TAVLIN_EXPORT TavlinSDK : public QObject {
     Q_OBJECT
 public:
+    // The application tells the library its version through
+    // QCoreApplication::applicationVersion() and its build number through
+    // this dynamic property of the application object, both before it makes
+    // the facade; the receiver gets them in the client information (the
+    // build number as its leading whole number).
+    static constexpr const char *ApplicationBuildProperty = "applicationBuild";
+
     TavlinSDK();
     explicit TavlinSDK(TavlinDelegate *delegate);
     // The same start-up with the given system services, timings and destinations.

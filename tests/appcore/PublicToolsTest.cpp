@@ -331,11 +331,14 @@ TEST_F(PublicToolsTest, SharedPageState)
     EXPECT_EQ(tools->downLoadFileListArray().size(), 2);
     EXPECT_EQ(tools->downLoadFilePassWord(), QStringLiteral("123456"));
 
-    auto page = std::make_unique<QObject>();
-    tools->vcCacheDictionary().insert(QStringLiteral("QVMainViewController"), page.get());
-    EXPECT_EQ(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")), page.get());
-    page.reset();
-    EXPECT_TRUE(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")).isNull());
+    auto *page = new QObject;
+    tools->vcCacheDictionary().insert(QStringLiteral("QVMainViewController"), page);
+    EXPECT_EQ(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")), page);
+    delete page;
+    EXPECT_EQ(tools->vcCacheDictionary().value(QStringLiteral("QVMainViewController")), nullptr);
+    EXPECT_EQ(tools->showNextViewDelegate(), nullptr);
+    EXPECT_EQ(tools->showSettingRootNextViewDelegate(), nullptr);
+    EXPECT_EQ(tools->showDownLoadFileRootNextViewDelegate(), nullptr);
 
     // Without a screen the smaller page height is taken, once.
     EXPECT_DOUBLE_EQ(tools->getCurrentPageHeight(), 566.95);

@@ -199,6 +199,13 @@ TEST_F(ShareManagerTest, TheConnectedFlagFollowsTheSession)
     EXPECT_FALSE(manager->connectStatus());
     ASSERT_EQ(typeSpy.count(), 2);
     EXPECT_EQ(typeSpy.at(1).at(0).toLongLong(), 0);
+
+    // A new connect ends the session before it without a report: when it
+    // fails, no session is up and closing the window must not disconnect.
+    library()->connectDeviceSuccess(ServerInfo{});
+    EXPECT_TRUE(manager->connectStatus());
+    library()->connectDeviceWithError(TavlinError(QStringLiteral("GCDAsyncSocketErrorDomain"), 3));
+    EXPECT_FALSE(manager->connectStatus());
 }
 
 TEST_F(ShareManagerTest, CastReportsAndReceiverAnswers)

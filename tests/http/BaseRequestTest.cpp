@@ -279,7 +279,6 @@ TEST_F(BaseRequest, HostileAnswersEndInOneFailureOfTheirKind)
         {{Fault::WrongJsonType, 0, 0, "null"}, QVHttpError::CannotParseResponse},
         {{Fault::WrongJsonType, 0, 0, "{\"code\":200"}, QVHttpError::CannotParseResponse},
         {{Fault::WrongJsonType, 0, 0, QByteArray(5000, '[') + QByteArray(5000, ']')}, QVHttpError::CannotParseResponse},
-        {{Fault::EmptyBody}, QVHttpError::CannotParseResponse},
     };
     for (Road road : {Road::FileShare, Road::WebService}) {
         for (const Case &c : cases) {
@@ -312,6 +311,30 @@ TEST_F(BaseRequest, OnlyTheWebServiceFollowsARedirect)
     ASSERT_TRUE(waitForEnd(webService));
     EXPECT_EQ(webService->successes, 1);
     EXPECT_EQ(server.requestCount(QStringLiteral("elsewhere")), 1);
+}
+
+TEST_F(BaseRequest, AnEmptyAnswerSucceedsWithCodeZero)
+{
+    // Callers then take their branch for codes they do not know, instead of
+    // treating a device that said nothing as unreachable.
+    for (Road road : {Road::FileShare, Road::WebService}) {
+        server.setFault("p", {Fault::EmptyBody});
+        auto outcome = start(request(), road);
+        ASSERT_TRUE(waitForEnd(outcome));
+        EXPECT_EQ(outcome->failures, 0);
+        ASSERT_EQ(outcome->successes, 1);
+        EXPECT_EQ(outcome->response.code, 0);
+        EXPECT_TRUE(outcome->response.content.isUndefined());
+        EXPECT_TRUE(outcome->response.data.isUndefined());
+        EXPECT_EQ(outcome->task.statusCode, 200);
+
+        server.clearFaults();
+        server.answerJson("p", " \r\n ");
+        outcome = start(request(), road);
+        ASSERT_TRUE(waitForEnd(outcome));
+        ASSERT_EQ(outcome->successes, 1);
+        EXPECT_EQ(outcome->response.code, 0);
+    }
 }
 
 TEST_F(BaseRequest, RefusedConnectionAndOversizedAnswerFail)

@@ -50,7 +50,7 @@ TavlinError TLConnectPack::wrongCodeError()
     // the suggestion of the error are the texts of "use wrong password!" and
     // "please check password, then try again!", which the application shows
     // from the same keys.
-    return TavlinError(kTavlinErrorDomain, 1, localized("connect device fail"));
+    return TavlinError(kTavlinErrorDomain, 1, localized(QT_TRANSLATE_NOOP("Localizable", "connect device fail")));
 }
 
 QString TLConnectPack::getCustomBroadcastStrPack() const

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Platform/LinuxPlatform.h"
+#include "TavlinSDK.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -38,7 +39,11 @@ MasterControlServices MasterControlServices::linuxDefaults()
     services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
     services.store = Platform::Linux::makeKeyValueStore();
     services.versionName = QCoreApplication::applicationVersion();
-    services.versionCode = leadingNumber(services.versionName);
+    // An application that sets no build number is known by its version.
+    const QVariant build = QCoreApplication::instance()
+        ? QCoreApplication::instance()->property(TavlinSDK::ApplicationBuildProperty)
+        : QVariant();
+    services.versionCode = leadingNumber(build.isValid() ? build.toString() : services.versionName);
     return services;
 }
 

@@ -1,0 +1,79 @@
+// One running program per user: a second start brings the first forward and
+// ends; what a crashed first start left behind does not block the next.
+
+#include "Main/App/QVSingleInstance.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A name no other test or program run uses.
+QString uniqueName(const QTemporaryDir &dir)
+{
+    return dir.filePath(QStringLiteral("instance-") + QUuid::createUuid().toString(QUuid::Id128));
+}
+
+} // namespace
+
+TEST(SingleInstanceTest, ASecondStartRaisesTheFirst)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = uniqueName(dir);
+    QVSingleInstance first(name);
+    QSignalSpy raised(&first, &QVSingleInstance::raiseRequested);
+    ASSERT_EQ(first.start(), QVSingleInstance::Role::Primary);
+
+    QVSingleInstance second(name);
+    EXPECT_EQ(second.start(), QVSingleInstance::Role::Secondary);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return raised.count() == 1; }, 3000));
+
+    QVSingleInstance third(name);
+    EXPECT_EQ(third.start(), QVSingleInstance::Role::Secondary);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return raised.count() == 2; }, 3000));
+
+    // Instances under other names never meet.
+    QVSingleInstance elsewhere(uniqueName(dir));
+    EXPECT_EQ(elsewhere.start(), QVSingleInstance::Role::Primary);
+    TestSupport::spin(50);
+    EXPECT_EQ(raised.count(), 2);
+}
+
+TEST(SingleInstanceTest, WhatACrashedInstanceLeftBehindIsTakenOver)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = uniqueName(dir);
+    // A file where the instance's socket would be, with no one behind it.
+    QFile stale(name);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    QVSingleInstance next(name);
+    QSignalSpy raised(&next, &QVSingleInstance::raiseRequested);
+    EXPECT_EQ(next.start(), QVSingleInstance::Role::Primary);
+    QVSingleInstance later(name);
+    EXPECT_EQ(later.start(), QVSingleInstance::Role::Secondary);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return raised.count() == 1; }, 3000));
+}
+
+TEST(SingleInstanceTest, TheUsersOwnNameLivesInTheUsersRuntimeFolder)
+{
+    const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+    EXPECT_EQ(QVSingleInstance::defaultName(), QDir(dir.path()).filePath(QStringLiteral("Quavdesk.instance")));
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(QVSingleInstance::defaultName().startsWith(QStringLiteral("Quavdesk-")));
+    if (!previous.isNull())
+        qputenv("XDG_RUNTIME_DIR", previous);
+}

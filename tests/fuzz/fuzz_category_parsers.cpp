@@ -1,0 +1,140 @@
+// The text and byte readers of the general categories against themselves:
+// the first byte picks the reader, the rest is its input. Whatever a reader
+// accepts must survive being written and read again unchanged, and nothing
+// may crash, hang or read out of bounds.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include <QByteArray>
+#include <QString>
+
+#include "Categories/RVArray.h"
+#include "Categories/RVDictionary.h"
+#include "Categories/RVEncoding.h"
+#include "Categories/RVNumber.h"
+#include "Categories/RVStringHelpers.h"
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+[[noreturn]] void fail(const char *what, const QByteArray &input)
+{
+    std::fprintf(stderr, "%s: %s\n", what, input.toHex().constData());
+    std::abort();
+}
+
+void numbers(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    const QVariant number = rv_numberWithString(text);
+    if (number.isValid() && number.typeId() != QMetaType::Bool && number.typeId() != QMetaType::LongLong
+        && number.typeId() != QMetaType::Double)
+        fail("number of an unexpected type", bytes);
+    (void)rv_charValue(text);
+    (void)rv_unsignedLongValue(text);
+    (void)rv_isNumeric(text);
+    (void)rv_isAllDigits(text);
+    (void)rv_compareVesion(text, QStringLiteral("1.2.3"));
+    (void)rv_deviceTypeForDisplayWithDeviceType(text);
+    if (rv_lastCutWithFloatStr(text).isEmpty())
+        fail("empty float text", bytes);
+}
+
+void queries(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    const QVariantMap parameters = rv_dictionaryFromURLParameters(text);
+    for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it) {
+        const QString value = it.value().toString();
+        if (rv_urlDecode(rv_urlEncode(value)) != value || rv_urlDecode(rv_encode(value)) != value)
+            fail("query value does not survive encoding", bytes);
+    }
+    if (const auto decoded = rv_urlDecode(text)) {
+        if (rv_urlDecode(rv_encode(*decoded)) != *decoded)
+            fail("decoded text does not survive encoding", bytes);
+    }
+}
+
+void xml(const QByteArray &bytes)
+{
+    if (const auto document = rv_XMLDictionary(QString::fromUtf8(bytes))) {
+        if (document->size() != 1)
+            fail("XML root without exactly one element", bytes);
+    }
+}
+
+void json(const QByteArray &bytes)
+{
+    const QVariant value = rv_jsonValueDecoded(bytes);
+    if (!value.isValid())
+        return;
+    const std::optional<QString> written = value.typeId() == QMetaType::QVariantList
+        ? rv_jsonStringEncoded(value.toList())
+        : rv_jsonString(value.toMap());
+    if (!written)
+        fail("decoded JSON cannot be written", bytes);
+    const QVariant again = rv_jsonValueDecoded(written->toUtf8());
+    const std::optional<QString> rewritten = again.typeId() == QMetaType::QVariantList
+        ? rv_jsonStringEncoded(again.toList())
+        : rv_jsonString(again.toMap());
+    if (rewritten != written)
+        fail("JSON changes on a second round", bytes);
+}
+
+void plist(const QByteArray &bytes)
+{
+    // Compare written forms, not values, so that NaN reals compare equal.
+    std::optional<QByteArray> written;
+    if (const auto list = rv_arrayWithPlistData(bytes))
+        written = rv_plistData(*list);
+    else if (const auto map = rv_dictionaryWithPlistData(bytes))
+        written = rv_plistData(*map);
+    else
+        return;
+    if (!written)
+        return;  // a read value that has no written form (a NUL in a text)
+    std::optional<QByteArray> again;
+    if (const auto list = rv_arrayWithPlistData(*written))
+        again = rv_plistData(*list);
+    else if (const auto map = rv_dictionaryWithPlistData(*written))
+        again = rv_plistData(*map);
+    if (again != written)
+        fail("property list changes on a second round", bytes);
+}
+
+void encodings(const QByteArray &bytes)
+{
+    const QString text = QString::fromLatin1(bytes);
+    if (const auto data = rv_dataWithBase64EncodedString(text)) {
+        if (rv_dataWithBase64EncodedString(*rv_base64EncodedStringWithWrapWidth(*data, 10)) != data)
+            fail("Base64 does not survive a round", bytes);
+    }
+    if (const auto data = rv_dataWithHexString(text)) {
+        if (rv_dataWithHexString(rv_hexString(*data)) != data && !data->isEmpty())
+            fail("hex does not survive a round", bytes);
+    }
+    (void)rv_UTF8String(bytes);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const bool installed = (qInstallMessageHandler(quiet), true);
+    (void)installed;
+    if (size == 0)
+        return 0;
+    const QByteArray input(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
+    switch (data[0] % 6) {
+    case 0: numbers(input); break;
+    case 1: queries(input); break;
+    case 2: xml(input); break;
+    case 3: json(input); break;
+    case 4: plist(input); break;
+    default: encodings(input); break;
+    }
+    return 0;
+}
