@@ -9,15 +9,15 @@
     </message>
     <message>
         <source>alert_transferFile_sureDelete</source>
-        <translation>Delete this file? A file already downloaded is deleted from your download folder too.</translation>
+        <translation>Delete this file, also from your folder?</translation>
     </message>
     <message>
         <source>alert_downLoad_networkDisconnect</source>
-        <translation>The connection to the receiver was lost. Downloads are paused.</translation>
+        <translation>The connection to the receiver is lost.</translation>
     </message>
     <message>
         <source>alert_downLoad_networkDisconnect_cancel</source>
-        <translation>Stop</translation>
+        <translation>Leave</translation>
     </message>
     <message>
         <source>alert_downLoad_networkDisconnect_continue</source>
@@ -25,15 +25,15 @@
     </message>
     <message>
         <source>alert_downLoad_unfinishedFiles</source>
-        <translation>Some files are not downloaded yet. Stop downloading and leave?</translation>
+        <translation>Files are still downloading. Leave?</translation>
     </message>
     <message>
         <source>alert_continueDownload_cancel</source>
-        <translation>Stop and leave</translation>
+        <translation>Leave</translation>
     </message>
     <message>
         <source>alert_continueDownload_continue</source>
-        <translation>Keep downloading</translation>
+        <translation>Stay</translation>
     </message>
     <message>
         <source>alert_transferFile_CPULoad</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>downLoad_allowTransfer_title</source>
-        <translation>The receiver does not allow file transfers.</translation>
+        <translation>The receiver does not allow transfers.</translation>
     </message>
     <message>
         <source>downLoadFileList_btn_cancel</source>

@@ -5,12 +5,14 @@
 QVTransferTableView::QVTransferTableView(QWidget *parent)
     : QScrollArea(parent)
 {
+    // The rows lie on the page's own panel.
+    setObjectName(QStringLiteral("transferTable"));
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    viewport()->setAutoFillBackground(false);
     m_body = new QWidget;
-    m_body->setAutoFillBackground(false);
+    m_body->setObjectName(QStringLiteral("transferTableBody"));
+    setStyleSheet(QStringLiteral("#transferTable, #transferTableBody { background: transparent; }"));
     m_layout = new QVBoxLayout(m_body);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
