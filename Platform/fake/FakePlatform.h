@@ -11,7 +11,9 @@
 #include "Platform/CommandRunner.h"
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/KeyValueStore.h"
+#include "Platform/MachineInfo.h"
 #include "Platform/PrimaryIPv4Monitor.h"
+#include "Platform/RemoteInputConsent.h"
 #include "Platform/ScreenCaptureAccess.h"
 #include "Platform/ScreenLockMonitor.h"
 #include "Platform/UserInfo.h"
@@ -115,6 +117,33 @@ public:
 
     bool allowed = true;
     int requests = 0;
+};
+
+class FakeMachineInfo final : public MachineInfo {
+public:
+    QString cpuBrand() override
+    {
+        ++cpuBrandReads;
+        return brand;
+    }
+    QString model() override { return modelName; }
+
+    QString brand = QStringLiteral("Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz");
+    QString modelName;
+    int cpuBrandReads = 0;
+};
+
+class FakeRemoteInputConsent final : public RemoteInputConsent {
+public:
+    bool isGiven() const override { return given; }
+    void setGiven(bool value) override
+    {
+        given = value;
+        ++writes;
+    }
+
+    bool given = false;
+    int writes = 0;
 };
 
 } // namespace Platform::Fake

@@ -17,6 +17,10 @@
 #include <atomic>
 #include <memory>
 
+// The kernel's message macros compare its unsigned lengths with the int
+// lengths they take; clang sees that through the macros, gcc does not.
+#pragma GCC diagnostic ignored "-Wsign-compare"
+
 namespace Platform::Linux::Net {
 namespace {
 

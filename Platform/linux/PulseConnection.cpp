@@ -63,6 +63,16 @@ bool PulseConnection::open()
     return state == PA_CONTEXT_READY;
 }
 
+bool PulseConnection::isReady() const
+{
+    if (!m_started)
+        return false;
+    pa_threaded_mainloop_lock(m_loop);
+    const bool ready = pa_context_get_state(m_context) == PA_CONTEXT_READY;
+    pa_threaded_mainloop_unlock(m_loop);
+    return ready;
+}
+
 bool PulseConnection::run(const std::function<pa_operation *(pa_context *)> &request)
 {
     if (!m_started)
@@ -85,6 +95,22 @@ bool PulseConnection::run(const std::function<pa_operation *(pa_context *)> &req
     pa_operation_unref(operation);
     pa_threaded_mainloop_unlock(m_loop);
     return done;
+}
+
+std::shared_ptr<PulseConnection> PulseLink::connection(int *error)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_connection && m_connection->isReady())
+        return m_connection;
+    m_connection.reset();
+    auto fresh = std::make_shared<PulseConnection>();
+    if (!fresh->open()) {
+        if (error)
+            *error = fresh->error();
+        return nullptr;
+    }
+    m_connection = fresh;
+    return m_connection;
 }
 
 } // namespace Platform::Linux

@@ -92,11 +92,12 @@ void onSuccess(pa_context *, int success, void *userdata)
     pa_threaded_mainloop_signal(request->loop, 0);
 }
 
-// Each call opens its own connection: the server may be restarted between
-// calls (the driver installation does exactly that), and a fresh connection
-// also lets the client library start a server that is not running yet.
+// Every call goes through the link's one connection, which is opened again
+// when the server was restarted in between.
 class PulseSoundDevices final : public SoundDevices {
 public:
+    explicit PulseSoundDevices(std::shared_ptr<PulseLink> link) : m_link(std::move(link)) {}
+
     int listOutputDevices(QList<SoundDevice> *devices) override
     {
         QList<DeviceRecord> records;
@@ -117,10 +118,10 @@ public:
 
     quint32 defaultOutputDevice() override
     {
-        PulseConnection connection;
-        if (!connection.open())
+        const std::shared_ptr<PulseConnection> connection = m_link->connection();
+        if (!connection)
             return 0;
-        const QString sink = defaultSinkName(connection);
+        const QString sink = defaultSinkName(*connection);
         return sink.isEmpty() ? 0 : idFor(QStringLiteral("sink:") + sink);
     }
 
@@ -129,9 +130,10 @@ public:
         const QString name = nameFor(id, QStringLiteral("sink:"));
         if (name.isEmpty())
             return false;
-        PulseConnection connection;
-        if (!connection.open())
+        const std::shared_ptr<PulseConnection> link = m_link->connection();
+        if (!link)
             return false;
+        PulseConnection &connection = *link;
 
         QList<DeviceRecord> sinks;
         if (listWith(connection, true, &sinks) != 0)
@@ -177,10 +179,11 @@ public:
 private:
     int listRecords(bool sinks, QList<DeviceRecord> *records)
     {
-        PulseConnection connection;
-        if (!connection.open())
-            return connection.error();
-        return listWith(connection, sinks, records);
+        int error = 0;
+        const std::shared_ptr<PulseConnection> connection = m_link->connection(&error);
+        if (!connection)
+            return error;
+        return listWith(*connection, sinks, records);
     }
 
     static int listWith(PulseConnection &connection, bool sinks, QList<DeviceRecord> *records)
@@ -237,6 +240,7 @@ private:
         return {};
     }
 
+    std::shared_ptr<PulseLink> m_link;
     QMutex m_mutex;
     QHash<QString, quint32> m_ids;
     quint32 m_lastId = 0;
@@ -244,6 +248,11 @@ private:
 
 } // namespace
 
-std::shared_ptr<SoundDevices> makeSoundDevices() { return std::make_shared<PulseSoundDevices>(); }
+std::shared_ptr<SoundDevices> makeSoundDevices(std::shared_ptr<PulseLink> link)
+{
+    return std::make_shared<PulseSoundDevices>(std::move(link));
+}
+
+std::shared_ptr<SoundDevices> makeSoundDevices() { return makeSoundDevices(std::make_shared<PulseLink>()); }
 
 } // namespace Platform::Linux

@@ -8,19 +8,22 @@
 namespace Platform::Linux {
 namespace {
 
-// A record stream on the connection's own event-loop thread, which is the
-// capture's worker thread: the sound is handed over there.
+// A record stream on the link's connection. Its event-loop thread is the
+// capture's worker thread: the sound is handed over there, with the loop
+// locked, so once stop() has taken the lock and ended the stream no more
+// sound arrives.
 class PulseSoundSource final : public SoundSource {
 public:
+    explicit PulseSoundSource(std::shared_ptr<PulseLink> link) : m_link(std::move(link)) {}
     ~PulseSoundSource() override { stop(); }
 
     bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler) override
     {
         stop();
-        m_connection = std::make_unique<PulseConnection>();
-        if (!m_connection->open()) {
-            qInfo().noquote() << "sound capture: no sound server:" << pa_strerror(m_connection->error());
-            m_connection.reset();
+        int error = 0;
+        m_connection = m_link->connection(&error);
+        if (!m_connection) {
+            qInfo().noquote() << "sound capture: no sound server:" << pa_strerror(error);
             return false;
         }
         m_handler = std::move(handler);
@@ -72,7 +75,6 @@ public:
             m_stream = nullptr;
         }
         pa_threaded_mainloop_unlock(loop);
-        // Joins the event-loop thread: no sound is handed over after this.
         m_connection.reset();
         m_handler = nullptr;
     }
@@ -102,13 +104,19 @@ private:
         }
     }
 
-    std::unique_ptr<PulseConnection> m_connection;
+    std::shared_ptr<PulseLink> m_link;
+    std::shared_ptr<PulseConnection> m_connection;
     pa_stream *m_stream = nullptr;
     PcmHandler m_handler;
 };
 
 } // namespace
 
-std::unique_ptr<SoundSource> makeSoundSource() { return std::make_unique<PulseSoundSource>(); }
+std::unique_ptr<SoundSource> makeSoundSource(std::shared_ptr<PulseLink> link)
+{
+    return std::make_unique<PulseSoundSource>(std::move(link));
+}
+
+std::unique_ptr<SoundSource> makeSoundSource() { return makeSoundSource(std::make_shared<PulseLink>()); }
 
 } // namespace Platform::Linux

@@ -13,7 +13,7 @@ class QVRootViewControllerDelegate
 {
 public:
     virtual ~QVRootViewControllerDelegate() = default;
-    virtual void showNextPageViewWithClassStr(const QString &classStr) {}
+    virtual void showNextPageViewWithClassStr(const QString & /*classStr*/) {}
 };
 
 // The settings window's host.
@@ -21,7 +21,7 @@ class QVSettingRootViewControllerDelegate
 {
 public:
     virtual ~QVSettingRootViewControllerDelegate() = default;
-    virtual void showSettingNextPageViewWithClassStr(const QString &classStr) {}
+    virtual void showSettingNextPageViewWithClassStr(const QString & /*classStr*/) {}
 };
 
 // The download window's host. It switches pages under the settings host's
@@ -30,7 +30,7 @@ class QVDownLoadFileRootVCDelegate
 {
 public:
     virtual ~QVDownLoadFileRootVCDelegate() = default;
-    virtual void showDownLoadFileNextPageViewWithClassStr(const QString &classStr) {}
+    virtual void showDownLoadFileNextPageViewWithClassStr(const QString & /*classStr*/) {}
 };
 
 // A reference to a delegate that does not keep it alive: it reads null once

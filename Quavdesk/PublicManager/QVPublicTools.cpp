@@ -3,7 +3,7 @@
 #include "QVShareManager.h"
 
 #include "Categories/RVArray.h"
-#include "Platform/LinuxPlatform.h"
+#include "QVPlatform.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -63,11 +63,11 @@ qsizetype lastIndexFor(const QJsonArray &array, const QString &deviceIP)
 
 } // namespace
 
-QVPublicToolsServices QVPublicToolsServices::linuxDefaults()
+QVPublicToolsServices QVPublicToolsServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     QVPublicToolsServices services;
-    services.store = Platform::Linux::makeKeyValueStore();
-    services.interfaceAddresses = Platform::Linux::makeInterfaceAddresses();
+    services.store = platform.store;
+    services.interfaceAddresses = platform.interfaceAddresses;
     services.fileShareIp = [] { return QVShareManager::sharedShareManager()->fileShareIp(); };
     services.preferredLanguages = [] { return QLocale::system().uiLanguages(); };
     return services;
@@ -75,7 +75,7 @@ QVPublicToolsServices QVPublicToolsServices::linuxDefaults()
 
 QVPublicTools *QVPublicTools::sharedPublicTools()
 {
-    static QVPublicTools instance(QVPublicToolsServices::linuxDefaults());
+    static QVPublicTools instance(QVPublicToolsServices::fromPlatform(QVPlatform::services()));
     return &instance;
 }
 

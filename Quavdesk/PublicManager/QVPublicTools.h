@@ -19,17 +19,19 @@
 #include "QVPageHostDelegates.h"
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/KeyValueStore.h"
+#include "Platform/PlatformServices.h"
 
-// What the shared tools read from outside. linuxDefaults() gives the
-// program's settings store, the machine's interfaces, the share manager's
-// file-share address and the user's languages; tests hand in their own.
+// What the shared tools read from outside. fromPlatform() gives the
+// program's settings store and the machine's interfaces from the platform
+// services, the shared share manager's file-share address and the user's
+// languages; tests hand in their own.
 struct QVPublicToolsServices {
     std::shared_ptr<Platform::KeyValueStore> store;
     std::shared_ptr<Platform::InterfaceAddresses> interfaceAddresses;
     std::function<QString()> fileShareIp;
     std::function<QStringList()> preferredLanguages;
 
-    static QVPublicToolsServices linuxDefaults();
+    static QVPublicToolsServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // State that pages of different windows share, and the helpers they use:
@@ -49,6 +51,8 @@ public:
     // Most bytes one upload piece carries.
     static constexpr qint64 UploadPieceBytes = 104857600;
 
+    // The process's instance over the program's platform services
+    // (QVPlatform), made on first use.
     static QVPublicTools *sharedPublicTools();
 
     explicit QVPublicTools(QVPublicToolsServices services);

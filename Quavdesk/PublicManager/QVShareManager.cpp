@@ -4,7 +4,7 @@
 #include "QVLog.h"
 #include "QVTavlinSDKAdapter.h"
 
-#include "Platform/LinuxPlatform.h"
+#include "QVPlatform.h"
 #include "TavlinServices.h"
 
 #include <QCoreApplication>
@@ -12,13 +12,13 @@
 #include <QPointer>
 #include <QThread>
 
-QVShareManagerServices QVShareManagerServices::linuxDefaults()
+QVShareManagerServices QVShareManagerServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     QVShareManagerServices services;
-    services.tavlinFactory = [](TavlinDelegate *delegate) -> std::unique_ptr<QVTavlinInterface> {
-        return std::make_unique<QVTavlinSDKAdapter>(delegate, TavlinServices::linuxDefaults());
+    services.tavlinFactory = [platform](TavlinDelegate *delegate) -> std::unique_ptr<QVTavlinInterface> {
+        return std::make_unique<QVTavlinSDKAdapter>(delegate, TavlinServices::fromPlatform(platform));
     };
-    services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
+    services.screenCaptureAccess = platform.screenCaptureAccess;
     return services;
 }
 
@@ -36,7 +36,8 @@ QVShareManager *QVShareManager::sharedShareManager()
 {
     QPointer<QVShareManager> &instance = sharedInstance();
     if (!instance) {
-        auto *manager = new QVShareManager(QVShareManagerServices::linuxDefaults(), QCoreApplication::instance());
+        auto *manager = new QVShareManager(QVShareManagerServices::fromPlatform(QVPlatform::services()),
+                                           QCoreApplication::instance());
         if (QCoreApplication *app = QCoreApplication::instance())
             connect(app, &QCoreApplication::aboutToQuit, manager, &QVShareManager::terminate);
         instance = manager;
@@ -270,7 +271,7 @@ void QVShareManager::castSuccess()
     onOwnThread([this] { m_kvoModel->setCastScreenStatus(0); });
 }
 
-void QVShareManager::castStopWithError(const OptionalTavlinError &error)
+void QVShareManager::castStopWithError(const OptionalTavlinError & /*error*/)
 {
     onOwnThread([this] { m_kvoModel->setCastScreenStatus(1); });
 }

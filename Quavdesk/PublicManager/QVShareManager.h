@@ -12,6 +12,7 @@
 #include "TavlinDelegate.h"
 #include "TavlinError.h"
 
+#include "Platform/PlatformServices.h"
 #include "Platform/ScreenCaptureAccess.h"
 
 #include "QVTavlinInterface.h"
@@ -26,14 +27,14 @@ struct QVShareManagerTimings {
 
 using QVTavlinFactory = std::function<std::unique_ptr<QVTavlinInterface>(TavlinDelegate *delegate)>;
 
-// What the share manager is built from. linuxDefaults() gives the casting
-// library's facade over the real system; tests hand in fakes.
+// What the share manager is built from. fromPlatform() gives the casting
+// library's facade over the program's platform services; tests hand in fakes.
 struct QVShareManagerServices {
     QVTavlinFactory tavlinFactory;
     std::shared_ptr<Platform::ScreenCaptureAccess> screenCaptureAccess;
     QVShareManagerTimings timings;
 
-    static QVShareManagerServices linuxDefaults();
+    static QVShareManagerServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // The program's one bridge to the casting library. It owns the facade,
@@ -45,8 +46,8 @@ class QVShareManager : public QObject, public TavlinDelegate
     Q_OBJECT
 public:
     // The process's instance: the one installed with setSharedShareManager(),
-    // else one over the real system, made on first use, that ends any cast
-    // and session when the application quits.
+    // else one over the program's platform services (QVPlatform), made on
+    // first use, that ends any cast and session when the application quits.
     static QVShareManager *sharedShareManager();
     // Makes `manager` the process's instance (it is not taken over). The
     // program installs the one it builds at start-up; tests install theirs

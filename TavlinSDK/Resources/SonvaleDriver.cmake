@@ -13,7 +13,9 @@ execute_process(
 if(NOT SONVALE_DRIVER_RESULT EQUAL 0)
   message(FATAL_ERROR "Cannot pack the Sonvale.driver archive")
 endif()
-qt_add_resources(TavlinSDK sonvale_driver
-  PREFIX "/TavlinSDK"
-  BASE ${CMAKE_CURRENT_BINARY_DIR}/resources
-  FILES ${SONVALE_DRIVER_ZIP})
+# Compiled in with the library's objects, so that the shared library and the
+# tests that link the objects both carry it.
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/resources/sonvale_driver.qrc
+  CONTENT "<RCC><qresource prefix=\"/TavlinSDK\"><file>Sonvale.driver.zip</file></qresource></RCC>\n")
+qt_add_resources(SONVALE_DRIVER_RESOURCE ${CMAKE_CURRENT_BINARY_DIR}/resources/sonvale_driver.qrc)
+target_sources(TavlinSDKObjects PRIVATE ${SONVALE_DRIVER_RESOURCE})

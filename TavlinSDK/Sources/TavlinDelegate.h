@@ -12,16 +12,16 @@ class TAVLIN_EXPORT TavlinDelegate {
 public:
     virtual ~TavlinDelegate() = default;
 
-    virtual void deviceListChanged(const QList<DeviceInformation> &devices) {}
+    virtual void deviceListChanged(const QList<DeviceInformation> & /*devices*/) {}
     virtual void connectDeviceByIpNeedPwd() {}
-    virtual void connectDeviceSuccess(ServerInfo serverInfo) {}
-    virtual void connectDeviceWithError(const TavlinError &error) {}
-    virtual void deviceDidDisconnectWithError(const OptionalTavlinError &error) {}
+    virtual void connectDeviceSuccess(ServerInfo /*serverInfo*/) {}
+    virtual void connectDeviceWithError(const TavlinError & /*error*/) {}
+    virtual void deviceDidDisconnectWithError(const OptionalTavlinError & /*error*/) {}
     virtual void castSuccess() {}
-    virtual void castStopWithError(const OptionalTavlinError &error) {}
+    virtual void castStopWithError(const OptionalTavlinError & /*error*/) {}
     virtual void networkReachable() {}
     virtual void networkUnreachable() {}
-    virtual void allowFullScreenStateChanged(qint64 state) {}
-    virtual void fullScreenStateChanged(qint64 state) {}
-    virtual void replyCastRequest(qint64 reply) {}
+    virtual void allowFullScreenStateChanged(qint64 /*state*/) {}
+    virtual void fullScreenStateChanged(qint64 /*state*/) {}
+    virtual void replyCastRequest(qint64 /*reply*/) {}
 };

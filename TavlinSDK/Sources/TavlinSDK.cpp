@@ -1,12 +1,11 @@
 #include "TavlinSDK.h"
 
-#include "Utils/settings/settings.h"
-
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
 #include <QStringDecoder>
 
+#include "Platform/LinuxServices.h"
 #include "TavlinSDK_p.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "Utils/settings/settings.h"
@@ -15,8 +14,6 @@ namespace {
 
 const QString kClientNameKey = QStringLiteral("TavlinMacClientName");
 const QString kActivityReason = QStringLiteral("tavlin cast screen");
-const QString kShell = QStringLiteral("/bin/sh");
-const QString kCpuBrandCommand = QStringLiteral("grep -m1 'model name' /proc/cpuinfo");
 
 // Control characters and line breaks never go into a casting code: the code
 // travels inside a line-oriented text protocol.
@@ -64,11 +61,8 @@ bool onlyCapitalLetters(const QString &code)
     return true;
 }
 
-QString cpuBrandFromProbe(const Platform::CommandResult &result)
+QString cpuBrandFromText(const QString &text)
 {
-    if (!result.started || result.exitStatus != 0)
-        return QStringLiteral("unknow");
-    const QString text = QString::fromUtf8(result.output);
     if (text.contains(QLatin1String("Apple")))
         return QStringLiteral("Apple");
     if (text.contains(QLatin1String("Intel")))
@@ -161,6 +155,8 @@ void TavlinSDKPrivate::start()
     // 1. The delegate is already in place.
     if (services.interfaceAddresses)
         TavlinGlobal::setInterfaceAddresses(services.interfaceAddresses);
+    if (services.machineInfo)
+        TavlinGlobal::setMachineInfo(services.machineInfo);
     if (services.store)
         settings::setStore(services.store);
 
@@ -169,12 +165,7 @@ void TavlinSDKPrivate::start()
         services.store->setValue(kClientNameKey, services.userInfo ? services.userInfo->accountName() : QString());
 
     // 3. The CPU brand picks the screen-capture road later.
-    Platform::CommandResult probe;
-    if (services.commandRunner) {
-        const QString home = services.userInfo ? services.userInfo->homeDirectory() : QString();
-        probe = services.commandRunner->run(kShell, {QStringLiteral("-c"), kCpuBrandCommand}, home);
-    }
-    TavlinGlobal::setMacCpuChipBrand(cpuBrandFromProbe(probe));
+    TavlinGlobal::setMacCpuChipBrand(cpuBrandFromText(services.machineInfo ? services.machineInfo->cpuBrand() : QString()));
 
     // 4. Keep the system from idling while the library runs.
     if (services.activityInhibitor)
@@ -448,7 +439,10 @@ void TavlinSDKPrivate::masterControlPack_replyCastRequest(qint64 reply)
 
 TavlinSDK::TavlinSDK() : TavlinSDK(nullptr) {}
 
-TavlinSDK::TavlinSDK(TavlinDelegate *delegate) : TavlinSDK(delegate, TavlinServices::linuxDefaults()) {}
+TavlinSDK::TavlinSDK(TavlinDelegate *delegate)
+    : TavlinSDK(delegate, TavlinServices::fromPlatform(Platform::Linux::makePlatformServices()))
+{
+}
 
 TavlinSDK::TavlinSDK(TavlinDelegate *delegate, TavlinServices services)
     : d(std::make_unique<TavlinSDKPrivate>(this, delegate, std::move(services)))

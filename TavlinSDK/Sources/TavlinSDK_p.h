@@ -22,7 +22,7 @@ class TavlinSDKPrivate;
 // replaced, whatever it still reports goes nowhere.
 class ConnectPackRelay final : public ConnectPackDelegate {
 public:
-    explicit ConnectPackRelay(TavlinSDKPrivate *owner) : owner(owner) {}
+    explicit ConnectPackRelay(TavlinSDKPrivate *facade) : owner(facade) {}
     void connectPack_needEnterPwd() override;
     void connectPack_pwdIncorrect(const TavlinError &error) override;
     void connectPack_connectDeviceCheckSuccess() override;
@@ -33,7 +33,7 @@ public:
 
 class MasterControlPackRelay final : public MasterControlPackDelegate {
 public:
-    explicit MasterControlPackRelay(TavlinSDKPrivate *owner) : owner(owner) {}
+    explicit MasterControlPackRelay(TavlinSDKPrivate *facade) : owner(facade) {}
     void masterControlPack_deviceDidDisconnectWithError(const OptionalTavlinError &error) override;
     void masterControlPack_castSuccess() override;
     void masterControlPack_castStopWithError(const OptionalTavlinError &error) override;
@@ -58,7 +58,7 @@ struct SessionSlot {
 using ConnectPackSlot = SessionSlot<ConnectSession, ConnectPackRelay>;
 using MasterControlPackSlot = SessionSlot<MasterControlSession, MasterControlPackRelay>;
 
-class TAVLIN_EXPORT TavlinSDKPrivate final : public ConnectPackDelegate, public MasterControlPackDelegate {
+class TavlinSDKPrivate final : public ConnectPackDelegate, public MasterControlPackDelegate {
 public:
     TavlinSDKPrivate(TavlinSDK *owner, TavlinDelegate *delegate, TavlinServices services);
     ~TavlinSDKPrivate() override;

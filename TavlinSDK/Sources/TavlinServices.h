@@ -6,9 +6,10 @@
 #include <memory>
 
 #include "Platform/ActivityInhibitor.h"
-#include "Platform/CommandRunner.h"
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/KeyValueStore.h"
+#include "Platform/MachineInfo.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/PrimaryIPv4Monitor.h"
 #include "Platform/ScreenCaptureAccess.h"
 #include "Platform/ScreenLockMonitor.h"
@@ -47,11 +48,13 @@ using MasterControlSessionFactory =
 using AudioDriverFactory = std::function<std::unique_ptr<AudioDriverOperations>()>;
 
 // What the library needs from the system, plus its timings and destinations.
-// linuxDefaults() gives the real ones; tests fill in fakes.
+// fromPlatform() takes them from the process's platform services; tests fill
+// in fakes.
 struct TAVLIN_EXPORT TavlinServices {
     std::shared_ptr<Platform::KeyValueStore> store;
     std::shared_ptr<Platform::UserInfo> userInfo;
-    std::shared_ptr<Platform::CommandRunner> commandRunner;
+    // The processor's brand picks the screen-capture road.
+    std::shared_ptr<Platform::MachineInfo> machineInfo;
     std::shared_ptr<Platform::ActivityInhibitor> activityInhibitor;
     std::shared_ptr<Platform::ScreenLockMonitor> screenLockMonitor;
     std::shared_ptr<Platform::PrimaryIPv4Monitor> ipv4Monitor;
@@ -66,5 +69,7 @@ struct TAVLIN_EXPORT TavlinServices {
     TavlinTimings timings;
     SearchEndpoints search;
 
-    static TavlinServices linuxDefaults();
+    // Every service and session of the library over `platform`, with
+    // production timings and destinations.
+    static TavlinServices fromPlatform(const Platform::PlatformServices &platform);
 };

@@ -78,7 +78,7 @@ public:
         TavlinServices s;
         s.store = store;
         s.userInfo = std::make_shared<Platform::Fake::FakeUserInfo>();
-        s.commandRunner = std::make_shared<Platform::Fake::FakeCommandRunner>();
+        s.machineInfo = std::make_shared<Platform::Fake::FakeMachineInfo>();
         s.activityInhibitor = std::make_shared<Platform::Fake::FakeActivityInhibitor>();
         s.screenLockMonitor = std::make_shared<Platform::Fake::FakeScreenLockMonitor>();
         s.ipv4Monitor = std::make_shared<Platform::Fake::FakePrimaryIPv4Monitor>();

@@ -1,6 +1,8 @@
+#include "PublicManager/QVPlatform.h"
 #include "PublicManager/QVPublicTools.h"
 
-#include "FakePlatform.h"
+#include "FakePlatformServices.h"
+#include "Platform/LinuxServices.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -205,7 +207,7 @@ TEST(PublicToolsStoreTest, TheProgramsSettingsHoldJsonText)
     QCoreApplication::setApplicationName(QStringLiteral("Quavdesk"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
 
-    QVPublicToolsServices services = QVPublicToolsServices::linuxDefaults();
+    QVPublicToolsServices services = QVPublicToolsServices::fromPlatform(Platform::Linux::makePlatformServices());
     services.fileShareIp = [] { return QString(); };
     QVPublicTools tools(services);
     tools.saveConnectStorageModel(record("Room A", "192.0.2.10", "123456"), QVPublicTools::ConnectStorageModelKey);
@@ -225,6 +227,25 @@ TEST(PublicToolsStoreTest, TheProgramsSettingsHoldJsonText)
 
     QCoreApplication::setOrganizationName(organization);
     QCoreApplication::setApplicationName(application);
+}
+
+// main() hands the program its one set of services; the shared tools keep
+// their values in its store, and no second set can take over later.
+TEST(ProgramPlatformTest, TheSharedToolsWorkOverTheServicesHandedOver)
+{
+    Platform::Fake::FakePlatformServices fakes;
+    fakes.interfaceAddresses->mac = QByteArray("\x00\x1b\xac\x0f\xfe\x09", 6);
+    ASSERT_TRUE(QVPlatform::setServices(fakes.services()));
+    QVPublicTools *tools = QVPublicTools::sharedPublicTools();
+    const QString udid = tools->deviceUDID();
+    EXPECT_FALSE(udid.isEmpty());
+    EXPECT_EQ(fakes.store->values.value(QVPublicTools::DeviceUdidKey).toString(), udid);
+    EXPECT_EQ(tools->getMacAddress(), QStringLiteral("00:1b:ac:0f:fe:09"));
+
+    Platform::Fake::FakePlatformServices other;
+    EXPECT_FALSE(QVPlatform::setServices(other.services()));
+    EXPECT_EQ(QVPlatform::services().store, fakes.services().store);
+    EXPECT_EQ(tools->deviceUDID(), udid);
 }
 
 TEST(StorageModelTest, KeyValuesAndArchiving)

@@ -12,6 +12,7 @@
 #include "AudioTestSupport.h"
 #include "FakePlatform.h"
 #include "FakeSound.h"
+#include "Platform/LinuxServices.h"
 #include "TavlinServices.h"
 
 namespace {
@@ -44,9 +45,10 @@ protected:
         };
         result.zipExtractor = zip;
         result.commandRunner = commands;
-        result.paths.stagingFolder = QDir(home).filePath(QStringLiteral(".local/share/ZOM"));
-        result.paths.targetFolder = target;
-        result.paths.serverHooks = {
+        result.layout.stagingFolder = QDir(home).filePath(QStringLiteral(".local/share/ZOM"));
+        result.layout.targetFolder = target;
+        result.layout.restartCommand = QStringLiteral("restart the sound server");
+        result.layout.serverHooks = {
             {QStringLiteral("pulse/Sonvale.pa"), root.filePath(QStringLiteral("pulse drop-in")), QStringLiteral("Sonvale.pa")},
         };
         result.timings.deviceWaitMs = 300;
@@ -118,7 +120,7 @@ TEST_F(AudioDriverInstallerTest, TheInstallUnpacksMovesHooksRestartsAndWaitsForT
     ASSERT_EQ(commands->commands.size(), 1);
     EXPECT_EQ(commands->commands[0].program, QStringLiteral("/bin/sh"));
     EXPECT_EQ(commands->commands[0].arguments,
-              (QStringList{QStringLiteral("-c"), installer.services().paths.restartCommand}));
+              (QStringList{QStringLiteral("-c"), QStringLiteral("restart the sound server")}));
     EXPECT_EQ(devices->captureListCount, 3);
 }
 
@@ -275,12 +277,12 @@ namespace {
 
 TEST(AudioDriverInstallerInFacade, TheLibraryServicesMakeTheInstallerWithTheStagingFolderInTheHome)
 {
-    TavlinServices services = TavlinServices::linuxDefaults();
+    TavlinServices services = TavlinServices::fromPlatform(Platform::Linux::makePlatformServices());
     ASSERT_TRUE(services.audioDriverFactory);
     std::unique_ptr<AudioDriverOperations> operations = services.audioDriverFactory();
     auto *installer = dynamic_cast<AudioDriverInstaller *>(operations.get());
     ASSERT_NE(installer, nullptr);
-    EXPECT_EQ(installer->services().paths.stagingFolder,
+    EXPECT_EQ(installer->services().layout.stagingFolder,
               QDir(services.userInfo->homeDirectory()).filePath(QStringLiteral(".local/share/ZOM")));
     EXPECT_TRUE(installer->services().archive.isEmpty()); // the library's own resource
 }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMutex>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -19,6 +20,7 @@
 #include "AudioTestSupport.h"
 #include "FakePlatform.h"
 #include "Mirror/AudioSession.h"
+#include "Platform/LinuxServices.h"
 #include "Platform/LinuxSoundPlatform.h"
 #include "TestSupport.h"
 
@@ -134,7 +136,7 @@ TEST_F(PulseAudioServerTest, TheArchiveConfigurationMakesTheOutputAndItsLoopBack
     EXPECT_EQ(echovane->name, QStringLiteral("Echovane"));
     EXPECT_NE(echovane->id, 0u);
 
-    AudioSessionServices sessionServices = AudioSessionServices::linuxDefaults();
+    AudioSessionServices sessionServices;
     sessionServices.devices = devices;
     AudioSession session(std::make_shared<Device>(), 9, sessionServices);
     ASSERT_TRUE(session.getRecordingAudioDevice());
@@ -227,7 +229,7 @@ TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)
     auto device = std::make_shared<Device>();
     device->mHostIp = address.toString();
 
-    AudioSession session(device, receiver.port());
+    AudioSession session(device, receiver.port(), AudioSessionServices::fromPlatform(Platform::Linux::makePlatformServices()));
     session.start();
     ASSERT_TRUE(session.isCapturing());
     play(QStringLiteral("Sonvale"), 1000, 10);
@@ -246,3 +248,81 @@ TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)
 }
 
 } // namespace
+
+namespace {
+
+// The server's numbers of the clients this process opened (they carry the
+// library's application name).
+QStringList ourClients(const QString &server)
+{
+    const QString text = QString::fromUtf8(
+        AudioTest::run(pactl(), {QStringLiteral("-s"), server, QStringLiteral("list"), QStringLiteral("clients")}));
+    QStringList clients;
+    QString current;
+    for (const QString &raw : text.split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1String("Client #")))
+            current = line.mid(8);
+        else if (line == QLatin1String("application.name = \"Tavlin\"") && !clients.contains(current))
+            clients << current;
+    }
+    return clients;
+}
+
+} // namespace
+
+// However many devices are listed and sounds recorded, the process's services
+// hold one connection to the server; one the server drops is made again by
+// the next request. The process reaches the server through a socket of the
+// test's own, whose closing drops this process's connection alone.
+TEST_F(PulseAudioServerTest, TheProcessHoldsOneConnectionMadeAgainWhenTheServerDropsIt)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString server = qEnvironmentVariable("PULSE_SERVER");
+    const auto serverCommand = [&](const QStringList &arguments) {
+        bool ok = false;
+        const QByteArray out = AudioTest::run(pactl(), QStringList{QStringLiteral("-s"), server} + arguments, &ok);
+        EXPECT_TRUE(ok) << arguments.join(QLatin1Char(' ')).toStdString();
+        return QString::fromUtf8(out).trimmed();
+    };
+    // A socket file stays behind when its module goes: each opening has its own.
+    int openings = 0;
+    const auto openSocket = [&] {
+        const QString socket = dir.filePath(QString::number(++openings));
+        const QString module = serverCommand({QStringLiteral("load-module"),
+                                              QStringLiteral("module-native-protocol-unix"),
+                                              QStringLiteral("auth-anonymous=1 socket=") + socket});
+        qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
+        return module;
+    };
+    QString module = openSocket();
+    const auto restore = qScopeGuard([&] {
+        qputenv("PULSE_SERVER", server.toUtf8());
+        serverCommand({QStringLiteral("unload-module"), module});
+    });
+    const auto ours = [&] { return ourClients(server); };
+
+    const Platform::PlatformServices platform = Platform::Linux::makePlatformServices();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return ours().isEmpty(); })) << ours().join(' ').toStdString();
+    QList<Platform::SoundDevice> listed;
+    ASSERT_EQ(platform.soundDevices->listOutputDevices(&listed), 0);
+    ASSERT_EQ(platform.soundDevices->listCaptureDevices(&listed), 0);
+    EXPECT_NE(platform.soundDevices->defaultOutputDevice(), 0u);
+    const QStringList clients = ours();
+    ASSERT_EQ(clients.size(), 1) << clients.join(' ').toStdString();
+    const std::unique_ptr<Platform::SoundSource> source = platform.makeSoundSource();
+    ASSERT_TRUE(source->start(originalDefault + QStringLiteral(".monitor"), {}, [](const QByteArray &) {}));
+    EXPECT_EQ(ours(), clients);
+    source->stop();
+    EXPECT_EQ(ours(), clients);
+
+    serverCommand({QStringLiteral("unload-module"), module});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return ours().isEmpty(); }));
+    module = openSocket();
+    EXPECT_EQ(platform.soundDevices->listOutputDevices(&listed), 0);
+    EXPECT_FALSE(listed.isEmpty());
+    const QStringList again = ours();
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_FALSE(clients.contains(again.first()));
+}

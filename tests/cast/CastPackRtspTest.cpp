@@ -42,7 +42,7 @@ protected:
         TavlinGlobal::resetAll();
     }
 
-    TLCastPack &startAgainst(RtspReceiver &receiver, int keepAliveMs = 100, int connectTimeoutMs = 3000)
+    TLCastPack &startAgainst(RtspReceiver & /*receiver*/, int keepAliveMs = 100, int connectTimeoutMs = 3000)
     {
         CastPackServices s;
         s.rtsp.senders = senders.factory();

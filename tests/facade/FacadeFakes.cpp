@@ -19,11 +19,10 @@ void JournalStore::setValue(const QString &key, const QVariant &value)
     values.insert(key, value);
 }
 
-Platform::CommandResult JournalCommandRunner::run(const QString &program, const QStringList &arguments,
-                                                  const QString &workingDirectory)
+QString JournalMachineInfo::cpuBrand()
 {
-    journal->append(QStringLiteral("run %1 [%2] in %3").arg(program, arguments.join(QStringLiteral("|")), workingDirectory));
-    return result;
+    journal->append(QStringLiteral("machine.cpuBrand"));
+    return brand;
 }
 
 bool JournalActivityInhibitor::beginActivity(const QString &reason)
@@ -65,8 +64,8 @@ AudioDriverFactory SessionBook::driverFactory()
     };
 }
 
-FakeConnectSession::FakeConnectSession(ConnectPackDelegate *delegate, SessionBook *book)
-    : delegate(delegate), book(book)
+FakeConnectSession::FakeConnectSession(ConnectPackDelegate *sessionDelegate, SessionBook *owner)
+    : delegate(sessionDelegate), book(owner)
 {
     ++book->connectsMade;
     book->connects.append(this);
@@ -96,8 +95,8 @@ void FakeConnectSession::connectDeviceByIpCheckPwd(const QString &code)
     book->journal->append(QStringLiteral("connect.checkPwd ") + code);
 }
 
-FakeMasterSession::FakeMasterSession(MasterControlPackDelegate *delegate, SessionBook *book)
-    : delegate(delegate), book(book)
+FakeMasterSession::FakeMasterSession(MasterControlPackDelegate *sessionDelegate, SessionBook *owner)
+    : delegate(sessionDelegate), book(owner)
 {
     ++book->mastersMade;
     book->masters.append(this);

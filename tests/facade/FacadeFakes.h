@@ -33,7 +33,7 @@ QString describe(const OptionalTavlinError &error);
 
 class JournalStore final : public Platform::KeyValueStore {
 public:
-    explicit JournalStore(Journal *journal) : journal(journal) {}
+    explicit JournalStore(Journal *log) : journal(log) {}
     bool contains(const QString &key) const override;
     QVariant value(const QString &key) const override { return values.value(key); }
     void setValue(const QString &key, const QVariant &value) override;
@@ -49,26 +49,27 @@ public:
     QString homeDirectory() const override { return QStringLiteral("/home/tester"); }
 };
 
-class JournalCommandRunner final : public Platform::CommandRunner {
+class JournalMachineInfo final : public Platform::MachineInfo {
 public:
-    explicit JournalCommandRunner(Journal *journal) : journal(journal) {}
-    Platform::CommandResult run(const QString &program, const QStringList &arguments,
-                                const QString &workingDirectory) override;
+    explicit JournalMachineInfo(Journal *log) : journal(log) {}
+    QString cpuBrand() override;
+    QString model() override { return modelName; }
 
     Journal *journal;
-    Platform::CommandResult result{true, 0, QByteArray("model name\t: Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz\n")};
+    QString brand = QStringLiteral("Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
+    QString modelName = QStringLiteral("ThinkPad X1 Carbon");
 };
 
 class JournalActivityInhibitor final : public Platform::ActivityInhibitor {
 public:
-    explicit JournalActivityInhibitor(Journal *journal) : journal(journal) {}
+    explicit JournalActivityInhibitor(Journal *log) : journal(log) {}
     bool beginActivity(const QString &reason) override;
     Journal *journal;
 };
 
 class JournalScreenLockMonitor final : public Platform::ScreenLockMonitor {
 public:
-    explicit JournalScreenLockMonitor(Journal *journal) : journal(journal) {}
+    explicit JournalScreenLockMonitor(Journal *log) : journal(log) {}
     void start() override { journal->append(QStringLiteral("lock.start")); }
     void lock() { emit locked(); }
     Journal *journal;
@@ -76,7 +77,7 @@ public:
 
 class JournalIPv4Monitor final : public Platform::PrimaryIPv4Monitor {
 public:
-    explicit JournalIPv4Monitor(Journal *journal) : journal(journal) {}
+    explicit JournalIPv4Monitor(Journal *log) : journal(log) {}
     bool isPrimaryIPv4Present() override;
     void start() override { journal->append(QStringLiteral("ipv4.start")); }
     // Changes the answer and notifies, as the real monitor does.
@@ -103,7 +104,7 @@ class FakeAudioDriver;
 
 // The session objects the facade made, and how they are to answer.
 struct SessionBook {
-    explicit SessionBook(Journal *journal) : journal(journal) {}
+    explicit SessionBook(Journal *log) : journal(log) {}
 
     Journal *journal;
     bool connectResult = true;
@@ -163,7 +164,7 @@ public:
 
 class FakeAudioDriver final : public AudioDriverOperations {
 public:
-    explicit FakeAudioDriver(SessionBook *book) : book(book) {}
+    explicit FakeAudioDriver(SessionBook *owner) : book(owner) {}
     bool isSonvaleInstalled() override { return note("driver.isSonvaleInstalled"); }
     bool installSonvalePlugin() override { return note("driver.installSonvalePlugin"); }
     bool isTavlinAudioInstalled() override { return note("driver.isTavlinAudioInstalled"); }
@@ -180,7 +181,7 @@ private:
 
 class RecordingDelegate final : public TavlinDelegate {
 public:
-    explicit RecordingDelegate(Journal *journal) : journal(journal) {}
+    explicit RecordingDelegate(Journal *log) : journal(log) {}
 
     void deviceListChanged(const QList<DeviceInformation> &devices) override;
     void connectDeviceByIpNeedPwd() override { note(QStringLiteral("app.needPwd")); }

@@ -17,7 +17,7 @@ TEST_F(FacadeTest, StartupRunsItsStepsInOrder)
     const QStringList expected = {
         QStringLiteral("store.contains TavlinMacClientName"),
         QStringLiteral("store.set TavlinMacClientName=tester"),
-        QStringLiteral("run /bin/sh [-c|grep -m1 'model name' /proc/cpuinfo] in /home/tester"),
+        QStringLiteral("machine.cpuBrand"),
         QStringLiteral("activity tavlin cast screen"),
         QStringLiteral("lock.start"),
         QStringLiteral("ipv4.read"),
@@ -35,8 +35,11 @@ TEST_F(FacadeTest, StartupRunsItsStepsInOrder)
     EXPECT_TRUE(d->deviceManager->isSearching());
     ASSERT_TRUE(d->updateDeviceListTimer);
     EXPECT_TRUE(d->updateDeviceListTimer->isActive());
-    // This machine's addresses now come from the given source.
+    // This machine's addresses and model now come from the given sources.
     EXPECT_EQ(TavlinGlobal::getMineIPAddress(), QStringLiteral("192.0.2.77"));
+    EXPECT_EQ(TavlinGlobal::machineModel(), QStringLiteral("ThinkPad X1 Carbon"));
+    machine->modelName.clear();
+    EXPECT_EQ(TavlinGlobal::machineModel(), QStringLiteral("Just an Apple Computer"));
 }
 
 TEST_F(FacadeTest, StartupWithoutNetworkSaysSoFromTheConstructor)
@@ -63,26 +66,24 @@ TEST_F(FacadeTest, StoredClientNameIsKeptAndAnEmptyOneRefused)
     EXPECT_EQ(facade->getClientName(), QStringLiteral("tester"));
 }
 
-TEST_F(FacadeTest, CpuBrandFollowsTheProbeOutput)
+TEST_F(FacadeTest, CpuBrandFollowsTheSystemsProcessorName)
 {
     struct Case {
-        Platform::CommandResult result;
+        const char *text;
         const char *brand;
     };
     const QList<Case> cases = {
-        {{true, 0, "model name\t: Apple M1\n"}, "Apple"},
-        {{true, 0, "model name\t: Intel(R) Xeon(R) CPU\n"}, "Intel"},
-        {{true, 0, "Apple and Intel\n"}, "Apple"},
-        {{true, 0, "model name\t: AMD Ryzen 7 5800X\n"}, "unknow"},
-        {{true, 0, ""}, "unknow"},
-        {{true, 1, "model name\t: Intel(R) Core\n"}, "unknow"},
-        {{false, -1, ""}, "unknow"},
+        {"Apple M1", "Apple"},
+        {"Intel(R) Xeon(R) CPU", "Intel"},
+        {"Apple and Intel", "Apple"},
+        {"AMD Ryzen 7 5800X", "unknow"},
+        {"", "unknow"},
     };
     for (const Case &c : cases) {
         TavlinGlobal::resetAll();
-        runner->result = c.result;
+        machine->brand = QString::fromLatin1(c.text);
         auto facade = makeFacade();
-        EXPECT_EQ(TavlinGlobal::getMacCpuChipBrand(), QString::fromLatin1(c.brand)) << c.result.output.constData();
+        EXPECT_EQ(TavlinGlobal::getMacCpuChipBrand(), QString::fromLatin1(c.brand)) << c.text;
     }
 }
 
@@ -92,7 +93,7 @@ TEST_F(FacadeTest, MissingSystemServicesAreSkipped)
     bare.activityInhibitor.reset();
     bare.screenLockMonitor.reset();
     bare.ipv4Monitor.reset();
-    bare.commandRunner.reset();
+    bare.machineInfo.reset();
     TavlinSDK facade(&delegate, bare);
     // Without a way to look, the network counts as there.
     EXPECT_EQ(appEvents(), QStringList{"app.networkReachable"});

@@ -22,7 +22,7 @@ protected:
         TavlinServices s;
         s.store = store;
         s.userInfo = userInfo;
-        s.commandRunner = runner;
+        s.machineInfo = machine;
         s.activityInhibitor = inhibitor;
         s.screenLockMonitor = lockMonitor;
         s.ipv4Monitor = ipv4;
@@ -72,7 +72,7 @@ protected:
     SessionBook book{&journal};
     std::shared_ptr<JournalStore> store = std::make_shared<JournalStore>(&journal);
     std::shared_ptr<FixedUserInfo> userInfo = std::make_shared<FixedUserInfo>();
-    std::shared_ptr<JournalCommandRunner> runner = std::make_shared<JournalCommandRunner>(&journal);
+    std::shared_ptr<JournalMachineInfo> machine = std::make_shared<JournalMachineInfo>(&journal);
     std::shared_ptr<JournalActivityInhibitor> inhibitor = std::make_shared<JournalActivityInhibitor>(&journal);
     std::shared_ptr<JournalScreenLockMonitor> lockMonitor = std::make_shared<JournalScreenLockMonitor>(&journal);
     std::shared_ptr<JournalIPv4Monitor> ipv4 = std::make_shared<JournalIPv4Monitor>(&journal);

@@ -92,7 +92,7 @@ struct FaultRule {
     Fault fault = Fault::None;
     int delayMs = 0;
     qint64 value = 0;
-    QByteArray body;
+    QByteArray body{};
     // How many of the matching requests it spoils; -1 all.
     int times = -1;
 };

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 
+#include "Platform/LinuxServices.h"
 #include "HandshakeTestSupport.h"
 #include "QuietSearch.h"
 #include "Socket/SocketErrors.h"
@@ -46,7 +47,7 @@ protected:
         TavlinServices services;
         services.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
         services.userInfo = std::make_shared<Platform::Fake::FakeUserInfo>();
-        services.commandRunner = std::make_shared<Platform::Fake::FakeCommandRunner>();
+        services.machineInfo = std::make_shared<Platform::Fake::FakeMachineInfo>();
         services.activityInhibitor = std::make_shared<Platform::Fake::FakeActivityInhibitor>();
         services.screenLockMonitor = std::make_shared<Platform::Fake::FakeScreenLockMonitor>();
         services.ipv4Monitor = std::make_shared<Platform::Fake::FakePrimaryIPv4Monitor>();
@@ -168,7 +169,7 @@ TEST_F(FacadeHandshakeTest, ANewConnectEndsTheOldHandshakeQuietly)
 
 TEST(FacadeDefaults, TheRealHandshakeIsTheDefaultConnectSession)
 {
-    const TavlinServices services = TavlinServices::linuxDefaults();
+    const TavlinServices services = TavlinServices::fromPlatform(Platform::Linux::makePlatformServices());
     ASSERT_TRUE(services.connectSessionFactory);
     struct Silent : ConnectPackDelegate {
         void connectPack_needEnterPwd() override {}

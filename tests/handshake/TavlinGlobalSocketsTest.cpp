@@ -34,8 +34,8 @@ TEST_F(TavlinGlobalSockets, TextCommandsAreByteExactWithTheirTags)
     setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
     QString clientName = QStringLiteral("Ann's Mac %2");
     TavlinGlobal::setClientNameSource([&] { return clientName; });
-    WriteRecorder recorder;
-    AsyncSocket *socket = TavlinGlobal::CreateSocket(address.toString(), server->port(), &recorder, 1000);
+    WriteRecorder writes;
+    AsyncSocket *socket = TavlinGlobal::CreateSocket(address.toString(), server->port(), &writes, 1000);
     ASSERT_TRUE(socket);
     EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), socket);
     EXPECT_EQ(TavlinGlobal::getLastHost(), address.toString());
@@ -77,8 +77,8 @@ TEST_F(TavlinGlobalSockets, TextCommandsAreByteExactWithTheirTags)
         + "KEYEVENT\r\n-2\r\n\r\n";
     ASSERT_TRUE(waitFor([&] { return server->received(0).size() >= expected.size(); }));
     EXPECT_EQ(server->received(0), expected);
-    ASSERT_TRUE(waitFor([&] { return recorder.writeTags.size() == 13; }));
-    EXPECT_EQ(recorder.writeTags, (QList<qint64>{0, 0, 0, 0, 0, 0, 111, 222, 333, 444, 0, 888, 999}));
+    ASSERT_TRUE(waitFor([&] { return writes.writeTags.size() == 13; }));
+    EXPECT_EQ(writes.writeTags, (QList<qint64>{0, 0, 0, 0, 0, 0, 111, 222, 333, 444, 0, 888, 999}));
 }
 
 TEST_F(TavlinGlobalSockets, SendersDoNothingWithoutASocket)
@@ -115,21 +115,21 @@ TEST_F(TavlinGlobalSockets, FactoriesReplaceAndDetachTheOldSocket)
 
 TEST_F(TavlinGlobalSockets, MasterControlSocketReadsWithItsTagAndCarriesCommands)
 {
-    QueueRecorder recorder;
-    GCDAsyncSocket *socket = TavlinGlobal::createMasterConGCDAsyncSocket(address.toString(), server->port(), &recorder);
+    QueueRecorder queue;
+    GCDAsyncSocket *socket = TavlinGlobal::createMasterConGCDAsyncSocket(address.toString(), server->port(), &queue);
     ASSERT_TRUE(socket);
     EXPECT_EQ(TavlinGlobal::getMasterConSocket(), socket);
     // Any request the emulator answers: the answer completes the factory's
     // read, tag 110.
     TavlinGlobal::sendCommandToReceive(QStringLiteral("getServerInfo\r\n1\r\n\r\n"));
-    ASSERT_TRUE(waitFor([&] { return !recorder.reads.isEmpty(); }));
-    EXPECT_EQ(recorder.reads[0].first, 110);
-    EXPECT_TRUE(recorder.reads[0].second.contains("Room A"));
+    ASSERT_TRUE(waitFor([&] { return !queue.reads.isEmpty(); }));
+    EXPECT_EQ(queue.reads[0].first, 110);
+    EXPECT_TRUE(queue.reads[0].second.contains("Room A"));
     EXPECT_EQ(server->received(0), QByteArray("getServerInfo\r\n1\r\n\r\n"));
 
     // A connect that cannot start leaves no master-control socket.
-    EXPECT_EQ(TavlinGlobal::createMasterConGCDAsyncSocket(QString(), 1, &recorder), nullptr);
+    EXPECT_EQ(TavlinGlobal::createMasterConGCDAsyncSocket(QString(), 1, &queue), nullptr);
     EXPECT_EQ(TavlinGlobal::getMasterConSocket(), nullptr);
     ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
-    EXPECT_EQ(recorder.disconnects, 0);
+    EXPECT_EQ(queue.disconnects, 0);
 }

@@ -34,9 +34,9 @@ protected:
     {
         QVNetWork::shareNetWork()->setIsConnect(true);
         ASSERT_TRUE(server.listen(TestSupport::uniqueLoopbackAddress()));
-        QSettings settings;
-        settings.setValue(QVServiceAddresses::kWebServiceKey, server.baseUrl() + QStringLiteral("/"));
-        settings.setValue(QVServiceAddresses::kApiServerKey, server.baseUrl());
+        QSettings stored;
+        stored.setValue(QVServiceAddresses::kWebServiceKey, server.baseUrl() + QStringLiteral("/"));
+        stored.setValue(QVServiceAddresses::kApiServerKey, server.baseUrl());
     }
     void TearDown() override
     {
@@ -207,9 +207,9 @@ TEST_F(WebServiceApi, NoNetworkOrNoAddressFailsAtOnceWithoutSending)
 
 TEST_F(WebServiceApi, AddressesComeFromTheSettingsWithoutFinalSlash)
 {
-    QSettings settings;
-    settings.setValue(QVServiceAddresses::kWebServiceKey, QStringLiteral(" http://127.0.0.9:81// "));
-    settings.setValue(QVServiceAddresses::kWebSiteKey, QStringLiteral("http://site.invalid/"));
+    QSettings stored;
+    stored.setValue(QVServiceAddresses::kWebServiceKey, QStringLiteral(" http://127.0.0.9:81// "));
+    stored.setValue(QVServiceAddresses::kWebSiteKey, QStringLiteral("http://site.invalid/"));
     EXPECT_EQ(QVServiceAddresses::webServiceUrl(), QStringLiteral("http://127.0.0.9:81"));
     EXPECT_EQ(QVServiceAddresses::webSiteUrl(), QStringLiteral("http://site.invalid"));
     EXPECT_EQ(std::make_shared<QVGetSeriesWithNameApi>()->completeUrl(),
@@ -289,6 +289,7 @@ TEST(FeedbackInfo, CurrentInstallationValues)
     EXPECT_TRUE(info.mac == QStringLiteral("error")
                 || QRegularExpression(QStringLiteral("^([0-9a-f]{2}:){5}[0-9a-f]{2}$")).match(info.mac).hasMatch())
         << info.mac.toStdString();
-    if (info.language)
+    if (info.language) {
         EXPECT_FALSE(info.language->isEmpty());
+    }
 }

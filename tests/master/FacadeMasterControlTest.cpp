@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
+#include "Platform/LinuxServices.h"
 #include "FakeSenders.h"
 #include "MainControl/TLConnectPack/TLConnectPack.h"
 #include "MasterTestSupport.h"
@@ -85,7 +86,7 @@ protected:
         TavlinServices s;
         s.store = store;
         s.userInfo = std::make_shared<Platform::Fake::FakeUserInfo>();
-        s.commandRunner = std::make_shared<Platform::Fake::FakeCommandRunner>();
+        s.machineInfo = std::make_shared<Platform::Fake::FakeMachineInfo>();
         s.activityInhibitor = std::make_shared<Platform::Fake::FakeActivityInhibitor>();
         s.screenLockMonitor = lockMonitor;
         s.ipv4Monitor = ipv4;
@@ -303,7 +304,7 @@ TEST_F(FacadeMasterControlTest, ScreenRecordingOperationsNeedASession)
 TEST(FacadeMasterControlDefaults, TheSystemsServicesMakeTheMasterControlSession)
 {
     QStandardPaths::setTestModeEnabled(true);
-    const TavlinServices services = TavlinServices::linuxDefaults();
+    const TavlinServices services = TavlinServices::fromPlatform(Platform::Linux::makePlatformServices());
     ASSERT_TRUE(services.masterControlSessionFactory);
     MasterRecorder recorder;
     std::unique_ptr<MasterControlSession> session = services.masterControlSessionFactory(&recorder);

@@ -323,8 +323,9 @@ TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)
         if (c.event)
             expected.append(QString::fromLatin1(c.event));
         EXPECT_EQ(recorder.events, expected);
-        if (c.event)
+        if (c.event) {
             EXPECT_EQ(castModeInsideReport, 1);
+        }
         EXPECT_EQ(messageBeforeReport, c.reason == DisconnectReasonByUser);
         // The connection goes; only the user's disconnect is said.
         ASSERT_TRUE(waitFor([&] { return !master->connectionOpen(connection); }));

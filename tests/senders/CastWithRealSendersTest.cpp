@@ -20,6 +20,7 @@
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Platform/LinuxPlatform.h"
+#include "Platform/LinuxServices.h"
 #include "ReceiverEmulatorThread.h"
 #include "RemoteInputSender.h"
 #include "Rtsp/MirrorSenderFactory.h"
@@ -353,8 +354,8 @@ TEST_P(CastOnEachRoad, TheReceiversEncoderSizeReachesTheVideoSenderOfTheRoad)
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, CastOnEachRoad, ::testing::Values(Road::Apple, Road::Intel),
-                         [](const ::testing::TestParamInfo<Road> &info) {
-                             return info.param == Road::Apple ? std::string("CaptureSession")
+                         [](const ::testing::TestParamInfo<Road> &road) {
+                             return road.param == Road::Apple ? std::string("CaptureSession")
                                                               : std::string("DisplayStream");
                          });
 
@@ -556,7 +557,7 @@ TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
 
 TEST(MirrorSenderFactoryLinux, MakesTheRealSenderOfEachKind)
 {
-    const MirrorSenderFactory factory = MirrorSenderFactory::linuxDefaults();
+    const MirrorSenderFactory factory = MirrorSenderFactory::fromPlatform(Platform::Linux::makePlatformServices());
     ASSERT_TRUE(factory.makeVideoSession);
     ASSERT_TRUE(factory.makeVideoDisplaySession);
     ASSERT_TRUE(factory.makeAudioSession);
@@ -591,7 +592,7 @@ TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
     if (!TestSupport::requireFacility("X display", display))
         return;
     // No scripted input: the real injector would act on the shared display.
-    client = std::make_unique<RTSPClient>(device);
+    client = std::make_unique<RTSPClient>(device, RTSPClientServices::fromPlatform(Platform::Linux::makePlatformServices()));
     client->setMonitorCallback([this](qint32 status) { statuses.append(status); });
     client->startMrror();
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
+#include "Platform/LinuxPlatform.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "Utils/settings/PrimaryMacAddress.h"
 #include "Utils/settings/settings.h"
@@ -49,17 +50,12 @@ TEST_F(KeepAspectSetting, StoredTextFromASettingsFileIsReadAsANumber)
     EXPECT_EQ(settings::getKeepAspectValue(), 0);
 }
 
-TEST(KeepAspectSettingFile, TheDefaultStoreIsTheProcessSettingsFile)
+TEST(KeepAspectSettingFile, BeforeTheFacadeGivesAStoreNothingIsKept)
 {
-    QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
-    QCoreApplication::setOrganizationName(QStringLiteral("QuavdeskStateTest"));
-    QCoreApplication::setApplicationName(QStringLiteral("QuavdeskStateTest"));
     settings::setStore(nullptr);
-    settings::setKeepAspectValue(1);
-    EXPECT_EQ(QSettings().value(QStringLiteral("kKeepScreenRatioKey")).toLongLong(), 1);
-    EXPECT_EQ(settings::getKeepAspectValue(), 1);
+    settings::setKeepAspectValue(2);
+    settings::initKeepAspectValue();
+    EXPECT_EQ(settings::getKeepAspectValue(), 0);
 }
 
 namespace {
@@ -104,7 +100,11 @@ TEST_F(MachineAddresses, OwnAddressIsNeverTheLoopbackOrGarbage)
 
 TEST(MachineProbes, RealInterfacesGiveAValidNonLoopbackAddressOrNone)
 {
-    TavlinGlobal::setInterfaceAddresses(nullptr); // the machine's own interfaces
+    TavlinGlobal::setInterfaceAddresses(nullptr);
+    EXPECT_EQ(TavlinGlobal::getMineIPAddress(), QString());
+    EXPECT_EQ(TavlinGlobal::getMineMacAddress(), QString());
+
+    TavlinGlobal::setInterfaceAddresses(Platform::Linux::makeInterfaceAddresses());
     const QString address = TavlinGlobal::getMineIPAddress();
     if (!address.isEmpty()) {
         EXPECT_TRUE(TavlinGlobal::isValidIPAddress(address)) << qPrintable(address);

@@ -94,6 +94,11 @@ TEST(CompressionSessionErrors, CreationFailures)
     EXPECT_FALSE(noSize.isValid());
     EXPECT_EQ(error.code, VTPStatus::kParameterErr);
 
+    // A system that offers no encoder has none to find.
+    VTPCompressionSession noEncoder(640, 480, kVTPCodecTypeH264, &error);
+    EXPECT_FALSE(noEncoder.isValid());
+    EXPECT_EQ(error.code, VTPStatus::kCouldNotFindVideoEncoderErr);
+
     // Without an error argument the failure is logged.
     LogCapture log;
     VTPCompressionSession logged(-1, -1, kVTPCodecTypeH264);

@@ -33,7 +33,8 @@ public:
 // A session set up as the capture roads set theirs up.
 std::unique_ptr<VTPCompressionSession> castSession(int width, int height, Collector &collector)
 {
-    auto session = std::make_unique<VTPCompressionSession>(width, height, kVTPCodecTypeH264);
+    auto session = std::make_unique<VTPCompressionSession>(width, height, kVTPCodecTypeH264, nullptr,
+                                                           Platform::Linux::makeH264Encoder());
     EXPECT_TRUE(session->isValid());
     session->setDelegate(&collector, nullptr);
     TavlinError error;

@@ -600,7 +600,9 @@ TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
     const QSize bounds = Platform::Linux::makeDisplayInfo()->mainDisplayBounds().size();
     for (Road road : {Road::Apple, Road::Intel}) {
         SCOPED_TRACE(roadName(road));
-        VideoSenderServices s = VideoSenderServices::linuxDefaults();
+        VideoSenderServices s;
+        s.makeScreenSource = [] { return Platform::Linux::makeScreenSource(); };
+        s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
         s.notificationCenter = &poster;
         makeSender(road, s);
         const QSize expected = VideoSizing::startSize(bounds, road == Road::Apple ? 8 : 2);

@@ -69,7 +69,7 @@ LogCapture::LogCapture()
     std::lock_guard lock(g_logMutex);
     g_lines.clear();
     g_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
-        std::lock_guard lock(g_logMutex);
+        std::lock_guard guard(g_logMutex);
         g_lines << text;
     });
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <QStringList>
 #include <memory>
 
 #include "ActivityInhibitor.h"
@@ -9,8 +11,10 @@
 #include "H264Encoder.h"
 #include "InterfaceAddresses.h"
 #include "KeyValueStore.h"
+#include "MachineInfo.h"
 #include "PlatformExport.h"
 #include "PrimaryIPv4Monitor.h"
+#include "RemoteInputConsent.h"
 #include "ScreenCaptureAccess.h"
 #include "ScreenLockMonitor.h"
 #include "ScreenSource.h"
@@ -19,7 +23,22 @@
 // Factories of the real implementations. Callers stay free of any system header.
 namespace Platform::Linux {
 
+// The application's settings file (QSettings, named after the application's
+// organisation and name), readable by the user alone: it holds casting codes
+// and passwords.
 PLATFORM_EXPORT std::shared_ptr<KeyValueStore> makeKeyValueStore();
+// The consent to remote input, a yes or no under this key of `store`.
+inline const QString kRemoteInputConsentKey = QStringLiteral("RemoteInputConsentGiven");
+PLATFORM_EXPORT std::shared_ptr<RemoteInputConsent> makeRemoteInputConsent(std::shared_ptr<KeyValueStore> store);
+// Where the processor's and the computer's names are read.
+struct MachineInfoFiles {
+    QString cpuinfo = QStringLiteral("/proc/cpuinfo");
+    // The first of these that names a model: firmware tables, then the
+    // device tree of boards without them.
+    QStringList models{QStringLiteral("/sys/class/dmi/id/product_name"),
+                       QStringLiteral("/sys/firmware/devicetree/base/model")};
+};
+PLATFORM_EXPORT std::shared_ptr<MachineInfo> makeMachineInfo(MachineInfoFiles files = {});
 PLATFORM_EXPORT std::shared_ptr<UserInfo> makeUserInfo();
 PLATFORM_EXPORT std::shared_ptr<CommandRunner> makeCommandRunner();
 PLATFORM_EXPORT std::shared_ptr<ActivityInhibitor> makeActivityInhibitor();

@@ -6,11 +6,12 @@
 #include "Main/App/QVSingleInstance.h"
 #include "PublicManager/QVBundleAdd.h"
 #include "PublicManager/QVLog.h"
+#include "PublicManager/QVPlatform.h"
 #include "PublicManager/QVPublicTools.h"
 #include "PublicManager/QVShareManager.h"
 #include "TavlinSDK.h"
 
-#include "Platform/LinuxPlatform.h"
+#include "Platform/LinuxServices.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -53,8 +54,11 @@ int QVApplicationMain(int argc, char **argv)
     if (instance.start() == QVSingleInstance::Role::Secondary)
         return 0;
 
-    const std::shared_ptr<Platform::KeyValueStore> store = Platform::Linux::makeKeyValueStore();
-    QVBundleAdd::installTexts(QVBundleAdd::storedLanguage(*store));
+    // The process's one set of system services, for the casting library and
+    // every part of the program; made after the names that the settings file
+    // is named after.
+    QVPlatform::setServices(Platform::Linux::makePlatformServices());
+    QVBundleAdd::installTexts(QVBundleAdd::storedLanguage(*QVPlatform::services().store));
 
     QVQuitPath quitPath;
     quitPath.installSignalHandlers();

@@ -10,22 +10,31 @@
 
 #include "AudioSwitcher/AudioSwitcher.h"
 #include "Mirror/AudioSession.h"
-#include "Platform/LinuxPlatform.h"
-#include "Platform/LinuxSoundPlatform.h"
-
-QString AudioDriverPaths::stagedBundle() const { return QDir(stagingFolder).filePath(bundleName); }
-QString AudioDriverPaths::targetBundle() const { return QDir(targetFolder).filePath(bundleName); }
-QString AudioDriverPaths::olderBundle() const { return QDir(targetFolder).filePath(olderBundleName); }
-
-AudioDriverServices AudioDriverServices::linuxDefaults(const QString &homeFolder)
+AudioDriverServices AudioDriverServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     AudioDriverServices services;
-    services.devices = Platform::Linux::makeSoundDevices();
-    services.makePrivilegedRunner = [] { return Platform::Linux::makePrivilegedRunner(); };
-    services.zipExtractor = Platform::Linux::makeZipExtractor();
-    services.commandRunner = Platform::Linux::makeCommandRunner();
-    services.paths.stagingFolder = QDir(homeFolder).filePath(QStringLiteral(".local/share/ZOM"));
+    services.devices = platform.soundDevices;
+    if (const std::shared_ptr<Platform::PrivilegedRunner> runner = platform.privilegedRunner)
+        services.makePrivilegedRunner = [runner] { return runner; };
+    services.zipExtractor = platform.zipExtractor;
+    services.commandRunner = platform.commandRunner;
+    services.layout = platform.soundDriverLayout;
     return services;
+}
+
+QString AudioDriverInstaller::stagedBundle() const
+{
+    return QDir(m_services.layout.stagingFolder).filePath(QString::fromLatin1(kBundleName));
+}
+
+QString AudioDriverInstaller::targetBundle() const
+{
+    return QDir(m_services.layout.targetFolder).filePath(QString::fromLatin1(kBundleName));
+}
+
+QString AudioDriverInstaller::olderBundle() const
+{
+    return QDir(m_services.layout.targetFolder).filePath(QString::fromLatin1(kOlderBundleName));
 }
 
 AudioDriverInstaller::AudioDriverInstaller(AudioDriverServices services) : m_services(std::move(services)) {}
@@ -111,36 +120,36 @@ QByteArray AudioDriverInstaller::archive() const
 
 bool AudioDriverInstaller::installHALAudio()
 {
-    const AudioDriverPaths &paths = m_services.paths;
-    QDir staging(paths.stagingFolder);
+    const Platform::SoundDriverLayout &layout = m_services.layout;
+    QDir staging(layout.stagingFolder);
     staging.mkpath(QStringLiteral("."));
-    QDir(paths.stagedBundle()).removeRecursively();
+    QDir(stagedBundle()).removeRecursively();
     QDir(staging.filePath(QStringLiteral("_MACOSX"))).removeRecursively();
 
     const QByteArray bytes = archive();
     if (bytes.isEmpty() || !m_services.zipExtractor
-        || !m_services.zipExtractor->extract(bytes, paths.stagingFolder)) {
+        || !m_services.zipExtractor->extract(bytes, layout.stagingFolder)) {
         qInfo().noquote() << "ERROR!!unable to unzip Sonvale to target folder....";
         return false;
     }
 
-    if (!QFileInfo(paths.targetFolder).isDir() && !runAdminStep(QStringLiteral("mkdir -p %1").arg(shellQuote(paths.targetFolder))))
+    if (!QFileInfo(layout.targetFolder).isDir() && !runAdminStep(QStringLiteral("mkdir -p %1").arg(shellQuote(layout.targetFolder))))
         return false;
-    if (QFileInfo::exists(paths.targetBundle())
-        && !runAdminStep(QStringLiteral("rm -r %1").arg(shellQuote(paths.targetBundle()))))
+    if (QFileInfo::exists(targetBundle())
+        && !runAdminStep(QStringLiteral("rm -r %1").arg(shellQuote(targetBundle()))))
         return false;
-    if (!runAdminStep(QStringLiteral("mv -f %1 %2").arg(shellQuote(paths.stagedBundle()), shellQuote(paths.targetBundle()))))
+    if (!runAdminStep(QStringLiteral("mv -f %1 %2").arg(shellQuote(stagedBundle()), shellQuote(targetBundle()))))
         return false;
 
     // The sound servers read the bundle's files through links in their
     // drop-in folders.
-    if (!paths.serverHooks.isEmpty()) {
+    if (!layout.serverHooks.isEmpty()) {
         QStringList folders;
         QStringList links;
-        for (const AudioDriverPaths::ServerHook &hook : paths.serverHooks) {
+        for (const Platform::SoundDriverLayout::ServerHook &hook : layout.serverHooks) {
             folders << shellQuote(hook.dropInFolder);
             links << QStringLiteral("ln -sf %1 %2")
-                         .arg(shellQuote(QDir(paths.targetBundle()).filePath(hook.bundleFile)),
+                         .arg(shellQuote(QDir(targetBundle()).filePath(hook.bundleFile)),
                               shellQuote(QDir(hook.dropInFolder).filePath(hook.linkName)));
         }
         const QString command = QStringLiteral("mkdir -p %1 && %2").arg(folders.join(QLatin1Char(' ')),
@@ -156,7 +165,7 @@ bool AudioDriverInstaller::loadHalAudio()
     if (!m_services.commandRunner)
         return false;
     const Platform::CommandResult restart = m_services.commandRunner->run(
-        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), m_services.paths.restartCommand}, {});
+        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), m_services.layout.restartCommand}, {});
     if (!restart.started) {
         qInfo().noquote() << "cannot restart the sound server";
         return false;
@@ -188,12 +197,12 @@ bool AudioDriverInstaller::loadHalAudio()
 
 bool AudioDriverInstaller::uninstallTavlinAudio()
 {
-    const QString older = m_services.paths.olderBundle();
+    const QString older = olderBundle();
     if (QFileInfo::exists(older) && !runAdminStep(QStringLiteral("rm -r %1").arg(shellQuote(older))))
         return false;
     if (!m_services.commandRunner)
         return false;
     const Platform::CommandResult restart = m_services.commandRunner->run(
-        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), m_services.paths.restartCommand}, {});
+        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), m_services.layout.restartCommand}, {});
     return restart.started;
 }

@@ -8,69 +8,32 @@
 
 #include "AudioDriver/AudioDriverOperations.h"
 #include "Platform/CommandRunner.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/PrivilegedRunner.h"
 #include "Platform/SoundDevices.h"
+#include "Platform/SoundDriverLayout.h"
 #include "Platform/ZipExtractor.h"
 #include "TavlinExport.h"
 
-// Where the virtual sound device's configuration goes, and how the user's
-// sound server is restarted to load it.
-struct TAVLIN_EXPORT AudioDriverPaths {
-    // Where the archive is unpacked before the move into place.
-    QString stagingFolder;
-    // The system-wide folder of installed bundles.
-    QString targetFolder = QStringLiteral("/usr/local/share/Tavlin/");
-    QString bundleName = QStringLiteral("Sonvale.driver");
-    QString olderBundleName = QStringLiteral("TavlinAudio.driver");
-
-    // A file of the bundle that a sound server reads from its drop-in folder.
-    struct ServerHook {
-        QString bundleFile;   // relative to the installed bundle
-        QString dropInFolder; // the server's folder of extra configuration
-        QString linkName;     // the name of the link in that folder
-    };
-    QList<ServerHook> serverHooks{
-        {QStringLiteral("pulse/Sonvale.pa"), QStringLiteral("/etc/pulse/default.pa.d"), QStringLiteral("Sonvale.pa")},
-        {QStringLiteral("pipewire/Sonvale.conf"), QStringLiteral("/etc/pipewire/pipewire-pulse.conf.d"),
-         QStringLiteral("Sonvale.conf")},
-    };
-
-    // Restarts the user's sound server (run as the user, not as administrator):
-    // PipeWire's PulseAudio server or PulseAudio under systemd, else a
-    // PulseAudio daemon of its own.
-    QString restartCommand = QStringLiteral(
-        "if systemctl --user --quiet is-active pipewire-pulse.service 2>/dev/null; then "
-        "systemctl --user restart pipewire-pulse.service; "
-        "elif systemctl --user --quiet is-active pulseaudio.service 2>/dev/null; then "
-        "systemctl --user restart pulseaudio.service; "
-        "else pulseaudio --kill >/dev/null 2>&1; n=0; "
-        "while pulseaudio --check 2>/dev/null && [ $n -lt 30 ]; do sleep 0.1; n=$((n+1)); done; "
-        "pulseaudio --start; fi");
-
-    QString stagedBundle() const;
-    QString targetBundle() const;
-    QString olderBundle() const;
-};
-
-struct TAVLIN_EXPORT AudioDriverTimings {
+struct AudioDriverTimings {
     int deviceWaitMs = 3000;
     int devicePollMs = 100;
 };
 
-struct TAVLIN_EXPORT AudioDriverServices {
+struct AudioDriverServices {
     std::shared_ptr<Platform::SoundDevices> devices;
     // The administrator shell is made on first use and kept.
     std::function<std::shared_ptr<Platform::PrivilegedRunner>()> makePrivilegedRunner;
     std::shared_ptr<Platform::ZipExtractor> zipExtractor;
     // Runs the sound-server restart as the user.
     std::shared_ptr<Platform::CommandRunner> commandRunner;
-    AudioDriverPaths paths;
+    // Where the bundle goes and how the sound server is restarted.
+    Platform::SoundDriverLayout layout;
     AudioDriverTimings timings;
     // The archive to install; empty means the library's own resource.
     QByteArray archive;
 
-    // The real backends, with the staging folder under `homeFolder`.
-    static AudioDriverServices linuxDefaults(const QString &homeFolder);
+    static AudioDriverServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // Tests for the virtual sound device and installs it: the archive of the
@@ -78,13 +41,16 @@ struct TAVLIN_EXPORT AudioDriverServices {
 // system-wide folder with administrator rights and hooked into the sound
 // servers, then the user's sound server is restarted and the capture device
 // "Echovane:0" awaited. Blocking; runs on the caller's thread.
-class TAVLIN_EXPORT AudioDriverInstaller : public AudioDriverOperations {
+class AudioDriverInstaller : public AudioDriverOperations {
 public:
     // What runScriptWithAdmin() answers when the rights were refused, and
     // when the output is not UTF-8 text.
     static constexpr const char *kGrantError = "grantError";
     static constexpr const char *kGrantSucceed = "grandSucceed";
     static constexpr const char *kArchiveResource = ":/TavlinSDK/Sonvale.driver.zip";
+    // The bundle the archive holds, and the older driver's bundle.
+    static constexpr const char *kBundleName = "Sonvale.driver";
+    static constexpr const char *kOlderBundleName = "TavlinAudio.driver";
 
     explicit AudioDriverInstaller(AudioDriverServices services);
 
@@ -107,6 +73,12 @@ public:
 
     // The text as one single-quoted shell word.
     static QString shellQuote(const QString &text);
+
+    // The bundle in the staging folder, in the target folder, and the older
+    // driver's bundle in the target folder.
+    QString stagedBundle() const;
+    QString targetBundle() const;
+    QString olderBundle() const;
 
 private:
     // An administrator step: false when refused or when it exits non-zero.

@@ -4,7 +4,7 @@
 
 // The virtual audio driver's installation as the facade offers it. The facade
 // makes one on first use and keeps it.
-class TAVLIN_EXPORT AudioDriverOperations {
+class AudioDriverOperations {
 public:
     virtual ~AudioDriverOperations() = default;
 

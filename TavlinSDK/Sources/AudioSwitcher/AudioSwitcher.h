@@ -15,19 +15,19 @@ inline constexpr const char *kSonvaleDeviceName = "Sonvale";
 // The older virtual device that can still be tested for.
 inline constexpr const char *kTavlinAudioDeviceName = "TavlinAudio";
 
-TAVLIN_EXPORT bool isStrEqual(const QString &deviceName, const char *wanted);
+bool isStrEqual(const QString &deviceName, const char *wanted);
 
-TAVLIN_EXPORT bool output_device_did_exist(Platform::SoundDevices &devices, const char *name);
+bool output_device_did_exist(Platform::SoundDevices &devices, const char *name);
 
 // The first output of that name in the server's order; 0 when none.
-TAVLIN_EXPORT quint32 get_output_device_id_from_name(Platform::SoundDevices &devices, const char *name);
+quint32 get_output_device_id_from_name(Platform::SoundDevices &devices, const char *name);
 
 // Makes the device the default output. Never switches to "none" (0).
-TAVLIN_EXPORT bool set_output_device_id(Platform::SoundDevices &devices, quint32 deviceId);
+bool set_output_device_id(Platform::SoundDevices &devices, quint32 deviceId);
 
 // The output to return to after a cast: the current default output, except
 // that the virtual device is never the answer (after a cast that ended
 // without restoring it, the first other output stands in); 0 when none.
-TAVLIN_EXPORT quint32 currentOutputDeviceID(Platform::SoundDevices &devices);
+quint32 currentOutputDeviceID(Platform::SoundDevices &devices);
 
-TAVLIN_EXPORT bool set_output_device_by_name(Platform::SoundDevices &devices, const char *name);
+bool set_output_device_by_name(Platform::SoundDevices &devices, const char *name);

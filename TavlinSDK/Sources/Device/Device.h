@@ -7,7 +7,7 @@
 
 // The library's own record of a receiver. A search reply fills it; the chosen
 // receiver's record is shared by every session object of a connection.
-struct TAVLIN_EXPORT Device {
+struct Device {
     QString mDevicename;
     QString mHostIp;
     qint64 mPort = 0;

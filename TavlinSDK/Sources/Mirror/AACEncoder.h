@@ -12,7 +12,7 @@ struct AACENCODER;
 
 // One buffer of captured sound: signed 16-bit interleaved PCM and its
 // presentation time.
-struct TAVLIN_EXPORT AudioSampleBuffer {
+struct AudioSampleBuffer {
     QByteArray data;
     int sampleRate = 44100;
     int channels = 2;
@@ -20,16 +20,16 @@ struct TAVLIN_EXPORT AudioSampleBuffer {
 };
 
 // Receives each encoded packet (or the error), on the encoder's callback queue.
-class TAVLIN_EXPORT AACEncoderDelegate {
+class AACEncoderDelegate {
 public:
     virtual ~AACEncoderDelegate() = default;
-    virtual void gotAACEncodedData(const QByteArray &data, qint64 timestamp, const OptionalTavlinError &error) {}
+    virtual void gotAACEncodedData(const QByteArray & /*data*/, qint64 /*timestamp*/, const OptionalTavlinError & /*error*/) {}
 };
 
 // AAC-LC encoder over fdk-aac: each buffer yields at most one packet of 1024
 // samples per channel, without a header; adtsDataForPacketLength() gives the
 // header that makes a packet an ADTS frame. Nothing in the library uses it.
-class TAVLIN_EXPORT AACEncoder {
+class AACEncoder {
 public:
     static constexpr int kAacBufferSize = 1024;
 

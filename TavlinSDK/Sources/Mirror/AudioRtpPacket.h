@@ -20,6 +20,6 @@ inline constexpr int kMaxPayloadSize = kDatagramSize - kHeaderSize; // 2036
 
 // The datagram for one frame; none when the frame is empty or would not fit
 // the datagram.
-TAVLIN_EXPORT std::optional<QByteArray> pack(quint16 sequenceNumber, quint32 timestamp, const QByteArray &frame);
+std::optional<QByteArray> pack(quint16 sequenceNumber, quint32 timestamp, const QByteArray &frame);
 
 } // namespace AudioRtpPacket

@@ -6,20 +6,14 @@
 
 #include "Mirror/AudioRtpPacket.h"
 #include "Mirror/TickCount.h"
-#include "Platform/LinuxSoundPlatform.h"
 
-AudioSessionServices AudioSessionServices::linuxDefaults()
+AudioSessionServices AudioSessionServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     AudioSessionServices services;
-    services.devices = Platform::Linux::makeSoundDevices();
-    services.makeSoundSource = [] { return Platform::Linux::makeSoundSource(); };
+    services.devices = platform.soundDevices;
+    services.makeSoundSource = platform.makeSoundSource;
     services.tickCount = &AudioSession::tickCount;
     return services;
-}
-
-AudioSession::AudioSession(DevicePtr device, qint64 dataPort, QObject *parent)
-    : AudioSession(std::move(device), dataPort, AudioSessionServices::linuxDefaults(), parent)
-{
 }
 
 AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent)

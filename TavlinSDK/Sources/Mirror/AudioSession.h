@@ -9,6 +9,7 @@
 
 #include "Device/Device.h"
 #include "Mirror/FdkAACEncoder.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundSource.h"
 #include "Rtsp/MirrorSenders.h"
@@ -16,14 +17,14 @@
 #include "TavlinExport.h"
 
 // What the audio sender needs from the system.
-struct TAVLIN_EXPORT AudioSessionServices {
+struct AudioSessionServices {
     std::shared_ptr<Platform::SoundDevices> devices;
     std::function<std::unique_ptr<Platform::SoundSource>()> makeSoundSource;
     // The library's millisecond tick count that stamps each packet.
     std::function<quint32()> tickCount;
     FdkAACEncoder::Parameters encoderParameters;
 
-    static AudioSessionServices linuxDefaults();
+    static AudioSessionServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // The audio sender of a cast. It records the virtual device's loop-back
@@ -33,7 +34,7 @@ struct TAVLIN_EXPORT AudioSessionServices {
 // Lives on the main thread. Capture, encoding and packing run on the sound
 // source's worker thread; each datagram then hops to the main thread, where
 // the socket sends it.
-class TAVLIN_EXPORT AudioSession : public QObject,
+class AudioSession : public QObject,
                                    public MirrorAudioSender,
                                    public FdkAACEncoderDelegate,
                                    public AsyncUdpSocketDelegate {
@@ -42,7 +43,6 @@ public:
     // The unique ID of the capture device that carries the cast's sound.
     static constexpr const char *kRecordingDeviceUniqueId = "Echovane:0";
 
-    AudioSession(DevicePtr device, qint64 dataPort, QObject *parent = nullptr);
     AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent = nullptr);
     ~AudioSession() override;
 

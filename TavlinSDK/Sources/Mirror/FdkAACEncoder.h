@@ -7,16 +7,16 @@
 struct AACENCODER;
 
 // Receives each encoded AAC-ELD access unit, on the thread that encoded it.
-class TAVLIN_EXPORT FdkAACEncoderDelegate {
+class FdkAACEncoderDelegate {
 public:
     virtual ~FdkAACEncoderDelegate() = default;
-    virtual void gotAACEncodedData(const QByteArray &data) {}
+    virtual void gotAACEncodedData(const QByteArray & /*data*/) {}
 };
 
 // AAC-ELD encoder over fdk-aac: 44100 Hz stereo 16-bit PCM in, raw access
 // units of 480 samples per channel out. Not thread-safe: one thread encodes,
 // and finish() runs only once that thread no longer does.
-class TAVLIN_EXPORT FdkAACEncoder {
+class FdkAACEncoder {
 public:
     // The encoder's settings. Defaults are the ones casts use.
     struct Parameters {

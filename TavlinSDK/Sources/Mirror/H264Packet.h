@@ -14,7 +14,7 @@ enum H264PacketType : quint16 {
 // One payload of the video stream (TCP 51030): the encoder's length-prefixed
 // NAL units as an Annex B byte stream, or the parameter sets. Every packet on
 // the wire is a 128-byte header followed by such a payload.
-class TAVLIN_EXPORT H264Packet {
+class H264Packet {
 public:
     static constexpr int kHeaderLength = 128;
 

@@ -6,7 +6,7 @@
 
 // The casting library's tick count: whole milliseconds since boot on the
 // monotonic clock. Video packets and RTP packets carry it.
-TAVLIN_EXPORT quint64 GetTickCount64();
+quint64 GetTickCount64();
 
 // The tick count cut to 32 bits, as the wire formats carry it.
 inline quint32 GetTickCount()

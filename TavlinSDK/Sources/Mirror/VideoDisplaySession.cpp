@@ -5,11 +5,6 @@
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
 
-VideoDisplaySession::VideoDisplaySession(DevicePtr device, QObject *parent)
-    : VideoDisplaySession(std::move(device), VideoSenderServices::linuxDefaults(), parent)
-{
-}
-
 VideoDisplaySession::VideoDisplaySession(DevicePtr device, VideoSenderServices services, QObject *parent)
     : VideoSenderBase(std::move(device), std::move(services), 2, parent)
 {

@@ -10,12 +10,11 @@
 // key frames are forced until the first result, and on a still screen the
 // last frame is encoded again on every tick of the repeat timer from the third
 // tick on. The bit rate follows the frame height.
-class TAVLIN_EXPORT VideoDisplaySession final : public VideoSenderBase {
+class VideoDisplaySession final : public VideoSenderBase {
     Q_OBJECT
 public:
     static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelated");
 
-    explicit VideoDisplaySession(DevicePtr device, QObject *parent = nullptr);
     VideoDisplaySession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
     ~VideoDisplaySession() override;
 

@@ -9,7 +9,6 @@
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Mirror/VideoSizing.h"
-#include "Platform/LinuxPlatform.h"
 #include "Platform/TcpOptions.h"
 #include "Socket/SocketErrors.h"
 #include "Utils/IntegerValue.h"
@@ -37,11 +36,11 @@ qint64 integerValue(const QVariant &value)
 
 } // namespace
 
-VideoSenderServices VideoSenderServices::linuxDefaults()
+VideoSenderServices VideoSenderServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     VideoSenderServices services;
-    services.makeScreenSource = [] { return Platform::Linux::makeScreenSource(); };
-    services.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
+    services.makeScreenSource = platform.makeScreenSource;
+    services.makeEncoder = platform.makeH264Encoder;
     return services;
 }
 

@@ -20,7 +20,7 @@
 // and VideoDisplaySession. Lives on the main thread; capture and encoding run
 // on their own threads, which are stopped and joined before anything they use
 // goes away.
-class TAVLIN_EXPORT VideoSenderBase : public QObject,
+class VideoSenderBase : public QObject,
                                       protected GCDAsyncSocketDelegate,
                                       protected VTPCompressionSessionDelegate {
     Q_OBJECT
@@ -102,5 +102,5 @@ private:
 
 // The sender of the road the CPU brand chooses: VideoSession when the brand is
 // exactly "Apple", VideoDisplaySession otherwise.
-TAVLIN_EXPORT std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
+std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
                                                                           const VideoSenderServices &services);

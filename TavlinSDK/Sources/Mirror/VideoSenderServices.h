@@ -6,18 +6,19 @@
 #include <memory>
 
 #include "Platform/H264Encoder.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/ScreenSource.h"
 #include "TavlinExport.h"
 
 // Intervals of the video senders, in milliseconds.
-struct TAVLIN_EXPORT VideoSenderTimings {
+struct VideoSenderTimings {
     int connectTimeoutMs = 6000;    // the video connection's connect time-out
     int resizeRestartDelayMs = 50;  // capture restarts this long after a re-size
 };
 
-// What a video sender needs from the system. linuxDefaults() gives the real
+// What a video sender needs from the system. fromPlatform() gives the real
 // screen and encoder; tests hand in fakes.
-struct TAVLIN_EXPORT VideoSenderServices {
+struct VideoSenderServices {
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreenSource;
     std::function<std::unique_ptr<Platform::H264Encoder>()> makeEncoder;
     // Where the receiver's encoder-size requests are posted: an object with a
@@ -31,5 +32,5 @@ struct TAVLIN_EXPORT VideoSenderServices {
     // queue grow without end.
     int maxQueuedWrites = 30;
 
-    static VideoSenderServices linuxDefaults();
+    static VideoSenderServices fromPlatform(const Platform::PlatformServices &platform);
 };

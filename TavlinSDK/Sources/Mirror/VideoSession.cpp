@@ -5,11 +5,6 @@
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
 
-VideoSession::VideoSession(DevicePtr device, QObject *parent)
-    : VideoSession(std::move(device), VideoSenderServices::linuxDefaults(), parent)
-{
-}
-
 VideoSession::VideoSession(DevicePtr device, VideoSenderServices services, QObject *parent)
     : VideoSenderBase(std::move(device), std::move(services), 8, parent)
 {

@@ -6,13 +6,12 @@
 // "Apple"). Frames are handled on the capture thread and dropped while any
 // write waits on the video socket, so a slow network lowers the frame rate
 // instead of building a backlog.
-class TAVLIN_EXPORT VideoSession final : public VideoSenderBase {
+class VideoSession final : public VideoSenderBase {
     Q_OBJECT
 public:
     static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelatedForM1");
 
     // With this system's screen and encoder.
-    explicit VideoSession(DevicePtr device, QObject *parent = nullptr);
     VideoSession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
     ~VideoSession() override;
 

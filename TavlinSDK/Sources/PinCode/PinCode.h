@@ -8,7 +8,7 @@
 // Turns a receiver's casting code back into its dotted IPv4 address: eight
 // capital letters carry the whole address, six digits the last two octets of
 // an address on this machine's own /16 network. A null string means "none".
-class TAVLIN_EXPORT PinCode {
+class PinCode {
 public:
     PinCode();
 

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "Mirror/TickCount.h"
-#include "Platform/LinuxInput.h"
 #include "Socket/AsyncUdpSocket.h"
 
 namespace {
@@ -31,16 +30,11 @@ quint32 scaled(double target, double position, qint64 extent)
 
 } // namespace
 
-CursorSessionServices CursorSessionServices::linuxDefaults()
+CursorSessionServices CursorSessionServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     CursorSessionServices services;
-    services.injector = Platform::Linux::makeInputBackend().injector;
+    services.injector = platform.inputInjector;
     return services;
-}
-
-CursorSession::CursorSession(const QString &host, qint64 dataPort, QObject *parent)
-    : CursorSession(host, dataPort, CursorSessionServices::linuxDefaults(), parent)
-{
 }
 
 CursorSession::CursorSession(const QString &host, qint64 dataPort, CursorSessionServices services, QObject *parent)

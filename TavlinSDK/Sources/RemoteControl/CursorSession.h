@@ -8,29 +8,30 @@
 #include <memory>
 
 #include "Platform/InputInjector.h"
+#include "Platform/PlatformServices.h"
 #include "TavlinExport.h"
 
 class AsyncUdpSocket;
 
 // Intervals of the cursor sender, in milliseconds.
-struct TAVLIN_EXPORT CursorSessionTimings {
+struct CursorSessionTimings {
     int pointerSampleIntervalMs = 10;
     // Packets leave at most this often.
     int packetIntervalMs = 16;
 };
 
-struct TAVLIN_EXPORT CursorSessionServices {
+struct CursorSessionServices {
     std::shared_ptr<Platform::InputInjector> injector;
     CursorSessionTimings timings;
 
-    static CursorSessionServices linuxDefaults();
+    static CursorSessionServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // Sends the pointer's position and visibility to a receiver as 32-byte UDP
 // packets. Part of the library's offer; nothing in the system starts one.
 // Lives on the main thread: sampling and sending are timer-driven there, so
 // nothing spins between packets.
-class TAVLIN_EXPORT CursorSession : public QObject {
+class CursorSession : public QObject {
     Q_OBJECT
 public:
     static constexpr quint32 kMagic = 0x2929;
@@ -39,7 +40,6 @@ public:
     static constexpr double kReceiverWidth = 1920;
     static constexpr double kReceiverHeight = 1080;
 
-    CursorSession(const QString &host, qint64 dataPort, QObject *parent = nullptr);
     CursorSession(const QString &host, qint64 dataPort, CursorSessionServices services, QObject *parent = nullptr);
     ~CursorSession() override;
 

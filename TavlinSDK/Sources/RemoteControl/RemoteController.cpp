@@ -5,8 +5,6 @@
 #include <limits>
 
 #include "Mirror/TickCount.h"
-#include "Platform/LinuxInput.h"
-#include "Platform/LinuxPlatform.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -48,19 +46,13 @@ constexpr quint32 kTableStates[] = {0, Shift, Option, Shift | Option};
 
 } // namespace
 
-RemoteControllerServices RemoteControllerServices::linuxDefaults()
+RemoteControllerServices RemoteControllerServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     RemoteControllerServices services;
-    const Platform::Linux::InputBackend backend = Platform::Linux::makeInputBackend();
-    services.injector = backend.injector;
-    services.keyboardLayout = backend.keyboardLayout;
-    services.store = Platform::Linux::makeKeyValueStore();
+    services.injector = platform.inputInjector;
+    services.keyboardLayout = platform.keyboardLayout;
+    services.store = platform.store;
     return services;
-}
-
-RemoteController::RemoteController(DevicePtr device, QObject *parent)
-    : RemoteController(std::move(device), RemoteControllerServices::linuxDefaults(), parent)
-{
 }
 
 RemoteController::RemoteController(DevicePtr device, RemoteControllerServices services, QObject *parent)

@@ -11,32 +11,33 @@
 #include "Platform/InputInjector.h"
 #include "Platform/KeyValueStore.h"
 #include "Platform/KeyboardLayout.h"
+#include "Platform/PlatformServices.h"
 #include "RemoteControl/RemoteInputDecoder.h"
 #include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncSocket.h"
 #include "TavlinExport.h"
 
 // Intervals of remote input, in milliseconds.
-struct TAVLIN_EXPORT RemoteControllerTimings {
+struct RemoteControllerTimings {
     int connectTimeoutMs = 6000;
     // Shortest gap between two toggles of the on-screen keyboard.
     int keyboardViewerIntervalMs = 350;
 };
 
 // What the controller needs from the system.
-struct TAVLIN_EXPORT RemoteControllerServices {
+struct RemoteControllerServices {
     std::shared_ptr<Platform::InputInjector> injector;
     std::shared_ptr<Platform::KeyboardLayout> keyboardLayout;
     std::shared_ptr<Platform::KeyValueStore> store;
     RemoteControllerTimings timings;
 
-    static RemoteControllerServices linuxDefaults();
+    static RemoteControllerServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // Lets the receiver drive this computer's mouse and keyboard during a cast:
 // reads the receiver's stream of event records and posts the events.
 // Lives on the main thread.
-class TAVLIN_EXPORT RemoteController : public QObject, public MirrorRemoteInput, public AsyncSocketDelegate {
+class RemoteController : public QObject, public MirrorRemoteInput, public AsyncSocketDelegate {
     Q_OBJECT
 public:
     static constexpr const char *kAskFirstTimeKey = "axAskFirstTime";
@@ -44,7 +45,6 @@ public:
     static constexpr quint16 kNoKey = 0xFFFF;
     static constexpr quint16 kLineFeedKey = 52;
 
-    explicit RemoteController(DevicePtr device, QObject *parent = nullptr);
     RemoteController(DevicePtr device, RemoteControllerServices services, QObject *parent = nullptr);
     // Releases whatever the receiver still holds down.
     ~RemoteController() override;

@@ -7,7 +7,7 @@
 #include "TavlinExport.h"
 
 // One event record of the remote-input stream: four big-endian 32-bit fields.
-struct TAVLIN_EXPORT RemoteInputRecord {
+struct RemoteInputRecord {
     quint32 type = 0;
     qint32 value = 0;
     quint32 tvSec = 0;   // the sender's time; not used
@@ -32,7 +32,7 @@ constexpr quint32 ScrollHorizontal = 14;
 } // namespace RemoteInputType
 
 // What one record asks for, once paired with the record before it.
-struct TAVLIN_EXPORT RemoteInputAction {
+struct RemoteInputAction {
     enum class Kind {
         None,
         KeyUp,                 // first = virtual key code (the record's value)
@@ -54,7 +54,7 @@ struct TAVLIN_EXPORT RemoteInputAction {
 
 // The pure half of remote input: frames the byte stream into records and
 // pairs each record with the previous one. No sockets, clocks or events.
-class TAVLIN_EXPORT RemoteInputDecoder {
+class RemoteInputDecoder {
 public:
     static constexpr qsizetype kRecordSize = 16;
     // Key-up value that toggles the on-screen keyboard instead of a key.

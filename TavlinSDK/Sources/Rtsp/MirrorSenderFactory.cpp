@@ -74,25 +74,13 @@ MirrorSenderFactory makeMirrorSenderFactory(MirrorSenderServices services)
     return factory;
 }
 
-MirrorSenderFactory MirrorSenderFactory::linuxDefaults()
+MirrorSenderFactory MirrorSenderFactory::fromPlatform(const Platform::PlatformServices &platform)
 {
-    // Each sender opens its own connections to the display and the sound
-    // server when it is made, as its plain constructor does; nothing is
-    // opened for a kind of sender the cast never makes.
-    MirrorSenderFactory factory;
-    factory.makeVideoSession = [](const DevicePtr &device) {
-        return adapted(
-            std::make_unique<VideoSession>(device, listeningToTheCentre(VideoSenderServices::linuxDefaults())));
-    };
-    factory.makeVideoDisplaySession = [](const DevicePtr &device) {
-        return adapted(std::make_unique<VideoDisplaySession>(
-            device, listeningToTheCentre(VideoSenderServices::linuxDefaults())));
-    };
-    factory.makeAudioSession = [](const DevicePtr &device, quint16 dataPort) -> std::unique_ptr<MirrorAudioSender> {
-        return std::make_unique<AudioSession>(device, dataPort);
-    };
-    factory.makeRemoteController = [](const DevicePtr &device) {
-        return postingKeyboardViewer(std::make_unique<RemoteController>(device));
-    };
-    return factory;
+    // Each cast opens its own capture and encoder when its sender is made;
+    // the sound server and the input connection are the process's.
+    MirrorSenderServices services;
+    services.video = VideoSenderServices::fromPlatform(platform);
+    services.audio = AudioSessionServices::fromPlatform(platform);
+    services.remoteInput = RemoteControllerServices::fromPlatform(platform);
+    return makeMirrorSenderFactory(std::move(services));
 }

@@ -10,7 +10,7 @@
 
 // A video sender of either capture road as the control session sees it. The
 // road keeps its own class and behaviour; the session's calls are handed on.
-class TAVLIN_EXPORT MirrorVideoSenderAdapter final : public MirrorVideoSender {
+class MirrorVideoSenderAdapter final : public MirrorVideoSender {
 public:
     explicit MirrorVideoSenderAdapter(std::unique_ptr<VideoSenderBase> sender);
     ~MirrorVideoSenderAdapter() override;
@@ -29,7 +29,7 @@ private:
 };
 
 // What the real senders of a cast are made with.
-struct TAVLIN_EXPORT MirrorSenderServices {
+struct MirrorSenderServices {
     // Unless these name a notification centre, the video senders hear the
     // receiver's encoder-size requests on the library's default centre, where
     // the control session posts them.
@@ -41,4 +41,4 @@ struct TAVLIN_EXPORT MirrorSenderServices {
 // The real sender classes over `services`: VideoSession and
 // VideoDisplaySession, AudioSession and RemoteController. The controller's
 // keyboard-viewer requests are posted on the default notification centre.
-TAVLIN_EXPORT MirrorSenderFactory makeMirrorSenderFactory(MirrorSenderServices services);
+MirrorSenderFactory makeMirrorSenderFactory(MirrorSenderServices services);

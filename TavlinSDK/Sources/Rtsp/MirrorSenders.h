@@ -7,6 +7,10 @@
 #include "Device/Device.h"
 #include "TavlinExport.h"
 
+namespace Platform {
+struct PlatformServices;
+}
+
 // The senders that a cast control session starts. The session sees each kind
 // through one of these interfaces and makes them through MirrorSenderFactory,
 // so the session does not depend on how capture, encoding or injection work.
@@ -15,7 +19,7 @@
 using MirrorMonitorCallback = std::function<void(qint32)>;
 
 // Screen capture and the video connection, either capture road.
-class TAVLIN_EXPORT MirrorVideoSender {
+class MirrorVideoSender {
 public:
     virtual ~MirrorVideoSender() = default;
     virtual void startMrror() = 0;
@@ -28,7 +32,7 @@ public:
 };
 
 // Sound capture and its RTP stream to the receiver's "dataPort".
-class TAVLIN_EXPORT MirrorAudioSender {
+class MirrorAudioSender {
 public:
     virtual ~MirrorAudioSender() = default;
     virtual void start() = 0;
@@ -38,7 +42,7 @@ public:
 };
 
 // The receiver's mouse and keyboard events, injected locally.
-class TAVLIN_EXPORT MirrorRemoteInput {
+class MirrorRemoteInput {
 public:
     virtual ~MirrorRemoteInput() = default;
     virtual void startController() = 0;
@@ -47,7 +51,7 @@ public:
 
 // How a control session makes its senders. An empty function makes no sender
 // of that kind; the session then goes on without it.
-struct TAVLIN_EXPORT MirrorSenderFactory {
+struct MirrorSenderFactory {
     // The Apple-silicon capture road (`VideoSession`).
     std::function<std::unique_ptr<MirrorVideoSender>(const DevicePtr &)> makeVideoSession;
     // The other capture road (`VideoDisplaySession`).
@@ -57,7 +61,7 @@ struct TAVLIN_EXPORT MirrorSenderFactory {
     // `RemoteController`.
     std::function<std::unique_ptr<MirrorRemoteInput>(const DevicePtr &)> makeRemoteController;
 
-    // The real senders over this system's screen, H.264 encoder, sound
-    // server and input injection.
-    static MirrorSenderFactory linuxDefaults();
+    // The real senders over the screen, H.264 encoder, sound server and
+    // input injection of the process's platform services.
+    static MirrorSenderFactory fromPlatform(const Platform::PlatformServices &platform);
 };

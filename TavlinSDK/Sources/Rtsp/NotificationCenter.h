@@ -9,7 +9,7 @@
 // The library's in-process notifications: a poster names the notification and
 // hands an object; observers connect to notificationPosted and pick the names
 // they care about. Lives on the main thread.
-class TAVLIN_EXPORT NotificationCenter : public QObject {
+class NotificationCenter : public QObject {
     Q_OBJECT
 public:
     static NotificationCenter *defaultCenter();

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QVariantMap>
 
-#include "Platform/LinuxPlatform.h"
 #include "Platform/TcpOptions.h"
 #include "Rtsp/NotificationCenter.h"
 #include "Rtsp/RTSPPlistBodies.h"
@@ -23,25 +22,18 @@ constexpr qint64 kSocketClosedHere = 1;
 
 } // namespace
 
-RTSPClientServices RTSPClientServices::linuxDefaults()
+RTSPClientServices RTSPClientServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     RTSPClientServices services;
-    services.senders = MirrorSenderFactory::linuxDefaults();
+    services.senders = MirrorSenderFactory::fromPlatform(platform);
+    services.store = platform.store;
+    services.userInfo = platform.userInfo;
     return services;
-}
-
-RTSPClient::RTSPClient(DevicePtr device, QObject *parent)
-    : RTSPClient(std::move(device), RTSPClientServices::linuxDefaults(), parent)
-{
 }
 
 RTSPClient::RTSPClient(DevicePtr device, RTSPClientServices services, QObject *parent)
     : QObject(parent), m_services(std::move(services)), m_mDevice(std::move(device))
 {
-    if (!m_services.store)
-        m_services.store = Platform::Linux::makeKeyValueStore();
-    if (!m_services.userInfo)
-        m_services.userInfo = Platform::Linux::makeUserInfo();
     if (!m_mDevice)
         m_mDevice = std::make_shared<Device>();
 
@@ -423,8 +415,8 @@ void RTSPClient::report(qint32 status)
 
 QByteArray RTSPClient::machineName() const
 {
-    const QVariant stored = m_services.store->value(kClientNameKey);
+    const QVariant stored = m_services.store ? m_services.store->value(kClientNameKey) : QVariant();
     if (stored.isValid() && !stored.toString().isEmpty())
         return stored.toString().toUtf8();
-    return m_services.userInfo->accountName().toUtf8();
+    return m_services.userInfo ? m_services.userInfo->accountName().toUtf8() : QByteArray();
 }

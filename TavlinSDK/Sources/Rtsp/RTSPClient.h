@@ -10,6 +10,7 @@
 
 #include "Device/Device.h"
 #include "Platform/KeyValueStore.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/UserInfo.h"
 #include "Rtsp/MirrorSenders.h"
 #include "Rtsp/MirrorSocketStatus.h"
@@ -18,7 +19,7 @@
 #include "TavlinExport.h"
 
 // Intervals of the cast control session, in milliseconds.
-struct TAVLIN_EXPORT RTSPClientTimings {
+struct RTSPClientTimings {
     int connectTimeoutMs = 4000;
     // One keep-alive "OPTIONS" per interval; the same tick bounds the wait
     // for the "SETUP" replies.
@@ -29,16 +30,17 @@ struct TAVLIN_EXPORT RTSPClientTimings {
 };
 
 // What a control session needs from outside, with production defaults.
-struct TAVLIN_EXPORT RTSPClientServices {
+struct RTSPClientServices {
     MirrorSenderFactory senders;
     RTSPClientTimings timings;
     // The user's settings ("TavlinMacClientName") and account, for the name
-    // the receiver shows. Null means the system's own.
+    // the receiver shows; without them the name is empty.
     std::shared_ptr<Platform::KeyValueStore> store;
     std::shared_ptr<Platform::UserInfo> userInfo;
 
-    // The real senders of this system, production timings.
-    static RTSPClientServices linuxDefaults();
+    // The real senders over the process's platform services, production
+    // timings.
+    static RTSPClientServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // The control session of one screen cast (TCP, port 51040 or the receiver's
@@ -52,7 +54,7 @@ struct TAVLIN_EXPORT RTSPClientServices {
 // Statuses (MirrorSocketStatus) reach the monitor callback from the event
 // loop, after the session has finished its own work, so the owner may stop
 // and destroy the client from inside the callback.
-class TAVLIN_EXPORT RTSPClient : public QObject, private GCDAsyncSocketDelegate {
+class RTSPClient : public QObject, private GCDAsyncSocketDelegate {
     Q_OBJECT
 public:
     // Tags of the requests.
@@ -66,8 +68,6 @@ public:
     // Unanswered keep-alive requests after which the session is given up.
     static constexpr qint64 kKeepAliveLimit = 6;
 
-    // With this system's real senders (MirrorSenderFactory::linuxDefaults()).
-    explicit RTSPClient(DevicePtr device, QObject *parent = nullptr);
     // With the senders, timings and settings given; an empty sender factory
     // makes no senders.
     RTSPClient(DevicePtr device, RTSPClientServices services, QObject *parent = nullptr);

@@ -21,18 +21,18 @@ constexpr qsizetype kReplyHeadLimit = 8192;
 
 // The head of one request. `aspectRatio` gives the "AspectRatio" line; the
 // "Content-Length" line appears only for a non-empty body.
-TAVLIN_EXPORT QByteArray requestHead(const QString &method, const QString &host, quint16 cseq,
+QByteArray requestHead(const QString &method, const QString &host, quint16 cseq,
                                      std::optional<qint64> aspectRatio, qsizetype bodyLength,
                                      const QList<QPair<QString, QString>> &headers = {});
 
 // The decimal number after "Content-Length: " in a reply head (leading digits
 // only, saturating), or 0 when there is none.
-TAVLIN_EXPORT qint64 contentLength(const QByteArray &head);
+qint64 contentLength(const QByteArray &head);
 
 // One reply of the receiver. `raw` holds the bytes that made it up (head and,
 // when used, the body); `body` is present only for a whole body of 1 to
 // kReplyBodyLimit bytes.
-struct TAVLIN_EXPORT Reply {
+struct Reply {
     QByteArray raw;
     std::optional<QByteArray> body;
 };
@@ -41,7 +41,7 @@ struct TAVLIN_EXPORT Reply {
 // the first "\r\n\r\n" and is followed by "Content-Length" body bytes. A body
 // above the limit is skipped as it arrives and its reply has no body, so the
 // memory held stays bounded whatever the receiver sends.
-class TAVLIN_EXPORT ReplyFramer {
+class ReplyFramer {
 public:
     void append(const QByteArray &bytes);
     // The next whole reply, if the bytes so far complete one.
@@ -63,10 +63,10 @@ private:
 };
 
 // True when the bytes are well-formed UTF-8.
-TAVLIN_EXPORT bool isValidUtf8(const QByteArray &bytes);
+bool isValidUtf8(const QByteArray &bytes);
 
 // A new encoder size asked for by the receiver.
-struct TAVLIN_EXPORT EncoderChange {
+struct EncoderChange {
     qint64 width = 0;
     qint64 height = 0;
     qint64 fps = 0;
@@ -87,6 +87,6 @@ constexpr qint64 kEncoderFpsFallback = 20;
 // all four are non-zero and bit 0 of "feature" is set; a negative frame rate
 // becomes 20, frame rates are held to 1..60, and sizes outside 16..8192 are
 // refused.
-TAVLIN_EXPORT std::optional<EncoderChange> parseEncoderChange(const QByteArray &body);
+std::optional<EncoderChange> parseEncoderChange(const QByteArray &body);
 
 } // namespace RTSPCodec

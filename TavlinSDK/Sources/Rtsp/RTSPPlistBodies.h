@@ -14,13 +14,13 @@ constexpr quint64 kAudioStreamType = 96;
 constexpr quint64 kAudioFormat = 16777216; // 0x01000000
 
 // Video "SETUP": the client's name travels as data (UTF-8 bytes), not text.
-TAVLIN_EXPORT QByteArray videoSetupBody(const QByteArray &machineName);
-TAVLIN_EXPORT QByteArray audioSetupBody();
-TAVLIN_EXPORT QByteArray teardownBody();
+QByteArray videoSetupBody(const QByteArray &machineName);
+QByteArray audioSetupBody();
+QByteArray teardownBody();
 
 // The "dataPort" of the first stream of an audio "SETUP" reply. Only a binary
 // property list whose port is an integer from 1 to 65535 gives one; anything
 // else means the cast goes on without sound.
-TAVLIN_EXPORT std::optional<quint16> audioDataPort(const QByteArray &replyBody);
+std::optional<quint16> audioDataPort(const QByteArray &replyBody);
 
 } // namespace RTSPPlistBodies

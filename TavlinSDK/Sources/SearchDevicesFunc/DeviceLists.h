@@ -9,7 +9,7 @@
 // The facade's receiver lists and the rules that keep them: replies merge into
 // device_list, the application's view deviceListArray is rebuilt sorted by
 // name, and receivers that stopped answering are pruned.
-class TAVLIN_EXPORT DeviceLists {
+class DeviceLists {
 public:
     // The known receivers, at most one per address, in order of arrival.
     QList<Device> device_list;

@@ -13,7 +13,7 @@ class QUdpSocket;
 
 // Receiver search: sends the probe every few seconds and hands every reply,
 // as a Device, to the search block. Lives on the thread that creates it.
-class TAVLIN_EXPORT DevicesManager : public QObject {
+class DevicesManager : public QObject {
     Q_OBJECT
 public:
     using SearchBlock = std::function<void(const Device &)>;

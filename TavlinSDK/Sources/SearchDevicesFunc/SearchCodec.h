@@ -17,26 +17,26 @@ constexpr int kProbeSize = 50;
 
 // Stores `value` big-endian at `position` of `buffer` (which must hold four
 // bytes there) and returns the position after it.
-TAVLIN_EXPORT int intTobyteArray(quint32 value, QByteArray &buffer, int position);
+int intTobyteArray(quint32 value, QByteArray &buffer, int position);
 
 // The 50-byte probe: five 32-bit fields (the fourth the length of the text),
 // the text "FindMorvelant:" and sixteen zero bytes.
-TAVLIN_EXPORT QByteArray buildSearchDevicesMessage();
+QByteArray buildSearchDevicesMessage();
 
 // True for a probe of this or any other client (50 bytes, 12 leading zero
 // bytes): the search port carries them besides the replies.
-TAVLIN_EXPORT bool isSearchProbe(const QByteArray &datagram);
+bool isSearchProbe(const QByteArray &datagram);
 
 // A reply field read as hexadecimal: digits from the first character up to
 // the first non-hex character, accumulated in 32 bits (so only the last
 // eight digits count) and sign-extended. No "0x" and no white space are
 // skipped; a field with any non-ASCII character reads as 0.
-TAVLIN_EXPORT qint64 replyHexValue(QStringView field);
+qint64 replyHexValue(QStringView field);
 
 // A reply field read as a decimal integer: leading white space, an optional
 // sign, then digits up to the first other character; 0 when there are none.
 // Saturates instead of overflowing.
-TAVLIN_EXPORT qint64 replyDecimalValue(QStringView field);
+qint64 replyDecimalValue(QStringView field);
 
 // The outcome of reading one datagram of the search port.
 enum class ReplyStatus {
@@ -53,9 +53,9 @@ struct ParsedReply {
 
 // Turns a reply from `sourceIp` (dotted IPv4 text) into a Device: field 1 the
 // name, field 2 the port, field 5 the feature bits, field 6 the frame rate.
-TAVLIN_EXPORT ParsedReply parseSearchReply(const QByteArray &datagram, const QString &sourceIp);
+ParsedReply parseSearchReply(const QByteArray &datagram, const QString &sourceIp);
 
 // A short English label of a status for log lines.
-TAVLIN_EXPORT const char *replyStatusText(ReplyStatus status);
+const char *replyStatusText(ReplyStatus status);
 
 } // namespace SearchCodec

@@ -6,24 +6,24 @@ class AsyncSocket;
 
 // Callbacks of the run-loop TCP socket, on the thread that made the socket.
 // Every method is optional.
-class TAVLIN_EXPORT AsyncSocketDelegate {
+class AsyncSocketDelegate {
 public:
     virtual ~AsyncSocketDelegate() = default;
-    virtual void onSocketDidConnectToHost(AsyncSocket *sock, const QString &host, quint16 port) {}
-    virtual void onSocketDidReadData(AsyncSocket *sock, const QByteArray &data, qint64 tag) {}
-    virtual void onSocketDidWriteDataWithTag(AsyncSocket *sock, qint64 tag) {}
+    virtual void onSocketDidConnectToHost(AsyncSocket * /*sock*/, const QString & /*host*/, quint16 /*port*/) {}
+    virtual void onSocketDidReadData(AsyncSocket * /*sock*/, const QByteArray & /*data*/, qint64 /*tag*/) {}
+    virtual void onSocketDidWriteDataWithTag(AsyncSocket * /*sock*/, qint64 /*tag*/) {}
     // A connection is ending because of `error`; onSocketDidDisconnect follows.
     // Not sent for a close that this side asked for, nor for an orderly close
     // by the peer.
-    virtual void onSocketWillDisconnectWithError(AsyncSocket *sock, const TavlinError &error) {}
+    virtual void onSocketWillDisconnectWithError(AsyncSocket * /*sock*/, const TavlinError & /*error*/) {}
     // Once for every connection that started, however it ended.
-    virtual void onSocketDidDisconnect(AsyncSocket *sock) {}
+    virtual void onSocketDidDisconnect(AsyncSocket * /*sock*/) {}
 };
 
 // The run-loop TCP socket: connect time-out code 2, read time-out code 4
 // (domain "AsyncSocketErrorDomain"); failures of the system in the POSIX
 // domain. The delegate is not owned; its owner clears it before it goes.
-class TAVLIN_EXPORT AsyncSocket : public TcpSocketBase {
+class AsyncSocket : public TcpSocketBase {
     Q_OBJECT
 public:
     explicit AsyncSocket(AsyncSocketDelegate *delegate = nullptr, QObject *parent = nullptr);

@@ -91,7 +91,7 @@ void AsyncUdpSocket::applyBroadcast()
     Platform::StreamSockets::setBroadcast(m_socket->socketDescriptor(), m_broadcast);
 }
 
-bool AsyncUdpSocket::sendData(const QByteArray &data, const QString &host, quint16 port, int timeoutMs, qint64 tag)
+bool AsyncUdpSocket::sendData(const QByteArray &data, const QString &host, quint16 port, int /*timeoutMs*/, qint64 tag)
 {
     QHostAddress address;
     if (m_closed || data.isEmpty() || port == 0 || !address.setAddress(host))

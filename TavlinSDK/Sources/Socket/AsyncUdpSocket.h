@@ -15,26 +15,26 @@ class AsyncUdpSocket;
 
 // Callbacks of the run-loop UDP socket, on the thread that made it. Every
 // method is optional.
-class TAVLIN_EXPORT AsyncUdpSocketDelegate {
+class AsyncUdpSocketDelegate {
 public:
     virtual ~AsyncUdpSocketDelegate() = default;
-    virtual void onUdpSocketDidSendDataWithTag(AsyncUdpSocket *sock, qint64 tag) {}
-    virtual void onUdpSocketDidNotSendDataWithTag(AsyncUdpSocket *sock, qint64 tag, const TavlinError &error) {}
+    virtual void onUdpSocketDidSendDataWithTag(AsyncUdpSocket * /*sock*/, qint64 /*tag*/) {}
+    virtual void onUdpSocketDidNotSendDataWithTag(AsyncUdpSocket * /*sock*/, qint64 /*tag*/, const TavlinError & /*error*/) {}
     // One datagram for the first waiting receive. Return true when it was
     // taken (the receive completes), false to leave the receive waiting for
     // the next datagram.
-    virtual bool onUdpSocketDidReceiveData(AsyncUdpSocket *sock, const QByteArray &data, qint64 tag,
-                                           const QString &host, quint16 port)
+    virtual bool onUdpSocketDidReceiveData(AsyncUdpSocket * /*sock*/, const QByteArray & /*data*/, qint64 /*tag*/,
+                                           const QString & /*host*/, quint16 /*port*/)
     {
         return true;
     }
-    virtual void onUdpSocketDidNotReceiveDataWithTag(AsyncUdpSocket *sock, qint64 tag, const TavlinError &error) {}
-    virtual void onUdpSocketDidClose(AsyncUdpSocket *sock) {}
+    virtual void onUdpSocketDidNotReceiveDataWithTag(AsyncUdpSocket * /*sock*/, qint64 /*tag*/, const TavlinError & /*error*/) {}
+    virtual void onUdpSocketDidClose(AsyncUdpSocket * /*sock*/) {}
 };
 
 // The run-loop UDP socket over QUdpSocket (domain "AsyncUdpSocketErrorDomain").
 // The delegate is not owned; its owner clears it before it goes.
-class TAVLIN_EXPORT AsyncUdpSocket : public QObject {
+class AsyncUdpSocket : public QObject {
     Q_OBJECT
 public:
     explicit AsyncUdpSocket(AsyncUdpSocketDelegate *delegate = nullptr, QObject *parent = nullptr);

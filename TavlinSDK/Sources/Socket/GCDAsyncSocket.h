@@ -7,22 +7,22 @@
 class GCDAsyncSocket;
 
 // Callbacks of the queue-based TCP socket. Every method is optional.
-class TAVLIN_EXPORT GCDAsyncSocketDelegate {
+class GCDAsyncSocketDelegate {
 public:
     virtual ~GCDAsyncSocketDelegate() = default;
-    virtual void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) {}
-    virtual void socketDidReadData(GCDAsyncSocket *sock, const QByteArray &data, qint64 tag) {}
-    virtual void socketDidWriteDataWithTag(GCDAsyncSocket *sock, qint64 tag) {}
+    virtual void socketDidConnectToHost(GCDAsyncSocket * /*sock*/, const QString & /*host*/, quint16 /*port*/) {}
+    virtual void socketDidReadData(GCDAsyncSocket * /*sock*/, const QByteArray & /*data*/, qint64 /*tag*/) {}
+    virtual void socketDidWriteDataWithTag(GCDAsyncSocket * /*sock*/, qint64 /*tag*/) {}
     // Exactly once when a started connection ends: no error for a close this
     // side asked for, code 3 for a connect time-out, code 7 when the peer
     // closed, the system's error otherwise.
-    virtual void socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error) {}
+    virtual void socketDidDisconnect(GCDAsyncSocket * /*sock*/, const OptionalTavlinError & /*error*/) {}
 };
 
 // The queue-based TCP socket (domain "GCDAsyncSocketErrorDomain"). Its
 // callbacks arrive on the thread that made it; the user value and the count
 // of queued writes may be read from any thread. The delegate is not owned.
-class TAVLIN_EXPORT GCDAsyncSocket : public TcpSocketBase {
+class GCDAsyncSocket : public TcpSocketBase {
     Q_OBJECT
 public:
     explicit GCDAsyncSocket(GCDAsyncSocketDelegate *delegate = nullptr, QObject *parent = nullptr);

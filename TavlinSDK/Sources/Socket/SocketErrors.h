@@ -45,11 +45,11 @@ enum AsyncUdpSocketError : qint64 {
 };
 
 // An operating-system failure as an error of the POSIX domain.
-TAVLIN_EXPORT TavlinError posixError(int errnoValue);
+TavlinError posixError(int errnoValue);
 
 // The peer reset the connection.
-TAVLIN_EXPORT bool isConnectionReset(const TavlinError &error);
+bool isConnectionReset(const TavlinError &error);
 // The socket was not (or no longer) connected: a write after the peer went.
-TAVLIN_EXPORT bool isNotConnected(const TavlinError &error);
+bool isNotConnected(const TavlinError &error);
 
 } // namespace SocketErrors

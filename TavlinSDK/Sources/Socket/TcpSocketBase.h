@@ -30,7 +30,7 @@ class QHostInfo;
 // Every callback is delivered from the event loop, never from inside the call
 // that caused it, so a delegate may call back into the socket (or schedule
 // its destruction) from any callback.
-class TAVLIN_EXPORT TcpSocketBase : public QObject {
+class TcpSocketBase : public QObject {
     Q_OBJECT
 public:
     ~TcpSocketBase() override;

@@ -9,9 +9,9 @@
 // white space, an optional sign, then decimal digits up to the first other
 // character; 0 without digits. Saturates at the 64-bit limits instead of
 // wrapping.
-TAVLIN_EXPORT qint64 integerValueOfText(QStringView text);
+qint64 integerValueOfText(QStringView text);
 
 // The integer meaning of a JSON value as the receivers' peers read it:
 // numbers truncated toward zero (clamped to 64 bits, NaN as 0), text by its
 // leading integer, booleans as 0 or 1, anything else 0.
-TAVLIN_EXPORT qint64 integerValueOfJson(const QJsonValue &value);
+qint64 integerValueOfJson(const QJsonValue &value);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "Platform/LinuxPlatform.h"
 
 namespace {
 
@@ -76,11 +75,8 @@ VTPCompressionSession::VTPCompressionSession(int width, int height, quint32 code
         status = VTPStatus::kCouldNotFindVideoEncoderErr;
     } else if (width <= 0 || height <= 0 || width > 8192 || height > 8192) {
         status = VTPStatus::kParameterErr;
-    } else {
-        if (!encoder)
-            encoder = Platform::Linux::makeH264Encoder();
-        if (!encoder)
-            status = VTPStatus::kCouldNotFindVideoEncoderErr;
+    } else if (!encoder) {
+        status = VTPStatus::kCouldNotFindVideoEncoderErr;
     }
     if (status != VTPStatus::kNoErr) {
         report("initWithWidth:height:codec:error:", __LINE__, videoToolboxErrorWithStatus(status), error);

@@ -54,13 +54,13 @@ inline const QString CABAC = QStringLiteral("CABAC");
 
 // Receives the results of a compression session, on the session's delegate
 // queue, in submission order.
-class TAVLIN_EXPORT VTPCompressionSessionDelegate {
+class VTPCompressionSessionDelegate {
 public:
     virtual ~VTPCompressionSessionDelegate() = default;
     virtual void videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,
                                                               const VTPSampleBufferRef &sampleBuffer) = 0;
-    virtual void videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
-                                                            const VTPSampleBufferRef &sampleBuffer)
+    virtual void videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession * /*session*/,
+                                                            const VTPSampleBufferRef & /*sampleBuffer*/)
     {
     }
 };
@@ -69,12 +69,13 @@ public:
 // are converted and encoded on the session's own worker thread, and the
 // results reach the delegate through its queue (an object whose thread runs
 // the calls; none means the main thread).
-class TAVLIN_EXPORT VTPCompressionSession {
+class VTPCompressionSession {
 public:
     using EncoderFactory = std::function<std::unique_ptr<Platform::H264Encoder>()>;
 
-    // Made with the given frame size and codec; on failure isValid() is false
-    // and `error` (when given) tells why, else the failure is logged.
+    // Made with the given frame size and codec, encoding through `encoder`
+    // (none: no encoder is found); on failure isValid() is false and `error`
+    // (when given) tells why, else the failure is logged.
     VTPCompressionSession(int width, int height, quint32 codec, TavlinError *error = nullptr,
                           std::unique_ptr<Platform::H264Encoder> encoder = {});
     ~VTPCompressionSession();
@@ -167,7 +168,6 @@ private:
     bool m_prepared = false;
     bool m_finished = false;
     bool m_quit = false;
-    bool m_busy = false;
     std::atomic<bool> m_openFailed{false};
     std::atomic<int> m_queuedFrames{0};
     std::atomic<int> m_delayedFrames{0};

@@ -20,7 +20,7 @@ inline const QString kVideoToolboxPlusErrorDomain = QStringLiteral("VideoToolbox
 
 // The error for a compression-session status: domain "VideoToolboxPlusError",
 // the status as its code.
-TAVLIN_EXPORT TavlinError videoToolboxErrorWithStatus(int status);
+TavlinError videoToolboxErrorWithStatus(int status);
 
 // The error as a log line shows it.
-TAVLIN_EXPORT QString describeVideoToolboxError(const TavlinError &error);
+QString describeVideoToolboxError(const TavlinError &error);

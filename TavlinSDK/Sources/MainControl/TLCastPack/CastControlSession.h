@@ -11,7 +11,7 @@
 // The control session of one cast as the cast session drives it (RTSPClient
 // in production). Statuses (MirrorSocketStatus) reach the monitor callback
 // from the event loop, never from inside a call of the cast session.
-class TAVLIN_EXPORT CastControlSession {
+class CastControlSession {
 public:
     virtual ~CastControlSession() = default;
 
@@ -27,7 +27,7 @@ public:
 using CastControlFactory = std::function<std::unique_ptr<CastControlSession>(const DevicePtr &)>;
 
 // RTSPClient as a CastControlSession.
-class TAVLIN_EXPORT RTSPCastControl final : public CastControlSession {
+class RTSPCastControl final : public CastControlSession {
 public:
     RTSPCastControl(const DevicePtr &device, const RTSPClientServices &services);
     ~RTSPCastControl() override;

@@ -5,10 +5,10 @@
 
 // What the cast session reports to the master-control session, which passes
 // it on unchanged. Every method is optional.
-class TAVLIN_EXPORT CastPackDelegate {
+class CastPackDelegate {
 public:
     virtual ~CastPackDelegate() = default;
 
     virtual void castPack_castSuccess() {}
-    virtual void castPack_castStopWithError(const OptionalTavlinError &error) {}
+    virtual void castPack_castStopWithError(const OptionalTavlinError & /*error*/) {}
 };

@@ -4,19 +4,17 @@
 #include <QPointer>
 
 #include "AudioSwitcher/AudioSwitcher.h"
-#include "Platform/LinuxDisplayPlatform.h"
-#include "Platform/LinuxSoundPlatform.h"
 #include "Rtsp/MirrorSocketStatus.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
-CastPackServices CastPackServices::linuxDefaults()
+CastPackServices CastPackServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     CastPackServices services;
     // Without the real senders a production cast would set up its control
     // session and stream nothing.
-    services.rtsp = RTSPClientServices::linuxDefaults();
-    services.soundDevices = Platform::Linux::makeSoundDevices();
-    services.displaySleepInhibitor = Platform::Linux::makeDisplaySleepInhibitor();
+    services.rtsp = RTSPClientServices::fromPlatform(platform);
+    services.soundDevices = platform.soundDevices;
+    services.displaySleepInhibitor = platform.displaySleepInhibitor;
     return services;
 }
 

@@ -9,13 +9,14 @@
 #include "MainControl/TLCastPack/CastControlSession.h"
 #include "MainControl/TLCastPack/CastPackDelegate.h"
 #include "Platform/DisplaySleepInhibitor.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/SoundDevices.h"
 #include "Rtsp/RTSPClient.h"
 #include "TavlinError.h"
 #include "TavlinExport.h"
 
 // Intervals of the cast session, in milliseconds.
-struct TAVLIN_EXPORT CastPackTimings {
+struct CastPackTimings {
     // A freeze takes effect this long after it was asked for.
     int pauseDelayMs = 200;
     // A stopped control session is kept this long, so that its last request
@@ -24,7 +25,7 @@ struct TAVLIN_EXPORT CastPackTimings {
 };
 
 // What a cast session needs from outside.
-struct TAVLIN_EXPORT CastPackServices {
+struct CastPackServices {
     // Makes each cast's control session; when empty, an RTSPClient with
     // `rtsp` as its services.
     CastControlFactory controlFactory;
@@ -35,9 +36,9 @@ struct TAVLIN_EXPORT CastPackServices {
     std::shared_ptr<Platform::DisplaySleepInhibitor> displaySleepInhibitor;
     CastPackTimings timings;
 
-    // The system's sound server and screen saver, and RTSPClient's own
-    // defaults.
-    static CastPackServices linuxDefaults();
+    // The sound server, the screen saver and the real senders of the
+    // process's platform services.
+    static CastPackServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // One screen cast to the chosen receiver at a time: makes the cast's control
@@ -48,7 +49,7 @@ struct TAVLIN_EXPORT CastPackServices {
 //
 // Destroying it ends a running cast without any callback, with the sound
 // output and the display as they were before the cast.
-class TAVLIN_EXPORT TLCastPack : public QObject {
+class TLCastPack : public QObject {
     Q_OBJECT
 public:
     // Log line and name of the display inhibition.
@@ -56,8 +57,7 @@ public:
     // Casts in a row the recast path makes before it gives up.
     static constexpr qint64 kRecastLimit = 6;
 
-    explicit TLCastPack(CastPackDelegate *delegate, CastPackServices services = CastPackServices::linuxDefaults(),
-                        QObject *parent = nullptr);
+    TLCastPack(CastPackDelegate *delegate, CastPackServices services, QObject *parent = nullptr);
     ~TLCastPack() override;
 
     CastPackDelegate *delegate() const { return m_delegate; }

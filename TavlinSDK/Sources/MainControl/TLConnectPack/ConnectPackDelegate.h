@@ -4,7 +4,7 @@
 #include "TavlinExport.h"
 
 // What the connect handshake reports to its owner (the facade).
-class TAVLIN_EXPORT ConnectPackDelegate {
+class ConnectPackDelegate {
 public:
     virtual ~ConnectPackDelegate() = default;
 

@@ -7,7 +7,7 @@
 // One connect handshake as the facade drives it. Each connect call of the
 // facade makes a new one; destroying it ends it without any callback. The
 // outcome arrives through the ConnectPackDelegate it was made with.
-class TAVLIN_EXPORT ConnectSession {
+class ConnectSession {
 public:
     virtual ~ConnectSession() = default;
 

@@ -21,7 +21,7 @@ QByteArray listenedPortRequest();        // "getListenedPort"
 // 51040, 51030, 51060, 52020, 52030, 57395.
 inline constexpr std::array<const char *, 6> kPortKeys = {"51040", "51030", "51060", "52020", "52030", "57395"};
 
-struct TAVLIN_EXPORT HandshakeReply {
+struct HandshakeReply {
     enum class Kind {
         CodeAccepted,   // "success"
         CodeRefused,    // "failed" or "falied"
@@ -50,7 +50,7 @@ struct TAVLIN_EXPORT HandshakeReply {
 // information) cannot pass for a verdict; anything else by the first of the
 // protocol's substring tests that it contains. `wholeText` is the read the
 // message came in, the fallback for a port reply that does not parse alone.
-TAVLIN_EXPORT std::optional<HandshakeReply> classify(const QString &message, const QString &wholeText = {});
+std::optional<HandshakeReply> classify(const QString &message, const QString &wholeText = {});
 
 // Cuts the byte stream of one connection into messages: lines ended by "\n"
 // (a "\r" before it is dropped, empty lines skipped), and JSON objects, which
@@ -59,7 +59,7 @@ TAVLIN_EXPORT std::optional<HandshakeReply> classify(const QString &message, con
 // transport is joined again. A trailing piece of text without a line end is
 // taken at once only when it already holds one of the protocol's words;
 // otherwise it waits for the rest. What waits is bounded.
-class TAVLIN_EXPORT HandshakeReplyFramer {
+class HandshakeReplyFramer {
 public:
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
 

@@ -16,7 +16,7 @@
 class PinCode;
 
 // How long the handshake waits, in milliseconds, and where it connects.
-struct TAVLIN_EXPORT ConnectPackTimings {
+struct ConnectPackTimings {
     int connectTimeoutMs = 3000;
     // The IP road's wait for the name reply, counted from the connect call
     // (or from the connect itself when that takes longer).
@@ -41,7 +41,7 @@ struct TAVLIN_EXPORT ConnectPackTimings {
 // refusal, a reset or a close by the receiver) is reported once through
 // connectPack_connectDeviceCheckWithError; afterwards the connection may come
 // and go unreported, since the session goes on without it.
-class TAVLIN_EXPORT TLConnectPack : public QObject, public ConnectSession, public AsyncSocketDelegate {
+class TLConnectPack : public QObject, public ConnectSession, public AsyncSocketDelegate {
     Q_OBJECT
 public:
     explicit TLConnectPack(ConnectPackDelegate *delegate, const ConnectPackTimings &timings = {},

@@ -168,9 +168,9 @@ QList<QByteArray> LineFramer::feed(const QByteArray &chunk)
 
     qsizetype start = 0;
     for (qsizetype newline = m_pending.indexOf('\n'); newline >= 0; newline = m_pending.indexOf('\n', start)) {
-        const QByteArray chunk = trimmed(m_pending.mid(start, newline - start));
-        if (!chunk.isEmpty())
-            lines.append(chunk);
+        const QByteArray line = trimmed(m_pending.mid(start, newline - start));
+        if (!line.isEmpty())
+            lines.append(line);
         start = newline + 1;
     }
     m_pending.remove(0, start);

@@ -16,7 +16,7 @@ namespace MasterControlCodec {
 
 // --- Lines the library writes (each ends with one "\n") ---
 
-struct TAVLIN_EXPORT ClientInformation {
+struct ClientInformation {
     QString clientName;
     QString versionName;
     qint64 versionCode = 0;
@@ -24,20 +24,20 @@ struct TAVLIN_EXPORT ClientInformation {
 };
 
 // {"heartbeat": index}
-TAVLIN_EXPORT QString heartbeat(qint64 index);
+QString heartbeat(qint64 index);
 // {"reportClientInfo": "N", "clientName", "clientType": 5, "isTouchable",
 //  "versionName", "versionCode"}
-TAVLIN_EXPORT QString clientInformation(const ClientInformation &info);
+QString clientInformation(const ClientInformation &info);
 // {"requestCast": 7}: may the cast start?
-TAVLIN_EXPORT QString castRequest();
+QString castRequest();
 // {"requestCast": 8}: show the cast full screen.
-TAVLIN_EXPORT QString fullScreenRequest();
+QString fullScreenRequest();
 // {"exitFullscreen": "N"}
-TAVLIN_EXPORT QString exitFullScreen();
+QString exitFullScreen();
 // {"disconnect": "N"}
-TAVLIN_EXPORT QString disconnect();
+QString disconnect();
 // {"replyInfo": "N"}
-TAVLIN_EXPORT QString replyInfo();
+QString replyInfo();
 
 inline constexpr qint64 kCastRequestValue = 7;
 inline constexpr qint64 kFullScreenRequestValue = 8;
@@ -45,7 +45,7 @@ inline constexpr qint64 kClientType = 5;
 
 // --- Lines the receiver writes ---
 
-struct TAVLIN_EXPORT ReceiverMessage {
+struct ReceiverMessage {
     // In the order a line is tested for them: a line holding several of the
     // keys is the first kind of this list.
     enum class Kind {
@@ -80,14 +80,14 @@ struct TAVLIN_EXPORT ReceiverMessage {
 // that is no JSON object (logged) or holds none of the protocol's keys, so
 // that text a receiver chose (a name) can never pass for another message and
 // a damaged line changes nothing.
-TAVLIN_EXPORT std::optional<ReceiverMessage> classify(const QByteArray &line);
+std::optional<ReceiverMessage> classify(const QByteArray &line);
 
 // A member read as an integer: a JSON number (its whole part, kept within
 // 64 bits), a boolean (1 or 0), or text that starts with a decimal integer
 // (as a "12" or " -3abc"). Anything else, or a missing member, reads as 0.
-TAVLIN_EXPORT qint64 integerMember(const QJsonObject &object, const QString &key);
+qint64 integerMember(const QJsonObject &object, const QString &key);
 // A member read as text; none when it is missing or not text.
-TAVLIN_EXPORT std::optional<QString> textMember(const QJsonObject &object, const QString &key);
+std::optional<QString> textMember(const QJsonObject &object, const QString &key);
 
 // Cuts the byte stream of one connection into lines. A line is complete at
 // its "\n" (a "\r" before it and surrounding blanks are dropped, empty lines
@@ -95,7 +95,7 @@ TAVLIN_EXPORT std::optional<QString> textMember(const QJsonObject &object, const
 // again. A last chunk without its "\n" is taken at once when it already is a
 // whole JSON object; otherwise it waits for the rest, up to a bound beyond
 // which it is dropped.
-class TAVLIN_EXPORT LineFramer {
+class LineFramer {
 public:
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
 
@@ -111,7 +111,7 @@ private:
 
 // "OPTIONS rtsp://<ip> RTSP/1.0" with CSeq, Name, Status (1 casting, 0 not)
 // and "System: 1", ended by an empty line.
-TAVLIN_EXPORT QString directCastKeepAlive(const QString &ip, qint64 sequence, const QString &clientName,
+QString directCastKeepAlive(const QString &ip, qint64 sequence, const QString &clientName,
                                           bool casting);
 
 inline constexpr qint64 kDirectCastStartCommand = 768;
@@ -120,6 +120,6 @@ inline constexpr qint64 kDirectCastStopCommand = 769;
 // The "command" value of a keep-alive answer: the text from the first "{"
 // followed by a double quote is read as a JSON object. None when the text
 // names no "command", holds no such brace, or does not parse.
-TAVLIN_EXPORT std::optional<qint64> directCastCommand(const QByteArray &answer);
+std::optional<qint64> directCastCommand(const QByteArray &answer);
 
 } // namespace MasterControlCodec

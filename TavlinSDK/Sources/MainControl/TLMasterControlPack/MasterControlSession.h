@@ -7,7 +7,7 @@
 // The master-control session as the facade drives it: made at every
 // successful handshake; destroying it ends it without any callback. Events
 // arrive through the MasterControlPackDelegate it was made with.
-class TAVLIN_EXPORT MasterControlSession {
+class MasterControlSession {
 public:
     virtual ~MasterControlSession() = default;
 

@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <limits>
 
-#include "Platform/LinuxPlatform.h"
 #include "TavlinSDK.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
@@ -32,12 +31,12 @@ bool validPort(qint64 port)
 
 } // namespace
 
-MasterControlServices MasterControlServices::linuxDefaults()
+MasterControlServices MasterControlServices::fromPlatform(const Platform::PlatformServices &platform)
 {
     MasterControlServices services;
-    services.cast = CastPackServices::linuxDefaults();
-    services.screenCaptureAccess = Platform::Linux::makeScreenCaptureAccess();
-    services.store = Platform::Linux::makeKeyValueStore();
+    services.cast = CastPackServices::fromPlatform(platform);
+    services.screenCaptureAccess = platform.screenCaptureAccess;
+    services.store = platform.store;
     services.versionName = QCoreApplication::applicationVersion();
     // An application that sets no build number is known by its version.
     const QVariant build = QCoreApplication::instance()
@@ -221,7 +220,7 @@ void TLMasterControlPack::giveUp()
 // ---------------------------------------------------------------------------
 // Socket events
 
-void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port)
+void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QString & /*host*/, quint16 port)
 {
     if (!isLive())
         return;
@@ -239,7 +238,7 @@ void TLMasterControlPack::socketDidConnectToHost(GCDAsyncSocket *sock, const QSt
     }
 }
 
-void TLMasterControlPack::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error)
+void TLMasterControlPack::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError & /*error*/)
 {
     if (!isLive() || sock != m_masterControlSocket || sock != TavlinGlobal::getMasterConSocket())
         return;

@@ -12,12 +12,13 @@
 #include "MainControl/TLMasterControlPack/MasterControlPackDelegate.h"
 #include "MainControl/TLMasterControlPack/MasterControlSession.h"
 #include "Platform/KeyValueStore.h"
+#include "Platform/PlatformServices.h"
 #include "Platform/ScreenCaptureAccess.h"
 #include "Socket/GCDAsyncSocket.h"
 #include "TavlinExport.h"
 
 // Intervals of the master-control session, in milliseconds.
-struct TAVLIN_EXPORT MasterControlTimings {
+struct MasterControlTimings {
     int heartbeatIntervalMs = 1000;
     // A cast request the receiver leaves unanswered this long counts as refused.
     int castRequestTimeoutMs = 30000;
@@ -25,7 +26,7 @@ struct TAVLIN_EXPORT MasterControlTimings {
 };
 
 // What a master-control session needs from outside.
-struct TAVLIN_EXPORT MasterControlServices {
+struct MasterControlServices {
     MasterControlTimings timings;
     CastPackServices cast;
     // Whether the screen can be recorded, and the prompt for it; none: it cannot.
@@ -38,9 +39,9 @@ struct TAVLIN_EXPORT MasterControlServices {
     QString versionName;
     qint64 versionCode = 0;
 
-    // The system's services; the version is the application's (its leading
-    // number is the build number).
-    static MasterControlServices linuxDefaults();
+    // Over the process's platform services; the version is the
+    // application's (its leading number is the build number).
+    static MasterControlServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // The session with the chosen receiver after a successful handshake: one JSON
@@ -62,7 +63,7 @@ struct TAVLIN_EXPORT MasterControlServices {
 //
 // Destroying it ends the session without any callback: timers stop, a
 // running cast ends and the connection closes.
-class TAVLIN_EXPORT TLMasterControlPack : public QObject,
+class TLMasterControlPack : public QObject,
                                           public MasterControlSession,
                                           public GCDAsyncSocketDelegate,
                                           public CastPackDelegate {
@@ -77,9 +78,8 @@ public:
     // Keep-alives without an answer after which the direct-cast socket is made again.
     static constexpr qint64 kDirectCastMissLimit = 6;
 
-    explicit TLMasterControlPack(MasterControlPackDelegate *delegate,
-                                 MasterControlServices services = MasterControlServices::linuxDefaults(),
-                                 QObject *parent = nullptr);
+    TLMasterControlPack(MasterControlPackDelegate *delegate, MasterControlServices services,
+                        QObject *parent = nullptr);
     ~TLMasterControlPack() override;
 
     MasterControlPackDelegate *delegate() const { return m_delegate; }

@@ -6,7 +6,7 @@
 
 // The receiver's six movable ports. A receiver that supports dynamic ports
 // replaces them at each connect; a value of 0 or less means "use the default".
-class TAVLIN_EXPORT DynamicPortTable {
+class DynamicPortTable {
 public:
     static constexpr qint64 kDefault51040 = 51040; // cast control session
     static constexpr qint64 kDefault51030 = 51030; // video stream

@@ -1,7 +1,5 @@
 #include "Utils/TavlinGlobal/InterfaceSource.h"
 
-#include "Platform/LinuxPlatform.h"
-
 namespace InterfaceSource {
 namespace {
 
@@ -11,18 +9,32 @@ std::shared_ptr<Platform::InterfaceAddresses> &installed()
     return source;
 }
 
+std::shared_ptr<Platform::MachineInfo> &installedMachineInfo()
+{
+    static std::shared_ptr<Platform::MachineInfo> source;
+    return source;
+}
+
 } // namespace
 
 std::shared_ptr<Platform::InterfaceAddresses> current()
 {
-    if (!installed())
-        installed() = Platform::Linux::makeInterfaceAddresses();
     return installed();
 }
 
 void install(std::shared_ptr<Platform::InterfaceAddresses> source)
 {
     installed() = std::move(source);
+}
+
+std::shared_ptr<Platform::MachineInfo> machineInfo()
+{
+    return installedMachineInfo();
+}
+
+void installMachineInfo(std::shared_ptr<Platform::MachineInfo> source)
+{
+    installedMachineInfo() = std::move(source);
 }
 
 } // namespace InterfaceSource

@@ -11,6 +11,7 @@
 
 #include "Device/Device.h"
 #include "Platform/InterfaceAddresses.h"
+#include "Platform/MachineInfo.h"
 #include "TavlinError.h"
 #include "TavlinExport.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
@@ -36,7 +37,7 @@ enum DisconnectReason : qint64 {
 // The casting library's process-wide session state. Never instantiated; every
 // member is static and lives for the whole process. All access happens on
 // the main thread.
-class TAVLIN_EXPORT TavlinGlobal {
+class TavlinGlobal {
 public:
     TavlinGlobal() = delete;
 
@@ -140,8 +141,10 @@ public:
     static qint64 numberWithHexString(const QString &text);
 
     // --- Validators and probes ---
-    // The source of this machine's addresses (the facade installs it).
+    // The sources of this machine's addresses and of its model (the facade
+    // installs them); without one, there is no address and no model.
     static void setInterfaceAddresses(std::shared_ptr<Platform::InterfaceAddresses> source);
+    static void setMachineInfo(std::shared_ptr<Platform::MachineInfo> source);
     static bool isValidIPAddress(const QString &text);
     // This machine's IPv4 address on its primary interface, or empty; never
     // 127.0.0.1. Logs "mine ipaddress = ...".
@@ -226,7 +229,7 @@ public:
     static void resetSockets();
 
     // Where the client name is read: the stored "TavlinMacClientName", empty
-    // when none is stored. Until a source is set, the process's settings.
+    // when none is stored. Until a source is set, the library's settings.
     static void setClientNameSource(std::function<QString()> source);
 
     // Text commands. Each writes its request and arms one read without

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QStandardPaths>
 
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
@@ -14,13 +13,19 @@ void TavlinGlobal::setInterfaceAddresses(std::shared_ptr<Platform::InterfaceAddr
     InterfaceSource::install(std::move(source));
 }
 
+void TavlinGlobal::setMachineInfo(std::shared_ptr<Platform::MachineInfo> source)
+{
+    InterfaceSource::installMachineInfo(std::move(source));
+}
+
 QString TavlinGlobal::getMineIPAddress()
 {
     // The real interfaces never report a loop-back address; 127.0.0.1 is
     // refused here as well, so that a casting code never maps onto this host's
     // own services. Other addresses pass, which lets tests stand in a
     // loop-back address of their own.
-    QString address = InterfaceSource::current()->mineIPv4Address();
+    const std::shared_ptr<Platform::InterfaceAddresses> source = InterfaceSource::current();
+    QString address = source ? source->mineIPv4Address() : QString();
     if (!isValidIPAddress(address) || address == QLatin1String("127.0.0.1"))
         address.clear();
     qInfo("mine ipaddress = %s", qUtf8Printable(address));
@@ -47,10 +52,8 @@ QString TavlinGlobal::getCurrentSSID()
 
 QString TavlinGlobal::machineModel()
 {
-    QFile file(QStringLiteral("/sys/class/dmi/id/product_name"));
-    QString model;
-    if (file.open(QIODevice::ReadOnly))
-        model = QString::fromUtf8(file.read(256)).trimmed();
+    const std::shared_ptr<Platform::MachineInfo> source = InterfaceSource::machineInfo();
+    const QString model = source ? source->model() : QString();
     if (model.isEmpty())
         return QStringLiteral("Just an Apple Computer");
     return model;

@@ -4,10 +4,10 @@
 #include <QDebug>
 #include <QPointer>
 
-#include "Platform/LinuxPlatform.h"
 #include "Socket/AsyncSocket.h"
 #include "Socket/GCDAsyncSocket.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
+#include "Utils/settings/settings.h"
 
 namespace {
 
@@ -47,13 +47,12 @@ void retire(QPointer<Socket> &slot)
 
 QString clientName()
 {
+    // Unless told otherwise, the name the user stored in the library's settings.
     SharedSockets &shared = sockets();
-    if (!shared.clientNameSource) {
-        shared.clientNameSource = [store = Platform::Linux::makeKeyValueStore()] {
-            return store->value(kClientNameKey).toString();
-        };
-    }
-    return shared.clientNameSource();
+    if (shared.clientNameSource)
+        return shared.clientNameSource();
+    const std::shared_ptr<Platform::KeyValueStore> store = settings::store();
+    return store ? store->value(kClientNameKey).toString() : QString();
 }
 
 // Writes one request (no write time-out unless given) and arms one read

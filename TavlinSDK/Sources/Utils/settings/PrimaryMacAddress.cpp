@@ -4,7 +4,8 @@
 
 QString getPrimaryMacAdd()
 {
-    const QByteArray mac = InterfaceSource::current()->primaryMacAddress();
+    const std::shared_ptr<Platform::InterfaceAddresses> source = InterfaceSource::current();
+    const QByteArray mac = source ? source->primaryMacAddress() : QByteArray();
     if (mac.size() != 6) {
         qInfo("GetMACAddress returned 0x%08x\n", 5u);
         return {};

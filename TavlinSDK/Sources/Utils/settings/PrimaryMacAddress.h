@@ -6,4 +6,4 @@
 
 // The hardware address of this machine's primary network interface as
 // "%02x:%02x:%02x:%02x:%02x:%02x" (lower case), or "" when it cannot be read.
-TAVLIN_EXPORT QString getPrimaryMacAdd();
+QString getPrimaryMacAdd();

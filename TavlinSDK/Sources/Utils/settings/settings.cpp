@@ -1,7 +1,5 @@
 #include "Utils/settings/settings.h"
 
-#include "Platform/LinuxPlatform.h"
-
 namespace {
 
 const QString kKeepScreenRatioKey = QStringLiteral("kKeepScreenRatioKey");
@@ -12,13 +10,6 @@ std::shared_ptr<Platform::KeyValueStore> &storeSlot()
     return store;
 }
 
-Platform::KeyValueStore &store()
-{
-    if (!storeSlot())
-        storeSlot() = Platform::Linux::makeKeyValueStore();
-    return *storeSlot();
-}
-
 } // namespace
 
 void settings::setStore(std::shared_ptr<Platform::KeyValueStore> newStore)
@@ -26,15 +17,22 @@ void settings::setStore(std::shared_ptr<Platform::KeyValueStore> newStore)
     storeSlot() = std::move(newStore);
 }
 
+std::shared_ptr<Platform::KeyValueStore> settings::store()
+{
+    return storeSlot();
+}
+
 qint64 settings::getKeepAspectValue()
 {
     // Absent or not a number reads as 0, as an unset user default does.
-    return store().value(kKeepScreenRatioKey).toLongLong();
+    const std::shared_ptr<Platform::KeyValueStore> current = storeSlot();
+    return current ? current->value(kKeepScreenRatioKey).toLongLong() : 0;
 }
 
 void settings::setKeepAspectValue(qint64 value)
 {
-    store().setValue(kKeepScreenRatioKey, value);
+    if (const std::shared_ptr<Platform::KeyValueStore> current = storeSlot())
+        current->setValue(kKeepScreenRatioKey, value);
 }
 
 void settings::initKeepAspectValue()

@@ -8,7 +8,7 @@
 
 // The library's own user setting: whether the receiver keeps the picture's
 // aspect ratio (1) or not, under "kKeepScreenRatioKey".
-class TAVLIN_EXPORT settings {
+class settings {
 public:
     settings() = delete;
 
@@ -17,7 +17,8 @@ public:
     // Stores 1 when the stored value is 0 (or absent).
     static void initKeepAspectValue();
 
-    // The store the setting lives in; until one is set, the process's
-    // settings file.
+    // The library's user settings (the facade sets them); until then nothing
+    // is stored and every value reads as absent.
     static void setStore(std::shared_ptr<Platform::KeyValueStore> store);
+    static std::shared_ptr<Platform::KeyValueStore> store();
 };
