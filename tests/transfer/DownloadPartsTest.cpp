@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "Main/Model/QVDownLoadFileModel.h"
 #include "QVDownloadChunk.h"
 #include "QVDownloadEngine.h"
@@ -230,6 +232,18 @@ TEST(DownLoadFileModel, ListingEntriesAreReadWhateverTheirTypes)
     EXPECT_EQ(models[2]->fileSizeValue(), 0);
     EXPECT_TRUE(models[2]->dir());
     EXPECT_TRUE(QVDownLoadFileModel::modelsWithListing(QJsonValue(QStringLiteral("[]"))).isEmpty());
+
+    // Sizes are read as their leading integer and never wrap: a huge size
+    // stays huge (the engine then refuses it) instead of turning small.
+    const QByteArray sizes = R"([{"fileSize": " 42 KB"}, {"fileSize": "-7"}, {"fileSize": "99999999999999999999"},
+        {"fileSize": "-99999999999999999999"}, {"fileSize": "x1"}])";
+    const auto sized = QVDownLoadFileModel::modelsWithListing(QJsonDocument::fromJson(sizes).array());
+    ASSERT_EQ(sized.size(), 5);
+    EXPECT_EQ(sized[0]->fileSizeValue(), 42);
+    EXPECT_EQ(sized[1]->fileSizeValue(), -7);
+    EXPECT_EQ(sized[2]->fileSizeValue(), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(sized[3]->fileSizeValue(), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(sized[4]->fileSizeValue(), 0);
 
     // The hand-over list carries the entries' maps; the round trip keeps them.
     const QVariantList handOver{models[0]->toVariantMap(), QStringLiteral("junk"), models[1]->toVariantMap()};

@@ -4,8 +4,8 @@
 
 #include "PublicManager/QVNotificationCenter.h"
 #include "QVModelText.h"
-#include "Utils/IntegerValue.h"
 
+using QVModelText::integerOf;
 using QVModelText::textOf;
 
 namespace {
@@ -35,7 +35,7 @@ bool boolOf(const QJsonValue &value)
 
 qint64 QVDownLoadFileModel::fileSizeValue() const
 {
-    return integerValueOfText(m_fileSize);
+    return integerOf(m_fileSize);
 }
 
 QString QVDownLoadFileModel::tmpFileURL() const

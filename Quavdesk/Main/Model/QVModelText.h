@@ -2,6 +2,7 @@
 
 #include <QJsonValue>
 #include <QString>
+#include <QStringView>
 
 #include <cmath>
 
@@ -22,5 +23,11 @@ inline QString textOf(const QJsonValue &value)
     }
     return QString();
 }
+
+// The integer at the start of a text member, as the peers' number scan reads
+// it: leading white space, an optional sign, decimal digits up to the first
+// other character; 0 without digits; saturated at the 64-bit limits so a
+// hostile size can never wrap to a small or negative one.
+qint64 integerOf(QStringView text);
 
 } // namespace QVModelText

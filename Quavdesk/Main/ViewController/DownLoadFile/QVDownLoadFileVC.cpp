@@ -9,8 +9,8 @@
 #include "Main/Model/QVKVOModel.h"
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileListCellView.h"
 #include "Main/ViewController/TransferFile/QVTransferTableView.h"
-#include "Platform/LinuxPlatform.h"
 #include "PublicManager/QVPageRegistry.h"
+#include "PublicManager/QVPlatform.h"
 #include "PublicManager/QVPublicTools.h"
 #include "PublicManager/QVShareManager.h"
 
@@ -30,7 +30,7 @@ const QString MainPage = QStringLiteral("QVMainViewController");
 
 QVDownLoadFileVCServices QVDownLoadFileVCServices::linuxDefaults()
 {
-    return {QVDownloadEngineServices::linuxDefaults(), Platform::Linux::makeFileRevealer()};
+    return {QVDownloadEngineServices::linuxDefaults(), QVPlatform::services().fileRevealer};
 }
 
 QVDownLoadFileVC::QVDownLoadFileVC()

@@ -9,8 +9,8 @@
 class QVDownLoadFileListCellView;
 
 // What the download page is made of; linuxDefaults() gives the downloader
-// over the process's share manager, shared tools and probe, and the desktop's
-// file manager. Tests hand in their own.
+// over the process's share manager, shared tools and probe, and the file
+// manager of the process's platform services. Tests hand in their own.
 struct QVDownLoadFileVCServices {
     QVDownloadEngineServices engine;
     std::shared_ptr<Platform::FileRevealer> revealer;
