@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "FakeDisplaySleepInhibitor.h"
+#include "FakeFileRevealer.h"
 #include "FakeH264Encoder.h"
 #include "FakeInput.h"
 #include "FakePlatform.h"
@@ -21,6 +22,7 @@ struct FakePlatformServices {
     std::shared_ptr<FakeUserInfo> userInfo = std::make_shared<FakeUserInfo>();
     std::shared_ptr<FakeCommandRunner> commandRunner = std::make_shared<FakeCommandRunner>();
     std::shared_ptr<FakeMachineInfo> machineInfo = std::make_shared<FakeMachineInfo>();
+    std::shared_ptr<FakeFileRevealer> fileRevealer = std::make_shared<FakeFileRevealer>();
     std::shared_ptr<FakeActivityInhibitor> activityInhibitor = std::make_shared<FakeActivityInhibitor>();
     std::shared_ptr<FakeDisplaySleepInhibitor> displaySleepInhibitor = std::make_shared<FakeDisplaySleepInhibitor>();
     std::shared_ptr<FakeScreenLockMonitor> screenLockMonitor = std::make_shared<FakeScreenLockMonitor>();
@@ -45,6 +47,7 @@ struct FakePlatformServices {
         s.userInfo = userInfo;
         s.commandRunner = commandRunner;
         s.machineInfo = machineInfo;
+        s.fileRevealer = fileRevealer;
         s.activityInhibitor = activityInhibitor;
         s.displaySleepInhibitor = displaySleepInhibitor;
         s.screenLockMonitor = screenLockMonitor;

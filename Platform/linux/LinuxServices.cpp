@@ -15,6 +15,7 @@ PlatformServices makePlatformServices()
     services.userInfo = makeUserInfo();
     services.commandRunner = makeCommandRunner();
     services.machineInfo = makeMachineInfo();
+    services.fileRevealer = makeFileRevealer();
 
     services.activityInhibitor = makeActivityInhibitor();
     services.displaySleepInhibitor = makeDisplaySleepInhibitor();

@@ -419,6 +419,10 @@ void QVHttpBaseRequest::start(Road road, SuccessBlock success, FailureBlock fail
         task->info().requestHeaders.append({name, value});
         hasContentType |= header.first.compare(QLatin1String("Content-Type"), Qt::CaseInsensitive) == 0;
     }
+    // The receiver's server never sends the client elsewhere: an answer that
+    // tries to is refused like any other non-success status.
+    if (road == Road::FileShare)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     const auto timeout = std::chrono::milliseconds(qMax<qint64>(1, qRound64(requestTimeoutInterval() * 1000.0)));
     request.setTransferTimeout(int(qMin<qint64>(timeout.count(), INT_MAX)));
 

@@ -95,8 +95,9 @@ public:
     // Code 1000 and every code but 1001 reach the success block; 1001, a
     // missing network and every transport failure reach the failure block.
     void startQUAVRequestWithSuccess(SuccessBlock success, FailureBlock failure);
-    // The receiver's file-share server (GET only): every answer reaches the
-    // success block whatever its code, with JSON text in "content" decoded.
+    // The receiver's file-share server (GET only; a redirect is not followed
+    // but fails): every answer reaches the success block whatever its code,
+    // with JSON text in "content" decoded.
     void startGlimraHubRequestWithSuccess(SuccessBlock success, FailureBlock failure);
 
     // Stops every running exchange of this object; each reports the

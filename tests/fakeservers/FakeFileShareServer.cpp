@@ -132,6 +132,11 @@ void FakeFileShareServer::addRoot(const FakeRoot &root)
     m_entries.insert(root.rootKey, entry);
 }
 
+void FakeFileShareServer::forgetDigests(const QString &absPath)
+{
+    m_chunkMd5s.removeIf([&](QHash<QPair<QString, qint64>, QByteArray>::iterator it) { return it.key().first == absPath; });
+}
+
 void FakeFileShareServer::ensureFolders(const QString &absPath)
 {
     QString parent = parentOf(absPath);
@@ -170,6 +175,7 @@ void FakeFileShareServer::addFile(const QString &absPath, const QByteArray &byte
     entry.size = bytes.size();
     entry.fileType = fileType.isEmpty() ? fileTypeFor(absPath) : fileType;
     entry.lastModifyMs = lastModifyMs;
+    forgetDigests(absPath);
     m_entries.insert(absPath, entry);
 }
 
@@ -183,6 +189,7 @@ void FakeFileShareServer::addDiskFile(const QString &absPath, const QString &loc
     entry.size = info.size();
     entry.fileType = fileType.isEmpty() ? fileTypeFor(absPath) : fileType;
     entry.lastModifyMs = info.lastModified().toMSecsSinceEpoch();
+    forgetDigests(absPath);
     m_entries.insert(absPath, entry);
 }
 
@@ -438,7 +445,14 @@ HttpAnswer FakeFileShareServer::download(const HttpRequest &request)
         return answer(kDownload, 400);
     HttpAnswer result{200, {}, chunk(*it, index)};
     result.setHeader("Content-Type", "application/octet-stream");
-    QByteArray md5 = md5Hex(result.body);
+    // A file's chunks do not change while it is served: each digest is
+    // computed once, so that a benchmark measures its client, not the server.
+    const auto cacheKey = qMakePair(absPath, index);
+    QByteArray md5 = m_chunkMd5s.value(cacheKey);
+    if (md5.isEmpty()) {
+        md5 = md5Hex(result.body);
+        m_chunkMd5s.insert(cacheKey, md5);
+    }
     if (m_wrongMd5Times > 0) {
         --m_wrongMd5Times;
         md5 = md5Hex(result.body + "spoilt");
@@ -447,7 +461,24 @@ HttpAnswer FakeFileShareServer::download(const HttpRequest &request)
     result.setHeader("Total-Chunk-Number", QByteArray::number(total));
     if (!m_omitChunkSize)
         result.setHeader("Current-Chunk-Size", QByteArray::number(result.body.size()));
+    if (m_chunkSpoiler)
+        m_chunkSpoiler(index, result);
     return result;
+}
+
+std::optional<FaultRule> FakeFileShareServer::takeFault(const HttpRequest &request)
+{
+    if (request.path == kDownload) {
+        bool ok = false;
+        const qint64 index = request.header("Chunk-Number").toLongLong(&ok);
+        const auto it = ok ? m_chunkFaults.find(index) : m_chunkFaults.end();
+        if (it != m_chunkFaults.end() && it->times != 0) {
+            if (it->times > 0)
+                --it->times;
+            return *it;
+        }
+    }
+    return FakeHttpServer::takeFault(request);
 }
 
 QString FakeFileShareServer::partialKey(const QByteArray &deviceId, const QByteArray &fileMd5,

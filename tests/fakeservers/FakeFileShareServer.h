@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QMap>
+#include <functional>
 #include <optional>
 
 #include "FakeHttpServer.h"
@@ -74,12 +75,25 @@ public:
     QByteArray fileBytes(const QString &absPath) const;
 
     // Downloads.
-    void setChunkSize(qint64 bytes) { m_chunkSize = qMax<qint64>(1, bytes); }
+    void setChunkSize(qint64 bytes)
+    {
+        m_chunkSize = qMax<qint64>(1, bytes);
+        m_chunkMd5s.clear();
+    }
     qint64 chunkSize() const { return m_chunkSize; }
     // The next `times` chunks carry a wrong "File-MD5".
     void setWrongChunkMd5Times(int times) { m_wrongMd5Times = times; }
     // Leaves out "Current-Chunk-Size".
     void setOmitCurrentChunkSize(bool omit) { m_omitChunkSize = omit; }
+    // Changes each chunk's answer (chunk index, answer) before it leaves.
+    void setChunkSpoiler(std::function<void(qint64 index, HttpAnswer &answer)> spoiler)
+    {
+        m_chunkSpoiler = std::move(spoiler);
+    }
+    // Spoils the answers to chunk `index` as `rule` says (its `times` counts
+    // them); other chunks pass.
+    void setChunkFault(qint64 index, const FaultRule &rule) { m_chunkFaults.insert(index, rule); }
+    void clearChunkFaults() { m_chunkFaults.clear(); }
 
     // Uploads.
     // Files larger than this get 210.
@@ -95,6 +109,7 @@ public:
 
 protected:
     HttpAnswer handle(const HttpRequest &request) override;
+    std::optional<FaultRule> takeFault(const HttpRequest &request) override;
 
 private:
     struct Entry {
@@ -113,6 +128,7 @@ private:
     QByteArray chunk(const Entry &entry, qint64 index) const;
     QJsonObject entryJson(const Entry &entry) const;
     void ensureFolders(const QString &absPath);
+    void forgetDigests(const QString &absPath);
     static QString fileTypeFor(const QString &name);
     QString partialKey(const QByteArray &deviceId, const QByteArray &fileMd5, const QByteArray &fileName) const;
     QByteArray readPartial(const QString &key) const;
@@ -147,6 +163,9 @@ private:
     qint64 m_chunkSize = 64 * 1024;
     int m_wrongMd5Times = 0;
     bool m_omitChunkSize = false;
+    std::function<void(qint64, HttpAnswer &)> m_chunkSpoiler;
+    QHash<qint64, FaultRule> m_chunkFaults;
+    QHash<QPair<QString, qint64>, QByteArray> m_chunkMd5s;
     qint64 m_uploadQuota = std::numeric_limits<qint64>::max();
     qint64 m_uploadAcceptLimit = std::numeric_limits<qint64>::max();
     QString m_uploadDir;

@@ -24,6 +24,7 @@ QByteArray reasonPhrase(int status)
     switch (status) {
     case 200: return "OK";
     case 204: return "No Content";
+    case 302: return "Found";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 413: return "Payload Too Large";
@@ -339,8 +340,9 @@ bool FakeHttpServer::parseOne(Connection *connection)
     return true;
 }
 
-std::optional<FaultRule> FakeHttpServer::takeFault(const QString &path)
+std::optional<FaultRule> FakeHttpServer::takeFault(const HttpRequest &request)
 {
+    const QString &path = request.path;
     auto it = m_faults.find(path);
     if (it == m_faults.end())
         it = m_faults.find(QString());
@@ -359,7 +361,7 @@ void FakeHttpServer::respond(Connection *connection, const HttpRequest &request)
     if (!m_connections.contains(connection))
         return;
 
-    const std::optional<FaultRule> rule = takeFault(request.path);
+    const std::optional<FaultRule> rule = takeFault(request);
     HttpAnswer answer = handle(request);
     WriteMode mode = request.header("Connection").toLower() == "close" ? WriteMode::CloseAfter : WriteMode::KeepAlive;
 
@@ -399,6 +401,12 @@ void FakeHttpServer::respond(Connection *connection, const HttpRequest &request)
             break;
         case Fault::EmptyBody:
             answer.body.clear();
+            break;
+        case Fault::Redirect:
+            answer.status = 302;
+            answer.body.clear();
+            answer.headers.clear();
+            answer.setHeader("Location", rule->body);
             break;
         case Fault::Slow:
         case Fault::None:
@@ -450,7 +458,9 @@ void FakeHttpServer::write(Connection *connection, const HttpAnswer &answer, Wri
             socket->disconnectFromHost();
         return;
     default:
-        socket->write(head + answer.body);
+        // Head and body apart: a large body is not copied once more.
+        socket->write(head);
+        socket->write(answer.body);
         if (closing) {
             connection->busy = true;
             socket->disconnectFromHost();

@@ -84,6 +84,8 @@ enum class Fault {
     WrongContentType,
     // The body becomes empty.
     EmptyBody,
+    // The answer becomes 302 with "Location: `body`".
+    Redirect,
 };
 
 struct FaultRule {
@@ -131,6 +133,9 @@ signals:
 
 protected:
     virtual HttpAnswer handle(const HttpRequest &request) = 0;
+    // The fault for this request: the path's rule (or the catch-all rule).
+    // A subclass may pick its own faults by what the request asks for.
+    virtual std::optional<FaultRule> takeFault(const HttpRequest &request);
 
 private:
     struct Connection;
@@ -140,7 +145,6 @@ private:
     bool parseOne(Connection *connection);
     void respond(Connection *connection, const HttpRequest &request);
     void write(Connection *connection, const HttpAnswer &answer, WriteMode mode);
-    std::optional<FaultRule> takeFault(const QString &path);
     void drop(Connection *connection);
 
     QHostAddress m_address;

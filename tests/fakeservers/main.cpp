@@ -59,8 +59,13 @@ int main(int argc, char **argv)
         "fault", "Spoil a path: PATH=FAULT[:VALUE] (slow:ms, silent, close, truncated, stalled, http-status:N, "
                  "wrong-code:N, wrong-json-type, not-json, wrong-content-type, empty-body).",
         "path=fault");
+    const QCommandLineOption stallChunkOption(
+        "stall-chunk", "Send half of this download chunk once, then nothing (repeatable).", "index");
+    const QCommandLineOption logRequestsOption(
+        "log-requests", "Print \"request PATH CHUNK-NUMBER\" for each request received.");
     parser.addOptions({addressOption, filePortOption, webPortOption, rootDirOption, uploadDirOption, chunkOption,
-                       codeOption, passwordOption, apiVersionOption, faultOption});
+                       codeOption, passwordOption, apiVersionOption, faultOption, stallChunkOption,
+                       logRequestsOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -124,6 +129,18 @@ int main(int argc, char **argv)
         }
         for (const auto &[path, rule] : faults)
             fileShare->setFault(path, rule);
+        for (const QString &index : parser.values(stallChunkOption)) {
+            FaultRule stall;
+            stall.fault = Fault::StalledBody;
+            stall.times = 1;
+            fileShare->setChunkFault(index.toLongLong(), stall);
+        }
+        if (parser.isSet(logRequestsOption)) {
+            QObject::connect(fileShare.get(), &FakeHttpServer::requestReceived, [&out](const HttpRequest &request) {
+                out << "request " << request.path << " " << request.header("Chunk-Number") << "\n";
+                out.flush();
+            });
+        }
         for (int i = 0; i < fileShare->ports().size(); ++i)
             out << "file-share " << fileShare->baseUrl(i) << "\n";
     }

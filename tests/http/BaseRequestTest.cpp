@@ -293,6 +293,26 @@ TEST_F(BaseRequest, HostileAnswersEndInOneFailureOfTheirKind)
     }
 }
 
+TEST_F(BaseRequest, OnlyTheWebServiceFollowsARedirect)
+{
+    // The file-share server never sends the client elsewhere: its answer
+    // fails there, and the other address is never asked.
+    FaultRule redirect{Fault::Redirect};
+    redirect.body = server.baseUrl().toUtf8() + "/elsewhere";
+    server.setFault("p", redirect);
+    auto fileShare = start(request(), Road::FileShare);
+    ASSERT_TRUE(waitForEnd(fileShare));
+    EXPECT_EQ(fileShare->failures, 1);
+    EXPECT_EQ(fileShare->error.code, QVHttpError::BadServerResponse);
+    EXPECT_EQ(fileShare->task.statusCode, 302);
+    EXPECT_EQ(server.requestCount(QStringLiteral("elsewhere")), 0);
+
+    auto webService = start(request(), Road::WebService);
+    ASSERT_TRUE(waitForEnd(webService));
+    EXPECT_EQ(webService->successes, 1);
+    EXPECT_EQ(server.requestCount(QStringLiteral("elsewhere")), 1);
+}
+
 TEST_F(BaseRequest, AnEmptyAnswerSucceedsWithCodeZero)
 {
     // Callers then take their branch for codes they do not know, instead of

@@ -7,6 +7,7 @@
 
 #include "ActivityInhibitor.h"
 #include "CommandRunner.h"
+#include "FileRevealer.h"
 #include "H264Encoder.h"
 #include "InterfaceAddresses.h"
 #include "KeyValueStore.h"
@@ -45,6 +46,8 @@ PLATFORM_EXPORT std::shared_ptr<ScreenLockMonitor> makeScreenLockMonitor();
 PLATFORM_EXPORT std::shared_ptr<PrimaryIPv4Monitor> makePrimaryIPv4Monitor();
 PLATFORM_EXPORT std::shared_ptr<InterfaceAddresses> makeInterfaceAddresses();
 PLATFORM_EXPORT std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
+// The desktop's file manager over D-Bus, or the folder through xdg-open.
+PLATFORM_EXPORT std::shared_ptr<FileRevealer> makeFileRevealer();
 // H.264 through x264 and libswscale.
 PLATFORM_EXPORT std::unique_ptr<H264Encoder> makeH264Encoder();
 // The X11 main display (MIT-SHM capture, RandR geometry, XFixes pointer) of

@@ -6,6 +6,7 @@
 #include "ActivityInhibitor.h"
 #include "CommandRunner.h"
 #include "DisplaySleepInhibitor.h"
+#include "FileRevealer.h"
 #include "H264Encoder.h"
 #include "InputInjector.h"
 #include "InterfaceAddresses.h"
@@ -37,6 +38,8 @@ struct PlatformServices {
     std::shared_ptr<UserInfo> userInfo;
     std::shared_ptr<CommandRunner> commandRunner;
     std::shared_ptr<MachineInfo> machineInfo;
+    // Shows a downloaded file in the desktop's file manager.
+    std::shared_ptr<FileRevealer> fileRevealer;
 
     std::shared_ptr<ActivityInhibitor> activityInhibitor;
     std::shared_ptr<DisplaySleepInhibitor> displaySleepInhibitor;

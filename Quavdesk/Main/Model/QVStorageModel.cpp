@@ -3,7 +3,9 @@
 #include <QJsonValue>
 #include <QVariantMap>
 
-#include <cmath>
+#include "QVModelText.h"
+
+using QVModelText::textOf;
 
 namespace {
 
@@ -11,19 +13,6 @@ const QString DeviceNameKey = QStringLiteral("deviceName");
 const QString DeviceIPKey = QStringLiteral("deviceIP");
 const QString ScreenCastingCodeKey = QStringLiteral("screenCastingCode");
 const QString TransferFileCodeKey = QStringLiteral("transferFileCode");
-
-QString textOf(const QJsonValue &value)
-{
-    if (value.isString())
-        return value.toString();
-    if (value.isDouble()) {
-        const double number = value.toDouble();
-        if (std::isfinite(number) && number == std::floor(number) && std::fabs(number) < 9.007199254740992e15)
-            return QString::number(static_cast<qint64>(number));
-        return QString::number(number, 'g', 17);
-    }
-    return QString();
-}
 
 void putIfSet(QJsonObject &object, const QString &key, const QString &value)
 {

@@ -1,0 +1,294 @@
+// Downloads a 1 GiB file over loopback from the fake file-share server (its
+// own process) in 8 MiB chunks, with the check before each chunk and the
+// per-chunk MD5 check, into a folder on disk; and, in the same run, the curl
+// program fetching the same chunk requests (same URLs and headers, one curl
+// process reusing its connection) piped through md5sum. Prints both
+// throughputs, their ratio, and the downloader's peak resident memory.
+//
+// Usage: bench_download [--size-mib N] [--chunk-mib N] [--rounds N] [--folder DIR]
+// Each side runs `rounds` times, alternating; the best round of each counts.
+// The download goes to a folder in memory (/dev/shm) unless told otherwise,
+// so that the figure is the downloader's and not the disk's: curl's side
+// writes nothing.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+#include "PublicManager/QVLogManager.h"
+#include "QVDownloadEngine.h"
+
+namespace {
+
+constexpr qint64 kMiB = 1024 * 1024;
+
+void quietInfo(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+// Seeded bytes, different in every chunk; answers their MD5.
+QString writeSource(const QString &path, qint64 size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray block(kMiB, Qt::Uninitialized);
+    quint64 state = 0x9E3779B97F4A7C15ull;
+    auto *words = reinterpret_cast<quint64 *>(block.data());
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    for (qint64 written = 0; written < size; written += block.size()) {
+        for (qsizetype i = 0; i < block.size() / 8; ++i) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            words[i] = state;
+        }
+        const qint64 n = qMin<qint64>(block.size(), size - written);
+        file.write(block.constData(), n);
+        hash.addData(QByteArrayView(block.constData(), n));
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// A line of /proc/self/status in KiB: "VmHWM" is the resident-memory peak
+// since the last reset, "VmRSS" the resident memory now.
+qint64 statusKiB(const QByteArray &key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+void resetPeakRss()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+struct Round {
+    double seconds = 0;
+    // Processor time of every thread (ours) or of every program of the pipe
+    // (curl's), user and system.
+    double cpuSeconds = 0;
+    QString md5;
+};
+
+double cpuSeconds(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+Round runOurs(const QString &base, const QString &folder, const QString &name, qint64 size, qint64 *baseKiB,
+              qint64 *peakKiB)
+{
+    QVDownloadEngineServices services = QVDownloadEngineServices::linuxDefaults();
+    services.fileShareIp = [base] { return base; };
+    services.password = [] { return QString(); };
+    services.downloadFolder = [folder] { return folder; };
+    services.probe = [](qint64, QVTransferNetworkCheck::Verdict verdict) { verdict(false); };
+    services.networkReachable = [] { return true; };
+    auto file = std::make_shared<QVDownLoadFileModel>();
+    file->setAbsPath(QStringLiteral("Root-Local/") + name);
+    file->setName(name);
+    file->setFileSize(QString::number(size));
+
+    *baseKiB = statusKiB("VmRSS");
+    resetPeakRss();
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer clock;
+    clock.start();
+    Round round;
+    {
+        QVDownloadEngine engine(services);
+        QEventLoop loop;
+        QObject::connect(&engine, &QVDownloadEngine::transferFileBtnStyleChanged, &loop, [&](int style) {
+            if (style == 1)
+                loop.quit();
+        });
+        engine.addFiles({file});
+        engine.checkFileApiWithIndex(0);
+        loop.exec();
+        round.seconds = clock.nsecsElapsed() / 1e9;
+        round.cpuSeconds = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    }
+    *peakKiB = statusKiB("VmHWM");
+    if (file->downLoadStatus() != QVDownLoadFileModel::Done) {
+        std::fprintf(stderr, "download failed with status %lld\n", file->downLoadStatus());
+        return round;
+    }
+    QFile result(file->finalFileURL());
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (result.open(QIODevice::ReadOnly) && hash.addData(&result))
+        round.md5 = QString::fromLatin1(hash.result().toHex());
+    result.remove();
+    return round;
+}
+
+Round runCurl(const QString &curl, const QString &configPath)
+{
+    QProcess shell;
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
+    QElapsedTimer clock;
+    clock.start();
+    shell.start(QStringLiteral("/bin/sh"),
+                {"-c", QStringLiteral("\"$0\" -s -q --config \"$1\" | md5sum"), curl, configPath});
+    shell.waitForFinished(-1);
+    Round round;
+    round.seconds = clock.nsecsElapsed() / 1e9;
+    round.cpuSeconds = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+    round.md5 = QString::fromLatin1(shell.readAllStandardOutput()).section(QLatin1Char(' '), 0, 0);
+    return round;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(quietInfo);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption sizeOption("size-mib", "File size in MiB.", "n", "1024");
+    const QCommandLineOption chunkOption("chunk-mib", "Chunk size in MiB.", "n", "8");
+    const QCommandLineOption roundsOption("rounds", "Rounds per side.", "n", "3");
+    const QCommandLineOption folderOption("folder", "Where the downloads go (default: a folder in /dev/shm).", "dir");
+    parser.addOptions({sizeOption, chunkOption, roundsOption, folderOption});
+    parser.process(app);
+    const qint64 size = parser.value(sizeOption).toLongLong() * kMiB;
+    const qint64 chunk = parser.value(chunkOption).toLongLong() * kMiB;
+    const int rounds = qMax(1, parser.value(roundsOption).toInt());
+
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("md5sum")).isEmpty()) {
+        std::fprintf(stderr, "curl and md5sum are needed\n");
+        return 1;
+    }
+
+    QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_download_XXXXXX"));
+    const QString servedDir = work.filePath(QStringLiteral("served"));
+    QDir().mkpath(servedDir);
+    const bool inMemory = !parser.isSet(folderOption) && QFileInfo(QStringLiteral("/dev/shm")).isWritable();
+    QTemporaryDir memoryFolder(QStringLiteral("/dev/shm/bench_download_XXXXXX"));
+    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
+        : inMemory                                     ? memoryFolder.path()
+                                                       : work.filePath(QStringLiteral("downloads"));
+    QDir().mkpath(folder);
+    const QString sourceMd5 = writeSource(servedDir + QStringLiteral("/big.bin"), size);
+    writeSource(servedDir + QStringLiteral("/warm-up.bin"), chunk);
+    // The program logs to its file, as it does when it runs.
+    QVLogOptions logOptions;
+    logOptions.folder = work.filePath(QStringLiteral("logs"));
+    logOptions.console = false;
+    QVLogManager().creatLogFile(logOptions);
+
+    QProcess server;
+    server.start(QStringLiteral(FAKE_SERVERS_PROGRAM),
+                 {"--address", "127.0.0.1", "--file-share-port", "0", "--root-dir", servedDir, "--chunk-size",
+                  QString::number(chunk)});
+    QString base;
+    if (!server.waitForStarted(10000)) {
+        std::fprintf(stderr, "the fake server does not start\n");
+        return 1;
+    }
+    while (server.waitForReadyRead(10000)) {
+        bool ready = false;
+        while (server.canReadLine()) {
+            const QString line = QString::fromUtf8(server.readLine()).trimmed();
+            if (line.startsWith(QStringLiteral("file-share ")))
+                base = line.mid(11);
+            ready |= line == QStringLiteral("ready");
+        }
+        if (ready)
+            break;
+    }
+    if (base.isEmpty()) {
+        std::fprintf(stderr, "the fake server does not listen\n");
+        return 1;
+    }
+
+    // curl: the same chunk requests, one process, one connection.
+    const qint64 chunks = (size + chunk - 1) / chunk;
+    const QString configPath = work.filePath(QStringLiteral("curl.conf"));
+    {
+        QFile config(configPath);
+        config.open(QIODevice::WriteOnly);
+        QTextStream out(&config);
+        const QByteArray path = QByteArrayLiteral("Root-Local/big.bin").toBase64();
+        for (qint64 i = 0; i < chunks; ++i) {
+            if (i > 0)
+                out << "next\n";
+            out << "url = \"" << base << "/api/glimra/fileShare/download\"\n"
+                << "header = \"File-Path: " << path << "\"\n"
+                << "header = \"Chunk-Number: " << i << "\"\n"
+                << "header = \"Content-Type: multipart/form-data\"\n"
+                << "header = \"client-api-version: 1\"\n";
+        }
+    }
+
+    Round bestOurs;
+    Round bestCurl;
+    qint64 peakKiB = 0;
+    qint64 baseKiB = 0;
+    bool correct = true;
+    // One chunk first, so that the network code is loaded before memory is
+    // measured.
+    runOurs(base, folder, QStringLiteral("warm-up.bin"), chunk, &baseKiB, &peakKiB);
+    peakKiB = 0;
+    for (int r = 0; r < rounds; ++r) {
+        qint64 roundPeak = 0;
+        qint64 roundBase = 0;
+        const Round ours = runOurs(base, folder, QStringLiteral("big.bin"), size, &roundBase, &roundPeak);
+        const Round theirs = runCurl(curl, configPath);
+        correct &= ours.md5 == sourceMd5 && theirs.md5 == sourceMd5;
+        std::printf("round %d: ours %.3f s (%.2f s processor), curl | md5sum %.3f s (%.2f s processor)\n", r + 1,
+                    ours.seconds, ours.cpuSeconds, theirs.seconds, theirs.cpuSeconds);
+        if (bestOurs.seconds == 0 || ours.seconds < bestOurs.seconds)
+            bestOurs = ours;
+        if (bestCurl.seconds == 0 || theirs.seconds < bestCurl.seconds)
+            bestCurl = theirs;
+        if (roundPeak > peakKiB) {
+            peakKiB = roundPeak;
+            baseKiB = roundBase;
+        }
+    }
+    server.kill();
+    server.waitForFinished(5000);
+
+    const double mib = double(size) / kMiB;
+    const double oursRate = mib / bestOurs.seconds;
+    const double curlRate = mib / bestCurl.seconds;
+    std::printf("file %.0f MiB in %lld chunks of %.0f MiB, loopback, best of %d rounds, downloads to %s\n", mib,
+                chunks, double(chunk) / kMiB, rounds, qPrintable(folder));
+    std::printf("downloader (check + chunk + MD5 + write): %.1f MiB/s (%.3f s, %.2f s processor)\n", oursRate,
+                bestOurs.seconds, bestOurs.cpuSeconds);
+    std::printf("curl | md5sum (same chunk requests):      %.1f MiB/s (%.3f s, %.2f s processor)\n", curlRate,
+                bestCurl.seconds, bestCurl.cpuSeconds);
+    std::printf("ratio: %.2f\n", oursRate / curlRate);
+    std::printf("downloader peak RSS: %.1f MiB, %.1f MiB above the %.1f MiB before it started (chunk %.0f MiB)\n",
+                peakKiB / 1024.0, (peakKiB - baseKiB) / 1024.0, baseKiB / 1024.0, double(chunk) / kMiB);
+    std::printf("content: %s\n", correct ? "every download matches the source's MD5" : "MISMATCH");
+    return correct ? 0 : 1;
+}
