@@ -21,7 +21,12 @@ qsizetype skipSpace(QStringView text, qsizetype at)
 
 bool rvIsNumber(const QVariant &value)
 {
-    switch (value.typeId()) {
+    return rvIsNumberType(value.metaType());
+}
+
+bool rvIsNumberType(QMetaType type)
+{
+    switch (type.id()) {
     case QMetaType::Bool:
     case QMetaType::Char:
     case QMetaType::SChar:

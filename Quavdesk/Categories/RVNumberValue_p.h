@@ -12,6 +12,8 @@
 // QVariant holding a bool, an integer type, a float or a double.
 
 bool rvIsNumber(const QVariant &value);
+// Whether values of this type are numbers in that sense.
+bool rvIsNumberType(QMetaType type);
 // A nil value or a JSON-style null.
 bool rvIsNullObject(const QVariant &value);
 

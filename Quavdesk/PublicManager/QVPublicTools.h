@@ -102,6 +102,10 @@ public:
     void setMainScreenHeight(double value) { m_mainScreenHeight = value; }
     double getCurrentPageHeight();
 
+    // The program's settings store, for the pages' own keys; null when the
+    // tools were made without one.
+    std::shared_ptr<Platform::KeyValueStore> userDefaults() const { return m_services.store; }
+
     // Remembered connections: one entry per receiver address under the key.
     // Entries of another shape in the store are passed over and kept.
     void saveConnectStorageModel(const QVStorageModel &model, const QString &storageKey);

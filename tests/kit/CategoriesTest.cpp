@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "PinnedDefaults.h"
 #include "Categories/RVArray.h"
 #include "Categories/RVDate.h"
 #include "Categories/RVString.h"
@@ -61,31 +62,6 @@ TEST(RvObjectOrNilAtIndex, AnswersNothingFromTheCountOn)
 
 namespace {
 
-// Pins the process's default locale and zone for one test and restores them.
-class PinnedLocaleAndZone
-{
-public:
-    PinnedLocaleAndZone(const char *locale, const char *zone)
-        : m_locale(icu::Locale::getDefault())
-        , m_zone(icu::TimeZone::createDefault())
-    {
-        UErrorCode status = U_ZERO_ERROR;
-        icu::Locale::setDefault(icu::Locale(locale), status);
-        EXPECT_TRUE(U_SUCCESS(status));
-        icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zone)));
-    }
-    ~PinnedLocaleAndZone()
-    {
-        UErrorCode status = U_ZERO_ERROR;
-        icu::Locale::setDefault(m_locale, status);
-        icu::TimeZone::adoptDefault(m_zone.release());
-    }
-
-private:
-    icu::Locale m_locale;
-    std::unique_ptr<icu::TimeZone> m_zone;
-};
-
 const QString kLogStampFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss SSS");
 
 QDateTime utc(int year, int month, int day, int hour, int minute, int second, int ms)
@@ -97,7 +73,7 @@ QDateTime utc(int year, int month, int day, int hour, int minute, int second, in
 
 TEST(RvStringWithFormat, LogStampIsLocalTimeWithMilliseconds)
 {
-    PinnedLocaleAndZone pinned("en_US_POSIX", "Asia/Shanghai");
+    PinnedDefaults pinned("en_US_POSIX", "Asia/Shanghai");
     EXPECT_EQ(rv_stringWithFormat(utc(2024, 2, 29, 15, 4, 5, 7), kLogStampFormat), QStringLiteral("2024-02-29 23:04:05 007"));
     // Milliseconds are cut, never rounded up into the next second.
     EXPECT_EQ(rv_stringWithFormat(utc(2023, 12, 31, 15, 59, 59, 999), kLogStampFormat),
@@ -110,7 +86,7 @@ TEST(RvStringWithFormat, LogStampIsLocalTimeWithMilliseconds)
 
 TEST(RvStringWithFormat, FollowsTheDefaultZoneAcrossDaylightSaving)
 {
-    PinnedLocaleAndZone pinned("en_US_POSIX", "Europe/Berlin");
+    PinnedDefaults pinned("en_US_POSIX", "Europe/Berlin");
     EXPECT_EQ(rv_stringWithFormat(utc(2024, 3, 31, 0, 59, 0, 0), kLogStampFormat), QStringLiteral("2024-03-31 01:59:00 000"));
     EXPECT_EQ(rv_stringWithFormat(utc(2024, 3, 31, 1, 0, 0, 0), kLogStampFormat), QStringLiteral("2024-03-31 03:00:00 000"));
 }
@@ -118,26 +94,26 @@ TEST(RvStringWithFormat, FollowsTheDefaultZoneAcrossDaylightSaving)
 TEST(RvStringWithFormat, UsesTheCurrentLocalesDigitsAndCalendar)
 {
     {
-        PinnedLocaleAndZone pinned("ar_EG", "UTC");
+        PinnedDefaults pinned("ar_EG", "UTC");
         const QString text = rv_stringWithFormat(utc(2024, 1, 2, 3, 4, 5, 6), kLogStampFormat);
         // Arabic-Indic digits: 2024 is U+0662 U+0660 U+0662 U+0664.
         EXPECT_TRUE(text.contains(QString::fromUtf16(u"\u0662\u0660\u0662\u0664"))) << text.toStdString();
     }
     {
-        PinnedLocaleAndZone pinned("th_TH", "UTC");
+        PinnedDefaults pinned("th_TH", "UTC");
         // The Thai locale counts years in the Buddhist era.
         EXPECT_TRUE(rv_stringWithFormat(utc(2024, 1, 2, 3, 4, 5, 6), QStringLiteral("yyyy")).endsWith(QStringLiteral("2567")));
     }
     {
         // A change of locale or zone is seen by the next call on the same thread.
-        PinnedLocaleAndZone pinned("en_US_POSIX", "UTC");
+        PinnedDefaults pinned("en_US_POSIX", "UTC");
         EXPECT_EQ(rv_stringWithFormat(utc(2024, 1, 2, 3, 4, 5, 6), kLogStampFormat), QStringLiteral("2024-01-02 03:04:05 006"));
     }
 }
 
 TEST(RvStringWithFormat, ThreadsFormatAtTheSameTime)
 {
-    PinnedLocaleAndZone pinned("en_US_POSIX", "UTC");
+    PinnedDefaults pinned("en_US_POSIX", "UTC");
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -158,7 +134,7 @@ TEST(RvStringWithFormat, ThreadsFormatAtTheSameTime)
 
 TEST(RvStringWithFormat, InvalidDateGivesNullText)
 {
-    PinnedLocaleAndZone pinned("en_US_POSIX", "UTC");
+    PinnedDefaults pinned("en_US_POSIX", "UTC");
     EXPECT_TRUE(rv_stringWithFormat(QDateTime(), kLogStampFormat).isNull());
     // Quoted literals and other TR35 letters pass through ICU.
     EXPECT_EQ(rv_stringWithFormat(utc(2001, 1, 1, 0, 0, 0, 0), QStringLiteral("yyyy-MM-dd'T'HH:mm:ssZ")),

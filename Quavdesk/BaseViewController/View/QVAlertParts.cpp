@@ -2,6 +2,7 @@
 
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "BaseViewController/View/QVBaseButton.h"
+#include "BaseViewController/View/QVBuleCursorTextField.h"
 #include "Categories/RVColor.h"
 
 #include <QBoxLayout>
@@ -18,6 +19,7 @@ constexpr int kBoxPadding = 24;
 constexpr int kBoxSpacing = 12;
 constexpr int kButtonWidth = 120;
 constexpr int kButtonHeight = 36;
+constexpr int kCodePanelHeight = 44;
 
 QLabel *makeLabel(QWidget *parent, int pixelSize, const char *hexColor, bool bold)
 {
@@ -121,6 +123,29 @@ QVBaseButton *makeCancelButton(const QString &title, QWidget *parent)
 QVBaseButton *makeConfirmButton(const QString &title, QWidget *parent)
 {
     return makeButton(title, parent, "0x5879FC", Qt::white);
+}
+
+QVBackgrounView *makeCodePanel(QWidget *parent, QVBuleCursorTextField *&field)
+{
+    auto *panel = new QVBackgrounView(parent);
+    panel->setBackgroundColor(rv_colorWithHexString(QStringLiteral("0xF5F5F5")));
+    panel->setIsRadius(true);
+    panel->setCornerRadius(5.0);
+    panel->setFixedHeight(kCodePanelHeight);
+    field = new QVBuleCursorTextField(panel);
+    field->setFrame(false);
+    field->setAlignment(Qt::AlignCenter);
+    QPalette fieldPalette = field->palette();
+    fieldPalette.setColor(QPalette::Base, Qt::transparent);
+    fieldPalette.setColor(QPalette::Text, rv_colorWithHexString(QStringLiteral("0x333333")));
+    field->setPalette(fieldPalette);
+    QFont fieldFont = field->font();
+    fieldFont.setPixelSize(18);
+    field->setFont(fieldFont);
+    auto *fieldRow = new QHBoxLayout(panel);
+    fieldRow->setContentsMargins(12, 0, 12, 0);
+    fieldRow->addWidget(field);
+    return panel;
 }
 
 QBoxLayout *makeButtonRow(QVBaseButton *first, QVBaseButton *second, QVBaseButton *third)

@@ -6,6 +6,7 @@ class QBoxLayout;
 class QLabel;
 class QVBackgrounView;
 class QVBaseButton;
+class QVBuleCursorTextField;
 class QWidget;
 
 // The pieces the three in-window alerts share: the click-swallowing dimming
@@ -28,6 +29,11 @@ QLabel *makeContentLabel(QWidget *parent);
 // Grey "0xEDEDED" and blue "0x5879FC" buttons with 4-point corners.
 QVBaseButton *makeCancelButton(const QString &title, QWidget *parent);
 QVBaseButton *makeConfirmButton(const QString &title, QWidget *parent);
+
+// The grey "0xF5F5F5" panel with 5-point corners that holds a code field:
+// frameless, centred, dark 18-pixel text on the panel's grey. `field` is
+// set to the field.
+QVBackgrounView *makeCodePanel(QWidget *parent, QVBuleCursorTextField *&field);
 
 // A row with the buttons side by side, centred.
 QBoxLayout *makeButtonRow(QVBaseButton *first, QVBaseButton *second, QVBaseButton *third);

@@ -13,7 +13,6 @@
 #include <QLabel>
 
 namespace {
-constexpr int kCodePanelHeight = 44;
 constexpr double kDisabledOpacity = 0.5;
 } // namespace
 
@@ -32,24 +31,7 @@ void QVHaveInputAlertController::baseSetting()
     m_titleLabel = QVAlertParts::makeTitleLabel(m_inputBgView);
     m_describeLabel = QVAlertParts::makeDescribeLabel(m_inputBgView);
 
-    m_codeTextBgView = new QVBackgrounView(m_inputBgView);
-    m_codeTextBgView->setBackgroundColor(rv_colorWithHexString(QStringLiteral("0xF5F5F5")));
-    m_codeTextBgView->setIsRadius(true);
-    m_codeTextBgView->setCornerRadius(5.0);
-    m_codeTextBgView->setFixedHeight(kCodePanelHeight);
-    m_codeTextField = new QVBuleCursorTextField(m_codeTextBgView);
-    m_codeTextField->setFrame(false);
-    m_codeTextField->setAlignment(Qt::AlignCenter);
-    QPalette fieldPalette = m_codeTextField->palette();
-    fieldPalette.setColor(QPalette::Base, Qt::transparent);
-    fieldPalette.setColor(QPalette::Text, rv_colorWithHexString(QStringLiteral("0x333333")));
-    m_codeTextField->setPalette(fieldPalette);
-    QFont fieldFont = m_codeTextField->font();
-    fieldFont.setPixelSize(18);
-    m_codeTextField->setFont(fieldFont);
-    auto *fieldRow = new QHBoxLayout(m_codeTextBgView);
-    fieldRow->setContentsMargins(12, 0, 12, 0);
-    fieldRow->addWidget(m_codeTextField);
+    m_codeTextBgView = QVAlertParts::makeCodePanel(m_inputBgView, m_codeTextField);
 
     m_errorLabel = QVAlertParts::makeDescribeLabel(m_inputBgView);
     QPalette errorPalette = m_errorLabel->palette();

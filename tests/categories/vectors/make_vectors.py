@@ -2,12 +2,15 @@
 """Writes the checked-in vectors of the category tests.
 
 Every expected value comes from a tool independent of the code under test:
-Python's hashlib, hmac, base64, zlib, urllib and plistlib, the openssl
-command line, and (for MD2, MD4, CAST and RC4, which neither of those offers
-with short keys) the nettle library through ctypes, which must first agree
-with the published test vectors below. Run once; the output is checked in.
+Python's hashlib, hmac, base64, zlib, urllib, plistlib, html.entities, re,
+datetime and zoneinfo, the openssl command line, ICU's C interface through
+ctypes (for locale formats), and (for MD2, MD4, CAST and RC4, which neither
+of those offers with short keys) the nettle library through ctypes, which
+must first agree with the published test vectors below. Run once; the
+output is checked in.
 
-    python3 make_vectors.py   # writes hash.json, strings.json, plist.json
+    python3 make_vectors.py   # writes hash.json, strings.json, plist.json,
+                              # html.json, validators.json, dates.json
 """
 
 import base64
@@ -19,6 +22,7 @@ import json
 import os
 import plistlib
 import random
+import re
 import subprocess
 import urllib.parse
 import zlib
@@ -362,4 +366,293 @@ with open(os.path.join(HERE, "hash.json"), "w") as f:
     json.dump({"digests": digests, "hmacs": hmacs, "base64Wrapped": base64_wrapped,
                "base64Decoding": base64_decoding, "utf8": utf8_cases, "ciphers": ciphers}, f, indent=1,
               ensure_ascii=True)
+    f.write("\n")
+
+
+# --- HTML ------------------------------------------------------------------------
+
+from html.entities import name2codepoint
+
+html_rng = random.Random(20240712)
+entities = sorted([("&%s;" % name, cp) for name, cp in name2codepoint.items()] + [("&apos;", 0x27)],
+                  key=lambda row: row[1])
+entity_of = {cp: name for name, cp in entities}
+
+
+def utf16_units(text):
+    raw = text.encode("utf-16-le", "surrogatepass")
+    return [int.from_bytes(raw[i:i + 2], "little") for i in range(0, len(raw), 2)]
+
+
+def ascii_escaped(text):
+    out = []
+    for unit in utf16_units(text):
+        if unit in entity_of:
+            out.append(entity_of[unit])
+        elif unit >= 128:
+            out.append("&#%d;" % unit)
+        else:
+            out.append(chr(unit))
+    return "".join(out)
+
+
+escape_texts = ["", "plain", 'a<b & "c"', "\u00e9\u4e2d", "\U0001F600 smile", "caf\u00e9 \u20ac5 \u2014 \u201cq\u201d",
+                "\u0152uvre \u2666\u2660", "tab\tnew\nline", "\u00a0\u00ff\u0100\u07ff\u0800\ufffd"]
+for _ in range(20):
+    escape_texts.append("".join(chr(html_rng.choice([html_rng.randrange(32, 127), html_rng.randrange(160, 0x2700),
+                                                     html_rng.randrange(0x4E00, 0x9FA5),
+                                                     html_rng.randrange(0x1F300, 0x1F700), 0x26, 0x3C, 0x22]))
+                                for _ in range(html_rng.randrange(1, 40))))
+ascii_escaping = [{"text": t, "escaped": ascii_escaped(t)} for t in escape_texts]
+
+LINK_PATTERN = (r'(?<!=")\b((http|https):\/\/[\w\-_]+(\.[\w\-_]+)+([\w\-\.,@?^=%%&amp;:/~\+#]*'
+                r'[\w\-\@?^=%%&amp;/~\+#])?)')
+link_texts = ["see http://a.b/c?d=1&e=2. now", '<a href="http://x.y/z">http://x.y/z</a>', "xhttp://a.b",
+              "https://example.test/path/to/page.html, and http://sub.domain.test:8080/a_b-c~d#frag!",
+              "no links here", "http://nodot", "ftp://a.b", "(https://a.b/(c))", "http://a.b/c%20d?x=%41",
+              "two http://a.b http://c.d", "\u4e2d\u6587 http://\u4f8b\u5b50.\u6d4b\u8bd5/\u8def end",
+              "trailing http://a.b/c.", "http://a.b/@user/?q=^x", "email me@http://a.b"]
+linkified = [{"text": t, "linked": re.sub(LINK_PATTERN, r'<a href="\1" class="linkified">\1</a>', t)}
+             for t in link_texts]
+
+with open(os.path.join(HERE, "html.json"), "w") as f:
+    json.dump({"entities": [{"entity": name, "unit": cp} for name, cp in entities],
+               "asciiEscaping": ascii_escaping, "linkified": linkified}, f, indent=1, ensure_ascii=True)
+    f.write("\n")
+
+
+# --- validators --------------------------------------------------------------------
+
+val_rng = random.Random(20240713)
+REGIONS = ["11", "12", "13", "14", "15", "21", "22", "23", "31", "32", "33", "34", "35", "36", "37", "41", "42",
+           "43", "44", "45", "46", "50", "51", "52", "53", "54", "61", "62", "63", "64", "65", "71", "81", "82", "91"]
+WEIGHTS = [7, 9, 10, 5, 8, 4, 2, 1, 6, 3, 7, 9, 10, 5, 8, 4, 2]
+
+
+def id_check(first17):
+    return "10X98765432"[sum(int(d) * w for d, w in zip(first17, WEIGHTS)) % 11]
+
+
+def random_birth(first, last):
+    start = datetime.date(first, 1, 1).toordinal()
+    return datetime.date.fromordinal(val_rng.randrange(start, datetime.date(last, 12, 31).toordinal() + 1))
+
+
+id_cards = []
+for _ in range(40):
+    born = random_birth(1800, 2099)
+    body = val_rng.choice(REGIONS) + "%04d" % val_rng.randrange(0, 10000) + born.strftime("%Y%m%d") + \
+        "%03d" % val_rng.randrange(1000)
+    check = id_check(body)
+    id_cards.append({"number": body + check, "valid": True})
+    if check == "X":
+        id_cards.append({"number": body + "x", "valid": True})
+    wrong = val_rng.choice([c for c in "0123456789X" if c != check])
+    id_cards.append({"number": body + wrong, "valid": False})
+# 29 February in every kind of year the numbers can hold.
+for year in (1800, 1804, 1896, 1900, 1904, 1996, 2000, 2004, 2023, 2024, 2096, 2099):
+    body = "110105" + "%04d0229" % year + "123"
+    try:
+        datetime.date(year, 2, 29)
+        valid = True
+    except ValueError:
+        valid = False
+    id_cards.append({"number": body + id_check(body), "valid": valid})
+for _ in range(20):
+    born = random_birth(1900, 1999)
+    number = val_rng.choice(REGIONS) + "%04d" % val_rng.randrange(0, 10000) + born.strftime("%y%m%d") + \
+        "%03d" % val_rng.randrange(1000)
+    id_cards.append({"number": number, "valid": True})
+for yy in range(0, 100, 4):
+    body = "440301" + "%02d0229" % yy
+    id_cards.append({"number": body + "123", "valid": (1900 + yy) % 4 == 0 and yy != 0})
+
+
+def luhn_digit(payload):
+    total = 0
+    for i, d in enumerate(reversed(payload)):
+        v = int(d)
+        if i % 2 == 0:
+            v = v * 2
+            if v > 9:
+                v -= 9
+        total += v
+    return str((10 - total % 10) % 10)
+
+
+cards = []
+for length in (12, 13, 15, 16, 16, 16, 19, 19):
+    payload = "".join(str(val_rng.randrange(10)) for _ in range(length - 1))
+    good = payload + luhn_digit(payload)
+    cards.append({"number": good, "valid": True})
+    digits = list(good)
+    i = val_rng.randrange(len(digits) - 1)
+    digits[i] = str((int(digits[i]) + val_rng.randrange(1, 10)) % 10)
+    cards.append({"number": "".join(digits), "valid": False})
+    # Two neighbours swapped: a mistake the check is made to catch (except 0 9).
+    j = val_rng.randrange(len(good) - 2)
+    swapped = good[:j] + good[j + 1] + good[j] + good[j + 2:]
+    if {good[j], good[j + 1]} not in ({"0", "9"},) and good[j] != good[j + 1]:
+        cards.append({"number": swapped, "valid": False})
+
+with open(os.path.join(HERE, "validators.json"), "w") as f:
+    json.dump({"idCards": id_cards, "bankCards": cards}, f, indent=1, ensure_ascii=True)
+    f.write("\n")
+
+
+# --- dates -------------------------------------------------------------------------
+
+from zoneinfo import ZoneInfo
+
+date_rng = random.Random(20240714)
+icu_i18n = ctypes.CDLL("libicui18n.so.72")
+
+
+def icu_function(name, restype, *argtypes):
+    function = getattr(icu_i18n, name + "_72")
+    function.restype = restype
+    function.argtypes = argtypes
+    return function
+
+
+def uchars(text):
+    return ctypes.create_string_buffer(text.encode("utf-16-le") + b"\0\0")
+
+
+UDAT_PATTERN = -2
+udat_open = icu_function("udat_open", ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p,
+                         ctypes.c_int32, ctypes.c_char_p, ctypes.c_int32, ctypes.POINTER(ctypes.c_int))
+udat_format = icu_function("udat_format", ctypes.c_int32, ctypes.c_void_p, ctypes.c_double, ctypes.c_char_p,
+                           ctypes.c_int32, ctypes.c_void_p, ctypes.POINTER(ctypes.c_int))
+udat_close = icu_function("udat_close", None, ctypes.c_void_p)
+
+
+def icu_formatted(ms, pattern, locale, zone):
+    status = ctypes.c_int(0)
+    formatter = udat_open(UDAT_PATTERN, UDAT_PATTERN, locale.encode(), uchars(zone), -1, uchars(pattern), -1,
+                          ctypes.byref(status))
+    assert status.value <= 0, (pattern, locale, zone, status.value)
+    out = ctypes.create_string_buffer(1024)
+    length = udat_format(formatter, float(ms), out, 512, None, ctypes.byref(status))
+    udat_close(formatter)
+    assert status.value <= 0
+    return out.raw[:length * 2].decode("utf-16-le")
+
+
+ZONES = ["UTC", "Asia/Shanghai", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe", "Asia/Kolkata",
+         "America/St_Johns", "Pacific/Kiritimati"]
+EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
+
+
+def millis(moment):
+    return (moment - EPOCH) // datetime.timedelta(milliseconds=1)
+
+
+def us_weeks(day):
+    """Week of year, its year and week of month with Sunday first and one day enough for a first week."""
+    def sunday_before(d):
+        return d - datetime.timedelta(days=d.isoweekday() % 7)
+    start = sunday_before(day)
+    next_new_year = datetime.date(day.year + 1, 1, 1)
+    if start + datetime.timedelta(days=6) >= next_new_year:
+        week, week_year = 1, day.year + 1
+    else:
+        week = (start - sunday_before(datetime.date(day.year, 1, 1))).days // 7 + 1
+        week_year = day.year
+    first = day.replace(day=1)
+    week_of_month = (day.day + first.isoweekday() % 7 - 1) // 7 + 1
+    return week, week_year, week_of_month
+
+
+def iso_week_of_month(day):
+    """Monday first, four days make a first week; days before it are week 0."""
+    offset = day.replace(day=1).weekday()
+    return (day.day + offset - 1) // 7 + (1 if 7 - offset >= 4 else 0)
+
+
+def add_months(day, months):
+    index = day.year * 12 + day.month - 1 + months
+    year, month = divmod(index, 12)
+    month += 1
+    last = (datetime.date(year + (month == 12), month % 12 + 1, 1) - datetime.timedelta(days=1)).day
+    return day.replace(year=year, month=month, day=min(day.day, last))
+
+
+components = []
+moments = [datetime.datetime(2001, 1, 1, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 2, 29, 23, 59, 59, 999000, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 12, 31, 12, 0, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2021, 1, 1, 0, 30, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 3, 31, 1, 0, tzinfo=datetime.timezone.utc),
+           datetime.datetime(2024, 11, 3, 6, 30, tzinfo=datetime.timezone.utc)]
+for _ in range(60):
+    moments.append(EPOCH + datetime.timedelta(milliseconds=date_rng.randrange(0, 2 ** 31 * 1000)))
+for moment in moments:
+    for zone in ZONES:
+        local = moment.astimezone(ZoneInfo(zone))
+        day = local.date()
+        us_week, us_week_year, us_week_of_month = us_weeks(day)
+        iso_year, iso_week, _ = day.isocalendar()
+        components.append({
+            "ms": millis(moment), "zone": zone,
+            "year": local.year, "month": local.month, "day": local.day, "hour": local.hour,
+            "minute": local.minute, "second": local.second, "millisecond": local.microsecond // 1000,
+            "weekday": local.isoweekday() % 7 + 1, "weekdayOrdinal": (local.day - 1) // 7 + 1,
+            "quarter": (local.month - 1) // 3 + 1,
+            "usWeekOfYear": us_week, "usYearForWeekOfYear": us_week_year, "usWeekOfMonth": us_week_of_month,
+            "isoWeekOfYear": iso_week, "isoYearForWeekOfYear": iso_year, "isoWeekOfMonth": iso_week_of_month(day),
+            "iso": local.strftime("%Y-%m-%dT%H:%M:%S%z"),
+        })
+
+# Calendar arithmetic at local noon (far from any daylight-saving gap).
+arithmetic = []
+for _ in range(40):
+    zone = date_rng.choice(ZONES)
+    day = datetime.date.fromordinal(date_rng.randrange(datetime.date(1971, 1, 1).toordinal(),
+                                                       datetime.date(2035, 12, 31).toordinal()))
+    if date_rng.random() < 0.3:
+        day = day.replace(day=min(31, (add_months(day.replace(day=1), 1) - datetime.timedelta(days=1)).day))
+    start = datetime.datetime.combine(day, datetime.time(12, 0), ZoneInfo(zone))
+    years, months, weeks = date_rng.randrange(-30, 30), date_rng.randrange(-40, 40), date_rng.randrange(-60, 60)
+    arithmetic.append({
+        "zone": zone, "ms": millis(start), "years": years, "months": months, "weeks": weeks,
+        "plusYears": millis(datetime.datetime.combine(add_months(day, 12 * years), datetime.time(12), ZoneInfo(zone))),
+        "plusMonths": millis(datetime.datetime.combine(add_months(day, months), datetime.time(12), ZoneInfo(zone))),
+        "plusWeeks": millis(datetime.datetime.combine(day + datetime.timedelta(weeks=weeks), datetime.time(12),
+                                                      ZoneInfo(zone))),
+    })
+
+# Locale formats from ICU's own C interface.
+LOCALE_PATTERNS = ["EEEE, d MMMM y G", "yyyy-MM-dd HH:mm:ss SSS", "h:mm a zzzz", "QQQQ y", "LLLL ccc",
+                   "yyyy-MM-dd'T'HH:mm:ssZ"]
+LOCALES = ["en_US", "de_DE", "fr_FR", "zh_CN", "ja_JP", "ar_EG", "th_TH", "ru_RU", "en_US_POSIX",
+           "zh_CN@calendar=chinese"]
+locale_formats = []
+for moment in moments[:8]:
+    for locale in LOCALES:
+        zone = date_rng.choice(ZONES)
+        for pattern in LOCALE_PATTERNS:
+            locale_formats.append({"ms": millis(moment), "zone": zone, "locale": locale, "pattern": pattern,
+                                   "text": icu_formatted(millis(moment), pattern, locale, zone)})
+
+# The sixty-day cycle by plain day count from 1949-10-01 (甲子), far beyond
+# the years a century table covers (the count runs on instants, so it does
+# not care which calendar named a day before 1582); noon UTC.
+STEMS = "甲乙丙丁戊己庚辛壬癸"
+BRANCHES = "子丑寅卯辰巳午未申酉戌亥"
+day_pairs = []
+for day in [datetime.date(1, 1, 1), datetime.date(1000, 6, 15), datetime.date(1582, 10, 4),
+            datetime.date(1582, 10, 15), datetime.date(1583, 1, 1), datetime.date(1599, 12, 31), datetime.date(1600, 1, 15),
+            datetime.date(1600, 2, 29), datetime.date(1949, 10, 1), datetime.date(1949, 12, 1),
+            datetime.date(2024, 2, 1), datetime.date(2024, 3, 1), datetime.date(2600, 3, 1),
+            datetime.date(2700, 1, 1), datetime.date(9999, 12, 31)] + \
+        [datetime.date.fromordinal(date_rng.randrange(datetime.date(1583, 1, 1).toordinal(),
+                                                      datetime.date(9999, 12, 31).toordinal())) for _ in range(30)]:
+    place = (day.toordinal() - datetime.date(1949, 10, 1).toordinal()) % 60
+    moment = datetime.datetime.combine(day, datetime.time(12), datetime.timezone.utc)
+    day_pairs.append({"ms": millis(moment), "date": day.isoformat(), "pair": STEMS[place % 10] + BRANCHES[place % 12]})
+
+with open(os.path.join(HERE, "dates.json"), "w") as f:
+    json.dump({"components": components, "arithmetic": arithmetic, "localeFormats": locale_formats,
+               "dayPairs": day_pairs}, f, indent=1, ensure_ascii=True)
     f.write("\n")
