@@ -2,9 +2,10 @@
 
 #include <QJsonArray>
 
+#include <limits>
+
 #include "PublicManager/QVNotificationCenter.h"
 #include "QVModelText.h"
-#include "Utils/IntegerValue.h"
 
 using QVModelText::textOf;
 
@@ -35,7 +36,22 @@ bool boolOf(const QJsonValue &value)
 
 qint64 QVDownLoadFileModel::fileSizeValue() const
 {
-    return integerValueOfText(m_fileSize);
+    // The leading decimal number, as a number scan reads it; 0 without
+    // digits, the 64-bit limits instead of wrapping. (The program links the
+    // casting library's public types only, so it reads the text itself.)
+    const QStringView text = QStringView(m_fileSize).trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        negative = text[i++] == QLatin1Char('-');
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        const int digit = text[i].unicode() - '0';
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return negative ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
 }
 
 QString QVDownLoadFileModel::tmpFileURL() const
