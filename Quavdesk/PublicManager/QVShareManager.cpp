@@ -5,6 +5,7 @@
 #include "QVTavlinSDKAdapter.h"
 
 #include "QVPlatform.h"
+#include "TavlinLogText.h"
 #include "TavlinServices.h"
 
 #include <QCoreApplication>
@@ -223,7 +224,7 @@ void QVShareManager::deviceListChanged(const QList<DeviceInformation> &devices)
     onOwnThread([this, devices] {
         m_kvoModel->setDeviceList(devices);
         for (const DeviceInformation &device : devices)
-            qInfo().noquote() << QStringLiteral("%1:%2").arg(device.deviceName(), device.deviceIP());
+            qInfo().noquote() << QStringLiteral("%1:%2").arg(escapedForLog(device.deviceName()), device.deviceIP());
     });
 }
 
@@ -236,7 +237,7 @@ void QVShareManager::connectDeviceSuccess(ServerInfo serverInfo)
 {
     onOwnThread([this, serverInfo] {
         QVLogInfo(0, QStringLiteral("QVShareManager connectDeviceSuccess deviceName = %1, ip = %2")
-                         .arg(serverInfo.deviceName, serverInfo.deviceIP));
+                         .arg(escapedForLog(serverInfo.deviceName), serverInfo.deviceIP));
         // The reset that the last session's end scheduled happens now, before
         // the new session reports anything it could overwrite.
         m_kvoModel->applyPendingReset();

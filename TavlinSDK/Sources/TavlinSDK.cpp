@@ -210,15 +210,10 @@ void TavlinSDKPrivate::startSearchDevices()
 {
     const QPointer<TavlinSDK> facade(q);
     deviceManager->StartSearch([facade](const Device &reply) {
-        if (!facade)
-            return;
-        QMetaObject::invokeMethod(
-            facade.data(),
-            [facade, reply] {
-                if (facade)
-                    TavlinSDKPrivate::get(facade.data())->handleSearchReply(reply);
-            },
-            Qt::QueuedConnection);
+        // Merging calls nobody back, so it is safe inside the search's own
+        // reading.
+        if (facade)
+            TavlinSDKPrivate::get(facade.data())->handleSearchReply(reply);
     });
     startDeviceTimer();
 }
@@ -250,7 +245,19 @@ void TavlinSDKPrivate::stopDeviceTimer()
 
 void TavlinSDKPrivate::handleSearchReply(const Device &reply)
 {
-    if (lists.addReply(reply) && delegate)
+    lists.merge(reply);
+    if (deviceListPublishPending)
+        return;
+    deviceListPublishPending = true;
+    QMetaObject::invokeMethod(q, [this] { publishDeviceList(); }, Qt::QueuedConnection);
+}
+
+void TavlinSDKPrivate::publishDeviceList()
+{
+    if (!deviceListPublishPending)
+        return;
+    deviceListPublishPending = false;
+    if (lists.refresh() && delegate)
         delegate->deviceListChanged(lists.deviceListArray);
 }
 
@@ -317,6 +324,26 @@ void TavlinSDKPrivate::retire(std::unique_ptr<Slot> slot)
     slot->relay->owner = nullptr;
     std::shared_ptr<Slot> holder(std::move(slot));
     QMetaObject::invokeMethod(q, [holder]() mutable { holder.reset(); }, Qt::QueuedConnection);
+}
+
+void TavlinSDKPrivate::endSessionForNewConnect()
+{
+    if (!masterControlPack)
+        return;
+    std::unique_ptr<MasterControlPackSlot> old = std::move(masterControlPack);
+    // Silenced first: the application chose another connect and hears only
+    // of that one.
+    old->relay->owner = nullptr;
+    if (TavlinGlobal::getIsConnecting()) {
+        // As a user's disconnect: the cast stops with the sound and display
+        // restored, the receiver is told, and the session's timers and
+        // sockets go while its port table, handshake socket and flags are
+        // still its own.
+        old->get()->disconnectOperator(DisconnectReasonByUser);
+    }
+    isCasting = false;
+    isConnected = false;
+    retire(std::move(old));
 }
 
 bool TavlinSDKPrivate::replaceConnectPack()
@@ -507,6 +534,7 @@ bool TavlinSDK::connectDeviceByIp(const QString &ip)
 {
     if (ip.isEmpty() || !TavlinGlobal::isValidIPAddress(ip))
         return false;
+    d->endSessionForNewConnect();
     if (!d->replaceConnectPack())
         return false;
     return d->connectPack->get()->connectDeviceByIp(ip);
@@ -527,6 +555,7 @@ bool TavlinSDK::connectDeviceBy6Digits(const QString &code)
 {
     if (code.isEmpty() || code.size() != 6 || !scansAsOneInteger(code))
         return false;
+    d->endSessionForNewConnect();
     if (!d->replaceConnectPack())
         return false;
     return d->connectPack->get()->connectDeviceByPin(code);
@@ -536,6 +565,7 @@ bool TavlinSDK::connectDeviceBy8Char(const QString &code)
 {
     if (code.size() != 8 || !onlyCapitalLetters(code))
         return false;
+    d->endSessionForNewConnect();
     if (!d->replaceConnectPack())
         return false;
     return d->connectPack->get()->connectDeviceByPin(code);
@@ -548,8 +578,15 @@ void TavlinSDK::disconnectWithDevice()
 
 void TavlinSDK::startMirror()
 {
-    if (TavlinGlobal::getIsConnecting() && d->masterControlPack)
+    if (TavlinGlobal::getIsConnecting() && d->masterControlPack) {
         d->masterControlPack->get()->startMirror();
+        return;
+    }
+    // Nothing to cast to: the caller hears "no" now rather than waiting for
+    // an answer that cannot come.
+    qInfo("start mirror without a session: refused");
+    if (d->delegate)
+        d->delegate->replyCastRequest(0);
 }
 
 void TavlinSDK::stopMirror()

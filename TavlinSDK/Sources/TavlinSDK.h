@@ -21,9 +21,10 @@ class TAVLIN_EXPORT TavlinSDK : public QObject {
 public:
     // The application tells the library its version through
     // QCoreApplication::applicationVersion() and its build number through
-    // this dynamic property of the application object, both before it makes
-    // the facade; the receiver gets them in the client information (the
-    // build number as its leading whole number).
+    // this dynamic property of the application object; the receiver gets them
+    // in the client information (the build number as its leading whole
+    // number), read each time a session introduces itself, so they must be
+    // set before the program connects.
     static constexpr const char *ApplicationBuildProperty = "applicationBuild";
 
     TavlinSDK();

@@ -73,7 +73,10 @@ public:
     void stopDeviceSearch();
     void startDeviceTimer();
     void stopDeviceTimer();
+    // Merges a reply at once; the list is rebuilt, sorted and reported once
+    // per turn of the event loop, however many replies the turn brought.
     void handleSearchReply(const Device &reply);
+    void publishDeviceList();
     void pruneDeviceList();
 
     // Network, lock and disconnects.
@@ -82,6 +85,9 @@ public:
     void screenLocked();
     void disconnectWithReason(qint64 reason);
 
+    // A connect while a session is up: the old session ends first, without
+    // a callback, so that nothing of it runs on the new handshake's state.
+    void endSessionForNewConnect();
     // Replaces the handshake object; false when none can be made.
     bool replaceConnectPack();
     // Makes and starts a master-control session in place of the last one.
@@ -121,6 +127,7 @@ public:
     DevicesManager *deviceManager = nullptr;
     std::unique_ptr<DevicesManager> ownDeviceManager;   // when not the process's one
     DeviceLists lists;
+    bool deviceListPublishPending = false;
     std::unique_ptr<QTimer> updateDeviceListTimer;
     QList<QMetaObject::Connection> serviceConnections;
 };

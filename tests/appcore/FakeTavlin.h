@@ -7,6 +7,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // A facade that records every call in order and answers what the test sets.
@@ -27,6 +28,8 @@ public:
         bool casting = false;
         bool connected = false;
         QString broadcast;
+        // Runs inside startMirror, as a library that answers at once would.
+        std::function<void()> onStartMirror;
         int made = 0;
         int destroyed = 0;
     };
@@ -58,7 +61,12 @@ public:
         m->calls.append(QStringLiteral("getCustomBroadcastString"));
         return m->broadcast;
     }
-    void startMirror() override { m->calls.append(QStringLiteral("startMirror")); }
+    void startMirror() override
+    {
+        m->calls.append(QStringLiteral("startMirror"));
+        if (m->onStartMirror)
+            m->onStartMirror();
+    }
     void stopMirror() override { m->calls.append(QStringLiteral("stopMirror")); }
     bool setPauseCastStatus(qint64 status) override
     {

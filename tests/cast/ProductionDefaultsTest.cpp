@@ -53,6 +53,7 @@ TEST(ProductionDefaults, EveryPartIsMadeOverTheOneBundle)
     EXPECT_EQ(input.injector, platform.inputInjector);
     EXPECT_EQ(input.keyboardLayout, platform.keyboardLayout);
     EXPECT_EQ(input.store, platform.store);
+    EXPECT_EQ(input.consent, platform.remoteInputConsent);
     EXPECT_EQ(CursorSessionServices::fromPlatform(platform).injector, platform.inputInjector);
 
     const AudioSessionServices sound = AudioSessionServices::fromPlatform(platform);
@@ -81,25 +82,29 @@ TEST(ProductionDefaults, EveryPartIsMadeOverTheOneBundle)
 }
 
 // The receiver is told the application's version and build number as the
-// application set them before it made the library.
+// application has set them when the information is sent, also when it set
+// them after the library's services were made.
 TEST(ProductionDefaults, ClientInformationCarriesTheApplicationsVersionAndBuild)
 {
     QCoreApplication *app = QCoreApplication::instance();
     ASSERT_NE(app, nullptr);
+    const MasterControlServices master = MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services());
+    EXPECT_FALSE(master.versionName.has_value());
+    EXPECT_FALSE(master.versionCode.has_value());
+
     const QString version = QCoreApplication::applicationVersion();
     QCoreApplication::setApplicationVersion(QStringLiteral("2.4.1"));
-
-    MasterControlServices master = MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services());
-    EXPECT_EQ(master.versionName, QStringLiteral("2.4.1"));
+    EXPECT_EQ(master.currentVersionName(), QStringLiteral("2.4.1"));
     // Without a build number the version's leading number stands in.
-    EXPECT_EQ(master.versionCode, 2);
+    EXPECT_EQ(master.currentVersionCode(), 2);
 
     app->setProperty(TavlinSDK::ApplicationBuildProperty, QStringLiteral("317"));
-    master = MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services());
-    EXPECT_EQ(master.versionName, QStringLiteral("2.4.1"));
-    EXPECT_EQ(master.versionCode, 317);
+    EXPECT_EQ(master.currentVersionName(), QStringLiteral("2.4.1"));
+    EXPECT_EQ(master.currentVersionCode(), 317);
     app->setProperty(TavlinSDK::ApplicationBuildProperty, QStringLiteral("58b"));
-    EXPECT_EQ(MasterControlServices::fromPlatform(Platform::Fake::FakePlatformServices().services()).versionCode, 58);
+    EXPECT_EQ(master.currentVersionCode(), 58);
+    app->setProperty(TavlinSDK::ApplicationBuildProperty, 4096);
+    EXPECT_EQ(master.currentVersionCode(), 4096);
 
     app->setProperty(TavlinSDK::ApplicationBuildProperty, QVariant());
     QCoreApplication::setApplicationVersion(version);

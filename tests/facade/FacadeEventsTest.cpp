@@ -239,6 +239,28 @@ TEST_F(FacadeTest, ASecondSuccessReplacesTheMasterControlSession)
     EXPECT_EQ(appEvents(start), QStringList{"app.disconnected none"});
 }
 
+TEST_F(FacadeTest, AConnectWhileASessionIsUpEndsItFirstWithoutACallback)
+{
+    auto facade = makeFacade();
+    connectAndSucceed(*facade);
+    const qsizetype start = journal.size();
+    // Each road ends the session before its handshake starts; a refused
+    // argument leaves the session alone.
+    EXPECT_FALSE(facade->connectDeviceByIp(QStringLiteral("not an address")));
+    EXPECT_TRUE(TavlinGlobal::getIsConnecting());
+    ASSERT_TRUE(facade->connectDeviceBy8Char(QStringLiteral("AMCBIXZV")));
+    EXPECT_EQ(journal.mid(start, 2), (QStringList{"master.disconnect 0", "connect.byPin AMCBIXZV"}));
+    EXPECT_FALSE(TavlinGlobal::getIsConnecting());
+    EXPECT_FALSE(facade->isConnected());
+    EXPECT_EQ(appEvents(start), QStringList());
+
+    // A session still in its handshake has nothing to end.
+    ASSERT_TRUE(facade->connectDeviceBy6Digits(QStringLiteral("123456")));
+    EXPECT_EQ(journal.filter(QStringLiteral("master.disconnect")).size(), 1);
+    spin(20);
+    EXPECT_EQ(book.mastersDestroyed, 1);
+}
+
 TEST_F(FacadeTest, DestroyingTheFacadeEndsItsSessionsQuietly)
 {
     auto facade = makeFacade();

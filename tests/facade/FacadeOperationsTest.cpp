@@ -157,7 +157,8 @@ TEST_F(FacadeTest, BeforeAnySessionTheSessionOperationsAnswerNo)
     facade->stopMirror();
     facade->disconnectWithDevice();
     EXPECT_EQ(facade->getCustomBroadcastString(), QString());
-    EXPECT_EQ(journal.mid(start), QStringList());
+    // The start that cannot start anything is refused at once.
+    EXPECT_EQ(journal.mid(start), QStringList{"app.replyCastRequest 0"});
 }
 
 TEST_F(FacadeTest, SessionOperationsReachTheMasterControlSession)
@@ -187,7 +188,7 @@ TEST_F(FacadeTest, SessionOperationsReachTheMasterControlSession)
     book.masterResult = true;
     EXPECT_TRUE(facade->setFullScreenStatus(1));
     facade->takeAScreenShot();
-    EXPECT_EQ(journal.mid(start), (QStringList{"master.fullScreen 1", "master.prompt"}));
+    EXPECT_EQ(journal.mid(start), (QStringList{"app.replyCastRequest 0", "master.fullScreen 1", "master.prompt"}));
 }
 
 TEST_F(FacadeTest, DriverOperationsUseOneDriverObject)

@@ -5,6 +5,7 @@
 #include <QNetworkInterface>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUdpSocket>
 
 #include "FacadeTestRig.h"
 #include "ReceiverEmulatorThread.h"
@@ -62,11 +63,12 @@ TEST_F(FacadeTest, RepliesBecomeASortedListAndOnlyChangesAreReported)
 {
     auto facade = makeFacade();
     TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
-    d->handleSearchReply(reply("10.0.0.2", "beta"));
-    d->handleSearchReply(reply("10.0.0.2", "beta"));
-    d->handleSearchReply(reply("10.0.0.3", "Alpha"));
-    d->handleSearchReply(reply("10.0.0.3", "Alpha", 0x40));   // bits alone: no news
-    d->handleSearchReply(reply("10.0.0.2", "Beta"));
+    // One reply per turn of the event loop.
+    for (const Device &each : {reply("10.0.0.2", "beta"), reply("10.0.0.2", "beta"), reply("10.0.0.3", "Alpha"),
+                               reply("10.0.0.3", "Alpha", 0x40) /* bits alone: no news */, reply("10.0.0.2", "Beta")}) {
+        d->handleSearchReply(each);
+        spin(1);
+    }
     EXPECT_EQ(delegate.lists, (QList<QStringList>{
                                   {"beta@10.0.0.2"},
                                   {"Alpha@10.0.0.3", "beta@10.0.0.2"},
@@ -79,9 +81,11 @@ TEST_F(FacadeTest, NetworkLossForgetsTheReceiversSoTheirNextReplyIsNews)
     auto facade = makeFacade();
     TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
     d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    spin(1);
     ipv4->setPresent(false);
     ipv4->setPresent(true);
     d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    spin(1);
     EXPECT_EQ(delegate.lists, (QList<QStringList>{{"Room A@10.0.0.2"}, {"Room A@10.0.0.2"}}));
 }
 
@@ -90,6 +94,7 @@ TEST_F(FacadeTest, StopDeviceSearchStopsProbesAndEmptiesTheListsQuietly)
     auto facade = makeFacade();
     TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
     d->handleSearchReply(reply("10.0.0.2", "Room A"));
+    spin(1);
     const qsizetype start = journal.size();
     facade->stopDeviceSearch();
     EXPECT_FALSE(d->deviceManager->isSearching());
@@ -100,6 +105,71 @@ TEST_F(FacadeTest, StopDeviceSearchStopsProbesAndEmptiesTheListsQuietly)
     EXPECT_TRUE(d->updateDeviceListTimer->isActive());
 }
 
+TEST_F(FacadeTest, RepliesOfOneTurnAreSortedAndReportedOnce)
+{
+    auto facade = makeFacade();
+    TavlinSDKPrivate *d = TavlinSDKPrivate::get(facade.get());
+    for (int i = 0; i < 2000; ++i)
+        d->handleSearchReply(reply(QStringLiteral("10.2.%1.%2").arg(i / 200).arg(i % 200), QStringLiteral("R%1").arg(i)));
+    EXPECT_EQ(d->lists.rebuildCount(), 0);
+    spin(1);
+    EXPECT_EQ(d->lists.rebuildCount(), 1);
+    ASSERT_EQ(delegate.lists.size(), 1);
+    EXPECT_EQ(delegate.lists.first().size(), DeviceLists::kMaxReceivers);
+    spin(20);
+    EXPECT_EQ(d->lists.rebuildCount(), 1);
+    EXPECT_EQ(delegate.lists.size(), 1);
+}
+
+TEST_F(FacadeTest, ASearchStormFromManyAddressesIsHeldToTheBounds)
+{
+    const TavlinServices s = services();
+    TavlinSDK facade(&delegate, s);
+    TavlinSDKPrivate *d = TavlinSDKPrivate::get(&facade);
+    const QHostAddress target = s.search.bindAddress;
+    const quint16 port = d->deviceManager->localPort();
+    ASSERT_NE(port, 0);
+
+    // 400 senders on addresses of their own, each with an over-long name,
+    // in bursts between turns of the event loop.
+    const QHostAddress base = TestSupport::uniqueLoopbackAddress();
+    const QByteArray longName(600, 'n');
+    constexpr int kSenders = 400;
+    constexpr int kBurst = 100;
+    std::vector<std::unique_ptr<QUdpSocket>> senders;
+    for (int i = 0; i < kSenders; ++i) {
+        auto sender = std::make_unique<QUdpSocket>();
+        const QHostAddress from(QStringLiteral("127.%1.%2.%3")
+                                    .arg((base.toIPv4Address() >> 16) & 0xff)
+                                    .arg(200 + i / 250)
+                                    .arg(1 + i % 250));
+        ASSERT_TRUE(sender->bind(from, 0)) << from.toString().toStdString();
+        senders.push_back(std::move(sender));
+    }
+    int bursts = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < kSenders; ++i) {
+            const QByteArray datagram = "X:" + longName + QByteArray::number(i) + ":8121:0:0:10100040:1e";
+            senders[i]->writeDatagram(datagram, target, port);
+            if ((i + 1) % kBurst == 0) {
+                spin(5);
+                ++bursts;
+            }
+        }
+    }
+    ASSERT_TRUE(waitFor([&] { return d->lists.device_list.size() == DeviceLists::kMaxReceivers; }));
+    spin(50);
+    EXPECT_EQ(d->lists.device_list.size(), DeviceLists::kMaxReceivers);
+    EXPECT_LE(d->lists.device_update_list.size(), DeviceLists::kMaxReceivers);
+    for (const QStringList &list : std::as_const(delegate.lists))
+        EXPECT_LE(list.size(), DeviceLists::kMaxReceivers);
+    for (const Device &device : std::as_const(d->lists.device_list))
+        EXPECT_LE(device.mDevicename.toUtf8().size(), DeviceLists::kMaxNameBytes);
+    // Each burst is read in a turn or two; the list is rebuilt once per turn,
+    // not once per datagram.
+    EXPECT_LE(d->lists.rebuildCount(), 2 * bursts);
+}
+
 TEST_F(FacadeTest, PruneTimerDropsSilentReceiversAndSaysSo)
 {
     TavlinServices s = services();
@@ -108,10 +178,11 @@ TEST_F(FacadeTest, PruneTimerDropsSilentReceiversAndSaysSo)
     TavlinSDKPrivate *d = TavlinSDKPrivate::get(&facade);
     d->handleSearchReply(reply("10.0.0.2", "Room A"));
     d->handleSearchReply(reply("10.0.0.3", "Room B"));
-    ASSERT_TRUE(waitFor([&] { return delegate.lists.size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return delegate.lists.size() == 2; }));
+    EXPECT_EQ(delegate.lists.first(), (QStringList{"Room A@10.0.0.2", "Room B@10.0.0.3"}));
     EXPECT_EQ(delegate.lists.last(), QStringList());
     spin(150);
-    EXPECT_EQ(delegate.lists.size(), 3);
+    EXPECT_EQ(delegate.lists.size(), 2);
 }
 
 TEST_F(FacadeTest, EmulatedReceiversAppearSortedAndASilentOneLeavesAtTheNextPrune)

@@ -15,6 +15,7 @@
 
 #include "Platform/InputInjector.h"
 #include "Platform/KeyboardLayout.h"
+#include "Platform/RemoteInputConsent.h"
 #include "RemoteControl/RemoteController.h"
 #include "RemoteControl/RemoteInputDecoder.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
@@ -26,6 +27,16 @@ void check(bool condition)
     if (!condition)
         std::abort();
 }
+
+class FixedConsent final : public Platform::RemoteInputConsent {
+public:
+    explicit FixedConsent(bool given) : m_given(given) {}
+    bool isGiven() const override { return m_given; }
+    void setGiven(bool given) override { m_given = given; }
+
+private:
+    bool m_given;
+};
 
 class CheckingInjector final : public Platform::InputInjector {
 public:
@@ -95,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     auto injector = std::make_shared<CheckingInjector>();
     services.injector = injector;
     services.keyboardLayout = std::make_shared<SmallLayout>();
+    // Consent given or not, as the pattern says.
+    services.consent = std::make_shared<FixedConsent>(pausePattern != 0x55);
     RemoteController controller(std::make_shared<Device>(), services);
     for (qsizetype offset = 0; offset < stream.size(); offset += qsizetype(readSize))
         controller.onSocketDidReadData(nullptr, stream.sliced(offset, std::min<qsizetype>(qsizetype(readSize), stream.size() - offset)), 0);

@@ -55,6 +55,26 @@ TEST_F(ConnectPackTest, ReceiverWithoutCodeSucceedsOnItsNameReply)
     EXPECT_TRUE(server->connectionOpen(0));
 }
 
+TEST_F(ConnectPackTest, ABareWordAnswerDoesNotSpoilTheNameReplyAfterIt)
+{
+    // "No code" said without a line end, the name in a later read: the name
+    // and its master-control bit still arrive.
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.noCodeReply = "none";
+        b.serverInfoDelayMs = 40;
+    });
+    ConnectPackTimings timings = shortTimings(server->port());
+    timings.nameWaitMs = 3000;
+    pack = std::make_unique<TLConnectPack>(&recorder, timings);
+    TLConnectPack &connect = *pack;
+    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("success"));
+    ASSERT_TRUE(recorder.choseDeviceAtSuccess);
+    EXPECT_EQ(recorder.choseDeviceAtSuccess->mDevicename, QStringLiteral("Room A"));
+    EXPECT_EQ(recorder.choseDeviceAtSuccess->mServer_features, FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver);
+    EXPECT_EQ(recorder.events, QStringList{"success"});
+}
+
 TEST_F(ConnectPackTest, ConfiguredCodeAsksForItAndAWrongThenRightCodeShareTheConnection)
 {
     // "configed password" alone asks for a code, with bit 6 clear.
@@ -164,6 +184,33 @@ TEST_F(ConnectPackTest, NameWaitExpiryGivesAnEmptyNameAndALateReplyOnlyUpdatesIt
     EXPECT_EQ(connect.getCustomBroadcastStrPack(), QStringLiteral("late text"));
     spin(300);
     EXPECT_EQ(recorder.events, QStringList{"success"});
+}
+
+TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyOnlyUpdatesTheRecord)
+{
+    // The receiver wants a code and names itself after the name wait, with
+    // feature bits that say nothing of a code.
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.castingCode = QStringLiteral("482913");
+        b.serverInfoDelayMs = 500;
+        b.extraInfo = QStringLiteral("late text");
+    });
+    TLConnectPack &connect = makePack();
+    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("needPwd"));
+    ASSERT_TRUE(waitFor([&] { return TavlinGlobal::getTempChoseDevice()->mDevicename == QStringLiteral("Room A"); }));
+    EXPECT_EQ(connect.getCustomBroadcastStrPack(), QStringLiteral("late text"));
+    spin(200);
+    // Neither a success behind the open code dialog nor a second question.
+    EXPECT_EQ(recorder.events, QStringList{"needPwd"});
+    EXPECT_EQ(server->requests(0).filter(QStringLiteral("getListenedPort")).size(), 0);
+
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("111111"));
+    ASSERT_TRUE(waitForEvent("pwdIncorrect"));
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+    ASSERT_TRUE(waitForEvent("success"));
+    EXPECT_EQ(recorder.events, (QStringList{"needPwd", "pwdIncorrect", "success"}));
+    EXPECT_EQ(TavlinGlobal::getChoseDevice()->mServer_features, FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver);
 }
 
 TEST_F(ConnectPackTest, ASilentReceiverIsTakenAsNamelessAfterTheNameWait)
@@ -380,9 +427,11 @@ TEST_F(ConnectPackTest, RepliesCutAtAnyByteOrGatheredGiveTheSameOutcome)
     const QByteArray stream = "configed password\n"
         + HandshakeServer::serverInfoLine(profile, QStringLiteral("extra ✓"))
         + HandshakeServer::portsLine(true, {{"51040", 41040}});
-    // Cut positions inside each reply, including inside multi-byte characters.
+    // Cut positions inside each object reply, including inside multi-byte
+    // characters. (A text line cut in two is two lines, as the receivers'
+    // protocol has it; it is only the objects that are joined again.)
     QList<qsizetype> cuts;
-    for (qsizetype i = 1; i < stream.size(); i += 7)
+    for (qsizetype i = stream.indexOf('{'); i < stream.size(); i += 7)
         cuts.append(i);
     const qsizetype accent = stream.indexOf("à");
     cuts << accent + 1 << stream.indexOf("会") + 1 << stream.indexOf("会") + 2;

@@ -112,32 +112,35 @@ TEST(HandshakeCodec, PortReplyThatDoesNotParseAloneFallsBackToTheWholeRead)
 
 TEST(HandshakeCodec, EveryCutOfAReplyStreamGivesTheSameMessages)
 {
+    // Objects are joined again wherever the transport cuts them, and so are
+    // the lines that follow a complete object in the same read.
     const QByteArray stream =
-        "configed password\r\n"
         R"({"name":"Salle à manger 会议室 😀","feature":"10100040","extraInfo":"ünï"})" "\n"
         "\n"
         R"({"hasChanged":true,"ports":{"51040":41040}})" "\n"
-        "failed\n";
-    const QList<Kind> expected = {Kind::CodeConfigured, Kind::ServerInfo, Kind::Ports, Kind::CodeRefused};
+        "{\n  \"hasChanged\" : true,\n  \"ports\" : {\"57395\" : 47395}\n}\n";
+    const QList<Kind> expected = {Kind::ServerInfo, Kind::Ports, Kind::Ports};
 
     HandshakeReplyFramer whole;
     const QList<HandshakeReply> reference = whole.feed(stream);
     ASSERT_EQ(kinds(reference), expected);
-    EXPECT_EQ(reference[1].name, QStringLiteral("Salle à manger 会议室 😀"));
-    EXPECT_EQ(reference[1].extraInfo, QStringLiteral("ünï"));
+    EXPECT_EQ(reference[0].name, QStringLiteral("Salle à manger 会议室 😀"));
+    EXPECT_EQ(reference[0].extraInfo, QStringLiteral("ünï"));
+    EXPECT_EQ(reference[2].ports[5], 47395);
     EXPECT_EQ(whole.pendingBytes(), 0);
 
     for (qsizetype cut = 1; cut < stream.size(); ++cut) {
         const QList<HandshakeReply> replies = feedCut(stream, cut);
         ASSERT_EQ(kinds(replies), expected) << "cut at " << cut;
-        EXPECT_EQ(replies[1].name, reference[1].name) << "cut at " << cut;
+        EXPECT_EQ(replies[0].name, reference[0].name) << "cut at " << cut;
+        EXPECT_EQ(replies[1].ports, reference[1].ports) << "cut at " << cut;
         EXPECT_EQ(replies[2].ports, reference[2].ports) << "cut at " << cut;
     }
     // Two cuts, a stride apart, also inside the four-byte character.
     for (qsizetype cut = 1; cut + 3 < stream.size(); cut += 3) {
         const QList<HandshakeReply> replies = feedCut(stream, cut, cut + 2);
         ASSERT_EQ(kinds(replies), expected) << "cuts at " << cut;
-        EXPECT_EQ(replies[1].name, reference[1].name);
+        EXPECT_EQ(replies[0].name, reference[0].name);
     }
     // Byte by byte.
     HandshakeReplyFramer trickle;
@@ -147,17 +150,63 @@ TEST(HandshakeCodec, EveryCutOfAReplyStreamGivesTheSameMessages)
     EXPECT_EQ(kinds(replies), expected);
 }
 
-TEST(HandshakeCodec, AWordWithoutALineEndIsTakenAtOnce)
+TEST(HandshakeCodec, TextWithoutALineEndIsALineOfItsOwnAtOnce)
 {
     HandshakeReplyFramer framer;
     EXPECT_EQ(kinds(framer.feed("success")), QList<Kind>{Kind::CodeAccepted});
     EXPECT_EQ(framer.pendingBytes(), 0);
-    // A piece without a word waits for the rest.
+
+    // A receiver answers the code question with a bare word and its name in a
+    // later read: the name reply stays whole, with its feature bits.
+    EXPECT_TRUE(framer.feed("none").isEmpty());
+    EXPECT_EQ(framer.pendingBytes(), 0);
+    const QList<HandshakeReply> name = framer.feed(R"({"name":"Room A","feature":"100000"})" "\n");
+    ASSERT_EQ(kinds(name), QList<Kind>{Kind::ServerInfo});
+    EXPECT_EQ(name[0].name, QStringLiteral("Room A"));
+    EXPECT_EQ(name[0].features, 0x100000);
+
+    // The same without any line end at all.
+    EXPECT_TRUE(framer.feed("no password\r").isEmpty());
+    EXPECT_EQ(kinds(framer.feed(R"({"name":"B","feature":"40"})")), QList<Kind>{Kind::ServerInfo});
+
+    // A text line cut by the transport is two lines, as the receiver's
+    // protocol has always read it.
     EXPECT_TRUE(framer.feed("configed pass").isEmpty());
-    EXPECT_EQ(kinds(framer.feed("word")), QList<Kind>{Kind::CodeConfigured});
-    // An object without a line end is taken once whole.
+    EXPECT_TRUE(framer.feed("word\n").isEmpty());
+
+    // An object without a line end waits until it is whole.
     EXPECT_TRUE(framer.feed(R"({"name":"A","feat)").isEmpty());
+    EXPECT_GT(framer.pendingBytes(), 0);
     EXPECT_EQ(kinds(framer.feed(R"(ure":"40"})")), QList<Kind>{Kind::ServerInfo});
+    EXPECT_EQ(framer.pendingBytes(), 0);
+}
+
+TEST(HandshakeCodec, EveryByteIsScannedOnceHoweverTheStreamIsCut)
+{
+    // Objects as long as the framer keeps, one byte per read: one on a line,
+    // one over several lines.
+    const QByteArray filler(HandshakeReplyFramer::kMaxPendingBytes - 64, 'a');
+    const QByteArray oneLine = R"({"name":")" + filler + R"(","feature":"100000"})" "\n";
+    const QByteArray severalLines = "{\n \"hasChanged\" : true,\n \"x\" : \"" + filler + "\"\n}\n";
+    // And many lines in one read.
+    const QByteArray lines = QByteArray("configed password\r\n").repeated(3000);
+
+    HandshakeReplyFramer framer;
+    QList<HandshakeReply> replies;
+    for (const QByteArray *stream : {&oneLine, &severalLines}) {
+        for (char byte : *stream)
+            replies += framer.feed(QByteArray(1, byte));
+    }
+    replies += framer.feed(lines);
+    ASSERT_EQ(replies.size(), 2 + 3000);
+    EXPECT_EQ(replies[0].kind, Kind::ServerInfo);
+    EXPECT_EQ(replies[1].kind, Kind::Ports);
+    EXPECT_EQ(replies.last().kind, Kind::CodeConfigured);
+    EXPECT_EQ(framer.pendingBytes(), 0);
+
+    const qint64 input = oneLine.size() + severalLines.size() + lines.size();
+    EXPECT_GE(framer.scannedBytes(), input - 3000);
+    EXPECT_LE(framer.scannedBytes(), 2 * input);
 }
 
 TEST(HandshakeCodec, AnObjectOverSeveralLinesIsOneMessage)

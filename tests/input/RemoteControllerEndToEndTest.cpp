@@ -53,6 +53,7 @@ protected:
         services.injector = std::move(injectorToUse);
         services.keyboardLayout = std::move(layoutToUse);
         services.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
+        services.consent = consent;
         services.timings.connectTimeoutMs = 2000;
         controller = std::make_unique<RemoteController>(device, services);
     }
@@ -69,7 +70,15 @@ protected:
     std::shared_ptr<Platform::Fake::FakeInputInjector> injector = std::make_shared<Platform::Fake::FakeInputInjector>();
     std::shared_ptr<Platform::Fake::FakeKeyboardLayout> layout =
         std::make_shared<Platform::Fake::FakeKeyboardLayout>(Platform::Fake::FakeKeyboardLayout::usSubset());
+    std::shared_ptr<Platform::Fake::FakeRemoteInputConsent> consent = givenConsent();
     std::unique_ptr<RemoteController> controller;
+
+    static std::shared_ptr<Platform::Fake::FakeRemoteInputConsent> givenConsent()
+    {
+        auto given = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
+        given->given = true;
+        return given;
+    }
 };
 
 } // namespace
@@ -159,7 +168,9 @@ TEST_F(RemoteControllerEndToEnd, AnUnreachableReceiverIsIgnored)
     controller->stopController();
 }
 
-TEST_F(RemoteControllerEndToEnd, PointerAndClickReachAnXServer)
+// An open display takes any client's input: only the user's consent lets the
+// receiver's records reach it.
+TEST_F(RemoteControllerEndToEnd, PointerAndClickReachAnXServerOnceTheUserConsents)
 {
     if (!TestSupport::requireFacility("Xvfb", PrivateXServer::available()))
         return;
@@ -170,10 +181,23 @@ TEST_F(RemoteControllerEndToEnd, PointerAndClickReachAnXServer)
     Platform::Linux::InputBackendOptions options;
     options.displayName = server.displayName();
     const Platform::Linux::InputBackend backend = Platform::Linux::makeInputBackend(options);
+    const QPoint start = client.pointer();
 
-    sender->setScript({{rec(8, 2750) + rec(9, 8250) + rec(5, 0x100) + rec(4, 0x100), 0}});
+    // A move and a click, then a key, while the user has not said yes.
+    consent->given = false;
+    const QByteArray moveAndClick = rec(8, 2750) + rec(9, 8250) + rec(5, 0x100) + rec(4, 0x100);
+    sender->setScript({{moveAndClick + rec(13, 'a'), 0}});
     makeController(backend.injector, backend.keyboardLayout);
     controller->startController();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return sender->scriptDone(); }));
+    EXPECT_TRUE(client.waitForEvents(1, 300).isEmpty());
+    EXPECT_EQ(client.pointer(), start);
+    // The cast itself goes on: the connection stays up.
+    EXPECT_FALSE(controller->remoteSocket()->isDisconnected());
+
+    // Once given, the same receiver's next records reach the display.
+    consent->setGiven(true);
+    receiver->call([&](ReceiverEmulator &) { sender->sendNow(moveAndClick); });
     const QList<TestXClient::Event> events = client.waitForEvents(2);
     ASSERT_EQ(events.size(), 2);
     EXPECT_EQ(events[0].type, XCB_BUTTON_PRESS);

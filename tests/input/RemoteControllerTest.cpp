@@ -6,9 +6,11 @@
 
 #include "FakeInput.h"
 #include "FakePlatform.h"
+#include "LogCapture.h"
 #include "RecordBytes.h"
 #include "RemoteControl/RemoteController.h"
 #include "TestSupport.h"
+#include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 using Platform::MouseButton;
@@ -35,6 +37,7 @@ protected:
         services.injector = injector;
         services.keyboardLayout = layout;
         services.store = store;
+        services.consent = consent;
         services.timings.keyboardViewerIntervalMs = 60;
         auto device = std::make_shared<Device>();
         device->mHostIp = QStringLiteral("127.0.0.1");
@@ -53,7 +56,15 @@ protected:
     std::shared_ptr<Platform::Fake::FakeKeyboardLayout> layout =
         std::make_shared<Platform::Fake::FakeKeyboardLayout>(Platform::Fake::FakeKeyboardLayout::usSubset());
     std::shared_ptr<Platform::Fake::FakeKeyValueStore> store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
+    std::shared_ptr<Platform::Fake::FakeRemoteInputConsent> consent = givenConsent();
     std::unique_ptr<RemoteController> controller;
+
+    static std::shared_ptr<Platform::Fake::FakeRemoteInputConsent> givenConsent()
+    {
+        auto given = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
+        given->given = true;
+        return given;
+    }
 };
 
 void expectMove(const PostedInput &e, QPointF to, PointerMotion motion = PointerMotion::Moved)
@@ -372,6 +383,68 @@ TEST_F(RemoteControllerTest, UntrustedInjectionOnlyUpdatesTheAskFlags)
     EXPECT_TRUE(controller->isFirstTime());
     EXPECT_FALSE(controller->hasAskedPermission());
     EXPECT_EQ(store->values.value(QStringLiteral("axAskFirstTime")).toInt(), 1);
+}
+
+TEST_F(RemoteControllerTest, WithoutConsentRecordsAreDroppedWithOneLineAPerCastUntilItIsGiven)
+{
+    const QString dropped = QStringLiteral("remote input from the receiver is dropped: the user has not allowed it");
+    store->values.insert(QStringLiteral("axAskFirstTime"), 1);
+    consent->given = false;
+    makeController();
+    LogCapture log;
+    // Casts that reach for no receiver.
+    DynamicPortTable::setDynamicPort_52020(0);
+    controller->startController();
+    injector->pointer = QPointF(100, 100);
+
+    // A press, a move pair and a key: nothing reaches the display, and a
+    // button pressed now is not held when the consent comes.
+    feed({{5, 0}, {6, 10}, {7, -5}, {2, 3}});
+    feed({{13, 'a'}});
+    feed({{8, 5500}});
+    EXPECT_TRUE(posted().isEmpty());
+    EXPECT_FALSE(controller->mouse1Clicked());
+    EXPECT_EQ(log.count(dropped), 1);
+    // Untrusted reads move the ask flags as the system's trust did.
+    EXPECT_FALSE(controller->isFirstTime());
+    EXPECT_TRUE(controller->hasAskedPermission());
+    EXPECT_EQ(store->values.value(QStringLiteral("axAskFirstTime")).toInt(), 0);
+
+    // The next cast logs once more.
+    controller->stopController();
+    controller->startController();
+    feed({{3, 0}});
+    feed({{3, 0}});
+    EXPECT_EQ(log.count(dropped), 2);
+    EXPECT_TRUE(posted().isEmpty());
+
+    // Given during the cast: the next records are injected, and the record
+    // dropped before them still pairs as the previous one.
+    consent->setGiven(true);
+    EXPECT_TRUE(controller->isTrusted());
+    feed({{6, 10}});
+    EXPECT_TRUE(posted().isEmpty());
+    feed({{7, -5}, {13, 'a'}});
+    ASSERT_EQ(posted().size(), 3);
+    expectMove(posted()[0], QPointF(110, 95));
+    expectKey(posted()[1], 0, true);
+    expectKey(posted()[2], 0, false);
+    EXPECT_EQ(log.count(dropped), 2);
+
+    // Taken back: dropped again, and the cast's line was already written.
+    consent->setGiven(false);
+    feed({{3, 0}});
+    EXPECT_EQ(posted().size(), 3);
+    EXPECT_EQ(log.count(dropped), 2);
+
+    // No consent service at all is the same as no consent.
+    consent.reset();
+    makeController();
+    controller->startController();
+    feed({{3, 0}});
+    EXPECT_EQ(posted().size(), 3);
+    EXPECT_EQ(log.count(dropped), 3);
+    DynamicPortTable::resetToDefaults();
 }
 
 TEST_F(RemoteControllerTest, HostileStreamsNeverPostUncheckedInput)

@@ -50,6 +50,8 @@ protected:
         services.injector = backend.injector;
         services.keyboardLayout = backend.keyboardLayout;
         services.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
+        services.consent = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
+        services.consent->setGiven(true);
         return std::make_unique<RemoteController>(std::make_shared<Device>(), services);
     }
 

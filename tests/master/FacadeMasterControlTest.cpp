@@ -241,11 +241,12 @@ TEST_F(FacadeMasterControlTest, TheUsersDisconnectEndsTheCastThenTheSessionAndTe
     ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) == 1; }));
     ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }));
     ASSERT_TRUE(waitFor([&] { return rtsp.methods().contains("TEARDOWN"); }));
-    // Nothing more: neither a second disconnect nor a cast.
+    // Nothing more: neither a second disconnect nor a cast; the start is
+    // refused at once.
     f.disconnectWithDevice();
     f.startMirror();
     spin(200);
-    EXPECT_EQ(app.events, (QStringList{"castStop()", "disconnected()"}));
+    EXPECT_EQ(app.events, (QStringList{"castStop()", "disconnected()", "replyCastRequest(0)"}));
 }
 
 TEST_F(FacadeMasterControlTest, ALockedScreenOrALostNetworkEndTheSessionWithTheirReasons)
@@ -281,6 +282,51 @@ TEST_F(FacadeMasterControlTest, ANewConnectEndsTheOldSessionQuietly)
     // The new session casts as the old one did.
     ASSERT_TRUE(waitFor([&] { return TavlinGlobal::getCastMode() == 1; }));
     ASSERT_TRUE(cast(f));
+}
+
+TEST_F(FacadeMasterControlTest, AConnectToAnotherReceiverEndsTheOldSessionFirstEvenWhenItFails)
+{
+    TavlinSDK &f = connected();
+    ASSERT_TRUE(cast(f));
+    app.events.clear();
+
+    // Nothing listens there: the new handshake fails.
+    const QHostAddress elsewhere = TestSupport::uniqueLoopbackAddress();
+    ASSERT_TRUE(f.connectDeviceByIp(elsewhere.toString()));
+    EXPECT_FALSE(TavlinGlobal::getIsConnecting());
+    EXPECT_FALSE(f.isConnected());
+    EXPECT_FALSE(f.isCasting());
+    ASSERT_TRUE(waitFor([&] { return !app.events.filter("connectError").isEmpty(); }));
+
+    // The old receiver was told and let go; its session does not live on.
+    ASSERT_TRUE(waitFor([&] { return !master->connectionOpen(0); }));
+    EXPECT_EQ(master->count(QStringLiteral("disconnect")), 1);
+    const qsizetype heartbeats = master->heartbeats(0).size();
+    spin(500);
+    EXPECT_EQ(master->heartbeats(0).size(), heartbeats);
+    EXPECT_EQ(master->connectionCount(), 1);
+    EXPECT_TRUE(app.events.filter("disconnected").isEmpty());
+    EXPECT_TRUE(app.events.filter("castStop").isEmpty());
+    EXPECT_EQ(sound.current(), sound.speakers.id);
+    EXPECT_TRUE(inhibitor->held.isEmpty());
+}
+
+TEST_F(FacadeMasterControlTest, AConnectElsewhereSaysGoodbyeToAReceiverWithoutMasterControl)
+{
+    ReceiverProfile profile = emulator->profile();
+    profile.features = FeatureBits::kNotTvReceiver;
+    emulator->setProfile(profile);
+    TavlinSDK &f = makeFacade();
+    ASSERT_TRUE(f.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitFor([&] { return app.count("connected(Room A)") == 1; }));
+
+    // The goodbye goes out on the old handshake connection before the new
+    // handshake replaces it.
+    ASSERT_TRUE(f.connectDeviceByIp(TestSupport::uniqueLoopbackAddress().toString()));
+    ASSERT_TRUE(waitFor([&] { return handshake->received(0).endsWith("sayByebye\r\nTester Mac\r\n\r\n"); }));
+    ASSERT_TRUE(waitFor([&] { return !handshake->connectionOpen(0); }));
+    EXPECT_EQ(master->connectionCount(), 0);
+    EXPECT_TRUE(app.events.filter("disconnected").isEmpty());
 }
 
 TEST_F(FacadeMasterControlTest, ScreenRecordingOperationsNeedASession)

@@ -38,12 +38,14 @@ TEST_F(MasterControlCastTest, CastModeOneStartsAtOnceAndStopsOnRequest)
     ASSERT_TRUE(waitFor([&] { return recorder.count("castSuccess") == 1; }));
     EXPECT_TRUE(p.castPack()->isCasting());
 
-    // A second start while casting is ignored.
+    // A second start while casting starts nothing and says so at once.
     p.startMirror();
     EXPECT_EQ(controls.log->made, 1);
+    EXPECT_EQ(recorder.count("replyCastRequest(0)"), 1);
 
     p.stopMirror();
-    EXPECT_EQ(recorder.events.mid(recorder.events.indexOf("castSuccess")), (QStringList{"castSuccess", "castStop()"}));
+    EXPECT_EQ(recorder.events.mid(recorder.events.indexOf("castSuccess")),
+              (QStringList{"castSuccess", "replyCastRequest(0)", "castStop()"}));
     EXPECT_EQ(sound.current(), sound.speakers.id);
     // Stopping again, or with nothing running, reports nothing.
     p.stopMirror();
@@ -64,13 +66,15 @@ TEST_F(MasterControlCastTest, CastModeTwoAsksTheReceiverFirst)
     controls.last()->report(MirrorSocketStatusConnected);
     ASSERT_TRUE(waitFor([&] { return recorder.count("castSuccess") == 1; }));
 
-    // While casting, no request goes out and any answer is dropped.
+    // While casting, no request goes out (the start is refused at once) and
+    // any answer is dropped.
     p.startMirror();
+    EXPECT_EQ(recorder.count("replyCastRequest(0)"), 1);
     master->sendLine({{"replyCastRequest", 1}});
     master->sendLine({{"replyCastRequest", 0}});
     ASSERT_TRUE(settle());
     EXPECT_EQ(castRequests(), 1);
-    EXPECT_EQ(recorder.count("replyCastRequest(1)") + recorder.count("replyCastRequest(0)"), 1);
+    EXPECT_EQ(recorder.count("replyCastRequest(1)") + recorder.count("replyCastRequest(0)"), 2);
     EXPECT_EQ(controls.log->made, 1);
     p.stopMirror();
     EXPECT_EQ(recorder.count("castStop()"), 1);
@@ -162,10 +166,14 @@ TEST_F(MasterControlCastTest, CastModesWithoutCastingStartNothing)
         SCOPED_TRACE(mode);
         TLMasterControlPack &p = startedSession();
         ASSERT_TRUE(report([&](MasterControlBehaviour &b) { b.castMode = mode; }));
+        const int refusals = recorder.count("replyCastRequest(0)");
         p.startMirror();
+        // Refused at once, so that the caller does not wait for ever.
+        EXPECT_EQ(recorder.count("replyCastRequest(0)"), refusals + 1);
         spin(2 * kHeartbeatMs);
         EXPECT_EQ(controls.log->made, 0);
         EXPECT_EQ(castRequests(), 0);
+        EXPECT_EQ(recorder.count("replyCastRequest(0)"), refusals + 1);
         changeBehaviour([](MasterControlBehaviour &b) { b.castMode = 1; });
     }
 }

@@ -190,6 +190,43 @@ TEST(MasterControlCodec, ALastLineWithoutItsEndIsTakenWhenWholeAndBoundedOtherwi
     EXPECT_EQ(after, (QList<QByteArray>{"tail of the long line", "{\"replyHeartbeat\":\"N\"}"}));
 }
 
+TEST(MasterControlCodec, EveryByteIsScannedOnceHoweverTheStreamIsCut)
+{
+    // A line as long as the framer keeps, full of objects that close inside
+    // it, one byte per read; then thousands of lines in one read.
+    QByteArray nested = R"({"reportInfo":"N","x":[)";
+    while (nested.size() < LineFramer::kMaxPendingBytes - 64)
+        nested += R"({"a":{}},)";
+    nested += R"({}]})";
+    const QByteArray lines = QByteArray(R"({"replyHeartbeat":"N","castMode":1})" "\r\n").repeated(3000);
+
+    LineFramer framer;
+    QList<QByteArray> taken;
+    for (char byte : nested)
+        taken += framer.feed(QByteArray(1, byte));
+    taken += framer.feed("\n");
+    taken += framer.feed(lines);
+    ASSERT_EQ(taken.size(), 1 + 3000);
+    EXPECT_EQ(taken.first(), nested);
+    EXPECT_TRUE(classify(taken.first()).has_value());
+    EXPECT_EQ(framer.pendingBytes(), 0);
+
+    const qint64 input = nested.size() + 1 + lines.size();
+    EXPECT_GE(framer.scannedBytes(), input);
+    EXPECT_LE(framer.scannedBytes(), 2 * input);
+}
+
+TEST(MasterControlCodec, ALineNotUnderstoodIsLoggedWithItsControlCharactersEscaped)
+{
+    LogCapture log;
+    EXPECT_FALSE(classify("\x1b[2J{\"reportInfo\":\r\"N\x07").has_value());
+    const QStringList lines = log.lines();
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("\\x1b[2J{\"reportInfo\":\\r\"N\\x07"))) << lines.first().toStdString();
+    for (const QChar c : lines.first())
+        EXPECT_FALSE(c.category() == QChar::Other_Control) << int(c.unicode());
+}
+
 TEST(MasterControlCodec, DirectCastKeepAliveAndItsCommands)
 {
     EXPECT_EQ(directCastKeepAlive(QStringLiteral("192.0.2.10"), 7, QStringLiteral("Tester Mac"), true),

@@ -7,7 +7,9 @@
 #include "HangingListener.h"
 #include "LogCapture.h"
 #include "MasterTestSupport.h"
+#include "Platform/LinuxServices.h"
 #include "RtspReceiver.h"
+#include "TavlinSDK.h"
 
 using namespace MasterTest;
 using TestSupport::spin;
@@ -48,6 +50,56 @@ TEST_F(MasterControlSessionTest, TheFirstLinesAreHeartbeatZeroAndTheClientInform
     // The answers have been taken in.
     EXPECT_EQ(TavlinGlobal::getServerPlatform(), QStringLiteral("android"));
     EXPECT_EQ(p.masterConTimeout() <= 1, true);
+}
+
+TEST_F(MasterControlSessionTest, TheProductionSessionIntroducesTheApplicationAsItIsWhenItConnects)
+{
+    const TavlinServices production = TavlinServices::fromPlatform(Platform::Linux::makePlatformServices());
+    ASSERT_TRUE(production.masterControlSessionFactory);
+    const std::unique_ptr<MasterControlSession> session = production.masterControlSessionFactory(&recorder);
+    ASSERT_TRUE(session);
+
+    // The program names its version after the library's services exist.
+    const QString formerVersion = QCoreApplication::applicationVersion();
+    const QVariant formerBuild = qApp->property(TavlinSDK::ApplicationBuildProperty);
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.1.4"));
+    qApp->setProperty(TavlinSDK::ApplicationBuildProperty, 3140);
+    ASSERT_TRUE(session->startMasterControlPack());
+    const bool introduced = waitFor([&] { return master->count(QStringLiteral("reportClientInfo")) == 1; });
+    QCoreApplication::setApplicationVersion(formerVersion);
+    qApp->setProperty(TavlinSDK::ApplicationBuildProperty, formerBuild);
+
+    ASSERT_TRUE(introduced);
+    QJsonObject info;
+    for (const QJsonObject &line : master->messages(0)) {
+        if (line.contains(QStringLiteral("reportClientInfo")))
+            info = line;
+    }
+    EXPECT_EQ(info.value("versionName").toString(), QStringLiteral("3.1.4"));
+    EXPECT_TRUE(info.value("versionCode").isDouble());
+    EXPECT_EQ(info.value("versionCode").toInteger(), 3140);
+}
+
+TEST_F(MasterControlSessionTest, AReplyInManyPiecesIsTakenAsItComesNotOnePiecePerHeartbeat)
+{
+    // Replies in writes of three bytes; heartbeats far apart.
+    changeBehaviour([](MasterControlBehaviour &b) {
+        b.chunkSize = 3;
+        b.chunkGapMs = 2;
+        b.castMode = 2;
+        b.platform = QStringLiteral("windows");
+    });
+    MasterControlServices s = services();
+    s.timings.heartbeatIntervalMs = 3000;
+    pack = std::make_unique<TLMasterControlPack>(&recorder, s);
+    ASSERT_TRUE(pack->startMasterControlPack());
+    ASSERT_TRUE(waitFor([&] {
+        return TavlinGlobal::getCastMode() == 2 && TavlinGlobal::getServerPlatform() == QStringLiteral("windows");
+    }, 2500));
+    // Both answers came in before the first tick, and a read still waits.
+    EXPECT_EQ(master->heartbeats(0), QList<qint64>{0});
+    ASSERT_TRUE(pack->masterControlSocket());
+    EXPECT_EQ(pack->masterControlSocket()->pendingReads(), 1);
 }
 
 TEST_F(MasterControlSessionTest, TheHeartbeatNumberStartsAgainAfterSixHundredThousand)
@@ -340,10 +392,11 @@ TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)
         EXPECT_EQ(sound.current(), sound.speakers.id);
         EXPECT_TRUE(inhibitor->held.isEmpty());
         EXPECT_EQ(handshake->connectionCount(), 0) << "no handshake connection to say goodbye on";
-        // After it, nothing: no second report, no operation starts a cast.
+        // After it, nothing: no second report, and a start is refused.
         p.disconnectOperator(c.reason);
         p.startMirror();
         spin(3 * kHeartbeatMs);
+        expected.append(QStringLiteral("replyCastRequest(0)"));
         EXPECT_EQ(recorder.events, expected);
         EXPECT_EQ(controls.alive(), 0);
         ++connection;
@@ -370,7 +423,7 @@ TEST_F(MasterControlSessionTest, WithoutMasterControlNothingConnectsAndTheGoodby
     EXPECT_EQ(TavlinGlobal::getCastMode(), -1);
 
     p.disconnectOperator(DisconnectReasonByUser);
-    EXPECT_EQ(recorder.events, QStringList{"disconnect()"});
+    EXPECT_EQ(recorder.events, (QStringList{"replyCastRequest(0)", "disconnect()"}));
     ASSERT_TRUE(waitFor([&] { return handshake->received(0).contains("sayByebye"); }));
     EXPECT_EQ(handshake->received(0), QByteArray("sayByebye\r\nTester Mac\r\n\r\n"));
 }

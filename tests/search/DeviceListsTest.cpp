@@ -40,7 +40,8 @@ TEST(DeviceLists, RepeatedRepliesAreOneEntryAndNoChange)
     EXPECT_FALSE(lists.addReply(reply("10.0.0.2", "Room A")));
     EXPECT_FALSE(lists.addReply(reply("10.0.0.2", "Room A")));
     EXPECT_EQ(lists.device_list.size(), 1);
-    EXPECT_EQ(lists.device_update_list.size(), 3);
+    // The replies of one address since the prune are kept once.
+    EXPECT_EQ(lists.device_update_list.size(), 1);
     EXPECT_EQ(shown(lists), QStringList{"Room A@10.0.0.2"});
     // A single entry is moved, not copied, out of the scratch list.
     EXPECT_TRUE(lists.tempDeviceListArray.isEmpty());
@@ -120,7 +121,7 @@ TEST(DeviceLists, PruneKeepsOnlyEntriesMatchingAReplyInNameAndFeatures)
     lists.device_update_list.clear();
     // A reply of the same address with other bits, but the entry was put
     // back to the old bits by hand: the entry has no matching reply.
-    lists.device_update_list.append(reply("10.0.0.1", "Alpha", 0x100040));
+    lists.device_update_list.insert(QStringLiteral("10.0.0.1"), reply("10.0.0.1", "Alpha", 0x100040));
     EXPECT_TRUE(lists.prune());
     EXPECT_TRUE(lists.device_list.isEmpty());
     EXPECT_TRUE(lists.deviceListArray.isEmpty());
@@ -157,4 +158,37 @@ TEST(DeviceLists, RebuildLeavesTheListsAloneWhileNothingIsKnown)
     lists.deviceListArray.append(DeviceInformation("10.0.0.9", "Stale"));
     lists.rebuild();
     EXPECT_EQ(lists.deviceListArray.size(), 1);
+}
+
+TEST(DeviceLists, AStormOfReceiversIsHeldToTheBounds)
+{
+    DeviceLists lists;
+    // Three passes of 1,000 receivers, each with an over-long name.
+    const QString longName = QString(300, QChar(u'\u00e9'));   // two bytes each
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int i = 0; i < 1000; ++i)
+            lists.merge(reply(QStringLiteral("10.1.%1.%2").arg(i / 250).arg(i % 250), longName + QString::number(i)));
+    }
+    EXPECT_EQ(lists.device_list.size(), DeviceLists::kMaxReceivers);
+    EXPECT_EQ(lists.device_update_list.size(), DeviceLists::kMaxReceivers);
+    for (const Device &device : std::as_const(lists.device_list))
+        EXPECT_LE(device.mDevicename.toUtf8().size(), DeviceLists::kMaxNameBytes);
+    // Cut at a character boundary: 128 whole two-byte characters.
+    EXPECT_EQ(lists.device_list.first().mDevicename, longName.left(128));
+    EXPECT_EQ(lists.rebuildCount(), 0);
+    EXPECT_TRUE(lists.refresh());
+    EXPECT_EQ(lists.rebuildCount(), 1);
+    EXPECT_EQ(lists.deviceListArray.size(), DeviceLists::kMaxReceivers);
+
+    // The known ones stay known while the list is full; once silent ones are
+    // pruned, newcomers find room.
+    lists.prune();
+    for (int i = 0; i < 10; ++i)
+        lists.merge(reply(QStringLiteral("10.1.0.%1").arg(i), longName + QString::number(i)));
+    lists.merge(reply(QStringLiteral("10.9.9.9"), QStringLiteral("Late")));
+    EXPECT_EQ(lists.device_list.size(), DeviceLists::kMaxReceivers);
+    lists.prune();
+    EXPECT_EQ(lists.device_list.size(), 10);
+    lists.merge(reply(QStringLiteral("10.9.9.9"), QStringLiteral("Late")));
+    EXPECT_EQ(lists.device_list.size(), 11);
 }

@@ -148,6 +148,8 @@ protected:
         services.remoteInput.injector = injector;
         services.remoteInput.keyboardLayout = layout;
         services.remoteInput.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
+        services.remoteInput.consent = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
+        services.remoteInput.consent->setGiven(true);
         services.remoteInput.timings.connectTimeoutMs = 2000;
 
         MirrorSenderFactory factory = makeMirrorSenderFactory(services);

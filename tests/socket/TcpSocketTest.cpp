@@ -398,3 +398,75 @@ TEST(AsyncSocket, WriteThatCannotFinishInTimeIsCodeFive)
     EXPECT_EQ(recorder.willDisconnectError->code, 5);
     EXPECT_TRUE(recorder.writes.isEmpty());
 }
+
+// --- Control-connection bounds ---
+
+TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
+{
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    TestSupport::HangingListener listener(address); // accepts nothing, reads nothing
+    QueueRecorder recorder;
+    GCDAsyncSocket socket(&recorder);
+    socket.setControlConnectionLimits();
+    constexpr qint64 kLimit = TcpSocketBase::kControlMaxWaitingBytes;
+
+    // One read waits, however often one is asked for.
+    socket.readDataWithTimeout(-1, 1);
+    socket.readDataWithTimeout(-1, 2);
+    socket.readDataWithTimeout(-1, 3);
+    EXPECT_EQ(socket.pendingReads(), 1);
+
+    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
+    ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
+
+    // Answers the peer never takes: once the kernel's buffers are full they
+    // wait with us, up to the limit and no further.
+    const QByteArray answer(16 * 1024, 'a');
+    qint64 offered = 0;
+    for (int i = 0; i < 8192 && !socket.isDisconnected(); ++i) {
+        socket.writeData(answer, -1, i);
+        offered += answer.size();
+        ASSERT_LE(socket.waitingBytes(), kLimit + answer.size());
+        if (i % 16 == 0)
+            TestSupport::spin(1);
+    }
+    ASSERT_TRUE(socket.isDisconnected()) << offered << " bytes offered without reaching the limit";
+    ASSERT_TRUE(waitFor([&] { return recorder.disconnects.size() == 1; }));
+    ASSERT_TRUE(recorder.disconnects.first().has_value());
+    EXPECT_EQ(recorder.disconnects.first()->domain, SocketErrors::kPosixErrorDomain);
+    EXPECT_EQ(recorder.disconnects.first()->code, ENOBUFS);
+    EXPECT_GT(socket.waitingBytesHighWater(), kLimit);
+    EXPECT_LE(socket.waitingBytesHighWater(), kLimit + answer.size());
+    EXPECT_EQ(socket.waitingBytes(), 0);
+
+    // Nothing more is queued on the ended connection.
+    socket.writeData(answer, -1, 0);
+    socket.readDataWithTimeout(-1, 0);
+    EXPECT_EQ(socket.waitingBytes(), 0);
+    EXPECT_EQ(socket.queneCount(), 0);
+    EXPECT_EQ(socket.pendingReads(), 0);
+    TestSupport::spin(20);
+    EXPECT_EQ(recorder.disconnects.size(), 1);
+}
+
+TEST(AsyncSocket, TheQueueLimitEndsTheConnectionThroughItsErrorCallback)
+{
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    TestSupport::HangingListener listener(address);
+    RunLoopRecorder recorder;
+    AsyncSocket socket(&recorder);
+    socket.setMaxWaitingBytes(1000);
+    socket.writeData(QByteArray(600, 'a'), -1, 1);
+    EXPECT_EQ(socket.waitingBytes(), 600);
+    ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 3000));
+    // Before the connect completes the queue is bounded as well: one write
+    // may take it past the limit, the next one ends the connection.
+    socket.writeData(QByteArray(401, 'b'), -1, 2);
+    EXPECT_EQ(socket.waitingBytes(), 1001);
+    socket.writeData(QByteArray(1, 'c'), -1, 3);
+    ASSERT_TRUE(waitFor([&] { return recorder.didDisconnectCount == 1; }));
+    EXPECT_EQ(recorder.events, (QStringList{"will", "did"}));
+    ASSERT_TRUE(recorder.willDisconnectError.has_value());
+    EXPECT_EQ(recorder.willDisconnectError->code, ENOBUFS);
+    EXPECT_EQ(socket.waitingBytesHighWater(), 1001);
+}

@@ -1,12 +1,15 @@
 #include "AudioDriver/AudioDriverInstaller.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <QThread>
+#include <algorithm>
 
 #include "AudioSwitcher/AudioSwitcher.h"
 #include "Mirror/AudioSession.h"
@@ -118,6 +121,107 @@ QByteArray AudioDriverInstaller::archive() const
     return resource.readAll();
 }
 
+QByteArray AudioDriverInstaller::manifest() const
+{
+    // An archive handed over comes with its own list, or with none.
+    if (!m_services.manifest.isEmpty() || !m_services.archive.isEmpty())
+        return m_services.manifest;
+    QFile resource(QString::fromLatin1(kManifestResource));
+    if (!resource.open(QIODevice::ReadOnly))
+        return {};
+    return resource.readAll();
+}
+
+std::optional<QList<AudioDriverInstaller::BundleFile>> AudioDriverInstaller::parseManifest(const QByteArray &manifest)
+{
+    constexpr qsizetype kHexDigits = 64;
+    QList<BundleFile> files;
+    QSet<QString> seen;
+    for (const QByteArray &line : manifest.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        if (line.size() <= kHexDigits + 2 || line.mid(kHexDigits, 2) != "  ")
+            return std::nullopt;
+        const QByteArray hash = line.first(kHexDigits);
+        if (!std::all_of(hash.begin(), hash.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }))
+            return std::nullopt;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString path = decoder.decode(line.sliced(kHexDigits + 2));
+        if (decoder.hasError() || path.startsWith(QLatin1Char('/')))
+            return std::nullopt;
+        if (std::any_of(path.begin(), path.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }))
+            return std::nullopt;
+        for (const QString &part : path.split(QLatin1Char('/'))) {
+            if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+                return std::nullopt;
+        }
+        if (seen.contains(path))
+            return std::nullopt;
+        seen.insert(path);
+        files.append({path, hash});
+    }
+    if (files.isEmpty())
+        return std::nullopt;
+    return files;
+}
+
+QString AudioDriverInstaller::installScript(const QList<BundleFile> &files) const
+{
+    const Platform::SoundDriverLayout &layout = m_services.layout;
+    const QString bundle = targetBundle();
+    const QString fresh = bundle + QStringLiteral(".new");
+    const QDir staged(stagedBundle());
+    const QDir freshDir(fresh);
+
+    QStringList folders;
+    for (const BundleFile &file : files) {
+        QString folder = QFileInfo(file.path).path();
+        while (folder != QLatin1String(".") && !folders.contains(folder)) {
+            folders.append(folder);
+            folder = QFileInfo(folder).path();
+        }
+    }
+    // Parents before their children.
+    std::sort(folders.begin(), folders.end());
+
+    QStringList script{
+        QStringLiteral("set -e"),
+        QStringLiteral("umask 022"),
+        QStringLiteral("check() { [ \"$(sha256sum < \"$1\" | cut -d ' ' -f 1)\" = \"$2\" ]; }"),
+        // The folder that holds the bundle is root's, or its owner could
+        // swap the bundle later.
+        QStringLiteral("install -d -o 0 -g 0 -m 0755 %1").arg(shellQuote(QDir::cleanPath(layout.targetFolder))),
+        QStringLiteral("rm -rf %1").arg(shellQuote(fresh)),
+        // Closed to others until the copies are known to be ours: a staged
+        // file the user replaced may be a link to anything root can read.
+        QStringLiteral("install -d -o 0 -g 0 -m 0700 %1").arg(shellQuote(fresh)),
+    };
+    for (const QString &folder : std::as_const(folders))
+        script << QStringLiteral("install -d -o 0 -g 0 -m 0755 %1").arg(shellQuote(freshDir.filePath(folder)));
+    for (const BundleFile &file : files) {
+        script << QStringLiteral("install -o 0 -g 0 -m 0644 %1 %2")
+                      .arg(shellQuote(staged.filePath(file.path)), shellQuote(freshDir.filePath(file.path)));
+    }
+    for (const BundleFile &file : files) {
+        script << QStringLiteral("check %1 %2 || { rm -rf %3; echo %4 >&2; exit 3; }")
+                      .arg(shellQuote(freshDir.filePath(file.path)), QString::fromLatin1(file.sha256),
+                           shellQuote(fresh), shellQuote(QStringLiteral("changed on the way: ") + file.path));
+    }
+    script << QStringLiteral("chmod 0755 %1").arg(shellQuote(fresh))
+           << QStringLiteral("rm -rf %1").arg(shellQuote(bundle))
+           << QStringLiteral("mv -f -T %1 %2").arg(shellQuote(fresh), shellQuote(bundle));
+
+    // The sound servers read the bundle's files through links in their
+    // drop-in folders.
+    for (const Platform::SoundDriverLayout::ServerHook &hook : layout.serverHooks) {
+        script << QStringLiteral("mkdir -p %1").arg(shellQuote(hook.dropInFolder))
+               << QStringLiteral("ln -sfn %1 %2")
+                      .arg(shellQuote(QDir(bundle).filePath(hook.bundleFile)),
+                           shellQuote(QDir(hook.dropInFolder).filePath(hook.linkName)));
+    }
+    return script.join(QLatin1Char('\n'));
+}
+
 bool AudioDriverInstaller::installHALAudio()
 {
     const Platform::SoundDriverLayout &layout = m_services.layout;
@@ -133,30 +237,25 @@ bool AudioDriverInstaller::installHALAudio()
         return false;
     }
 
-    if (!QFileInfo(layout.targetFolder).isDir() && !runAdminStep(QStringLiteral("mkdir -p %1").arg(shellQuote(layout.targetFolder))))
+    const std::optional<QList<BundleFile>> files = parseManifest(manifest());
+    if (!files) {
+        qInfo().noquote() << "the virtual sound device's list of files is missing or damaged";
         return false;
-    if (QFileInfo::exists(targetBundle())
-        && !runAdminStep(QStringLiteral("rm -r %1").arg(shellQuote(targetBundle()))))
-        return false;
-    if (!runAdminStep(QStringLiteral("mv -f %1 %2").arg(shellQuote(stagedBundle()), shellQuote(targetBundle()))))
-        return false;
-
-    // The sound servers read the bundle's files through links in their
-    // drop-in folders.
-    if (!layout.serverHooks.isEmpty()) {
-        QStringList folders;
-        QStringList links;
-        for (const Platform::SoundDriverLayout::ServerHook &hook : layout.serverHooks) {
-            folders << shellQuote(hook.dropInFolder);
-            links << QStringLiteral("ln -sf %1 %2")
-                         .arg(shellQuote(QDir(targetBundle()).filePath(hook.bundleFile)),
-                              shellQuote(QDir(hook.dropInFolder).filePath(hook.linkName)));
-        }
-        const QString command = QStringLiteral("mkdir -p %1 && %2").arg(folders.join(QLatin1Char(' ')),
-                                                                         links.join(QLatin1String(" && ")));
-        if (!runAdminStep(command))
-            return false;
     }
+    // A staging folder that does not hold what the library carries is not
+    // worth asking the user's password for; the script checks again on
+    // root's copies.
+    for (const BundleFile &file : *files) {
+        QFile staged(QDir(stagedBundle()).filePath(file.path));
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!staged.open(QIODevice::ReadOnly) || !hash.addData(&staged) || hash.result().toHex() != file.sha256) {
+            qInfo().noquote() << "the unpacked virtual sound device differs from the library's:" << file.path;
+            return false;
+        }
+    }
+
+    if (!runAdminStep(installScript(*files)))
+        return false;
     return loadHalAudio();
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "AudioDriver/AudioDriverOperations.h"
 #include "Platform/CommandRunner.h"
@@ -30,17 +31,24 @@ struct AudioDriverServices {
     // Where the bundle goes and how the sound server is restarted.
     Platform::SoundDriverLayout layout;
     AudioDriverTimings timings;
-    // The archive to install; empty means the library's own resource.
+    // The archive to install and the SHA-256 of each file it holds, as lines
+    // "<64 hex digits>  <path inside the bundle>"; empty means the library's
+    // own resources.
     QByteArray archive;
+    QByteArray manifest;
 
     static AudioDriverServices fromPlatform(const Platform::PlatformServices &platform);
 };
 
 // Tests for the virtual sound device and installs it: the archive of the
-// library's resources is unpacked into a staging folder, moved into the
-// system-wide folder with administrator rights and hooked into the sound
-// servers, then the user's sound server is restarted and the capture device
-// "Echovane:0" awaited. Blocking; runs on the caller's thread.
+// library's resources is unpacked into a staging folder, and one
+// administrator script copies its files into the system-wide folder owned by
+// root (files 0644), checks the copies against the library's hashes and only
+// then puts the bundle in place and hooks it into the sound servers. Every
+// user's sound server loads these files, so nothing the user can write is
+// ever linked; and the user is asked for the password once per install. Then
+// the user's sound server is restarted and the capture device "Echovane:0"
+// awaited. Blocking; runs on the caller's thread.
 class AudioDriverInstaller : public AudioDriverOperations {
 public:
     // What runScriptWithAdmin() answers when the rights were refused, and
@@ -48,6 +56,7 @@ public:
     static constexpr const char *kGrantError = "grantError";
     static constexpr const char *kGrantSucceed = "grandSucceed";
     static constexpr const char *kArchiveResource = ":/TavlinSDK/Sonvale.driver.zip";
+    static constexpr const char *kManifestResource = ":/TavlinSDK/Sonvale.driver.sha256";
     // The bundle the archive holds, and the older driver's bundle.
     static constexpr const char *kBundleName = "Sonvale.driver";
     static constexpr const char *kOlderBundleName = "TavlinAudio.driver";
@@ -74,6 +83,17 @@ public:
     // The text as one single-quoted shell word.
     static QString shellQuote(const QString &text);
 
+    // A file of the bundle and the SHA-256 its installed copy must have.
+    struct BundleFile {
+        QString path; // relative to the bundle, without "." or ".." parts
+        QByteArray sha256; // 64 lowercase hex digits
+    };
+    // None when a line is malformed, a path leaves the bundle or repeats, or
+    // the list is empty.
+    static std::optional<QList<BundleFile>> parseManifest(const QByteArray &manifest);
+    // The administrator script that installs `files` from the staging folder.
+    QString installScript(const QList<BundleFile> &files) const;
+
     // The bundle in the staging folder, in the target folder, and the older
     // driver's bundle in the target folder.
     QString stagedBundle() const;
@@ -84,6 +104,7 @@ private:
     // An administrator step: false when refused or when it exits non-zero.
     bool runAdminStep(const QString &command);
     QByteArray archive() const;
+    QByteArray manifest() const;
 
     AudioDriverServices m_services;
     std::shared_ptr<Platform::PrivilegedRunner> m_privilegedTask;

@@ -1,5 +1,6 @@
 #include "RemoteControl/RemoteController.h"
 
+#include <QDebug>
 #include <QPointer>
 #include <algorithm>
 #include <limits>
@@ -52,6 +53,7 @@ RemoteControllerServices RemoteControllerServices::fromPlatform(const Platform::
     services.injector = platform.inputInjector;
     services.keyboardLayout = platform.keyboardLayout;
     services.store = platform.store;
+    services.consent = platform.remoteInputConsent;
     return services;
 }
 
@@ -59,6 +61,7 @@ RemoteController::RemoteController(DevicePtr device, RemoteControllerServices se
     : QObject(parent), mServices(std::move(services)), mDevice(std::move(device)),
       mRemoteSocket(new AsyncSocket(this, this))
 {
+    mRemoteSocket->setControlConnectionLimits();
     if (mServices.store)
         mIsFirstTime = mServices.store->value(QString::fromLatin1(kAskFirstTimeKey)).toInt() == 1;
 }
@@ -73,6 +76,7 @@ RemoteController::~RemoteController()
 void RemoteController::startController()
 {
     mStopped = false;
+    mDropLogged = false;
     const qint64 port = DynamicPortTable::getDynamicPort_52020();
     if (!mDevice || port <= 0 || port > 0xFFFF)
         return;
@@ -96,9 +100,17 @@ void RemoteController::onSocketDidReadData(AsyncSocket *, const QByteArray &data
     if (mStopped)
         return;
     mReceiveData.append(data);
+    // Asked at every read, so that a consent given during the cast takes
+    // effect at once.
+    const bool allowed = mServices.consent && mServices.consent->isGiven();
+    if (!allowed && !mDropLogged && mReceiveData.pendingBytes() >= RemoteInputDecoder::kRecordSize) {
+        mDropLogged = true;
+        qInfo().noquote() << "remote input from the receiver is dropped: the user has not allowed it";
+    }
     QPointer<RemoteController> self(this);
     while (const std::optional<RemoteInputRecord> record = mReceiveData.takeRecord()) {
-        perform(mReceiveData.handle(*record, TavlinGlobal::getIsPauseCast()));
+        // A dropped record still counts as the previous one, as under pause.
+        perform(mReceiveData.handle(*record, !allowed || TavlinGlobal::getIsPauseCast()));
         // A listener of the keyboard toggle may have stopped or dropped us.
         if (!self || mStopped)
             return;
@@ -158,10 +170,16 @@ void RemoteController::toggleKeyboardViewerIfDue()
     emit toggleKeyboardViewer();
 }
 
+bool RemoteController::isTrusted() const
+{
+    return mServices.consent && mServices.consent->isGiven() && mServices.injector
+        && mServices.injector->isTrusted();
+}
+
 void RemoteController::checkAccessibility()
 {
-    // Only the flags change; nothing asks the user.
-    if (!mServices.injector || mServices.injector->isTrusted())
+    // Only the flags change; asking the user is the program's business.
+    if (isTrusted())
         return;
     if (mIsFirstTime) {
         if (mServices.store)

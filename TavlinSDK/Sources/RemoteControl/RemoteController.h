@@ -12,6 +12,7 @@
 #include "Platform/KeyValueStore.h"
 #include "Platform/KeyboardLayout.h"
 #include "Platform/PlatformServices.h"
+#include "Platform/RemoteInputConsent.h"
 #include "RemoteControl/RemoteInputDecoder.h"
 #include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncSocket.h"
@@ -29,6 +30,8 @@ struct RemoteControllerServices {
     std::shared_ptr<Platform::InputInjector> injector;
     std::shared_ptr<Platform::KeyboardLayout> keyboardLayout;
     std::shared_ptr<Platform::KeyValueStore> store;
+    // Whether the user lets receivers drive this computer; none: not given.
+    std::shared_ptr<Platform::RemoteInputConsent> consent;
     RemoteControllerTimings timings;
 
     static RemoteControllerServices fromPlatform(const Platform::PlatformServices &platform);
@@ -36,6 +39,9 @@ struct RemoteControllerServices {
 
 // Lets the receiver drive this computer's mouse and keyboard during a cast:
 // reads the receiver's stream of event records and posts the events.
+// An open display lets any process post input, so the user's consent stands
+// in for the system's trust: until it is given, the records are read and
+// dropped (one log line per cast), and the cast goes on without input.
 // Lives on the main thread.
 class RemoteController : public QObject, public MirrorRemoteInput, public AsyncSocketDelegate {
     Q_OBJECT
@@ -77,6 +83,8 @@ public:
 
     DevicePtr device() const { return mDevice; }
     AsyncSocket *remoteSocket() const { return mRemoteSocket; }
+    // The user has allowed remote input and the system can post it.
+    bool isTrusted() const;
     bool isFirstTime() const { return mIsFirstTime; }
     bool hasAskedPermission() const { return mHasAskedPermission; }
     bool mouse1Clicked() const { return mMouse1Clicked; }
@@ -117,6 +125,8 @@ private:
     bool mIsFirstTime = false;
     bool mHasAskedPermission = false;
     bool mStopped = false;
+    // The drop of records without consent has been logged in this cast.
+    bool mDropLogged = false;
     // Monotonic milliseconds of the last keyboard-viewer toggle.
     std::optional<qint64> mCurTime;
 };

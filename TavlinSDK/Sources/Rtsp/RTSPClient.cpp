@@ -7,6 +7,7 @@
 #include "Rtsp/NotificationCenter.h"
 #include "Rtsp/RTSPPlistBodies.h"
 #include "Socket/SocketErrors.h"
+#include "Utils/ProtocolTimer.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "Utils/settings/settings.h"
@@ -39,6 +40,7 @@ RTSPClient::RTSPClient(DevicePtr device, RTSPClientServices services, QObject *p
 
     m_sendPara = true;
     m_rtspSocket = new GCDAsyncSocket(this, this);
+    m_rtspSocket->setControlConnectionLimits();
     m_isCpuBrandOfApple = TavlinGlobal::getMacCpuChipBrand() == kAppleBrand;
 
     const MirrorSenderFactory &factory = m_services.senders;
@@ -51,7 +53,7 @@ RTSPClient::RTSPClient(DevicePtr device, RTSPClientServices services, QObject *p
     if (factory.makeRemoteController)
         m_mRemoteController = factory.makeRemoteController(m_mDevice);
 
-    m_timer.setTimerType(Qt::CoarseTimer);
+    ProtocolTimer::setUp(m_timer, this, ProtocolTimer::kCastKeepAlive, false);
     connect(&m_timer, &QTimer::timeout, this, &RTSPClient::onTick);
     m_graceTimer.setSingleShot(true);
     connect(&m_graceTimer, &QTimer::timeout, this, [this] {

@@ -14,8 +14,6 @@ namespace {
 // Reading stops for a socket nobody reads from once this much waits, so a
 // peer cannot make us buffer without bound; the next queued read resumes it.
 constexpr qsizetype kMaxUnreadBytes = 4 * 1024 * 1024;
-// Bytes read per readiness event, so one busy socket cannot starve the loop.
-constexpr qsizetype kMaxReadPerEvent = 1024 * 1024;
 
 } // namespace
 
@@ -55,6 +53,7 @@ bool TcpSocketBase::connectToHost(const QString &host, quint16 port, int timeout
             return refuse(SocketErrors::posixError(failure));
     }
 
+    m_ended = false;
     m_lastConnectHost = host;
     m_lastConnectPort = port;
     m_peerPort = port;
@@ -167,7 +166,7 @@ void TcpSocketBase::onReadable()
     bool peerClosed = false;
     qsizetype total = 0;
     char chunk[65536];
-    while (total < kMaxReadPerEvent) {
+    while (total < m_maxReadPerEvent) {
         int error = 0;
         const qint64 n = Sys::receive(m_fd, chunk, sizeof(chunk), &error);
         if (n > 0) {
@@ -212,7 +211,9 @@ void TcpSocketBase::onWritable()
 
 void TcpSocketBase::readDataWithTimeout(int timeoutMs, qint64 tag)
 {
-    if (m_closeAfterWriting || m_closeAfterReading)
+    if (m_closeAfterWriting || m_closeAfterReading || m_ended)
+        return;
+    if (m_singleRead && !m_reads.isEmpty())
         return;
     m_reads.append({tag, timeoutMs});
     schedulePump();
@@ -220,11 +221,29 @@ void TcpSocketBase::readDataWithTimeout(int timeoutMs, qint64 tag)
 
 void TcpSocketBase::writeData(const QByteArray &data, int timeoutMs, qint64 tag)
 {
-    if (data.isEmpty() || m_closeAfterWriting || m_closeAfterReading)
+    // Bytes for a connection that has ended would only pile up.
+    if (data.isEmpty() || m_closeAfterWriting || m_closeAfterReading || m_ended)
         return;
+    if (m_maxWaitingBytes > 0 && waitingBytes() > m_maxWaitingBytes) {
+        qInfo("peer %s:%u takes no more of our bytes (%lld waiting): connection ended",
+              qUtf8Printable(m_lastConnectHost), unsigned(m_lastConnectPort), static_cast<long long>(waitingBytes()));
+        closeWithError(SocketErrors::posixError(ENOBUFS));
+        return;
+    }
     m_writes.append({data, tag, timeoutMs});
     updateQueneCount();
+    addWaitingBytes(data.size());
     schedulePump();
+}
+
+void TcpSocketBase::setMaxWaitingBytes(qint64 bytes)
+{
+    m_maxWaitingBytes = bytes;
+}
+
+void TcpSocketBase::setSingleRead(bool single)
+{
+    m_singleRead = single;
 }
 
 void TcpSocketBase::schedulePump()
@@ -290,6 +309,7 @@ void TcpSocketBase::pumpWrites()
             m_currentWrite = m_writes.takeFirst();
             m_currentOffset = 0;
             updateQueneCount();
+            addWaitingBytes(-m_currentWrite->data.size());
             if (m_currentWrite->timeoutMs >= 0)
                 m_writeTimer.start(m_currentWrite->timeoutMs);
         }
@@ -336,8 +356,7 @@ void TcpSocketBase::disconnect()
 void TcpSocketBase::disconnectAfterWriting()
 {
     if (m_state == State::Idle) {
-        m_writes.clear();
-        updateQueneCount();
+        dropWaitingWrites();
         return;
     }
     m_closeAfterWriting = true;
@@ -347,9 +366,8 @@ void TcpSocketBase::disconnectAfterWriting()
 void TcpSocketBase::disconnectAfterReadingAndWriting()
 {
     if (m_state == State::Idle) {
-        m_writes.clear();
+        dropWaitingWrites();
         m_reads.clear();
-        updateQueneCount();
         return;
     }
     m_closeAfterReading = true;
@@ -366,6 +384,7 @@ void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
     }
     closeDescriptor();
     m_state = State::Idle;
+    m_ended = true;
     m_connectTimer.stop();
     m_readTimer.stop();
     m_writeTimer.stop();
@@ -378,6 +397,7 @@ void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
     m_closeAfterWriting = false;
     m_closeAfterReading = false;
     updateQueneCount();
+    m_waitingBytes.store(0, std::memory_order_relaxed);
     QMetaObject::invokeMethod(this, [this, error] {
         QPointer<TcpSocketBase> guard(this);
         notifyClosed(error);
@@ -406,13 +426,35 @@ void TcpSocketBase::closeDescriptor()
 
 void TcpSocketBase::dropWaitingWrites()
 {
+    qint64 dropped = 0;
+    for (const WriteRequest &write : std::as_const(m_writes))
+        dropped += write.data.size();
     m_writes.clear();
     updateQueneCount();
+    addWaitingBytes(-dropped);
 }
 
 void TcpSocketBase::updateQueneCount()
 {
     m_queneCount.store(m_writes.size(), std::memory_order_relaxed);
+}
+
+void TcpSocketBase::addWaitingBytes(qint64 delta)
+{
+    const qint64 bytes = m_waitingBytes.load(std::memory_order_relaxed) + delta;
+    m_waitingBytes.store(bytes, std::memory_order_relaxed);
+    if (bytes > m_waitingBytesHighWater.load(std::memory_order_relaxed))
+        m_waitingBytesHighWater.store(bytes, std::memory_order_relaxed);
+}
+
+qint64 TcpSocketBase::waitingBytes() const
+{
+    return m_waitingBytes.load(std::memory_order_relaxed);
+}
+
+qint64 TcpSocketBase::waitingBytesHighWater() const
+{
+    return m_waitingBytesHighWater.load(std::memory_order_relaxed);
 }
 
 bool TcpSocketBase::isConnected() const

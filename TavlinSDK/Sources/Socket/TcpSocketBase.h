@@ -47,7 +47,8 @@ public:
     // socket. Bytes that arrive while no read waits are kept for the next.
     void readDataWithTimeout(int timeoutMs, qint64 tag);
     // Queues a write; an empty one queues nothing. Writes before the connect
-    // completes wait and go out, in order, once connected.
+    // completes wait and go out, in order, once connected; writes (and
+    // reads) after a connection ended are dropped until the next connect.
     void writeData(const QByteArray &data, int timeoutMs, qint64 tag);
 
     // Closes at once, dropping queued writes and reads.
@@ -71,6 +72,40 @@ public:
     // Writes waiting behind the write in progress (which is not counted).
     // Readable from any thread without blocking.
     qint64 queneCount() const;
+
+    // Bounds for a control connection, whose peer may be hostile. With a
+    // bound on waiting bytes, a write that finds more than that many bytes
+    // waiting behind the write in progress ends the connection with the
+    // POSIX error ENOBUFS instead of being queued: a peer that asks for
+    // answers and never reads them cannot make us keep them, while one
+    // request of ours, however long, still goes out. 0, the default, sets no
+    // bound.
+    void setMaxWaitingBytes(qint64 bytes);
+    // With a single read, a read asked for while one already waits is the
+    // same read: the owner re-arms it from its read callback, and never
+    // piles up reads that a peer's bytes would then satisfy one by one.
+    void setSingleRead(bool single);
+    // The bounds of every control connection (handshake, master control,
+    // cast control, remote input): about a megabyte of answers, far more
+    // than any well-behaved exchange leaves waiting, and one read. Every
+    // byte read there is parsed on the main thread, so such a connection
+    // also takes a smaller bite per wake-up than a media one, and a flooding
+    // peer delays timers and other sockets by little.
+    static constexpr qint64 kControlMaxWaitingBytes = 1024 * 1024;
+    static constexpr qsizetype kControlReadPerEvent = 64 * 1024;
+    static constexpr qsizetype kDefaultReadPerEvent = 1024 * 1024;
+    void setControlConnectionLimits()
+    {
+        setMaxWaitingBytes(kControlMaxWaitingBytes);
+        setSingleRead(true);
+        m_maxReadPerEvent = kControlReadPerEvent;
+    }
+    // Bytes waiting behind the write in progress, and the most that ever
+    // waited. Readable from any thread without blocking.
+    qint64 waitingBytes() const;
+    qint64 waitingBytesHighWater() const;
+    // Reads asked for and not yet answered.
+    qsizetype pendingReads() const { return m_reads.size(); }
 
     // The connected descriptor, or -1 when there is none.
     int socketFD() const;
@@ -132,6 +167,7 @@ private:
     void closeWithError(const OptionalTavlinError &error);
     void closeDescriptor();
     void updateQueneCount();
+    void addWaitingBytes(qint64 delta);
 
     State m_state = State::Idle;
     int m_fd = -1;
@@ -154,10 +190,19 @@ private:
     std::optional<WriteRequest> m_currentWrite;
     qsizetype m_currentOffset = 0;
 
+    // A connection started and ended; nothing more is queued until the next.
+    bool m_ended = false;
     bool m_closeAfterWriting = false;
     bool m_closeAfterReading = false;
     bool m_pumpScheduled = false;
 
+    qint64 m_maxWaitingBytes = 0;
+    // Bytes read per readiness event, so one busy socket cannot starve the loop.
+    qsizetype m_maxReadPerEvent = kDefaultReadPerEvent;
+    bool m_singleRead = false;
+
     std::atomic<qint64> m_userData{0};
     std::atomic<qint64> m_queneCount{0};
+    std::atomic<qint64> m_waitingBytes{0};
+    std::atomic<qint64> m_waitingBytesHighWater{0};
 };

@@ -3,7 +3,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QStringDecoder>
 #include <cmath>
 
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
@@ -124,79 +123,16 @@ std::optional<HandshakeReply> bySubstring(const QString &message, const QString 
     return std::nullopt;
 }
 
-bool holdsProtocolWord(const QString &text)
-{
-    for (const QString *word : {&kSuccess, &kFailed, &kFalied, &kConfigured, &kName, &kHasChanged}) {
-        if (text.contains(*word))
-            return true;
-    }
-    return false;
-}
-
-// Decodes UTF-8; none when the bytes are not (or not yet) whole UTF-8.
-std::optional<QString> decodeWhole(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-enum class Scan { Complete, LineEnded, Incomplete };
-
-// Finds the end of the JSON object that starts at `start`. Within one line
-// unless `acrossLines`.
-Scan scanObject(const QByteArray &bytes, qsizetype start, bool acrossLines, qsizetype &end)
-{
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (qsizetype i = start; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\n' && !acrossLines) {
-            end = i;
-            return Scan::LineEnded;
-        }
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (--depth == 0) {
-                end = i + 1;
-                return Scan::Complete;
-            }
-        }
-    }
-    return Scan::Incomplete;
-}
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// A line that holds nothing but "{": the start of an object written over
-// several lines.
-bool opensMultiLineObject(const QByteArray &bytes, qsizetype start)
+QByteArray withoutCarriageReturn(QByteArray line)
 {
-    for (qsizetype i = start + 1; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n')
-            return true;
-        if (bytes[i] != ' ' && bytes[i] != '\t' && bytes[i] != '\r')
-            return false;
-    }
-    return false;
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
 }
 
 } // namespace
@@ -227,6 +163,52 @@ std::optional<HandshakeReply> classify(const QString &message, const QString &wh
     return bySubstring(message, wholeText);
 }
 
+void HandshakeReplyFramer::reset()
+{
+    m_pending.clear();
+    m_scan = {};
+}
+
+HandshakeReplyFramer::ScanResult HandshakeReplyFramer::continueObject(qsizetype &end)
+{
+    using Extent = ObjectScan::Extent;
+    ObjectScan &scan = m_scan;
+    const qsizetype size = m_pending.size();
+    const char *bytes = m_pending.constData();
+    for (; scan.next < size; ++scan.next) {
+        ++m_scannedBytes;
+        const char c = bytes[scan.next];
+        if (c == '\n') {
+            if (scan.extent == Extent::Undecided) {
+                scan.extent = Extent::SeveralLines;
+            } else if (scan.extent == Extent::OneLine) {
+                end = scan.next;
+                return ScanResult::LineEnded;
+            }
+        } else if (scan.extent == Extent::Undecided && c != ' ' && c != '\t' && c != '\r') {
+            scan.extent = Extent::OneLine;
+        }
+        if (scan.inString) {
+            if (scan.escaped)
+                scan.escaped = false;
+            else if (c == '\\')
+                scan.escaped = true;
+            else if (c == '"')
+                scan.inString = false;
+            continue;
+        }
+        if (c == '"') {
+            scan.inString = true;
+        } else if (c == '{' || c == '[') {
+            ++scan.depth;
+        } else if ((c == '}' || c == ']') && --scan.depth == 0) {
+            end = scan.next + 1;
+            return ScanResult::Complete;
+        }
+    }
+    return ScanResult::Incomplete;
+}
+
 QList<HandshakeReply> HandshakeReplyFramer::feed(const QByteArray &chunk)
 {
     QList<HandshakeReply> replies;
@@ -240,56 +222,51 @@ QList<HandshakeReply> HandshakeReplyFramer::feed(const QByteArray &chunk)
             replies.append(*reply);
     };
 
+    // Everything before `pos` has been taken.
     qsizetype pos = 0;
     const qsizetype size = m_pending.size();
     while (pos < size) {
+        if (m_scan.active) {
+            qsizetype end = 0;
+            const ScanResult result = continueObject(end);
+            if (result == ScanResult::Incomplete)
+                break; // the rest of the object is still to come
+            m_scan = {};
+            if (result == ScanResult::Complete) {
+                take(m_pending.mid(pos, end - pos));
+                pos = end;
+            } else {
+                // Not a whole object within its line: an ordinary line.
+                take(withoutCarriageReturn(m_pending.mid(pos, end - pos)));
+                pos = end + 1;
+            }
+            continue;
+        }
+        ++m_scannedBytes;
         if (isBlank(m_pending[pos])) {
             ++pos;
             continue;
         }
-        const qsizetype newline = m_pending.indexOf('\n', pos);
         if (m_pending[pos] == '{') {
-            qsizetype end = 0;
-            const bool acrossLines = opensMultiLineObject(m_pending, pos);
-            const Scan scan = scanObject(m_pending, pos, acrossLines, end);
-            if (scan == Scan::Complete) {
-                take(m_pending.mid(pos, end - pos));
-                pos = end;
-                continue;
-            }
-            if (scan == Scan::LineEnded) {
-                // Not a whole object within its line: an ordinary line.
-                QByteArray line = m_pending.mid(pos, end - pos);
-                if (line.endsWith('\r'))
-                    line.chop(1);
-                take(line);
-                pos = end + 1;
-                continue;
-            }
-            break; // the rest of the object is still to come
-        }
-        if (newline >= 0) {
-            QByteArray line = m_pending.mid(pos, newline - pos);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            take(line);
-            pos = newline + 1;
+            m_scan.active = true;
+            m_scan.next = pos + 1;
+            m_scan.depth = 1;
             continue;
         }
-        // Text without a line end: taken now when it already says something,
-        // kept for the rest otherwise.
-        const QByteArray rest = m_pending.mid(pos);
-        const std::optional<QString> text = decodeWhole(rest);
-        if (text && holdsProtocolWord(*text)) {
-            take(rest);
-            pos = size;
-        }
-        break;
+        const qsizetype newline = m_pending.indexOf('\n', pos);
+        const qsizetype end = newline >= 0 ? newline : size;
+        m_scannedBytes += end - pos;
+        // Text without a line end is a line of its own: it cannot become an
+        // object, and holding it would glue it onto the next reply.
+        take(withoutCarriageReturn(m_pending.mid(pos, end - pos)));
+        pos = newline >= 0 ? newline + 1 : size;
     }
     m_pending.remove(0, pos);
+    if (m_scan.active)
+        m_scan.next -= pos;
     if (m_pending.size() > kMaxPendingBytes) {
         qInfo("handshake reply longer than %lld bytes without an end: dropped", static_cast<long long>(kMaxPendingBytes));
-        m_pending.clear();
+        reset();
     }
     return replies;
 }

@@ -55,20 +55,40 @@ std::optional<HandshakeReply> classify(const QString &message, const QString &wh
 // Cuts the byte stream of one connection into messages: lines ended by "\n"
 // (a "\r" before it is dropped, empty lines skipped), and JSON objects, which
 // may arrive in pieces, span several lines when they start with a line that
-// is only "{", or come without a line end. A character cut in two by the
-// transport is joined again. A trailing piece of text without a line end is
-// taken at once only when it already holds one of the protocol's words;
-// otherwise it waits for the rest. What waits is bounded.
+// is only "{", or come without a line end. Only what can still become an
+// object (it starts with "{") waits for the rest of the stream; any other
+// text without a line end is a line of its own at once, so a receiver's short
+// answer never glues onto its next reply. What waits is bounded, and every
+// byte is looked at once however the transport cuts the stream.
 class HandshakeReplyFramer {
 public:
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
 
     QList<HandshakeReply> feed(const QByteArray &chunk);
-    void reset() { m_pending.clear(); }
+    void reset();
     qsizetype pendingBytes() const { return m_pending.size(); }
+    // Bytes the framer has looked at since it was made; with the input's
+    // length it shows that the work grows with the input, not faster.
+    qint64 scannedBytes() const { return m_scannedBytes; }
 
 private:
+    // Where an object that started at the front of m_pending has got to.
+    struct ObjectScan {
+        bool active = false;
+        qsizetype next = 0;       // first byte not yet looked at
+        int depth = 0;
+        bool inString = false;
+        bool escaped = false;
+        // Decided by the rest of the line that opens the object: only blanks
+        // make an object over several lines; anything else keeps it to its line.
+        enum class Extent { Undecided, OneLine, SeveralLines } extent = Extent::Undecided;
+    };
+    enum class ScanResult { Complete, LineEnded, Incomplete };
+    ScanResult continueObject(qsizetype &end);
+
     QByteArray m_pending;
+    ObjectScan m_scan;
+    qint64 m_scannedBytes = 0;
 };
 
 } // namespace HandshakeCodec

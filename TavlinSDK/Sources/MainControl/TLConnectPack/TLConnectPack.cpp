@@ -6,6 +6,7 @@
 
 #include "PinCode/PinCode.h"
 #include "Socket/SocketErrors.h"
+#include "Utils/ProtocolTimer.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -25,15 +26,15 @@ QString localized(const char *key)
 TLConnectPack::TLConnectPack(ConnectPackDelegate *delegate, const ConnectPackTimings &timings, QObject *parent)
     : QObject(parent), m_delegate(delegate), m_timings(timings)
 {
-    m_whetherGetDeviceNameTimer.setSingleShot(true);
+    ProtocolTimer::setUp(m_whetherGetDeviceNameTimer, this, ProtocolTimer::kNameWait, true);
     connect(&m_whetherGetDeviceNameTimer, &QTimer::timeout, this, &TLConnectPack::nameWaitFired);
-    m_checkPasswordTimer.setSingleShot(true);
+    ProtocolTimer::setUp(m_checkPasswordTimer, this, ProtocolTimer::kCodeCheck, true);
     connect(&m_checkPasswordTimer, &QTimer::timeout, this, [this] {
         reopenAfterReadTimeout(TavlinError(SocketErrors::kAsyncSocketErrorDomain,
                                            SocketErrors::AsyncSocketReadTimeoutError,
                                            QStringLiteral("Read operation timed out")));
     });
-    m_deadlineTimer.setSingleShot(true);
+    ProtocolTimer::setUp(m_deadlineTimer, this, ProtocolTimer::kHandshakeDeadline, true);
     connect(&m_deadlineTimer, &QTimer::timeout, this, &TLConnectPack::deadlinePassed);
 }
 
@@ -260,7 +261,10 @@ void TLConnectPack::handleReply(const HandshakeReply &reply)
             m_chosenDevice->mServer_features = reply.features;
         }
         m_customBroadcastStr = reply.extraInfo;
-        if (!m_isAlreadyConnected)
+        // Once the code has been asked for, only its verdict may end the
+        // handshake: a late name reply must neither declare success behind
+        // the code dialog nor ask for the code a second time.
+        if (!m_isAlreadyConnected && !m_isPassConnect)
             connectCheck();
         break;
     case HandshakeReply::Kind::Ports:

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "TavlinLogText.h"
 #include "Utils/IntegerValue.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -44,7 +45,7 @@ std::optional<QJsonObject> parseObject(const QByteArray &bytes, bool logFailure)
         if (logFailure) {
             qInfo("master control line not understood (%s): %s",
                   error.error != QJsonParseError::NoError ? qUtf8Printable(error.errorString()) : "not a JSON object",
-                  bytes.left(120).constData());
+                  qUtf8Printable(escapedForLog(bytes, 120)));
         }
         return std::nullopt;
     }
@@ -52,6 +53,9 @@ std::optional<QJsonObject> parseObject(const QByteArray &bytes, bool logFailure)
 }
 
 } // namespace
+
+// The lines without a variable part are written once: a receiver may ask
+// for some of them as fast as it can send.
 
 QString heartbeat(qint64 index)
 {
@@ -72,27 +76,32 @@ QString clientInformation(const ClientInformation &info)
 
 QString castRequest()
 {
-    return line({{QStringLiteral("requestCast"), kCastRequestValue}});
+    static const QString text = line({{QStringLiteral("requestCast"), kCastRequestValue}});
+    return text;
 }
 
 QString fullScreenRequest()
 {
-    return line({{QStringLiteral("requestCast"), kFullScreenRequestValue}});
+    static const QString text = line({{QStringLiteral("requestCast"), kFullScreenRequestValue}});
+    return text;
 }
 
 QString exitFullScreen()
 {
-    return line({{QStringLiteral("exitFullscreen"), kN}});
+    static const QString text = line({{QStringLiteral("exitFullscreen"), kN}});
+    return text;
 }
 
 QString disconnect()
 {
-    return line({{QStringLiteral("disconnect"), kN}});
+    static const QString text = line({{QStringLiteral("disconnect"), kN}});
+    return text;
 }
 
 QString replyInfo()
 {
-    return line({{QStringLiteral("replyInfo"), kN}});
+    static const QString text = line({{QStringLiteral("replyInfo"), kN}});
+    return text;
 }
 
 qint64 integerMember(const QJsonObject &object, const QString &key)
@@ -161,31 +170,89 @@ std::optional<ReceiverMessage> classify(const QByteArray &line)
     return std::nullopt;
 }
 
+void LineFramer::reset()
+{
+    m_pending.clear();
+    m_scanned = 0;
+    m_started = m_object = m_settled = false;
+    m_depth = 0;
+    m_inString = m_escaped = false;
+}
+
 QList<QByteArray> LineFramer::feed(const QByteArray &chunk)
 {
     QList<QByteArray> lines;
     m_pending.append(chunk);
 
+    // Everything before `start` has been taken.
     qsizetype start = 0;
-    for (qsizetype newline = m_pending.indexOf('\n'); newline >= 0; newline = m_pending.indexOf('\n', start)) {
-        const QByteArray line = trimmed(m_pending.mid(start, newline - start));
-        if (!line.isEmpty())
-            lines.append(line);
-        start = newline + 1;
+    bool wholeObject = false;
+    const char *bytes = m_pending.constData();
+    for (qsizetype i = m_scanned; i < m_pending.size(); ++i) {
+        ++m_scannedBytes;
+        const char c = bytes[i];
+        if (c == '\n') {
+            const QByteArray line = trimmed(m_pending.mid(start, i - start));
+            if (!line.isEmpty())
+                lines.append(line);
+            start = i + 1;
+            m_started = m_object = m_settled = false;
+            m_depth = 0;
+            m_inString = m_escaped = false;
+            wholeObject = false;
+            continue;
+        }
+        // Follows the unended line as a JSON object, so that one without its
+        // line end is noticed the moment it is whole.
+        if (m_settled) {
+            if (wholeObject && !isBlank(c))
+                wholeObject = false;
+            continue;
+        }
+        if (!m_started) {
+            if (isBlank(c))
+                continue;
+            m_started = true;
+            m_object = c == '{';
+            if (!m_object) {
+                m_settled = true;
+                continue;
+            }
+        }
+        if (m_inString) {
+            if (m_escaped)
+                m_escaped = false;
+            else if (c == '\\')
+                m_escaped = true;
+            else if (c == '"')
+                m_inString = false;
+        } else if (c == '"') {
+            m_inString = true;
+        } else if (c == '{' || c == '[') {
+            ++m_depth;
+        } else if ((c == '}' || c == ']') && --m_depth == 0) {
+            m_settled = true;
+            wholeObject = true;
+        }
     }
-    m_pending.remove(0, start);
+    m_scanned = m_pending.size();
 
     // A receiver that leaves out the last line end is still heard, as long as
     // what it sent is whole.
-    const QByteArray rest = trimmed(m_pending);
-    if (rest.isEmpty()) {
-        m_pending.clear();
-    } else if (rest.startsWith('{') && rest.endsWith('}') && parseObject(rest, false)) {
-        lines.append(rest);
-        m_pending.clear();
-    } else if (m_pending.size() > kMaxPendingBytes) {
+    if (wholeObject) {
+        const QByteArray rest = trimmed(m_pending.mid(start));
+        if (parseObject(rest, false)) {
+            lines.append(rest);
+            reset();
+            return lines;
+        }
+        // An object that does not parse waits for its line end, as any line.
+    }
+    m_pending.remove(0, start);
+    m_scanned -= start;
+    if (m_pending.size() > kMaxPendingBytes) {
         qInfo("master control line longer than %lld bytes dropped", static_cast<long long>(kMaxPendingBytes));
-        m_pending.clear();
+        reset();
     }
     return lines;
 }

@@ -94,17 +94,30 @@ std::optional<QString> textMember(const QJsonObject &object, const QString &key)
 // skipped), so a line or a character cut in two by the transport is joined
 // again. A last chunk without its "\n" is taken at once when it already is a
 // whole JSON object; otherwise it waits for the rest, up to a bound beyond
-// which it is dropped.
+// which it is dropped. Every byte is looked at once, however the transport
+// cuts the stream.
 class LineFramer {
 public:
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
 
     QList<QByteArray> feed(const QByteArray &chunk);
-    void reset() { m_pending.clear(); }
+    void reset();
     qsizetype pendingBytes() const { return m_pending.size(); }
+    // Bytes the framer has looked at since it was made.
+    qint64 scannedBytes() const { return m_scannedBytes; }
 
 private:
     QByteArray m_pending;
+    // How far m_pending has been looked at (it holds no line end before
+    // that), and where the unended line stands as a JSON object.
+    qsizetype m_scanned = 0;
+    bool m_started = false;   // a byte other than a blank was seen
+    bool m_object = false;    // ... and it was "{"
+    bool m_settled = false;   // the object closed, or cannot be one: wait for the line end
+    int m_depth = 0;
+    bool m_inString = false;
+    bool m_escaped = false;
+    qint64 m_scannedBytes = 0;
 };
 
 // --- Direct-cast keep-alive ---

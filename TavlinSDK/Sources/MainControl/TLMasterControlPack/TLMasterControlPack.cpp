@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "TavlinSDK.h"
+#include "Utils/ProtocolTimer.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
@@ -37,24 +38,33 @@ MasterControlServices MasterControlServices::fromPlatform(const Platform::Platfo
     services.cast = CastPackServices::fromPlatform(platform);
     services.screenCaptureAccess = platform.screenCaptureAccess;
     services.store = platform.store;
-    services.versionName = QCoreApplication::applicationVersion();
-    // An application that sets no build number is known by its version.
-    const QVariant build = QCoreApplication::instance()
-        ? QCoreApplication::instance()->property(TavlinSDK::ApplicationBuildProperty)
-        : QVariant();
-    services.versionCode = leadingNumber(build.isValid() ? build.toString() : services.versionName);
     return services;
+}
+
+QString MasterControlServices::currentVersionName() const
+{
+    return versionName.value_or(QCoreApplication::applicationVersion());
+}
+
+qint64 MasterControlServices::currentVersionCode() const
+{
+    if (versionCode)
+        return *versionCode;
+    const QCoreApplication *application = QCoreApplication::instance();
+    const QVariant build = application ? application->property(TavlinSDK::ApplicationBuildProperty) : QVariant();
+    // An application that sets no build number is known by its version.
+    return leadingNumber(build.isValid() ? build.toString() : currentVersionName());
 }
 
 TLMasterControlPack::TLMasterControlPack(MasterControlPackDelegate *delegate, MasterControlServices services,
                                          QObject *parent)
     : QObject(parent), m_delegate(delegate), m_services(std::move(services))
 {
-    m_masterConTimer.setTimerType(Qt::CoarseTimer);
+    ProtocolTimer::setUp(m_masterConTimer, this, ProtocolTimer::kHeartbeat, false);
     connect(&m_masterConTimer, &QTimer::timeout, this, &TLMasterControlPack::masterConTimerTick);
-    m_directCastTimer.setTimerType(Qt::CoarseTimer);
+    ProtocolTimer::setUp(m_directCastTimer, this, ProtocolTimer::kDirectCastKeepAlive, false);
     connect(&m_directCastTimer, &QTimer::timeout, this, &TLMasterControlPack::directCastTick);
-    m_castRequestTimer.setSingleShot(true);
+    ProtocolTimer::setUp(m_castRequestTimer, this, ProtocolTimer::kCastRequest, true);
     connect(&m_castRequestTimer, &QTimer::timeout, this, &TLMasterControlPack::castRequestTimedOut);
     m_castPack = std::make_unique<TLCastPack>(this, m_services.cast);
 }
@@ -144,8 +154,8 @@ void TLMasterControlPack::sendClientInformation()
 {
     MasterControlCodec::ClientInformation info;
     info.clientName = clientName();
-    info.versionName = m_services.versionName;
-    info.versionCode = m_services.versionCode;
+    info.versionName = m_services.currentVersionName();
+    info.versionCode = m_services.currentVersionCode();
     info.isTouchable = m_isTouchable;
     TavlinGlobal::sendCommandToReceive(MasterControlCodec::clientInformation(info));
 }
@@ -255,6 +265,8 @@ void TLMasterControlPack::socketDidReadData(GCDAsyncSocket *sock, const QByteArr
         return;
     if ((sock && sock == m_directCastSocket) || tag == TavlinGlobal::kDirectCastCommandTag) {
         handleDirectCastAnswer(data);
+        if (sock && sock == m_directCastSocket && isLive())
+            sock->readDataWithTimeout(-1, TavlinGlobal::kDirectCastTag);
         return;
     }
     if (sock != m_masterControlSocket)
@@ -265,6 +277,10 @@ void TLMasterControlPack::socketDidReadData(GCDAsyncSocket *sock, const QByteArr
             return;
         handleLine(line);
     }
+    // A read always waits, so a reply that comes in pieces is taken as its
+    // pieces come, not one piece per heartbeat.
+    if (isLive() && sock == m_masterControlSocket)
+        sock->readDataWithTimeout(-1, TavlinGlobal::kMasterControlReadTag);
 }
 
 void TLMasterControlPack::handleLine(const QByteArray &line)
@@ -370,20 +386,26 @@ void TLMasterControlPack::castRequestTimedOut()
 
 void TLMasterControlPack::startMirror()
 {
-    if (!isLive())
-        return;
-    if (m_castPack->isCasting() || m_castPack->isCast()) {
-        qInfo("a cast is already running; start ignored");
-        return;
-    }
     const qint64 castMode = TavlinGlobal::getCastMode();
-    if (castMode == 1) {
+    if (!isLive()) {
+        qInfo("start mirror after the session ended: refused");
+    } else if (m_castPack->isCasting() || m_castPack->isCast()) {
+        qInfo("a cast is already running; start refused");
+    } else if (castMode == 1) {
         m_castPack->castOperator(1);
+        return;
     } else if (castMode == 2) {
         TavlinGlobal::sendCommandToReceive(MasterControlCodec::castRequest());
         m_castRequestAbandoned = false;
         m_castRequestTimer.start(m_services.timings.castRequestTimeoutMs);
+        return;
+    } else {
+        qInfo("the receiver allows no cast (cast mode %lld); start refused", static_cast<long long>(castMode));
     }
+    // A start that starts nothing says so at once, as a refusal, so that the
+    // caller never waits for an answer that cannot come.
+    if (m_delegate)
+        m_delegate->masterControlPack_replyCastRequest(0);
 }
 
 void TLMasterControlPack::stopMirror()

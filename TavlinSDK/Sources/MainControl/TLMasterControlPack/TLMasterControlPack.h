@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "MainControl/TLCastPack/CastPackDelegate.h"
 #include "MainControl/TLCastPack/TLCastPack.h"
@@ -35,12 +36,18 @@ struct MasterControlServices {
     // "TavlinMacClientName" of `store`.
     std::function<QString()> clientName;
     std::shared_ptr<Platform::KeyValueStore> store;
-    // The application's version text and its whole-number build.
-    QString versionName;
-    qint64 versionCode = 0;
+    // The version text and the whole-number build the client information
+    // carries. None: the application's, read each time the information is
+    // sent (QCoreApplication::applicationVersion() and the leading number of
+    // the application's TavlinSDK::ApplicationBuildProperty, or of its version
+    // when it sets no build), so the receiver hears of the program as it is
+    // when the session starts, not as it was when the library was made.
+    std::optional<QString> versionName;
+    std::optional<qint64> versionCode;
+    QString currentVersionName() const;
+    qint64 currentVersionCode() const;
 
-    // Over the process's platform services; the version is the
-    // application's (its leading number is the build number).
+    // Over the process's platform services, with the application's version.
     static MasterControlServices fromPlatform(const Platform::PlatformServices &platform);
 };
 

@@ -45,6 +45,21 @@ void retire(QPointer<Socket> &slot)
     slot.clear();
 }
 
+// The replaced socket first sends what is queued on it (a goodbye to the
+// receiver it spoke to), then closes and goes; it tells its old delegate
+// nothing more.
+void retireAfterWriting(QPointer<AsyncSocket> &slot)
+{
+    if (AsyncSocket *old = slot.data()) {
+        old->setDelegate(nullptr);
+        QObject::connect(old, &TcpSocketBase::closed, old, &QObject::deleteLater);
+        old->disconnectAfterWriting();
+        if (old->isDisconnected())
+            old->deleteLater();
+    }
+    slot.clear();
+}
+
 QString clientName()
 {
     // Unless told otherwise, the name the user stored in the library's settings.
@@ -70,6 +85,7 @@ AsyncSocket *makeRunLoopSocket(QPointer<AsyncSocket> &slot, const QString &host,
                                AsyncSocketDelegate *delegate, int connectTimeoutMs)
 {
     auto *socket = new AsyncSocket(delegate);
+    socket->setControlConnectionLimits();
     TavlinError error;
     if (socket->connectToHost(host, port, connectTimeoutMs, &error)) {
         slot = socket;
@@ -89,6 +105,7 @@ GCDAsyncSocket *makeQueueSocket(QPointer<GCDAsyncSocket> &slot, const QString &h
 {
     retire(slot);
     auto *socket = new GCDAsyncSocket(delegate);
+    socket->setControlConnectionLimits();
     TavlinError error;
     if (socket->connectToHost(host, port, connectTimeoutMs, &error)) {
         slot = socket;
@@ -120,7 +137,7 @@ AsyncSocket *TavlinGlobal::CreateSocket(const QString &host, quint16 port, Async
     SharedSockets &shared = sockets();
     shared.lastHost = host;
     shared.lastPort = port;
-    retire(shared.handshake);
+    retireAfterWriting(shared.handshake);
     return makeRunLoopSocket(shared.handshake, host, port, delegate, connectTimeoutMs);
 }
 
