@@ -151,7 +151,7 @@ TEST(UploadKill, AServerKilledMidUploadIsResumedFromItsKeptCopyByteForByte)
                 engine.networkReconnection();
             return files[0]->uploadStatus() == Status::Done || files[0]->uploadStatus() == Status::Failed;
         },
-        30000));
+        90000));
     EXPECT_EQ(files[0]->uploadStatus(), Status::Done);
     EXPECT_EQ(readAll(uploadDir + QStringLiteral("/talk.mp4")), bytes);
     const QStringList uploads = again.linesOf(QStringLiteral("upload"));

@@ -40,10 +40,6 @@
         <translation>The receiver is busy. Try again later.</translation>
     </message>
     <message>
-        <source>downLoad_allowTransfer_title</source>
-        <translation>The receiver does not allow transfers.</translation>
-    </message>
-    <message>
         <source>downLoadFileList_btn_cancel</source>
         <translation>Cancel</translation>
     </message>
