@@ -61,7 +61,7 @@ ScreenCaptureOptions FakeScreenSource::lastOptions() const
     return m_options;
 }
 
-bool FakeScreenSource::start(const ScreenCaptureOptions &options, FrameHandler handler)
+bool FakeScreenSource::start(const ScreenCaptureOptions &options, FrameHandler handler, FailureHandler onFailure)
 {
     stop();
     ++m_startCount;
@@ -71,6 +71,8 @@ bool FakeScreenSource::start(const ScreenCaptureOptions &options, FrameHandler h
         std::lock_guard lock(m_mutex);
         m_options = options;
         m_handler = std::move(handler);
+        m_onFailure = std::move(onFailure);
+        m_failure.clear();
         m_stopRequested = false;
     }
     m_running = true;
@@ -94,6 +96,7 @@ void FakeScreenSource::stop()
         std::lock_guard deliverLock(m_deliverMutex);
         std::lock_guard lock(m_mutex);
         m_handler = nullptr;
+        m_onFailure = nullptr;
     }
     if (wasRunning)
         ++m_stopCount;
@@ -119,6 +122,27 @@ bool FakeScreenSource::deliver(VideoFramePtr frame)
     return true;
 }
 
+void FakeScreenSource::fail(const QString &reason)
+{
+    FailureHandler onFailure;
+    {
+        std::lock_guard deliverLock(m_deliverMutex);
+        std::lock_guard lock(m_mutex);
+        if (!m_running || !m_handler)
+            return;
+        // No frame after the failure.
+        m_handler = nullptr;
+        if (m_thread.joinable()) {
+            m_failure = reason;
+            m_wake.notify_all();
+            return;
+        }
+        onFailure = std::move(m_onFailure);
+    }
+    if (onFailure)
+        onFailure(reason);
+}
+
 void FakeScreenSource::run(ScreenCaptureOptions options)
 {
     const int fps = options.fps > 0 ? options.fps : 20;
@@ -131,8 +155,16 @@ void FakeScreenSource::run(ScreenCaptureOptions options)
     for (;;) {
         {
             std::unique_lock lock(m_mutex);
-            if (m_wake.wait_until(lock, next, [this] { return m_stopRequested; }))
+            if (m_wake.wait_until(lock, next, [this] { return m_stopRequested || !m_failure.isEmpty(); })) {
+                if (m_stopRequested)
+                    return;
+                FailureHandler onFailure = std::move(m_onFailure);
+                const QString reason = m_failure;
+                lock.unlock();
+                if (onFailure)
+                    onFailure(reason);
                 return;
+            }
         }
         next += period;
         if (next < std::chrono::steady_clock::now())

@@ -22,13 +22,17 @@ public:
     static VideoFramePtr makeFrame(QSize size, int index, qint64 timestampMs = 0);
 
     QRect mainDisplayBounds() override;
-    bool start(const ScreenCaptureOptions &options, FrameHandler handler) override;
+    bool start(const ScreenCaptureOptions &options, FrameHandler handler, FailureHandler onFailure) override;
     void stop() override;
     bool isRunning() const override;
 
     // Hands one frame to the handler on the calling thread, as the capture
     // thread would; false when not running.
     bool deliver(VideoFramePtr frame);
+    // Ends the running capture as a display that went away does: the
+    // failure handler hears `reason` (on the capture thread when there is
+    // one) and no frame follows. stop() is still expected.
+    void fail(const QString &reason);
 
     void setDisplaySize(QSize size);
     // While still, the picture does not change (duplicates are then dropped
@@ -50,6 +54,8 @@ private:
     std::condition_variable m_wake;
     QSize m_displaySize;
     FrameHandler m_handler;
+    FailureHandler m_onFailure;
+    QString m_failure; // set by fail(): the capture thread reports it and ends
     ScreenCaptureOptions m_options;
     std::thread m_thread;
     bool m_stopRequested = false;

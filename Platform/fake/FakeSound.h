@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <utility>
 
 #include "Platform/PrivilegedRunner.h"
 #include "Platform/SoundDevices.h"
@@ -90,7 +91,8 @@ public:
 // caller's thread, as the real source does on its worker thread.
 class FakeSoundSource final : public SoundSource {
 public:
-    bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler) override
+    bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler,
+               FailureHandler onFailure) override
     {
         QMutexLocker locker(&mutex);
         startedDevice = deviceName;
@@ -99,6 +101,7 @@ public:
         if (!accept)
             return false;
         m_handler = std::move(handler);
+        m_onFailure = std::move(onFailure);
         running = true;
         return true;
     }
@@ -106,8 +109,22 @@ public:
     {
         QMutexLocker locker(&mutex);
         m_handler = nullptr;
+        m_onFailure = nullptr;
         running = false;
         ++stopCount;
+    }
+    // Ends the stream as a sound server that went away does: the failure
+    // handler hears `reason` on the calling thread; no sound follows.
+    void fail(const QString &reason)
+    {
+        FailureHandler onFailure;
+        {
+            QMutexLocker locker(&mutex);
+            m_handler = nullptr;
+            onFailure = std::exchange(m_onFailure, nullptr);
+        }
+        if (onFailure)
+            onFailure(reason);
     }
     // False when the source is not running (nothing delivered).
     bool push(const QByteArray &pcm)
@@ -129,6 +146,7 @@ public:
 
 private:
     PcmHandler m_handler;
+    FailureHandler m_onFailure;
 };
 
 class FakePrivilegedRunner final : public PrivilegedRunner {

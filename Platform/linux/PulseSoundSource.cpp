@@ -1,6 +1,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <QDebug>
+#include <utility>
 
 #include "Platform/LinuxSoundPlatform.h"
 #include "PulseConnection.h"
@@ -17,7 +18,8 @@ public:
     explicit PulseSoundSource(std::shared_ptr<PulseLink> link) : m_link(std::move(link)) {}
     ~PulseSoundSource() override { stop(); }
 
-    bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler) override
+    bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler,
+               FailureHandler onFailure) override
     {
         stop();
         int error = 0;
@@ -27,6 +29,8 @@ public:
             return false;
         }
         m_handler = std::move(handler);
+        m_onFailure = std::move(onFailure);
+        m_ready = false;
 
         const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(format.sampleRate),
                                   static_cast<uint8_t>(format.channels)};
@@ -49,6 +53,7 @@ public:
                     pa_threaded_mainloop_wait(loop);
                 ready = state == PA_STREAM_READY;
             }
+            m_ready = ready;
             if (!ready)
                 qInfo().noquote() << "sound capture: cannot record from" << deviceName << ":"
                                   << pa_strerror(pa_context_errno(m_connection->context()));
@@ -77,6 +82,8 @@ public:
         pa_threaded_mainloop_unlock(loop);
         m_connection.reset();
         m_handler = nullptr;
+        m_onFailure = nullptr;
+        m_ready = false;
     }
 
 private:
@@ -84,8 +91,19 @@ private:
     {
         auto *self = static_cast<PulseSoundSource *>(userdata);
         const pa_stream_state_t state = pa_stream_get_state(stream);
-        if (state == PA_STREAM_FAILED)
-            qInfo().noquote() << "sound capture: the record stream failed";
+        // A stream that was recording and ends on its own (the server went
+        // away, or it failed): the owner hears it once. A stream that never
+        // came up is start()'s own failure.
+        if (self->m_ready && (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)) {
+            self->m_ready = false;
+            self->m_handler = nullptr;
+            if (FailureHandler onFailure = std::exchange(self->m_onFailure, nullptr)) {
+                const int error = pa_context_errno(pa_stream_get_context(stream));
+                onFailure(state == PA_STREAM_FAILED
+                              ? QStringLiteral("the record stream failed: %1").arg(QString::fromUtf8(pa_strerror(error)))
+                              : QStringLiteral("the record stream was ended by the sound server"));
+            }
+        }
         pa_threaded_mainloop_signal(self->m_connection->loop(), 0);
     }
 
@@ -107,7 +125,10 @@ private:
     std::shared_ptr<PulseLink> m_link;
     std::shared_ptr<PulseConnection> m_connection;
     pa_stream *m_stream = nullptr;
+    // Written under the loop's lock or while its thread is not running.
     PcmHandler m_handler;
+    FailureHandler m_onFailure;
+    bool m_ready = false;
 };
 
 } // namespace

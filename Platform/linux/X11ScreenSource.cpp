@@ -295,7 +295,7 @@ QRect X11ScreenSource::mainDisplayBounds()
     return r;
 }
 
-bool X11ScreenSource::start(const ScreenCaptureOptions &options, FrameHandler handler)
+bool X11ScreenSource::start(const ScreenCaptureOptions &options, FrameHandler handler, FailureHandler onFailure)
 {
     stop();
     int screenNumber = 0;
@@ -310,14 +310,20 @@ bool X11ScreenSource::start(const ScreenCaptureOptions &options, FrameHandler ha
         xcb_disconnect(c);
         return false;
     }
+    if (mainRect(c, screen).isEmpty()) {
+        qWarning().noquote() << "screen capture: the main display has no area";
+        xcb_disconnect(c);
+        return false;
+    }
     {
         std::lock_guard lock(m_mutex);
         m_stopRequested = false;
     }
     m_running = true;
-    m_thread = std::thread([this, c, screenNumber, options, handler = std::move(handler)]() mutable {
-        run(c, screenNumber, options, std::move(handler));
-    });
+    m_thread = std::thread(
+        [this, c, screenNumber, options, handler = std::move(handler), onFailure = std::move(onFailure)]() mutable {
+            run(c, screenNumber, options, std::move(handler), std::move(onFailure));
+        });
     return true;
 }
 
@@ -338,7 +344,8 @@ bool X11ScreenSource::isRunning() const
     return m_running;
 }
 
-void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptions options, FrameHandler handler)
+void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptions options, FrameHandler handler,
+                          FailureHandler onFailure)
 {
     auto *c = static_cast<xcb_connection_t *>(connection);
     xcb_screen_t *screen = xcbScreenOf(c, screenNumber);
@@ -382,6 +389,14 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
         next += period;
         if (next < now)
             next = now; // late: no burst to catch up
+
+        // The server went away (or dropped us): every later request would
+        // fail the same way, so capture ends here and says so.
+        if (xcb_connection_has_error(c)) {
+            if (onFailure)
+                onFailure(QStringLiteral("the X display went away"));
+            break;
+        }
 
         // A display reconfigured while we capture shows up as a failed grab
         // or, at the latest, at the once-a-second check.
@@ -460,6 +475,7 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
     pool->close();
     scratch->close();
     xcb_disconnect(c);
+    m_running = false;
 }
 
 std::unique_ptr<ScreenSource> makeScreenSource(const QByteArray &displayName)

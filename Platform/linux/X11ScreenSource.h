@@ -20,12 +20,13 @@ public:
     ~X11ScreenSource() override;
 
     QRect mainDisplayBounds() override;
-    bool start(const ScreenCaptureOptions &options, FrameHandler handler) override;
+    bool start(const ScreenCaptureOptions &options, FrameHandler handler, FailureHandler onFailure) override;
     void stop() override;
     bool isRunning() const override;
 
 private:
-    void run(void *connection, int screenNumber, ScreenCaptureOptions options, FrameHandler handler);
+    void run(void *connection, int screenNumber, ScreenCaptureOptions options, FrameHandler handler,
+             FailureHandler onFailure);
 
     QByteArray m_displayName;
     std::thread m_thread;

@@ -47,11 +47,19 @@ static void applyRateControl(x264_param_t &p, const H264EncoderConfig &config)
         p.rc.i_bitrate = int(std::max<qint64>(1, config.averageBitrate / 1000));
     }
     if (config.dataRateLimitBytes > 0 && config.dataRateLimitSeconds > 0) {
-        // The limit "so many bytes in so many seconds" is a VBV whose buffer
-        // holds the bytes and which fills at the matching rate.
-        const double kilobits = double(config.dataRateLimitBytes) * 8.0 / 1000.0;
-        p.rc.i_vbv_buffer_size = int(std::max(1.0, kilobits));
-        p.rc.i_vbv_max_bitrate = int(std::max(1.0, kilobits / config.dataRateLimitSeconds));
+        // "At most B bytes in any S seconds" as a VBV: a stretch of S seconds
+        // carries at most what the buffer held at its start plus what flowed
+        // in meanwhile, so buffer C and rate R keep C + R * S <= B. The rate
+        // covers the average bit rate where the limit allows, and stays
+        // between half and nine tenths of the limit's rate, which leaves the
+        // buffer room for a key frame.
+        const double limitKilobits = double(config.dataRateLimitBytes) * 8.0 / 1000.0;
+        const double limitRate = limitKilobits / config.dataRateLimitSeconds;
+        const double average = double(config.averageBitrate) / 1000.0;
+        const double rate = std::clamp(average, limitRate * 0.5, limitRate * 0.9);
+        p.rc.i_vbv_max_bitrate = int(std::max(1.0, std::floor(rate)));
+        p.rc.i_vbv_buffer_size =
+            int(std::max(1.0, std::floor(limitKilobits - p.rc.i_vbv_max_bitrate * config.dataRateLimitSeconds)));
     }
 }
 

@@ -209,7 +209,7 @@ void captureCost()
             options.dropDuplicates = false;
             QElapsedTimer timer;
             timer.start();
-            if (!source->start(options, [&](Platform::VideoFramePtr) { ++frames; })) {
+            if (!source->start(options, [&](Platform::VideoFramePtr) { ++frames; }, {})) {
                 std::printf("X11 capture: cannot capture %s\n", qgetenv("DISPLAY").constData());
                 return;
             }

@@ -23,9 +23,10 @@ class ForwardingSource : public Platform::SoundSource {
 public:
     explicit ForwardingSource(std::shared_ptr<FakeSoundSource> target) : m_target(std::move(target)) {}
     ~ForwardingSource() override { m_target->stop(); }
-    bool start(const QString &name, const Platform::SoundFormat &format, PcmHandler handler) override
+    bool start(const QString &name, const Platform::SoundFormat &format, PcmHandler handler,
+               FailureHandler onFailure) override
     {
-        return m_target->start(name, format, std::move(handler));
+        return m_target->start(name, format, std::move(handler), std::move(onFailure));
     }
     void stop() override { m_target->stop(); }
 
@@ -176,6 +177,35 @@ TEST_F(AudioSessionTest, PauseDropsSoundBeforeEncodingAndTheSequenceGoesOnWithou
     EXPECT_EQ(receiver->packetCount(), 20);
     EXPECT_EQ(receiver->packets().last().sequenceNumber, 19);
     EXPECT_TRUE(receiver->problems().isEmpty()) << receiver->problems().join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(AudioSessionTest, SoundThatEndsOnItsOwnIsSaidOnceAndTheSenderGoesQuiet)
+{
+    QStringList lines;
+    static QStringList *sink = nullptr;
+    sink = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { sink->append(text); });
+
+    auto session = makeSession();
+    session->start();
+    feed(4800);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 10; }));
+
+    // From the worker thread, as the sound server's loss arrives.
+    std::thread([this] { source->fail(QStringLiteral("the sound server went away")); }).join();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !session->isCapturing(); }));
+    EXPECT_FALSE(source->running);
+    EXPECT_EQ(session->encoder(), nullptr);
+    // A late second word of the same loss changes nothing.
+    source->fail(QStringLiteral("again"));
+    TestSupport::spin(100);
+    qInstallMessageHandler(previous);
+    sink = nullptr;
+    EXPECT_EQ(lines.filter(QStringLiteral("casting without sound")).size(), 1) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("the sound server went away")).size(), 1);
+    EXPECT_EQ(receiver->packetCount(), 10);
+    session->stop();
 }
 
 TEST_F(AudioSessionTest, NoDatagramLeavesAfterStop)

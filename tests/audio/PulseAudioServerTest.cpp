@@ -200,7 +200,7 @@ TEST_F(PulseAudioServerTest, TheLoopBackCaptureDeviceRecordsWhatPlaysToTheOutput
         EXPECT_NE(QThread::currentThread(), QCoreApplication::instance()->thread());
         recorded += pcm;
         ++chunks;
-    }));
+    }, {}));
     play(QStringLiteral("Sonvale"), 1000, 10);
 
     // Waits for two seconds of sound with the tone in it.
@@ -216,7 +216,7 @@ TEST_F(PulseAudioServerTest, TheLoopBackCaptureDeviceRecordsWhatPlaysToTheOutput
     QThread::msleep(100);
     EXPECT_EQ(chunks, chunksAtStop);
 
-    EXPECT_FALSE(source->start(QStringLiteral("NoSuchSource"), {44100, 2}, [](const QByteArray &) {}));
+    EXPECT_FALSE(source->start(QStringLiteral("NoSuchSource"), {44100, 2}, [](const QByteArray &) {}, {}));
 }
 
 TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)
@@ -312,7 +312,7 @@ TEST_F(PulseAudioServerTest, TheProcessHoldsOneConnectionMadeAgainWhenTheServerD
     const QStringList clients = ours();
     ASSERT_EQ(clients.size(), 1) << clients.join(' ').toStdString();
     const std::unique_ptr<Platform::SoundSource> source = platform.makeSoundSource();
-    ASSERT_TRUE(source->start(originalDefault + QStringLiteral(".monitor"), {}, [](const QByteArray &) {}));
+    ASSERT_TRUE(source->start(originalDefault + QStringLiteral(".monitor"), {}, [](const QByteArray &) {}, {}));
     EXPECT_EQ(ours(), clients);
     source->stop();
     EXPECT_EQ(ours(), clients);

@@ -75,6 +75,31 @@ QByteArray encodeXml(const QString &pythonValue)
     return encode(pythonValue, "FMT_XML");
 }
 
+QList<QPair<QByteArray, QByteArray>> encodeBoth(const QStringList &pythonValues)
+{
+    // One literal per input line; one line of two hex fields per literal.
+    const QString script = QStringLiteral(R"PY(
+import plistlib, sys
+for line in sys.stdin.read().splitlines():
+    forms = []
+    for fmt in (plistlib.FMT_BINARY, plistlib.FMT_XML):
+        try:
+            forms.append(plistlib.dumps(eval(line), fmt=fmt).hex())
+        except Exception:
+            forms.append("")
+    sys.stdout.write(" ".join(forms) + " \n")
+)PY");
+    const QByteArray out = runPython(script, pythonValues.join(QLatin1Char('\n')).toUtf8() + '\n');
+    QList<QPair<QByteArray, QByteArray>> result;
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split(' ');
+        result.append({QByteArray::fromHex(fields.value(0)), QByteArray::fromHex(fields.value(1))});
+    }
+    return result;
+}
+
 QJsonValue tagged(const char *json)
 {
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray("{\"v\":") + json + "}");

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QJsonValue>
+#include <QList>
+#include <QPair>
+#include <QStringList>
 #include <QString>
 #include <optional>
 
@@ -21,6 +24,10 @@ QByteArray encodeBinary(const QString &pythonValue);
 
 // plistlib.dumps(FMT_XML) of the Python literal `pythonValue`.
 QByteArray encodeXml(const QString &pythonValue);
+
+// Both forms of many literals with one run of Python: for each literal its
+// binary and its XML form, empty where plistlib has no such form for it.
+QList<QPair<QByteArray, QByteArray>> encodeBoth(const QStringList &pythonValues);
 
 // Parses tagged JSON text written in a test.
 QJsonValue tagged(const char *json);

@@ -254,30 +254,54 @@ TEST_F(RTSPClientTest, CoalescedRepliesEachCountAndAreMatchedInOrder)
 
 // --- Sound ---
 
-TEST_F(RTSPClientTest, AudioSetupReplyWithoutAUsablePortCastsWithoutSound)
+TEST_F(RTSPClientTest, TheAudioSetupReplyDecidesWhetherTheCastHasSound)
 {
     if (!havePython())
         return;
-    const QByteArray bodies[] = {
-        QByteArray(),
-        audioReplyBody(0),
-        audioReplyBody(70000),
-        audioReplyBody(-1),
-        PlistOracle::encodeBinary(QStringLiteral(R"({"streams": []})")),
-        PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": "7011"}]})")),
-        PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011}]})")),
-        QByteArray("not a property list"),
+    enum Form { Binary, Xml };
+    struct Case {
+        const char *python; // none: the body is `raw`
+        Form form;
+        std::optional<quint16> port;
+        QByteArray raw;
     };
-    for (const QByteArray &body : bodies) {
+    const Case cases[] = {
+        // Either form of property list, the port as any whole number.
+        {R"({"streams": [{"dataPort": 7011}]})", Xml, 7011, {}},
+        {R"({"streams": [{"dataPort": 7011.0}]})", Binary, 7011, {}},
+        {R"({"streams": [{"dataPort": "7011"}]})", Xml, 7011, {}},
+        // No usable port: the cast goes on without sound.
+        {R"({"streams": [{"dataPort": 0}]})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": 70000}]})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": -1}]})", Binary, std::nullopt, {}},
+        {R"({"streams": []})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": "port"}]})", Binary, std::nullopt, {}},
+        {R"({"streams": [{"dataPort": 7011.5}]})", Xml, std::nullopt, {}},
+        {nullptr, Binary, std::nullopt, QByteArray()},
+        {nullptr, Binary, std::nullopt, QByteArray("not a property list")},
+    };
+    QStringList literals;
+    for (const Case &c : cases)
+        literals << QString::fromUtf8(c.python ? c.python : "None");
+    const QList<QPair<QByteArray, QByteArray>> encoded = PlistOracle::encodeBoth(literals);
+    ASSERT_EQ(encoded.size(), literals.size());
+    for (qsizetype i = 0; i < literals.size(); ++i) {
+        const Case &c = cases[i];
+        const QByteArray body = !c.python ? c.raw : c.form == Xml ? encoded[i].second : encoded[i].first;
         RtspReceiver::Behaviour behaviour;
         behaviour.audioSetupReplyBody = body;
         RtspReceiver receiver(behaviour);
         fakes.clearLog();
+        fakes.shared().audioPorts.clear();
         startAgainst(receiver);
-        // The keep-alive starts all the same.
-        ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 2; })) << body.toHex().toStdString();
-        EXPECT_FALSE(fakes.shared().audioAlive);
-        EXPECT_TRUE(fakes.shared().audioPorts.isEmpty());
+        // The keep-alive starts either way.
+        ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 2; })) << literals[i].toStdString();
+        EXPECT_EQ(fakes.logged("audio.start"), c.port.has_value()) << literals[i].toStdString();
+        if (c.port) {
+            EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{*c.port});
+        } else {
+            EXPECT_TRUE(fakes.shared().audioPorts.isEmpty());
+        }
         client.reset();
     }
 }
@@ -463,14 +487,36 @@ TEST_F(RTSPClientTest, ConnectTimeOutReportsOnlyMinusSixAndTearsNothingDown)
     s.timings.connectTimeoutMs = 150;
     makeClient(s);
     client->startMrror();
-    // Not connected yet: stopping does nothing.
-    client->stopMirror();
-    EXPECT_TRUE(fakes.log() == (QStringList{"VideoDisplaySession.init", "remote.init"}));
     ASSERT_TRUE(waitFor([&] { return !statuses.isEmpty(); }));
+    EXPECT_TRUE(fakes.log() == (QStringList{"VideoDisplaySession.init", "remote.init"}));
     spin(300);
     EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnectTimeout});
     EXPECT_TRUE(client->isBusy());
     EXPECT_FALSE(fakes.logged("video.stopMirror"));
+}
+
+TEST_F(RTSPClientTest, StopWhileTheConnectIsUnderWayCallsItOff)
+{
+    TestSupport::HangingListener listener(address);
+    ASSERT_TRUE(listener.fill());
+    DynamicPortTable::setDynamicPort_51040(listener.port());
+    makeClient(services());
+    client->startMrror();
+    spin(50);
+    ASSERT_TRUE(client->isBusy());
+
+    client->stopMirror();
+    // Room in the receiver's backlog: a connect still trying would now get
+    // in (at its next try, about a second later) and the cast would start.
+    listener.drain();
+    ASSERT_TRUE(waitFor([&] { return !client->isBusy(); }));
+    spin(2500);
+    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_FALSE(fakes.logged("video.startMrror"));
+    EXPECT_FALSE(fakes.logged("remote.startController"));
+    // A second stop, and one after the end, do nothing.
+    client->stopMirror();
+    EXPECT_TRUE(statuses.isEmpty());
 }
 
 TEST_F(RTSPClientTest, ReceiverClosingReportsMinusSevenOnceAndStopsEverySender)

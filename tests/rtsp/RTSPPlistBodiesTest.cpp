@@ -38,7 +38,7 @@ TEST(RTSPPlistBodies, BodiesAreBinaryPropertyLists)
         EXPECT_TRUE(body.startsWith("bplist00"));
 }
 
-TEST(RTSPPlistBodies, DataPortFromAReplyThatPlistlibWrote)
+TEST(RTSPPlistBodies, DataPortFromAReplyThatPlistlibWroteInEitherForm)
 {
     if (!havePython())
         return;
@@ -51,13 +51,31 @@ TEST(RTSPPlistBodies, DataPortFromAReplyThatPlistlibWrote)
         {R"({"streams": [{"dataPort": 1, "type": 96, "extra": b"x"}], "other": "y"})", 1},
         {R"({"streams": [{"dataPort": 65535}]})", 65535},
         {R"({"streams": [{"dataPort": 7011}, {"dataPort": 9}]})", 7011},
+        // A whole number in another dress.
+        {R"({"streams": [{"dataPort": 7011.0}]})", 7011},
+        {R"({"streams": [{"dataPort": 65535.0}]})", 65535},
+        {R"({"streams": [{"dataPort": "7011"}]})", 7011},
+        {R"({"streams": [{"dataPort": " 7011 "}]})", 7011},
         // Ports that would send sound somewhere wrong, or nowhere.
         {R"({"streams": [{"dataPort": 0}]})", std::nullopt},
         {R"({"streams": [{"dataPort": 70000}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": 65536 + 7011}]})", std::nullopt},
         {R"({"streams": [{"dataPort": -1}]})", std::nullopt},
         {R"({"streams": [{"dataPort": 2**63 - 1}]})", std::nullopt},
-        {R"({"streams": [{"dataPort": "7011"}]})", std::nullopt},
-        {R"({"streams": [{"dataPort": 7011.0}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": 2**64 - 1}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": 7011.5}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": 0.0}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": -7011.0}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": float("nan")}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": float("inf")}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": 1e300}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": "70000"}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": "7011abc"}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": "0x1b63"}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": ""}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": True}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": b"\x1b\x63"}]})", std::nullopt},
+        {R"({"streams": [{"dataPort": [7011]}]})", std::nullopt},
         {R"({"streams": [{"type": 96}]})", std::nullopt},
         {R"({"streams": []})", std::nullopt},
         {R"({"streams": [7011]})", std::nullopt},
@@ -65,30 +83,42 @@ TEST(RTSPPlistBodies, DataPortFromAReplyThatPlistlibWrote)
         {R"({"dataPort": 7011})", std::nullopt},
         {R"([{"dataPort": 7011}])", std::nullopt},
     };
-    for (const Case &c : cases) {
-        const QByteArray body = PlistOracle::encodeBinary(QString::fromUtf8(c.python));
-        ASSERT_TRUE(body.startsWith("bplist00")) << c.python;
-        EXPECT_EQ(audioDataPort(body), c.port) << c.python;
+    QStringList literals;
+    for (const Case &c : cases)
+        literals << QString::fromUtf8(c.python);
+    const QList<QPair<QByteArray, QByteArray>> encoded = PlistOracle::encodeBoth(literals);
+    ASSERT_EQ(encoded.size(), literals.size());
+    for (qsizetype i = 0; i < literals.size(); ++i) {
+        const Case &c = cases[i];
+        const auto &[binary, xml] = encoded[i];
+        ASSERT_TRUE(binary.startsWith("bplist00")) << c.python;
+        EXPECT_EQ(audioDataPort(binary), c.port) << "binary " << c.python;
+        ASSERT_TRUE(xml.startsWith("<?xml")) << c.python;
+        EXPECT_EQ(audioDataPort(xml), c.port) << "XML " << c.python;
     }
 }
 
-TEST(RTSPPlistBodies, DataPortRefusesWhatIsNotABinaryPropertyList)
+TEST(RTSPPlistBodies, DataPortRefusesWhatIsNotAPropertyList)
 {
-    if (havePython()) {
-        const QByteArray xml = PlistOracle::encodeXml(QStringLiteral(R"({"streams": [{"dataPort": 7011}]})"));
-        ASSERT_TRUE(xml.startsWith("<?xml"));
-        EXPECT_FALSE(audioDataPort(xml));
-    }
     EXPECT_FALSE(audioDataPort({}));
     EXPECT_FALSE(audioDataPort("bplist00"));
     EXPECT_FALSE(audioDataPort("bplist00" + QByteArray(40, '\xff')));
     EXPECT_FALSE(audioDataPort(R"({"streams":[{"dataPort":7011}]})"));
+    EXPECT_FALSE(audioDataPort("<?xml version=\"1.0\"?><plist><dict><key>streams"));
+    EXPECT_FALSE(audioDataPort(QByteArray(4000, '<')));
 
-    // Every truncation of a good body is refused, never misread.
+    // Every truncation of a good body is refused or read right, never misread.
     if (havePython()) {
-        const QByteArray good = PlistOracle::encodeBinary(QStringLiteral(R"({"streams": [{"dataPort": 7011}]})"));
-        ASSERT_EQ(audioDataPort(good), std::optional<quint16>(7011));
-        for (qsizetype n = 0; n < good.size(); ++n)
-            EXPECT_FALSE(audioDataPort(good.left(n))) << n;
+        const auto [binary, xml] = PlistOracle::encodeBoth({QStringLiteral(R"({"streams": [{"dataPort": 7011}]})")}).value(0);
+        for (const QByteArray &good : {binary, xml}) {
+            ASSERT_EQ(audioDataPort(good), std::optional<quint16>(7011));
+            for (qsizetype n = 0; n < good.size(); ++n) {
+                const std::optional<quint16> port = audioDataPort(good.left(n));
+                EXPECT_TRUE(!port || *port == 7011) << n << " of " << good.left(20).toStdString();
+                if (good.startsWith("bplist00")) {
+                    EXPECT_FALSE(port) << n;
+                }
+            }
+        }
     }
 }

@@ -12,6 +12,7 @@
 
 #include "AudioRtpReceiver.h"
 #include "AudioTestSupport.h"
+#include "FakeH264Encoder.h"
 #include "FakeInput.h"
 #include "FakePlatform.h"
 #include "FakeScreenSource.h"
@@ -20,6 +21,11 @@
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Platform/LinuxPlatform.h"
+#include "LogCapture.h"
+#include "MainControl/TLCastPack/TLCastPack.h"
+#include "Platform/LinuxSoundPlatform.h"
+#include "PrivateSoundServer.h"
+#include "PrivateXServer.h"
 #include "Platform/LinuxServices.h"
 #include "ReceiverEmulatorThread.h"
 #include "RemoteInputSender.h"
@@ -131,18 +137,31 @@ protected:
         TavlinGlobal::resetAll();
     }
 
-    // The real senders over the fakes; every sender made is remembered.
+    // The real senders over the fakes (or over the screen and sound a test
+    // sets); every sender made is remembered.
     MirrorSenderFactory senders()
     {
         MirrorSenderServices services;
-        services.video.makeScreenSource = [this] {
-            auto source = std::make_unique<Platform::Fake::FakeScreenSource>(kScreen);
+        services.video.makeScreenSource = [this]() -> std::unique_ptr<Platform::ScreenSource> {
+            if (makeScreen)
+                return makeScreen();
+            auto source = std::make_unique<Platform::Fake::FakeScreenSource>(screenSize);
+            source->setStartResult(screenStarts);
             screen = source.get();
             return source;
         };
-        services.video.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
+        services.video.makeEncoder = [this]() -> std::unique_ptr<Platform::H264Encoder> {
+            if (encoderRefuses) {
+                auto probe = std::make_shared<Platform::Fake::FakeEncoderProbe>();
+                probe->failOpen = true;
+                return std::make_unique<Platform::Fake::FakeH264Encoder>(probe);
+            }
+            return Platform::Linux::makeH264Encoder();
+        };
         services.audio.devices = devices;
-        services.audio.makeSoundSource = [this] {
+        services.audio.makeSoundSource = [this]() -> std::unique_ptr<Platform::SoundSource> {
+            if (realSound)
+                return Platform::Linux::makeSoundSource();
             return std::make_unique<ToneSoundSource>(tone, kLeftHz, kRightHz);
         };
         services.remoteInput.injector = injector;
@@ -177,7 +196,7 @@ protected:
         return factory;
     }
 
-    void startCast(Road road = Road::Intel)
+    RTSPClientServices controlServices(Road road)
     {
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
         RTSPClientServices services;
@@ -187,7 +206,12 @@ protected:
         services.timings.stopGraceMs = 200;
         services.store = store;
         services.userInfo = userInfo;
-        client = std::make_unique<RTSPClient>(device, services);
+        return services;
+    }
+
+    void startCast(Road road = Road::Intel)
+    {
+        client = std::make_unique<RTSPClient>(device, controlServices(road));
         client->setMonitorCallback([this](qint32 status) { statuses.append(status); });
         client->startMrror();
     }
@@ -243,6 +267,13 @@ protected:
         std::make_shared<Platform::Fake::FakeInputInjector>();
     std::shared_ptr<Platform::Fake::FakeKeyboardLayout> layout =
         std::make_shared<Platform::Fake::FakeKeyboardLayout>(Platform::Fake::FakeKeyboardLayout::usSubset());
+
+    // What the senders are made over, for tests that change it.
+    QSize screenSize = kScreen;
+    bool screenStarts = true;
+    bool encoderRefuses = false;
+    bool realSound = false;
+    std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreen;
 
     VideoSenderBase *videoSender = nullptr;
     AudioSession *audioSession = nullptr;
@@ -607,5 +638,173 @@ TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
     client->stopMirror();
     ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
     EXPECT_TRUE(waitFor([&] { return !video->isConnected() && remote->clientCloseCount() == 1; }));
+    EXPECT_EQ(statuses, QList<qint32>{0});
+}
+
+// --- Failures of the picture end the cast; a failure of the sound does not ---
+
+namespace {
+
+enum class VideoFault { PortBeyondRange, VideoRefused, CaptureRefused, ScreenWithoutArea, EncoderRefused, DisplayGone };
+
+// What the cast session reports to its owner.
+class CastRecorder : public CastPackDelegate {
+public:
+    void castPack_castSuccess() override { events << QStringLiteral("castSuccess"); }
+    void castPack_castStopWithError(const OptionalTavlinError &error) override
+    {
+        events << (error ? QStringLiteral("castStop(%1,%2)").arg(error->domain).arg(error->code)
+                         : QStringLiteral("castStop()"));
+    }
+    QStringList events;
+};
+
+class CastEndsOnAVideoFault : public CastWithRealSenders,
+                              public ::testing::WithParamInterface<std::tuple<Road, VideoFault>> {};
+
+std::string faultCaseName(const ::testing::TestParamInfo<std::tuple<Road, VideoFault>> &info)
+{
+    static const char *const faults[] = {"PortBeyondRange",   "VideoRefused",   "CaptureRefused",
+                                         "ScreenWithoutArea", "EncoderRefused", "DisplayGone"};
+    return std::string(std::get<0>(info.param) == Road::Apple ? "CaptureSession_" : "DisplayStream_")
+           + faults[int(std::get<1>(info.param))];
+}
+
+} // namespace
+
+TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
+{
+    const auto [road, fault] = GetParam();
+    switch (fault) {
+    case VideoFault::PortBeyondRange:
+        // Cut to 16 bits this would be the receiver's video port.
+        DynamicPortTable::setDynamicPort_51030(65536 + video->port());
+        break;
+    case VideoFault::VideoRefused:
+        // The control session is answered, but nobody takes the picture.
+        video->stop();
+        break;
+    case VideoFault::CaptureRefused:
+        screenStarts = false;
+        break;
+    case VideoFault::ScreenWithoutArea:
+        screenSize = QSize(0, 0);
+        break;
+    case VideoFault::EncoderRefused:
+        encoderRefuses = true;
+        break;
+    case VideoFault::DisplayGone:
+        break;
+    }
+    TavlinGlobal::setChoseDevice(device);
+    TavlinGlobal::setIsConnecting(true);
+    CastPackServices services;
+    services.rtsp = controlServices(road);
+    // The stopped control session, with its senders and the fake screen
+    // this test looks at, stays until the end of the test.
+    services.timings.stoppedControlLingerMs = 60000;
+    CastRecorder recorder;
+    auto pack = std::make_unique<TLCastPack>(&recorder, services);
+    pack->castOperator(1);
+
+    if (fault == VideoFault::DisplayGone) {
+        ASSERT_TRUE(streaming(10, 2));
+        screen->fail(QStringLiteral("the display went away"));
+    }
+    ASSERT_TRUE(waitFor([&] { return recorder.events.size() >= 2; }, 15000)) << recorder.events.join(' ').toStdString();
+    spin(200);
+    // A refused connect is an end the receiver caused, as on the control
+    // connection; every other fault is this side's.
+    const QString stop = fault == VideoFault::VideoRefused ? QStringLiteral("castStop(MIRROR_SOCKET_CLOSE_BY_SERVEREXIT,-7)")
+                                                           : QStringLiteral("castStop(MIRROR_SOCKET_CONNECT_FAILED,-1)");
+    EXPECT_EQ(recorder.events, (QStringList{QStringLiteral("castSuccess"), stop}));
+    EXPECT_FALSE(pack->isCasting());
+    EXPECT_FALSE(TavlinGlobal::getIsCasting());
+
+    // Everything of the cast ends with it.
+    ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && rtsp->clientClosed(); }));
+    EXPECT_TRUE(waitFor([&] { return !tone->running && remote->clientCloseCount() == 1 && !video->isConnected(); }));
+    if (screen) {
+        EXPECT_FALSE(screen->isRunning());
+    }
+    const bool neverConnects = fault == VideoFault::PortBeyondRange || fault == VideoFault::VideoRefused;
+    EXPECT_EQ(video->connectionCount(), neverConnects ? 0 : 1);
+    const int packets = video->packetCount();
+    spin(300);
+    EXPECT_EQ(video->packetCount(), packets);
+    pack.reset();
+    screen = nullptr;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RoadsAndFaults, CastEndsOnAVideoFault,
+    ::testing::Combine(::testing::Values(Road::Apple, Road::Intel),
+                       ::testing::Values(VideoFault::PortBeyondRange, VideoFault::VideoRefused, VideoFault::CaptureRefused,
+                                         VideoFault::ScreenWithoutArea, VideoFault::EncoderRefused,
+                                         VideoFault::DisplayGone)),
+    faultCaseName);
+
+TEST_P(CastOnEachRoad, TheXServerGoingAwayEndsTheCast)
+{
+    PrivateXServer x;
+    if (!TestSupport::requireFacility("Xvfb", x.start(QSize(640, 360))))
+        return;
+    const QByteArray display = x.displayName();
+    makeScreen = [display] { return Platform::Linux::makeScreenSource(display); };
+    startCast(GetParam());
+    // A still screen: the capture-session road sends it once, the other one
+    // repeats it.
+    ASSERT_TRUE(waitFor([&] {
+        return video->decodedFrames() >= 1 && audio->packetCount() >= 10 && rtsp->methods().count("OPTIONS") >= 1;
+    }, 15000));
+    EXPECT_EQ(video->decodedSize(), QSize(640, 360));
+
+    x.kill();
+    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }, 5000));
+    spin(200);
+    EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusOther}));
+    EXPECT_FALSE(video->isConnected());
+    EXPECT_FALSE(videoSender->isCapturing());
+    // The owner stops on that status, and every sender ends.
+    client->stopMirror();
+    EXPECT_FALSE(tone->running);
+    ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
+    EXPECT_TRUE(waitFor([&] { return remote->clientCloseCount() == 1; }));
+    EXPECT_EQ(statuses.size(), 2);
+}
+
+TEST_F(CastWithRealSenders, TheSoundServerGoingAwayLeavesTheCastWithoutSound)
+{
+    PrivateSoundServer pulse;
+    if (!TestSupport::requireFacility("PulseAudio", PrivateSoundServer::available() && pulse.start()))
+        return;
+    SoundServerOverride useIt(pulse.serverAddress());
+    realSound = true;
+    devices->captures.clear();
+    devices->addCapture(QStringLiteral("Quiet.monitor"), QStringLiteral("Echovane:0"));
+
+    TestSupport::LogCapture log;
+    startCast();
+    ASSERT_TRUE(streaming(20, 3));
+    ASSERT_NE(audioSession, nullptr);
+    ASSERT_TRUE(audioSession->isCapturing());
+
+    pulse.kill();
+    ASSERT_TRUE(waitFor([&] { return !audioSession->isCapturing(); }, 5000));
+    spin(300);
+    const int audioPackets = audio->packetCount();
+    const int videoPackets = video->packetCount();
+    const int options = int(rtsp->methods().count("OPTIONS"));
+    // Pictures and the session go on; sound does not, and is said once.
+    ASSERT_TRUE(waitFor([&] {
+        return video->packetCount() >= videoPackets + 5 && rtsp->methods().count("OPTIONS") >= options + 3;
+    }, 5000));
+    EXPECT_EQ(audio->packetCount(), audioPackets);
+    EXPECT_EQ(statuses, QList<qint32>{0});
+    EXPECT_EQ(log.countContaining(QStringLiteral("casting without sound")), 1);
+    EXPECT_EQ(video->decodeErrors(), 0);
+
+    client->stopMirror();
+    ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
     EXPECT_EQ(statuses, QList<qint32>{0});
 }

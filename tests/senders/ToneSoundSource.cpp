@@ -11,7 +11,8 @@ ToneSoundSource::ToneSoundSource(std::shared_ptr<Probe> probe, double leftHz, do
 
 ToneSoundSource::~ToneSoundSource() { stop(); }
 
-bool ToneSoundSource::start(const QString &deviceName, const Platform::SoundFormat &format, PcmHandler handler)
+bool ToneSoundSource::start(const QString &deviceName, const Platform::SoundFormat &format, PcmHandler handler,
+                            FailureHandler)
 {
     stop();
     {

@@ -29,7 +29,8 @@ public:
     ToneSoundSource(std::shared_ptr<Probe> probe, double leftHz, double rightHz);
     ~ToneSoundSource() override;
 
-    bool start(const QString &deviceName, const Platform::SoundFormat &format, PcmHandler handler) override;
+    bool start(const QString &deviceName, const Platform::SoundFormat &format, PcmHandler handler,
+               FailureHandler onFailure) override;
     void stop() override;
 
 private:

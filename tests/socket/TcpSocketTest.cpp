@@ -1,4 +1,5 @@
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -345,6 +346,37 @@ TEST(GCDAsyncSocket, CountIsReadableFromAnotherThreadWhileWritesQueue)
     EXPECT_EQ(socket.queneCount(), 5);
     EXPECT_GE(maxSeen.load(), 1);
     EXPECT_LE(maxSeen.load(), 5);
+}
+
+TEST(GCDAsyncSocket, UnderABoundWaitingBytesDrainToNothingAndOneWriteLargerThanTheBoundGoesOut)
+{
+    // A media connection's bound: a reading peer takes every byte, a single
+    // write larger than the bound (a key frame) included, and the count of
+    // waiting bytes comes back to nothing rather than creeping towards the
+    // bound cast after cast.
+    const QHostAddress address = TestSupport::uniqueLoopbackAddress();
+    RecordingServer server(address);
+    QueueRecorder recorder;
+    GCDAsyncSocket socket(&recorder);
+    constexpr qint64 kBound = 2 * 1024 * 1024;
+    socket.setMaxWaitingBytes(kBound);
+    ASSERT_TRUE(socket.connectToHost(address.toString(), server.port(), 4000));
+    socket.writeData(QByteArray(1000, 'a'), -1, 1);
+    socket.writeData(QByteArray(3 * 1024 * 1024, 'b'), -1, 2);
+    EXPECT_EQ(socket.waitingBytes(), 1000 + 3 * 1024 * 1024);
+    ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
+    qint64 total = 1000 + 3 * 1024 * 1024;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(waitFor([&] { return server.received().size() == total; }, 10000)) << round;
+        EXPECT_EQ(socket.waitingBytes(), 0) << round;
+        socket.writeData(QByteArray(kBound / 2, 'c'), -1, 3);
+        socket.writeData(QByteArray(kBound / 2, 'd'), -1, 4);
+        total += kBound;
+    }
+    ASSERT_TRUE(waitFor([&] { return server.received().size() == total; }, 10000));
+    EXPECT_EQ(socket.waitingBytes(), 0);
+    EXPECT_TRUE(socket.isConnected());
+    EXPECT_TRUE(recorder.disconnects.isEmpty());
 }
 
 TEST(GCDAsyncSocket, DescriptorIsAvailableInsideABlockOnlyWhileConnected)

@@ -2,6 +2,7 @@
 // the video stream would carry with libavcodec.
 
 #include <QThread>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "FakeScreenSource.h"
@@ -168,6 +169,107 @@ TEST(H264Encoding, ForcedKeyFramesAndColours)
     EXPECT_GT(decoder.lumaAt(10, 120), 200);
     EXPECT_LT(decoder.lumaAt(100, 20), 150);
 }
+
+namespace {
+
+// A picture of noise: nothing in it predicts anything else, so the encoder
+// spends all the bits it is allowed.
+Platform::VideoFramePtr noise(QSize size, quint32 seed)
+{
+    auto frame = std::make_shared<Platform::VideoFrame>();
+    std::shared_ptr<uchar[]> pixels(new uchar[size_t(size.width()) * size_t(size.height()) * 4]);
+    quint32 state = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size_t(size.width()) * size_t(size.height()); ++i) {
+        state = state * 1664525u + 1013904223u;
+        std::memcpy(pixels.get() + i * 4, &state, 4);
+    }
+    frame->data = pixels.get();
+    frame->width = size.width();
+    frame->height = size.height();
+    frame->stride = size.width() * 4;
+    frame->storage = pixels;
+    return frame;
+}
+
+} // namespace
+
+struct RoadRates {
+    const char *name;
+    qint64 averageBitrate;
+    qint64 limitBytes;
+};
+
+class H264RoadRates : public ::testing::TestWithParam<RoadRates> {};
+
+TEST_P(H264RoadRates, BitRateAndRateLimitHoldOnTheEncodedStream)
+{
+    const RoadRates road = GetParam();
+    constexpr int kFps = 20;
+    const QSize size(640, 360);
+    auto encoder = Platform::Linux::makeH264Encoder();
+    Platform::H264EncoderConfig config;
+    config.width = size.width();
+    config.height = size.height();
+    config.fps = kFps;
+    config.maxKeyframeInterval = 1440000;
+    config.allowFrameReordering = false;
+    config.averageBitrate = road.averageBitrate;
+    config.dataRateLimitBytes = road.limitBytes;
+    config.dataRateLimitSeconds = 1;
+    config.realtime = true;
+    config.maxFrameDelayCount = 1;
+    config.profile = Platform::H264Profile::Main;
+    QString error;
+    ASSERT_TRUE(encoder->open(config, &error)) << error.toStdString();
+
+    // Busy for six seconds, still for two, busy again: the first stretch
+    // shows the average, and a busy screen after a still one is where a limit
+    // gives way, if it does. Each busy picture is noise unlike the one
+    // before.
+    const Platform::VideoFramePtr still = FakeScreenSource::makeFrame(size, 0);
+    QList<Platform::VideoFramePtr> busyPictures;
+    for (int i = 0; i < 7; ++i)
+        busyPictures << noise(size, quint32(i));
+    constexpr int kFrames = 220;
+    std::vector<Platform::H264EncodedFrame> out;
+    for (int i = 0; i < kFrames; ++i) {
+        const bool busy = i < 120 || i >= 160;
+        const Platform::VideoFramePtr &picture = busy ? busyPictures[i % busyPictures.size()] : still;
+        ASSERT_TRUE(encoder->encode(*picture, i * 50, 50, i == 0, out));
+    }
+    ASSERT_TRUE(encoder->flush(out));
+    QList<qint64> sizes;
+    for (const Platform::H264EncodedFrame &f : out)
+        sizes << f.data.size();
+    ASSERT_EQ(sizes.size(), kFrames);
+
+    // No second of the stream carries more than the limit.
+    qint64 worst = 0;
+    for (int from = 0; from + kFps <= sizes.size(); ++from) {
+        qint64 window = 0;
+        for (int i = from; i < from + kFps; ++i)
+            window += sizes[i];
+        worst = std::max(worst, window);
+    }
+    EXPECT_LE(worst, road.limitBytes);
+    // The busy seconds come close to the limit or to the average, whichever
+    // is lower: the limit is what bounds them, not something tighter.
+    EXPECT_GT(worst, std::min(road.limitBytes, road.averageBitrate / 8) * 8 / 10);
+
+    // Busy seconds settle at the average bit rate.
+    qint64 busyBytes = 0;
+    for (int i = 40; i < 120; ++i)
+        busyBytes += sizes[i];
+    const double bitsPerSecond = double(busyBytes) * 8 / (80.0 / kFps);
+    EXPECT_NEAR(bitsPerSecond, double(road.averageBitrate), road.averageBitrate * 0.15);
+    encoder->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, H264RoadRates,
+                         ::testing::Values(RoadRates{"DisplayStreamUpTo1080", 3355443, 1048576},
+                                           RoadRates{"DisplayStreamTaller", 6710886, 2097152},
+                                           RoadRates{"CaptureSession", 6710886, 1048576}),
+                         [](const ::testing::TestParamInfo<RoadRates> &road) { return std::string(road.param.name); });
 
 TEST(H264Encoding, PlatformEncoderRefusesOddSizes)
 {

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QSize>
+#include <QString>
 #include <functional>
 
 #include "PlatformExport.h"
@@ -30,10 +31,14 @@ struct ScreenCaptureOptions {
 class PLATFORM_EXPORT ScreenSource : public DisplayInfo {
 public:
     using FrameHandler = std::function<void(VideoFramePtr)>;
+    // A capture that ends on its own (the display went away) says why, once,
+    // on the capture thread; no frame follows. stop() is still needed.
+    using FailureHandler = std::function<void(const QString &reason)>;
 
-    // Starts capturing; false when the display cannot be captured. A running
-    // capture is stopped first.
-    virtual bool start(const ScreenCaptureOptions &options, FrameHandler handler) = 0;
+    // Starts capturing; false when the display cannot be captured (there is
+    // none, its pixels are not 32-bit, or its main screen has no area). A
+    // running capture is stopped first.
+    virtual bool start(const ScreenCaptureOptions &options, FrameHandler handler, FailureHandler onFailure) = 0;
     // Returns once the capture thread has ended; the handler is not called
     // afterwards. Frames already handed out stay valid.
     virtual void stop() = 0;

@@ -20,12 +20,17 @@ struct SoundFormat {
 class PLATFORM_EXPORT SoundSource {
 public:
     using PcmHandler = std::function<void(const QByteArray &pcm)>;
+    // A stream that ends on its own (the sound server went away, the stream
+    // failed) says why, once, on the worker thread; no sound follows.
+    // stop() is still needed.
+    using FailureHandler = std::function<void(const QString &reason)>;
 
     virtual ~SoundSource() = default;
 
     // Opens a record stream on the device of that server name. False when
     // the stream could not be opened; nothing is then delivered.
-    virtual bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler) = 0;
+    virtual bool start(const QString &deviceName, const SoundFormat &format, PcmHandler handler,
+                       FailureHandler onFailure) = 0;
     virtual void stop() = 0;
 };
 

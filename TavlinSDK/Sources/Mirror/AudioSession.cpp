@@ -69,10 +69,17 @@ void AudioSession::start()
         m_services.makeSoundSource ? m_services.makeSoundSource() : nullptr;
     const Platform::SoundFormat format{m_fdkEncoder->parameters().samplerate, m_fdkEncoder->parameters().channel};
     FdkAACEncoder *encoderOnWorker = m_fdkEncoder.get();
-    const bool started = source && source->start(recording->name, format, [this, encoderOnWorker](const QByteArray &pcm) {
-        if (!m_pauseCast.load())
-            encoderOnWorker->encode(pcm);
-    });
+    const bool started = source
+                         && source->start(
+                             recording->name, format,
+                             [this, encoderOnWorker](const QByteArray &pcm) {
+                                 if (!m_pauseCast.load())
+                                     encoderOnWorker->encode(pcm);
+                             },
+                             [this](const QString &reason) {
+                                 QMetaObject::invokeMethod(this, [this, reason] { soundEnded(reason); },
+                                                           Qt::QueuedConnection);
+                             });
     if (!started) {
         qInfo().noquote() << "audio sender not started: cannot record from" << recording->name;
         m_fdkEncoder.reset();
@@ -96,6 +103,21 @@ void AudioSession::stop()
         m_audioSocket->close();
     }
     m_stopped = true;
+}
+
+void AudioSession::soundEnded(const QString &reason)
+{
+    if (!m_source)
+        return;
+    // The picture does not depend on the sound: say it once and go on
+    // without, as when the sound could not be set up at the start.
+    qInfo().noquote() << "sound capture ended:" << reason << "- casting without sound";
+    m_source->stop();
+    m_source.reset();
+    if (m_fdkEncoder) {
+        m_fdkEncoder->finish();
+        m_fdkEncoder.reset();
+    }
 }
 
 void AudioSession::gotAACEncodedData(const QByteArray &data) { RTPPackAndSend(data); }

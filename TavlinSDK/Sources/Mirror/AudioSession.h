@@ -50,7 +50,8 @@ public:
     // with a data port outside 1..65535, or when the encoder cannot be set up.
     void start() override;
     // Stops capture (joining its thread), then the encoder, and closes the
-    // socket: no datagram leaves after it.
+    // socket: no datagram leaves after it. Sound that ends on its own (the
+    // sound server went away) is logged once and the cast goes on without.
     void stop() override;
 
     void setPauseResumeMark(bool pause) { setPauseCast(pause); }
@@ -81,6 +82,8 @@ public:
     static quint32 tickCount();
 
 private:
+    // The sound source ended on its own (on the main thread).
+    void soundEnded(const QString &reason);
     void RTPPackAndSend(const QByteArray &frame);
     void sendDatagram(const QByteArray &datagram);
 

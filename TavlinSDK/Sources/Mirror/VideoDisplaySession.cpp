@@ -33,56 +33,41 @@ void VideoDisplaySession::configureConnectedSocket()
     setTcpNoDelay();
 }
 
-void VideoDisplaySession::startScreenCapture()
+VideoSenderBase::EncoderRates VideoDisplaySession::encoderRates() const
 {
-    if (m_capturing)
-        return;
-    m_firstFrame = true;
     const bool tall = m_screenHeight > 1080;
-    m_encoder = makeEncoder(tall ? 6710886 : 3355443, tall ? 2097152 : 1048576);
-    if (!m_screenSource)
-        return;
+    return {tall ? 6710886 : 3355443, tall ? 2097152 : 1048576};
+}
 
-    Platform::ScreenCaptureOptions options;
-    options.fps = int(m_fps);
-    options.showCursor = true;
-    options.dropDuplicates = true;
-    const quint64 generation = ++m_generation;
+void VideoDisplaySession::captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context)
+{
     // Frames travel to the main thread; while two wait there, newer ones are
     // let go, as a stream with a queue depth of two does.
-    m_capturing = m_screenSource->start(options, [this, generation](Platform::VideoFramePtr frame) {
-        if (m_framesWaiting.load() >= kQueueDepth)
-            return;
-        ++m_framesWaiting;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, frame] {
-                --m_framesWaiting;
-                displayStreamFrame(generation, frame);
-            },
-            Qt::QueuedConnection);
-    });
-    if (!m_capturing)
+    if (m_framesWaiting.load() >= kQueueDepth)
         return;
+    ++m_framesWaiting;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = context.generation, frame] {
+            --m_framesWaiting;
+            displayStreamFrame(generation, frame);
+        },
+        Qt::QueuedConnection);
+}
+
+void VideoDisplaySession::captureDidStart()
+{
     m_captureScreenTimer.start(int(1000 / std::max<qint64>(1, m_fps)));
 }
 
-void VideoDisplaySession::stopScreenCapture()
+void VideoDisplaySession::captureWillStop(bool)
 {
-    if (!m_capturing)
-        return;
     m_captureScreenTimer.stop();
-    // The capture thread ends before the encoder it feeds.
-    if (m_screenSource)
-        m_screenSource->stop();
-    m_capturing = false;
-    if (m_encoder)
-        m_encoder->finish();
 }
 
 void VideoDisplaySession::displayStreamFrame(quint64 generation, const Platform::VideoFramePtr &frame)
 {
-    if (generation != m_generation || !m_capturing)
+    if (generation != captureGeneration() || !m_capturing)
         return;
     m_captureScreenTimout = 0;
     m_currentSurface = frame;

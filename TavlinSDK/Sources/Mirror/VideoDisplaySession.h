@@ -24,8 +24,10 @@ public:
     qint64 currentSockTag() const { return m_currentSockTag; }
 
 protected:
-    void startScreenCapture() override;
-    void stopScreenCapture() override;
+    EncoderRates encoderRates() const override;
+    void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) override;
+    void captureDidStart() override;
+    void captureWillStop(bool running) override;
     void sendBytes(quint16 type, const QByteArray &payload) override;
     void logStartMirror() override;
     void logStopMirror() override;
@@ -44,6 +46,5 @@ private:
     qint64 m_captureScreenTimout = 0;
     QTimer m_captureScreenTimer;
     qint64 m_currentSockTag = 0;
-    quint64 m_generation = 0; // of the running capture; frames of an older one are ignored
     std::atomic<int> m_framesWaiting{0};
 };

@@ -16,6 +16,12 @@
 
 namespace {
 
+// User values of the video socket: live, closed by this side, and closed
+// because the video cannot go on (reported as a failure, -1).
+constexpr qint64 kSocketLive = 0;
+constexpr qint64 kSocketClosedHere = 1;
+constexpr qint64 kSocketFailedHere = 2;
+
 // Sizes outside this range are not a screen the receiver can mean.
 constexpr int kMinEncoderSide = 16;
 constexpr int kMaxEncoderSide = 8192;
@@ -50,6 +56,7 @@ VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services,
     if (m_services.makeScreenSource)
         m_screenSource = m_services.makeScreenSource();
     m_videoSocket = new GCDAsyncSocket(this, this);
+    m_videoSocket->setMaxWaitingBytes(m_services.maxQueuedBytes);
     const QSize start = VideoSizing::startSize(screenPixelSize(), sizeMultiple);
     m_screenWidth = start.width();
     m_screenHeight = start.height();
@@ -85,26 +92,37 @@ QSize VideoSenderBase::screenPixelSize()
 void VideoSenderBase::startMrror()
 {
     logStartMirror();
-    if (!m_videoSocket)
+    if (!m_videoSocket || m_stopped)
         return;
     const QString host = m_device ? m_device->mHostIp : QString();
-    const quint16 port = quint16(DynamicPortTable::getDynamicPort_51030());
+    // A port no connection can have is refused, not cut to 16 bits (which
+    // would reach some other service of the receiver).
+    const qint64 port = DynamicPortTable::getDynamicPort_51030();
     TavlinError error;
-    if (m_videoSocket->connectToHost(host, port, m_services.timings.connectTimeoutMs, &error))
-        m_videoSocket->setUserData(0);
-    else
-        qInfo().noquote() << "connecthot failed";
+    if (port >= 1 && port <= 65535
+        && m_videoSocket->connectToHost(host, quint16(port), m_services.timings.connectTimeoutMs, &error)) {
+        m_videoSocket->setUserData(kSocketLive);
+        return;
+    }
+    qInfo().noquote() << "connecthot failed";
+    failCast(port >= 1 && port <= 65535 ? error.description : QStringLiteral("video port %1").arg(port));
 }
 
 void VideoSenderBase::stopMirror()
 {
     logStopMirror();
+    m_stopped = true;
     // A re-size waiting to restart capture must not outlive the stop.
     m_restartTimer.stop();
-    if (m_videoSocket && m_videoSocket->isConnected()) {
-        m_videoSocket->setUserData(1);
+    // Nor may a connect still under way: once it completed it would start
+    // capture after the user pressed stop.
+    if (m_videoSocket && !m_videoSocket->isDisconnected()) {
+        m_videoSocket->setUserData(kSocketClosedHere);
         m_videoSocket->disconnect();
     }
+    // Nothing is captured or encoded from here on; the close is reported
+    // from the event loop.
+    stopScreenCapture();
 }
 
 void VideoSenderBase::setMonitorCallback(std::function<void(qint32)> callback)
@@ -119,6 +137,8 @@ void VideoSenderBase::setPauseResumeMark(bool pause)
 
 void VideoSenderBase::socketDidConnectToHost(GCDAsyncSocket *, const QString &, quint16)
 {
+    if (m_stopped)
+        return;
     configureConnectedSocket();
     startScreenCapture();
 }
@@ -134,9 +154,9 @@ void VideoSenderBase::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTa
     if (error && error->domain == SocketErrors::kGCDAsyncSocketErrorDomain
         && error->code == SocketErrors::GCDAsyncSocketConnectTimeoutError)
         status = kStatusConnectTimeout;
-    else if (userData == 0)
+    else if (userData == kSocketLive)
         status = kStatusClosedByServer;
-    else if (userData != 1)
+    else if (userData != kSocketClosedHere)
         status = kStatusOther;
 
     releaseSocket();
@@ -145,6 +165,50 @@ void VideoSenderBase::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTa
         const auto callback = m_monitorblock;
         callback(*status);
     }
+}
+
+void VideoSenderBase::failCast(const QString &reason)
+{
+    if (m_failed || m_stopped)
+        return;
+    m_failed = true;
+    qInfo().noquote() << "video cannot go on:" << reason;
+    m_restartTimer.stop();
+    stopScreenCapture();
+    if (m_videoSocket && !m_videoSocket->isDisconnected()) {
+        // Its end is reported from the disconnect road, as a failure.
+        m_videoSocket->setUserData(kSocketFailedHere);
+        m_videoSocket->disconnect();
+        return;
+    }
+    releaseSocket();
+    reportLater(kStatusOther);
+}
+
+void VideoSenderBase::failCastFromCaptureThread(quint64 generation, const QString &reason)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, reason] {
+            if (generation == m_generation && m_capturing)
+                failCast(reason);
+        },
+        Qt::QueuedConnection);
+}
+
+void VideoSenderBase::reportLater(qint32 status)
+{
+    // The callback in force when the status is delivered: the owner may set
+    // it right after starting this sender.
+    QMetaObject::invokeMethod(
+        this,
+        [this, status] {
+            if (m_monitorblock) {
+                const auto callback = m_monitorblock;
+                callback(status);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoSenderBase::releaseSocket()
@@ -188,8 +252,60 @@ std::unique_ptr<VTPCompressionSession> VideoSenderBase::makeEncoder(qint32 avera
     session->setAverageBitrate(averageBitrate, &error);
     session->setDataRateLimits(QVariantList{limitBytes, 1}, &error);
     session->setMaxframeDelayCount(1, &error);
+    // Main profile, level chosen by the encoder: every decoder that takes
+    // High takes it, and it keeps CABAC.
+    session->setProfileLevel(VTPProfileLevel::H264_Main_AutoLevel, &error);
     session->prepare();
     return session;
+}
+
+void VideoSenderBase::startScreenCapture()
+{
+    // One capture at a time: a re-size that lands while the connection comes
+    // up would otherwise start a second one and free the encoder under the
+    // first one's thread.
+    if (m_capturing || m_stopped)
+        return;
+    m_firstFrame = true;
+    const EncoderRates rates = encoderRates();
+    m_encoder = makeEncoder(rates.averageBitrate, rates.limitBytes);
+    if (!m_screenSource) {
+        failCast(QStringLiteral("no screen to capture"));
+        return;
+    }
+    if (!m_encoder->isValid()) {
+        // A screen without area gives no encoder size.
+        failCast(QStringLiteral("no encoder for %1x%2").arg(m_screenWidth).arg(m_screenHeight));
+        return;
+    }
+    Platform::ScreenCaptureOptions options;
+    options.fps = int(m_fps);
+    options.showCursor = true;
+    options.dropDuplicates = true;
+    const CaptureContext context{++m_generation, m_videoSocket, m_encoder.get()};
+    m_capturing = m_screenSource->start(
+        options, [this, context](Platform::VideoFramePtr frame) { captureOutput(frame, context); },
+        [this, generation = context.generation](const QString &reason) {
+            failCastFromCaptureThread(generation, reason);
+        });
+    if (!m_capturing) {
+        failCast(QStringLiteral("the screen cannot be captured"));
+        return;
+    }
+    captureDidStart();
+}
+
+void VideoSenderBase::stopScreenCapture()
+{
+    captureWillStop(m_capturing);
+    if (!m_capturing)
+        return;
+    // The capture thread ends before the encoder it feeds.
+    if (m_screenSource)
+        m_screenSource->stop();
+    m_capturing = false;
+    if (m_encoder)
+        m_encoder->finish();
 }
 
 void VideoSenderBase::sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer)
@@ -202,6 +318,15 @@ void VideoSenderBase::sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer)
     }
     H264Packet frame(*sampleBuffer);
     sendBytes(H264PacketTypeCodedFrame, frame.data());
+}
+
+void VideoSenderBase::videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
+                                                                  const VTPSampleBufferRef &)
+{
+    // A full queue drops a picture now and then; an encoder that cannot be
+    // opened drops every one.
+    if (session == m_encoder.get() && m_capturing && !session->canEncode())
+        failCast(QStringLiteral("the encoder cannot encode"));
 }
 
 void VideoSenderBase::onNotificationPosted(const QString &name, const QVariant &object)
@@ -241,7 +366,7 @@ void VideoSenderBase::changeEncoderAttributeRelated(const QVariant &object)
 
 void VideoSenderBase::restartCaptureAfterResize()
 {
-    if (m_videoSocket && m_videoSocket->isConnected())
+    if (!m_stopped && m_videoSocket && m_videoSocket->isConnected())
         startScreenCapture();
 }
 

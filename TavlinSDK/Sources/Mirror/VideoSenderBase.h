@@ -34,7 +34,9 @@ public:
 
     // Connects the video socket to the receiver.
     void startMrror();
-    // Closes a connected video socket at once (no status follows).
+    // Closes the video socket at once, also while it is still connecting,
+    // and ends capture; no status follows, and the sender starts nothing
+    // more.
     void stopMirror();
     void setMonitorCallback(std::function<void(qint32)> callback);
     // Capture goes on; encoding and sending stop while paused.
@@ -56,10 +58,34 @@ public:
     virtual QString encoderNotificationName() const = 0;
 
 protected:
+    // What the capture thread of one capture works with: both outlive that
+    // capture, which is stopped and joined before either changes.
+    struct CaptureContext {
+        quint64 generation = 0; // of this capture; later ones count higher
+        GCDAsyncSocket *socket = nullptr;
+        VTPCompressionSession *encoder = nullptr;
+    };
+    struct EncoderRates {
+        qint32 averageBitrate = 0; // bits per second
+        qint64 limitBytes = 0;     // at most this many bytes in one second
+    };
+
     VideoSenderBase(DevicePtr device, VideoSenderServices services, int sizeMultiple, QObject *parent);
 
-    virtual void startScreenCapture() = 0;
-    virtual void stopScreenCapture() = 0;
+    // Both roads start, stop and join their capture here: one capture at a
+    // time, a new encoder with each, the capture thread joined before the
+    // encoder it feeds is finished. Roads that stop capture in their
+    // destructor do so before their own members go.
+    void startScreenCapture();
+    void stopScreenCapture();
+
+    // The road's encoder set-up at the current size.
+    virtual EncoderRates encoderRates() const = 0;
+    // On the capture thread, for every picture of the capture of `context`.
+    virtual void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) = 0;
+    // On the main thread, once a capture runs, and before one ends.
+    virtual void captureDidStart() {}
+    virtual void captureWillStop(bool /*running*/) {}
     // Frames one payload and writes it on the video socket.
     virtual void sendBytes(quint16 type, const QByteArray &payload) = 0;
     virtual void logStartMirror() {}
@@ -69,10 +95,21 @@ protected:
     // A new compression session at the current size with the road's rates.
     std::unique_ptr<VTPCompressionSession> makeEncoder(qint32 averageBitrate, qint64 limitBytes);
     QSize screenPixelSize();
+    // The generation of the running capture (0 before the first).
+    quint64 captureGeneration() const { return m_generation; }
     void setTcpNoDelay();
 
     // Encoded results: parameter sets before the first frame of a capture.
     void sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer);
+    void videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
+                                                    const VTPSampleBufferRef &sampleBuffer) override;
+
+    // The video of this cast cannot go on (no connection, no capture, no
+    // encoder): capture ends, the connection closes and the cast hears -1
+    // once, from the event loop, instead of staying live without a picture.
+    void failCast(const QString &reason);
+    // The same from the capture thread of the capture `generation`.
+    void failCastFromCaptureThread(quint64 generation, const QString &reason);
 
     void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) override;
     void socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error) override;
@@ -86,6 +123,8 @@ protected:
     std::atomic<bool> m_pauseCast{false};
     std::atomic<bool> m_firstFrame{false};
     bool m_capturing = false;
+    bool m_stopped = false;
+    bool m_failed = false;
     qint64 m_screenWidth = 0;
     qint64 m_screenHeight = 0;
     qint64 m_fps = 20;
@@ -96,8 +135,10 @@ private slots:
 private:
     void restartCaptureAfterResize();
     void releaseSocket();
+    void reportLater(qint32 status);
 
     QTimer m_restartTimer;
+    quint64 m_generation = 0;
 };
 
 // The sender of the road the CPU brand chooses: VideoSession when the brand is

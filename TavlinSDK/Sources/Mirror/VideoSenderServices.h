@@ -31,6 +31,11 @@ struct VideoSenderServices {
     // many waiting writes: a receiver that stops reading must not make the
     // queue grow without end.
     int maxQueuedWrites = 30;
+    // Past the drop rules of both roads, a hard bound on the bytes waiting on
+    // the video socket, far above one key frame (which can pass 2 MiB): a
+    // receiver that stops reading ends the video connection rather than
+    // growing the queue without end.
+    qint64 maxQueuedBytes = 64 * 1024 * 1024;
 
     static VideoSenderServices fromPlatform(const Platform::PlatformServices &platform);
 };

@@ -20,47 +20,25 @@ void VideoSession::logStopMirror()
     qInfo().noquote() << "video session stop mirror";
 }
 
-void VideoSession::startScreenCapture()
+void VideoSession::captureDidStart()
 {
-    m_firstFrame = true;
-    m_encoder = makeEncoder(6710886, 1048576);
-    if (!m_screenSource)
-        return;
-    Platform::ScreenCaptureOptions options;
-    options.fps = int(m_fps);
-    options.showCursor = true;
-    options.dropDuplicates = true;
-    // The capture thread uses the socket and the encoder as they are now:
-    // both outlive the capture, which is stopped before either changes.
-    GCDAsyncSocket *socket = m_videoSocket;
-    VTPCompressionSession *encoder = m_encoder.get();
-    m_capturing = m_screenSource->start(options, [this, socket, encoder](Platform::VideoFramePtr frame) {
-        captureOutput(frame, socket, encoder);
-    });
     qInfo().noquote() << "startScreenCapture";
 }
 
-void VideoSession::stopScreenCapture()
+void VideoSession::captureWillStop(bool running)
 {
     qInfo().noquote() << "stopScreenCapture..";
-    if (!m_capturing)
-        return;
-    qInfo().noquote() << "stopScreenCapture";
-    // The capture thread ends before the encoder it feeds.
-    if (m_screenSource)
-        m_screenSource->stop();
-    m_capturing = false;
-    if (m_encoder)
-        m_encoder->finish();
+    if (running)
+        qInfo().noquote() << "stopScreenCapture";
 }
 
-void VideoSession::captureOutput(const Platform::VideoFramePtr &frame, GCDAsyncSocket *socket,
-                                 VTPCompressionSession *encoder)
+void VideoSession::captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context)
 {
-    const qint64 queued = socket ? socket->queneCount() : 0;
+    const qint64 queued = context.socket ? context.socket->queneCount() : 0;
     if (queued < 1) {
-        if (!m_pauseCast && encoder)
-            encoder->encodePixelBuffer(frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps), false);
+        if (!m_pauseCast && context.encoder)
+            context.encoder->encodePixelBuffer(frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps),
+                                               false);
     } else {
         qInfo().noquote() << QString::asprintf("quenecount is %ld,drop frame", long(queued));
     }

@@ -18,14 +18,12 @@ public:
     QString encoderNotificationName() const override { return kEncoderNotificationName; }
 
 protected:
-    void startScreenCapture() override;
-    void stopScreenCapture() override;
+    EncoderRates encoderRates() const override { return {6710886, 1048576}; }
+    void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) override;
+    void captureDidStart() override;
+    void captureWillStop(bool running) override;
     void sendBytes(quint16 type, const QByteArray &payload) override;
     void logStopMirror() override;
     void videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,
                                                       const VTPSampleBufferRef &sampleBuffer) override;
-
-private:
-    // On the capture thread.
-    void captureOutput(const Platform::VideoFramePtr &frame, GCDAsyncSocket *socket, VTPCompressionSession *encoder);
 };

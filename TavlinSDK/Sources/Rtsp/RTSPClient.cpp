@@ -105,8 +105,19 @@ void RTSPClient::startMrror()
 
 void RTSPClient::stopMirror()
 {
-    if (!m_rtspSocket || !m_rtspSocket->isConnected() || m_stopping)
+    if (!m_rtspSocket || m_stopping)
         return;
+    if (!m_rtspSocket->isConnected()) {
+        // A connect still under way is called off: however late the receiver
+        // answers, nothing of this cast may start once the user pressed stop.
+        if (!m_rtspSocket->isDisconnected()) {
+            m_stopping = true;
+            stopTimer();
+            m_rtspSocket->setUserData(kSocketClosedHere);
+            m_rtspSocket->disconnect();
+        }
+        return;
+    }
     if (m_video)
         m_video->setPauseCast(false);
     if (m_mAudioSession)
@@ -149,6 +160,8 @@ void RTSPClient::sendScreenChange()
 
 void RTSPClient::socketDidConnectToHost(GCDAsyncSocket *sock, const QString &, quint16)
 {
+    if (m_stopping)
+        return;
     sock->performBlock([sock] {
         if (!Platform::TcpOptions::setNoDelay(sock->socketFD()))
             qInfo("ryle,tcp nodelay fail....");

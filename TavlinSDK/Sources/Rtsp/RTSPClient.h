@@ -75,6 +75,8 @@ public:
 
     void setMonitorCallback(std::function<void(qint32)> callback);
     void startMrror();
+    // Sends "TEARDOWN" and closes once it is out; every sender stops at once.
+    // A connect still under way is called off. No status follows.
     void stopMirror();
     bool isBusy() const;
     void setMirrorPause(bool pause);

@@ -1,5 +1,8 @@
 #include "Rtsp/RTSPPlistBodies.h"
 
+#include <QString>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <plist/plist.h>
 
@@ -28,6 +31,42 @@ QByteArray streamsBody(plist_t stream)
     QByteArray body(bytes, static_cast<qsizetype>(length));
     plist_to_bin_free(bytes);
     return body;
+}
+
+// The whole number a value stands for: an integer, a real without a
+// fraction, or a text that is such a number. Property lists keep negative
+// integers as large unsigned ones, so a range check refuses them too.
+std::optional<double> integerValue(plist_t node)
+{
+    if (!node)
+        return std::nullopt;
+    double value = 0;
+    switch (plist_get_node_type(node)) {
+    case PLIST_UINT: {
+        uint64_t whole = 0;
+        plist_get_uint_val(node, &whole);
+        // Beyond any port; kept out of the double's exact range.
+        return whole > 0xFFFFFFFFu ? -1.0 : double(whole);
+    }
+    case PLIST_REAL:
+        plist_get_real_val(node, &value);
+        break;
+    case PLIST_STRING: {
+        char *text = nullptr;
+        plist_get_string_val(node, &text);
+        bool ok = false;
+        value = text ? QString::fromUtf8(text).trimmed().toDouble(&ok) : 0;
+        free(text);
+        if (!ok)
+            return std::nullopt;
+        break;
+    }
+    default:
+        return std::nullopt;
+    }
+    if (!std::isfinite(value) || std::trunc(value) != value)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -60,12 +99,11 @@ QByteArray teardownBody()
 
 std::optional<quint16> audioDataPort(const QByteArray &replyBody)
 {
-    static const QByteArray kMagic = QByteArrayLiteral("bplist00");
-    if (!replyBody.startsWith(kMagic))
+    // Either form of property list: binary, or XML text.
+    if (replyBody.isEmpty())
         return std::nullopt;
-
     plist_t parsed = nullptr;
-    plist_from_bin(replyBody.constData(), static_cast<uint32_t>(replyBody.size()), &parsed);
+    plist_from_memory(replyBody.constData(), static_cast<uint32_t>(replyBody.size()), &parsed);
     PlistPtr root(parsed);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
@@ -76,17 +114,10 @@ std::optional<quint16> audioDataPort(const QByteArray &replyBody)
     plist_t first = plist_array_get_item(streams, 0);
     if (!first || plist_get_node_type(first) != PLIST_DICT)
         return std::nullopt;
-    plist_t port = plist_dict_get_item(first, "dataPort");
-    if (!port || plist_get_node_type(port) != PLIST_UINT)
+    const std::optional<double> port = integerValue(plist_dict_get_item(first, "dataPort"));
+    if (!port || *port < 1 || *port > 65535)
         return std::nullopt;
-
-    // Binary property lists keep negative integers as large unsigned ones, so
-    // one range check refuses both.
-    uint64_t value = 0;
-    plist_get_uint_val(port, &value);
-    if (value < 1 || value > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(value);
+    return static_cast<quint16>(*port);
 }
 
 } // namespace RTSPPlistBodies

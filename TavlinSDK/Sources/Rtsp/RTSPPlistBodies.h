@@ -18,9 +18,10 @@ QByteArray videoSetupBody(const QByteArray &machineName);
 QByteArray audioSetupBody();
 QByteArray teardownBody();
 
-// The "dataPort" of the first stream of an audio "SETUP" reply. Only a binary
-// property list whose port is an integer from 1 to 65535 gives one; anything
-// else means the cast goes on without sound.
+// The "dataPort" of the first stream of an audio "SETUP" reply, a property
+// list in either form (binary or XML). The port may come as an integer, a
+// real without a fraction or a numeric text; only a whole number from 1 to
+// 65535 gives one. Anything else means the cast goes on without sound.
 std::optional<quint16> audioDataPort(const QByteArray &replyBody);
 
 } // namespace RTSPPlistBodies

@@ -419,6 +419,14 @@ void VTPCompressionSession::prepare()
     m_wake.notify_all();
 }
 
+bool VTPCompressionSession::canEncode() const
+{
+    if (!m_valid || m_openFailed)
+        return false;
+    std::lock_guard lock(m_mutex);
+    return !m_finished;
+}
+
 bool VTPCompressionSession::encodeSampleBuffer(const VTPImageSampleBuffer &sampleBuffer, bool forceKeyframe)
 {
     return encodePixelBuffer(sampleBuffer.imageBuffer, sampleBuffer.presentationTimeStamp, sampleBuffer.duration,

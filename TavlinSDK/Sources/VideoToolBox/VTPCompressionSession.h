@@ -86,6 +86,9 @@ public:
     static bool hasHardwareSupportForCodec(quint32 codec);
 
     bool isValid() const { return m_valid; }
+    // False once the encoder could not be opened, or after finish(): every
+    // picture submitted from then on is refused.
+    bool canEncode() const;
     int width() const { return m_width; }
     int height() const { return m_height; }
 

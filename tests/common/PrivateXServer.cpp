@@ -21,7 +21,7 @@ bool PrivateXServer::available()
     return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty();
 }
 
-bool PrivateXServer::start(QSize size)
+bool PrivateXServer::start(QSize size, int depth)
 {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     if (xvfb.isEmpty())
@@ -39,9 +39,10 @@ bool PrivateXServer::start(QSize size)
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
 
     const QByteArray program = xvfb.toLocal8Bit();
-    const QByteArray screen = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + "x24";
+    const QByteArray screen = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + 'x'
+                             + QByteArray::number(depth);
     const char *argv[] = {program.constData(), "-displayfd", "3", "-screen", "0", screen.constData(),
-                          "-nolisten", "tcp", nullptr};
+                          "-nolisten", "tcp", "+extension", "MIT-SHM", nullptr};
     const int rc = posix_spawn(&m_pid, program.constData(), &actions, nullptr, const_cast<char **>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -69,10 +70,21 @@ bool PrivateXServer::start(QSize size)
     return true;
 }
 
+void PrivateXServer::kill()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+    m_pid = -1;
+    m_display.clear();
+}
+
 void PrivateXServer::stop()
 {
     if (m_pid > 0) {
-        kill(m_pid, SIGTERM);
+        ::kill(m_pid, SIGTERM);
         int status = 0;
         waitpid(m_pid, &status, 0);
     }
