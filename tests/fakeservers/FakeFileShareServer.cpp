@@ -494,14 +494,6 @@ void FakeFileShareServer::setUploadDirectory(const QString &path)
         QDir().mkpath(path + QStringLiteral("/partials"));
 }
 
-QByteArray FakeFileShareServer::readPartial(const QString &key) const
-{
-    if (m_uploadDir.isEmpty())
-        return m_partials.value(key);
-    QFile file(m_uploadDir + QStringLiteral("/partials/") + key);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void FakeFileShareServer::writePartial(const QString &key, const QByteArray &bytes, bool append)
 {
     if (m_uploadDir.isEmpty()) {
@@ -528,7 +520,41 @@ void FakeFileShareServer::dropPartial(const QString &key)
 qint64 FakeFileShareServer::partialLength(const QByteArray &deviceId, const QByteArray &fileMd5,
                                           const QByteArray &fileName) const
 {
-    return readPartial(partialKey(deviceId, fileMd5, fileName)).size();
+    return partialSize(partialKey(deviceId, fileMd5, fileName));
+}
+
+qint64 FakeFileShareServer::partialSize(const QString &key) const
+{
+    if (m_uploadDir.isEmpty())
+        return m_partials.value(key).size();
+    return QFileInfo(m_uploadDir + QStringLiteral("/partials/") + key).size();
+}
+
+QByteArray FakeFileShareServer::partialMd5(const QString &key) const
+{
+    if (m_uploadDir.isEmpty())
+        return md5Hex(m_partials.value(key));
+    // Read as it lies on disk: a copy of a large upload never sits in memory.
+    QFile file(m_uploadDir + QStringLiteral("/partials/") + key);
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return hash.result().toHex();
+}
+
+bool FakeFileShareServer::finishUpload(const QString &key, const QString &name)
+{
+    if (m_uploadDir.isEmpty()) {
+        const QByteArray whole = m_partials.value(key);
+        m_partials.remove(key);
+        return storeUpload(name, whole);
+    }
+    const QString safe = QFileInfo(name).fileName();
+    if (safe.isEmpty() || safe == QLatin1String(".") || safe == QLatin1String("..") || safe.contains(QLatin1Char('/')))
+        return false;
+    const QString target = m_uploadDir + QLatin1Char('/') + safe;
+    QFile::remove(target);
+    return QFile::rename(m_uploadDir + QStringLiteral("/partials/") + key, target);
 }
 
 bool FakeFileShareServer::storeUpload(const QString &name, const QByteArray &bytes)
@@ -579,7 +605,7 @@ HttpAnswer FakeFileShareServer::startBytes(const HttpRequest &request)
         return answer(kGetStartBytes, 210);
     HttpAnswer result = answer(kGetStartBytes, 200);
     QJsonObject object = QJsonDocument::fromJson(result.body).object();
-    object.insert(QStringLiteral("byteStart"), double(readPartial(partialKey(deviceId, md5, name)).size()));
+    object.insert(QStringLiteral("byteStart"), double(partialSize(partialKey(deviceId, md5, name))));
     result.body = QJsonDocument(object).toJson(QJsonDocument::Compact);
     return result;
 }
@@ -604,22 +630,23 @@ HttpAnswer FakeFileShareServer::uploadFile(const HttpRequest &request)
     if (size > m_uploadQuota)
         return answer(kUploadFile, 210);
     const QString key = partialKey(deviceId, md5, name);
-    const QByteArray stored = readPartial(key);
+    const qint64 stored = partialSize(key);
     // Not where the copy ends: the client asks getStartBytes again.
-    if (start != stored.size())
+    if (start != stored)
         return answer(kUploadFile, 206);
     const QByteArray piece = request.body.left(m_uploadAcceptLimit);
-    if (stored.size() + piece.size() > size) {
+    if (stored + piece.size() > size) {
         dropPartial(key);
         return answer(kUploadFile, 400);
     }
     writePartial(key, piece, true);
-    if (stored.size() + piece.size() < size)
+    if (stored + piece.size() < size)
         return answer(kUploadFile, 206);
-    const QByteArray whole = stored + piece;
-    dropPartial(key);
-    if (md5Hex(whole) != md5.toLower() || !storeUpload(decodeBase64Text(name), whole))
+    const bool whole = partialMd5(key) == md5.toLower();
+    if (!whole || !finishUpload(key, decodeBase64Text(name))) {
+        dropPartial(key);
         return answer(kUploadFile, 400);
+    }
     return answer(kUploadFile, 200);
 }
 

@@ -131,9 +131,13 @@ private:
     void forgetDigests(const QString &absPath);
     static QString fileTypeFor(const QString &name);
     QString partialKey(const QByteArray &deviceId, const QByteArray &fileMd5, const QByteArray &fileName) const;
-    QByteArray readPartial(const QString &key) const;
     void writePartial(const QString &key, const QByteArray &bytes, bool append);
     void dropPartial(const QString &key);
+    qint64 partialSize(const QString &key) const;
+    QByteArray partialMd5(const QString &key) const;
+    // Moves the whole copy to its name (made safe); false when the name is
+    // unusable.
+    bool finishUpload(const QString &key, const QString &name);
     bool storeUpload(const QString &name, const QByteArray &bytes);
 
     HttpAnswer functions(const HttpRequest &request);

@@ -356,7 +356,13 @@ std::optional<FaultRule> FakeHttpServer::takeFault(const HttpRequest &request)
 
 void FakeHttpServer::respond(Connection *connection, const HttpRequest &request)
 {
-    m_requests.append(request);
+    if (request.body.size() > m_recordedBodyLimit) {
+        HttpRequest recorded = request;
+        recorded.body.truncate(m_recordedBodyLimit);
+        m_requests.append(recorded);
+    } else {
+        m_requests.append(request);
+    }
     emit requestReceived(request);
     if (!m_connections.contains(connection))
         return;

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QString>
 #include <QUrlQuery>
+#include <limits>
 #include <optional>
 
 class QTcpServer;
@@ -127,6 +128,9 @@ public:
 
     // Largest request body accepted (413 beyond it).
     void setMaxRequestBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
+    // The recorded requests keep at most this many bytes of their bodies (a
+    // long upload would otherwise stay in memory twice).
+    void setRecordedBodyLimit(qint64 bytes) { m_recordedBodyLimit = qMax<qint64>(0, bytes); }
 
 signals:
     void requestReceived(const FakeServers::HttpRequest &request);
@@ -153,6 +157,7 @@ private:
     QHash<QString, FaultRule> m_faults;
     QList<HttpRequest> m_requests;
     qint64 m_maxBodyBytes = 256ll * 1024 * 1024;
+    qint64 m_recordedBodyLimit = std::numeric_limits<qint64>::max();
 };
 
 QByteArray reasonPhrase(int status);

@@ -63,9 +63,11 @@ int main(int argc, char **argv)
         "stall-chunk", "Send half of this download chunk once, then nothing (repeatable).", "index");
     const QCommandLineOption logRequestsOption(
         "log-requests", "Print \"request PATH CHUNK-NUMBER\" for each request received.");
+    const QCommandLineOption logUploadsOption(
+        "log-uploads", "Print \"upload BYTES-START BODY-BYTES\" for each upload piece received.");
     parser.addOptions({addressOption, filePortOption, webPortOption, rootDirOption, uploadDirOption, chunkOption,
                        codeOption, passwordOption, apiVersionOption, faultOption, stallChunkOption,
-                       logRequestsOption});
+                       logRequestsOption, logUploadsOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -99,6 +101,8 @@ int main(int argc, char **argv)
     const QStringList filePorts = parser.values(filePortOption);
     if (!filePorts.isEmpty() || !parser.isSet(webPortOption)) {
         fileShare = std::make_unique<FakeFileShareServer>();
+        // Nothing reads the requests of this program back: no body is kept.
+        fileShare->setRecordedBodyLimit(0);
         for (const QString &port : filePorts.isEmpty() ? QStringList{QStringLiteral("0")} : filePorts) {
             if (!fileShare->listen(address, quint16(port.toUInt()))) {
                 err << "cannot listen on " << address.toString() << ":" << port << "\n";
@@ -138,6 +142,14 @@ int main(int argc, char **argv)
         if (parser.isSet(logRequestsOption)) {
             QObject::connect(fileShare.get(), &FakeHttpServer::requestReceived, [&out](const HttpRequest &request) {
                 out << "request " << request.path << " " << request.header("Chunk-Number") << "\n";
+                out.flush();
+            });
+        }
+        if (parser.isSet(logUploadsOption)) {
+            QObject::connect(fileShare.get(), &FakeHttpServer::requestReceived, [&out](const HttpRequest &request) {
+                if (!request.path.endsWith(QStringLiteral("/uploadFile")))
+                    return;
+                out << "upload " << request.header("Bytes-Start") << " " << request.body.size() << "\n";
                 out.flush();
             });
         }

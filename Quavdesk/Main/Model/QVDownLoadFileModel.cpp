@@ -2,6 +2,8 @@
 
 #include <QJsonArray>
 
+#include <limits>
+
 #include "PublicManager/QVNotificationCenter.h"
 #include "QVModelText.h"
 

@@ -63,6 +63,8 @@ public:
     // The network-lost alert: the left button leaves the page, the right one
     // reconnects.
     void setNetworkReconnectAlert();
+    // A one-button alert of the page's own.
+    void showOneButtonAlert(const QString &text);
     // A two-button alert of the page's own (the leave alert).
     void showDefaultAlert(const AlertTexts &texts, std::function<void()> left, std::function<void()> right);
 
@@ -81,8 +83,6 @@ protected:
     virtual void transferFileBtnClick() = 0;
 
 private:
-    void showOneButtonAlert(const QString &text);
-
     QVBackgrounView *m_bgView = nullptr;
     QLabel *m_appNameLabel = nullptr;
     QLabel *m_describeLabel = nullptr;
