@@ -162,7 +162,7 @@ void QVFeedbackApi::cancel()
     reply->deleteLater();
     // A cancelled send is not accepted; told after cancel() has returned.
     if (m_completion)
-        QTimer::singleShot(0, this, [this, completion = std::exchange(m_completion, nullptr)] {
+        QTimer::singleShot(0, this, [completion = std::exchange(m_completion, nullptr)] {
             if (completion)
                 completion(false);
         });
