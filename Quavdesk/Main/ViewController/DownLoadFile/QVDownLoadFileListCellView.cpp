@@ -7,37 +7,9 @@
 
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVNamedImage.h"
+#include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
-namespace {
-
-constexpr int ProgressSteps = 1000;
-
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
-
-QVBaseButton *imageButton(const QString &image, QWidget *parent)
-{
-    auto *button = new QVBaseButton(parent);
-    button->setImage(QVNamedImage(image));
-    button->setIsInteraction(true);
-    button->setClickStyle(false);
-    button->setFixedSize(24, 24);
-    return button;
-}
-
-void whiteText(QLabel *label, int pixelSize)
-{
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(palette);
-}
-
-} // namespace
+using namespace QVTransferRowParts;
 
 QVDownLoadFileListCellView::QVDownLoadFileListCellView(QWidget *parent)
     : QWidget(parent)
