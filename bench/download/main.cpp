@@ -25,12 +25,14 @@
 #include <QTextStream>
 
 #include <cstdio>
-#include <sys/resource.h>
 
+#include "BenchProcess.h"
 #include "PublicManager/QVLogManager.h"
 #include "QVDownloadEngine.h"
 
 namespace {
+
+using namespace BenchProcess;
 
 constexpr qint64 kMiB = 1024 * 1024;
 
@@ -65,27 +67,6 @@ QString writeSource(const QString &path, qint64 size)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-// A line of /proc/self/status in KiB: "VmHWM" is the resident-memory peak
-// since the last reset, "VmRSS" the resident memory now.
-qint64 statusKiB(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-void resetPeakRss()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
 struct Round {
     double seconds = 0;
     // Processor time of every thread (ours) or of every program of the pipe
@@ -93,13 +74,6 @@ struct Round {
     double cpuSeconds = 0;
     QString md5;
 };
-
-double cpuSeconds(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
-}
 
 Round runOurs(const QString &base, const QString &folder, const QString &name, qint64 size, qint64 *baseKiB,
               qint64 *peakKiB)

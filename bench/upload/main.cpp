@@ -25,8 +25,8 @@
 #include <QTextStream>
 
 #include <cstdio>
-#include <sys/resource.h>
 
+#include "BenchProcess.h"
 #include "Platform/LinuxPlatform.h"
 #include "PublicManager/QVLogManager.h"
 #include "PublicManager/QVPlatform.h"
@@ -34,6 +34,8 @@
 #include "QVUploadEngine.h"
 
 namespace {
+
+using namespace BenchProcess;
 
 constexpr qint64 kMiB = 1024 * 1024;
 
@@ -73,32 +75,6 @@ QString writeSource(const QString &path, qint64 size, qint64 piece, const QStrin
         pieceFile.write(block.constData(), n);
     }
     return QString::fromLatin1(hash.result().toHex());
-}
-
-qint64 statusKiB(const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key + ':'))
-            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
-void resetPeakRss()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-double cpuSeconds(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
 }
 
 struct Round {
