@@ -770,7 +770,7 @@ void captureCost(int runs)
             cpu.push_back((BenchProcess::cpuSeconds(RUSAGE_SELF) - cpuBefore) * 1000 / count);
         }
         std::printf("X11 capture %dx%d of %s%s (MIT-SHM%s), unpaced: %.3f ms/grab, this process's CPU %.3f ms/grab "
-                    "(median of %d)\n",
+                    "(the X server's not counted; median of %d)\n",
                     bounds.width(), bounds.height(), qgetenv("DISPLAY").constData(),
                     display.own ? ", a private Xvfb" : "", cursor ? ", pointer drawn in" : "", median(wall),
                     median(cpu), runs);
