@@ -703,6 +703,7 @@ void compare(const QString &self, const QString &ffmpeg, const QString &dir, con
 struct PrivateDisplay {
     QProcess xvfb;
     bool own = false;
+    qint64 serverPid() const { return own ? xvfb.processId() : 0; }
     bool start()
     {
         if (!qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -735,6 +736,21 @@ struct PrivateDisplay {
     }
 };
 
+// Processor time of another process so far (its own threads, from /proc).
+double processCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // Fields after the name in parentheses; user and system time are the
+    // 14th and 15th of the line.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(::sysconf(_SC_CLK_TCK));
+}
+
 // Grabs back to back through the capture's own loop, with a period too
 // short to wait for: what one grab costs, not the pacing between grabs.
 void captureCost(int runs)
@@ -747,6 +763,7 @@ void captureCost(int runs)
     for (const bool cursor : {false, true}) {
         std::vector<double> wall;
         std::vector<double> cpu;
+        std::vector<double> server;
         QRect bounds;
         for (int run = 0; run < runs; ++run) {
             auto source = Platform::Linux::makeScreenSource();
@@ -757,6 +774,7 @@ void captureCost(int runs)
             options.showCursor = cursor;
             options.dropDuplicates = false;
             const double cpuBefore = BenchProcess::cpuSeconds(RUSAGE_SELF);
+            const double serverBefore = processCpuSeconds(display.serverPid());
             QElapsedTimer timer;
             timer.start();
             if (!source->start(options, [&](Platform::VideoFramePtr) { ++frames; }, {})) {
@@ -768,12 +786,17 @@ void captureCost(int runs)
             const int count = std::max(1, frames.load());
             wall.push_back(double(timer.nsecsElapsed()) / 1e6 / count);
             cpu.push_back((BenchProcess::cpuSeconds(RUSAGE_SELF) - cpuBefore) * 1000 / count);
+            server.push_back((processCpuSeconds(display.serverPid()) - serverBefore) * 1000 / count);
         }
-        std::printf("X11 capture %dx%d of %s%s (MIT-SHM%s), unpaced: %.3f ms/grab, this process's CPU %.3f ms/grab "
-                    "(the X server's not counted; median of %d)\n",
+        // The server's share is known only for a server of our own.
+        const QByteArray serverShare = display.own
+                                           ? "the X server's " + QByteArray::number(median(server), 'f', 3) + " ms"
+                                           : QByteArray("the X server's not counted");
+        std::printf("X11 capture %dx%d of %s%s (MIT-SHM%s), unpaced: %.3f ms/grab, CPU %.3f ms/grab here, %s "
+                    "(median of %d)\n",
                     bounds.width(), bounds.height(), qgetenv("DISPLAY").constData(),
                     display.own ? ", a private Xvfb" : "", cursor ? ", pointer drawn in" : "", median(wall),
-                    median(cpu), runs);
+                    median(cpu), serverShare.constData(), runs);
     }
     std::printf("X11 capture load average %s\n", BenchProcess::loadAverage().constData());
 }
