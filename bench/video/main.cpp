@@ -415,7 +415,8 @@ ChildRun runChild(const QStringList &arguments, const QString &errorFile)
         run.errors = errors.readAll().trimmed();
     int encoded = 0;
     int dropped = 0;
-    if (std::sscanf(run.errors.constData(), "encoded %d dropped %d", &encoded, &dropped) == 2) {
+    const qsizetype tally = run.errors.lastIndexOf("encoded ");
+    if (tally >= 0 && std::sscanf(run.errors.constData() + tally, "encoded %d dropped %d", &encoded, &dropped) == 2) {
         run.encoded = encoded;
         run.dropped = dropped;
     }
