@@ -54,9 +54,7 @@ QByteArray makeSound(int sampleRate)
 
 double threadCpuSeconds()
 {
-    rusage usage {};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    return BenchProcess::cpuSeconds(RUSAGE_THREAD);
 }
 
 double median(std::vector<double> v)

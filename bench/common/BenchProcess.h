@@ -35,13 +35,20 @@ inline void resetPeakRss()
         clear.write("5");
 }
 
-// User and system processor time of this process (RUSAGE_SELF) or of its
-// waited-for children (RUSAGE_CHILDREN).
+// User and system processor time of a usage record.
+inline double cpuSeconds(const rusage &usage)
+{
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+// User and system processor time of this process (RUSAGE_SELF), of its
+// waited-for children (RUSAGE_CHILDREN) or of the calling thread
+// (RUSAGE_THREAD).
 inline double cpuSeconds(int who)
 {
     rusage usage {};
     getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    return cpuSeconds(usage);
 }
 
 // What the figures were measured on, printed with them: the processor, the

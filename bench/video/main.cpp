@@ -408,8 +408,7 @@ ChildRun runChild(const QStringList &arguments, const QString &errorFile)
     while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
-    run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-                     + usage.ru_stime.tv_usec / 1e6;
+    run.cpuSeconds = BenchProcess::cpuSeconds(usage);
     QFile errors(errorFile);
     if (errors.open(QIODevice::ReadOnly))
         run.errors = errors.readAll().trimmed();
