@@ -125,7 +125,7 @@ public:
     BufferPool(size_t count, size_t bytes)
     {
         for (size_t i = 0; i < count; ++i) {
-            m_all.emplace_back(new uchar[bytes]());
+            m_all.emplace_back(new uchar[bytes]);
             m_free.push_back(m_all.back().get());
         }
     }
@@ -220,7 +220,10 @@ int childOurs(QCoreApplication &app, const char *path, int width, int height, in
     session.prepare();
 
     const size_t bytes = size_t(width) * 4 * size_t(height);
-    BufferPool pool(8, bytes);
+    // One picture being read besides those the session holds: fresh memory
+    // is dear to touch here (a page fault each 4 KiB), and more buffers would
+    // only add to the start-up the other sides do not pay.
+    BufferPool pool(kSessionQueue + 1, bytes);
     std::thread feeder([&] {
         for (int i = 0; i < frames; ++i) {
             std::shared_ptr<uchar> pixels = pool.acquire();
