@@ -439,6 +439,22 @@ QByteArray x264Options(const QByteArray &stream)
     return stream.mid(at + 9, end - at - 9);
 }
 
+// Profile and level from the stream's first sequence parameter set, found
+// behind a start code or a 4-byte length alike.
+QByteArray profileLevel(const QByteArray &stream)
+{
+    for (qsizetype i = 3; i + 3 < stream.size(); ++i) {
+        if (stream[i] == 0x67 && stream[i - 2] == 0 && stream[i - 3] == 0) {
+            const int profile = uchar(stream[i + 1]);
+            const int level = uchar(stream[i + 3]);
+            const QByteArray name = profile == 66 ? "Baseline" : profile == 77 ? "Main" : profile == 100 ? "High"
+                                                                                          : QByteArray::number(profile);
+            return name + ' ' + QByteArray::number(level / 10) + '.' + QByteArray::number(level % 10);
+        }
+    }
+    return "unknown";
+}
+
 std::map<QByteArray, QByteArray> optionMap(const QByteArray &options)
 {
     std::map<QByteArray, QByteArray> out;
@@ -695,9 +711,11 @@ void compare(const QString &self, const QString &ffmpeg, const QString &dir, con
                     (median(ours.cpu) - median(floor.cpu)) * 1000 / frames);
     }
     const QByteArray ourOptions = x264Options(ours.last.head);
-    std::printf("%s x264 options: ffmpeg's %s; x264 alone's %s\n", qPrintable(label),
-                compareOptions(ourOptions, x264Options(theirs.last.head)).constData(),
-                compareOptions(ourOptions, x264Options(floor.last.head)).constData());
+    std::printf("%s x264 options: ffmpeg's %s; x264 alone's %s; profile and level (ours/ffmpeg/x264 alone) %s / %s / %s\n",
+                qPrintable(label), compareOptions(ourOptions, x264Options(theirs.last.head)).constData(),
+                compareOptions(ourOptions, x264Options(floor.last.head)).constData(),
+                profileLevel(ours.last.head).constData(), profileLevel(theirs.last.head).constData(),
+                profileLevel(floor.last.head).constData());
     std::printf("%s load average %s\n", qPrintable(label), BenchProcess::loadAverage().constData());
     std::fflush(stdout);
 }
