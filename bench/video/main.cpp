@@ -711,7 +711,8 @@ void compare(const QString &self, const QString &ffmpeg, const QString &dir, con
                     (median(ours.cpu) - median(floor.cpu)) * 1000 / frames);
     }
     const QByteArray ourOptions = x264Options(ours.last.head);
-    std::printf("%s x264 options: ffmpeg's %s; x264 alone's %s; profile and level (ours/ffmpeg/x264 alone) %s / %s / %s\n",
+    std::printf("%s x264 options: ffmpeg's %s; x264 alone's %s; profile and level (ours/ffmpeg/x264 alone) "
+                "%s / %s / %s\n",
                 qPrintable(label), compareOptions(ourOptions, x264Options(theirs.last.head)).constData(),
                 compareOptions(ourOptions, x264Options(floor.last.head)).constData(),
                 profileLevel(ours.last.head).constData(), profileLevel(theirs.last.head).constData(),
