@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <mutex>
 
 #include "FakeH264Encoder.h"
 #include "FakeScreenSource.h"
@@ -245,6 +246,69 @@ TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
     }
     EXPECT_TRUE(QFile::exists(dump));
     qputenv("HOME", savedHome);
+}
+
+TEST_F(VideoSenderTest, EachPictureWrittenIsReportedWithItsCaptureTime)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        VideoSenderServices s = services(QSize(320, 240), probe);
+        s.makeScreenSource = [this] {
+            auto source = std::make_unique<FakeScreenSource>(QSize(320, 240));
+            source->setAutomatic(false);
+            screen = source.get();
+            return source;
+        };
+        std::mutex mutex;
+        QList<QPair<qint64, qint64>> written;
+        s.frameWritten = [&](qint64 captureMs, qint64 writtenMs) {
+            std::lock_guard lock(mutex);
+            written.append({captureMs, writtenMs});
+        };
+        const auto writtenNow = [&] {
+            std::lock_guard lock(mutex);
+            return written;
+        };
+        makeSender(road, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return screen && screen->isRunning(); }));
+
+        // Captured a while ago, and out of step with the submission clock.
+        const qint64 base = qint64(GetTickCount64()) - 500;
+        const auto deliverAndWait = [&](int index, qsizetype expectWritten) {
+            ASSERT_TRUE(screen->deliver(FakeScreenSource::makeFrame(QSize(320, 240), index, base + index * 7)));
+            ASSERT_TRUE(TestSupport::waitFor([&] { return writtenNow().size() >= expectWritten; }));
+        };
+        deliverAndWait(0, 1);
+        deliverAndWait(1, 2);
+        if (road == Road::Apple) {
+            // A picture the encoder drops is never reported, nor does it
+            // shift the capture times of those after it. (The other road
+            // would repeat the dropped picture.)
+            probe->failEncode = true;
+            ASSERT_TRUE(screen->deliver(FakeScreenSource::makeFrame(QSize(320, 240), 2, base + 2 * 7)));
+            TestSupport::spin(50);
+            probe->failEncode = false;
+        }
+        deliverAndWait(3, 3);
+
+        // The display-stream road may repeat a picture that waits too long:
+        // a repeat carries its picture's capture time.
+        QList<qint64> captures;
+        for (const auto &[captureMs, writtenMs] : writtenNow()) {
+            if (captures.isEmpty() || captures.last() != captureMs)
+                captures.append(captureMs);
+            EXPECT_GE(writtenMs, captureMs + 400);
+            EXPECT_LE(writtenMs, qint64(GetTickCount64()));
+        }
+        ASSERT_GE(captures.size(), 3);
+        EXPECT_EQ(captures.mid(0, 3), (QList<qint64>{base, base + 7, base + 3 * 7}));
+        EXPECT_TRUE(statuses.isEmpty());
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
 }
 
 TEST_F(VideoSenderTest, EncoderSetUpPerRoad)
