@@ -68,6 +68,14 @@ int runPainter(const QByteArray &display, QSize size, int fps)
     }
     const size_t frameBytes = size_t(size.width()) * size_t(size.height()) * 4;
     std::vector<char> frame(frameBytes);
+    // Ready once ffmpeg delivers: a still screen would measure something
+    // else.
+    if (!readFully(source, frame.data(), frameBytes)) {
+        std::fprintf(stderr, "painter: ffmpeg gives no pictures\n");
+        pclose(source);
+        return 1;
+    }
+    bool haveFrame = true;
     std::fprintf(stdout, "painting\n");
     std::fflush(stdout);
 
@@ -81,10 +89,11 @@ int runPainter(const QByteArray &display, QSize size, int fps)
             nextFrame += period;
             if (nextFrame < now)
                 nextFrame = now + period;
-            if (!readFully(source, frame.data(), frameBytes)) {
+            if (!haveFrame && !readFully(source, frame.data(), frameBytes)) {
                 std::fprintf(stderr, "painter: ffmpeg stopped\n");
                 break;
             }
+            haveFrame = false;
             for (int row = 0; row < size.height(); row += kStripRows) {
                 const int rows = std::min(kStripRows, size.height() - row);
                 xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, uint16_t(size.width()), uint16_t(rows), 0,

@@ -14,6 +14,9 @@
 // each with the machine's load at the end of the run.
 //
 // Usage: bench_cast [--size WxH] [--warmup S] [--seconds S] [--rates 20,60]
+//                   [--rounds N]
+// With several rounds the rates alternate (20, 60, 20, 60, ...), so that a
+// machine whose load changes weighs on each rate alike.
 // Prints figures and the targets they meet; asserts nothing about speed. Ends
 // with 1 when the cast does not come up or sends nothing, with 77 when Xvfb
 // or ffmpeg is missing.
@@ -247,6 +250,7 @@ struct Options {
     int warmupMs = 3000;
     int measureMs = 12000;
     QList<int> rates{20, 60};
+    int rounds = 1;
     QHostAddress receiverAddress{QStringLiteral("127.0.0.61")};
     QHostAddress ownAddress{QStringLiteral("127.0.0.62")};
 };
@@ -372,10 +376,13 @@ int runCast(const Options &options)
         return words.size() == 6 && words[0] == "stats" ? words : QList<QByteArray>{};
     };
 
+    QList<int> schedule;
+    for (int round = 0; round < options.rounds; ++round)
+        schedule += options.rates;
     std::vector<RateRun> runs;
     int currentFps = kRoadDefaultFps;
     bool failed = false;
-    for (const int fps : options.rates) {
+    for (const int fps : schedule) {
         RateRun run;
         run.askedFps = fps;
         run.how = QStringLiteral("road default");
@@ -477,10 +484,12 @@ int main(int argc, char **argv)
     const QCommandLineOption warmupOption("warmup", "Seconds before each rate's measurement.", "s", "3");
     const QCommandLineOption secondsOption("seconds", "Seconds measured per rate.", "s", "12");
     const QCommandLineOption ratesOption("rates", "Frame rates to ask for, in order.", "list", "20,60");
+    const QCommandLineOption roundsOption("rounds", "Times the list of rates is run.", "n", "1");
     const QCommandLineOption addressOption("address", "The receiver's loopback address.", "ip", "127.0.0.61");
     const QCommandLineOption roleOption("role", "Internal: painter or receiver.", "role");
     const QCommandLineOption displayOption("display", "Internal: the painter's display.", "name");
-    parser.addOptions({sizeOption, warmupOption, secondsOption, ratesOption, addressOption, roleOption, displayOption});
+    parser.addOptions(
+        {sizeOption, warmupOption, secondsOption, ratesOption, roundsOption, addressOption, roleOption, displayOption});
     parser.process(app);
 
     Options options;
@@ -511,6 +520,11 @@ int main(int argc, char **argv)
             return 2;
         }
         options.rates.append(fps);
+    }
+    options.rounds = parser.value(roundsOption).toInt();
+    if (options.rounds < 1) {
+        std::fprintf(stderr, "--rounds: at least 1\n");
+        return 2;
     }
     if (options.measureMs < 100) {
         std::fprintf(stderr, "--seconds: at least 0.1\n");
