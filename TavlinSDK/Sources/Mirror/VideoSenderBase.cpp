@@ -330,9 +330,14 @@ void VideoSenderBase::encodeFrame(VTPCompressionSession *encoder, const Platform
                                   qint64 duration, bool forceKeyframe)
 {
     // The encoder's time stamp is the submission time; the capture time
-    // waits here for the coded picture.
+    // waits here for the coded picture, found by its time stamp. Two
+    // pictures submitted within one millisecond get stamps one apart (as the
+    // encoder would space them anyway), so that a dropped one can never lend
+    // its capture time to the next.
     if (m_services.frameWritten) {
         std::lock_guard lock(m_captureTimesMutex);
+        pts = std::max(pts, m_lastSubmittedPts + 1);
+        m_lastSubmittedPts = pts;
         if (m_captureTimes.size() >= kMaxCaptureTimes)
             m_captureTimes.pop_front();
         m_captureTimes.emplace_back(pts, frame->timestampMs);

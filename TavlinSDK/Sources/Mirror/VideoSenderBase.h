@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVariant>
 #include <atomic>
+#include <climits>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -150,6 +151,7 @@ private:
     static constexpr size_t kMaxCaptureTimes = 64;
     std::mutex m_captureTimesMutex;
     std::deque<std::pair<qint64, qint64>> m_captureTimes;
+    qint64 m_lastSubmittedPts = LLONG_MIN / 2;
 
     QTimer m_restartTimer;
     quint64 m_generation = 0;
