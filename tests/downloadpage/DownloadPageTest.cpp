@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 #include "BaseViewController/View/QVBaseButton.h"
@@ -37,6 +38,16 @@ public:
     void showNextPageViewWithClassStr(const QString &classStr) override { shown.append(classStr); }
     QStringList shown;
 };
+
+// What a tip shows: a tip that looks like markup is rendered as markup.
+QString tipText(const QString &tip)
+{
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
 
 class DownloadPage : public ::testing::Test
 {
@@ -184,14 +195,15 @@ TEST_F(DownloadPage, TheHandedOverFilesDownloadAndEachRowShowsItsStatus)
     EXPECT_FALSE(tools()->vcCacheDictionary().contains(QVDownLoadFileVC::ClassName));
 }
 
-TEST_F(DownloadPage, ALongNameIsCutInItsMiddleAndLeavesTheRowsOtherPartsInSight)
+TEST_F(DownloadPage, ANameIsShownAsItIsAndALongOneIsCutInItsMiddleLeavingTheRowsOtherPartsInSight)
 {
     // A name far wider than the main window's rows, on a row that also shows
     // the fail text, the warning and the delete button.
     const QString longName =
         QStringLiteral("Minutes of the board meeting on the harbour office renewal, December 2024.docx");
     auto missing = remoteFile(QStringLiteral("Root-Local/") + longName, 10);
-    auto shortName = serve(QStringLiteral("Root-Local/a.txt"), "aaa");
+    const QString markup = QStringLiteral("Root-Local/<b>a<br>&amp;.txt");
+    auto shortName = serve(markup, "aaa");
     open({missing, shortName});
     page->resize(375, 640);
     ASSERT_TRUE(waitUntilDone());
@@ -202,7 +214,7 @@ TEST_F(DownloadPage, ALongNameIsCutInItsMiddleAndLeavesTheRowsOtherPartsInSight)
     const QVTransferRowParts::NameLabel *title = cell->titleLabel();
     // The whole name stays the label's text and its tip.
     EXPECT_EQ(title->text(), longName);
-    EXPECT_EQ(title->toolTip(), longName);
+    EXPECT_EQ(tipText(title->toolTip()), longName);
     const QString shown = title->shownText();
     EXPECT_NE(shown, longName);
     // The start and the end of the name, around one ellipsis: the
@@ -218,8 +230,11 @@ TEST_F(DownloadPage, ALongNameIsCutInItsMiddleAndLeavesTheRowsOtherPartsInSight)
     EXPECT_LE(title->geometry().right(), cell->failLabel()->geometry().left());
     EXPECT_FALSE(cell->overrunBtn()->isHidden());
 
-    // A short name is shown whole.
-    EXPECT_EQ(row(1)->titleLabel()->shownText(), QStringLiteral("a.txt"));
+    // A short name is shown whole; a name that looks like markup is shown
+    // as it is, in the row and in its tip.
+    EXPECT_EQ(row(1)->titleLabel()->shownText(), markup.section(QLatin1Char('/'), -1));
+    EXPECT_EQ(row(1)->titleLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(tipText(row(1)->titleLabel()->toolTip()), markup.section(QLatin1Char('/'), -1));
 }
 
 TEST_F(DownloadPage, DeleteAsksUntilTheUserSaysNotToAskAgain)

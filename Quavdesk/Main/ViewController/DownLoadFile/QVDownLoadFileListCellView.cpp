@@ -82,7 +82,8 @@ void QVDownLoadFileListCellView::setItemModel(const std::shared_ptr<QVDownLoadFi
 {
     m_itemModel = itemModel;
     m_titleLabel->setText(itemModel ? itemModel->name() : QString());
-    m_titleLabel->setToolTip(m_titleLabel->text());
+    // The device names the file: its name is shown as it is, never as markup.
+    m_titleLabel->setToolTip(plainToolTip(m_titleLabel->text()));
     m_failLabel->clear();
     m_progressView->hide();
     m_continueBtn->hide();

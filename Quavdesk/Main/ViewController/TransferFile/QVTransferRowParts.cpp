@@ -33,6 +33,13 @@ void whiteText(QLabel *label, int pixelSize)
     label->setPalette(palette);
 }
 
+QString plainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return QString();
+    return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
+}
+
 NameLabel::NameLabel(QWidget *parent)
     : QLabel(parent)
 {

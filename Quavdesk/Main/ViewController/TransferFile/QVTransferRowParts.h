@@ -20,6 +20,9 @@ QString localizable(const char *key);
 // A 24x24 image button that reacts to clicks without a pressed look.
 QVBaseButton *imageButton(const QString &image, QWidget *parent);
 void whiteText(QLabel *label, int pixelSize);
+// A tip that shows `text` as it is: a name that looks like markup is not
+// rendered as markup.
+QString plainToolTip(const QString &text);
 
 // A one-line label for a file's name: a name longer than the label is cut in
 // its middle with an ellipsis, so that its start and its extension stay in
