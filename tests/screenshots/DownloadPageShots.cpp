@@ -1,13 +1,14 @@
 // Takes the screenshots of the download page: the page alone in a window of
 // the main window's size at the screen's top left corner, downloading from
 // the fake file-share server into a folder of its own, with files in each
-// state, the busy, delete, leave and network-lost alerts, and the page when
-// everything is in. Saves PNGs of that area of the X screen into the folder
-// given. Not a test.
+// state, a warning's tip, the busy, delete, leave and network-lost alerts,
+// and the page when everything is in. Saves PNGs of that area of the X
+// screen into the folder given. Not a test.
 //
 //   /work/tools/testenv build/test/tests/screenshots/download-page-shots OUT_DIR
 
 #include <QApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QDir>
 #include <QTemporaryDir>
@@ -17,7 +18,10 @@
 #include <memory>
 
 #include "FakeFileShareServer.h"
+#include "BaseViewController/View/QVBaseButton.h"
+#include "Main/ViewController/DownLoadFile/QVDownLoadFileListCellView.h"
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileVC.h"
+#include "Main/ViewController/Root/QVWindow.h"
 #include "PageShots.h"
 #include "PublicManager/QVPublicTools.h"
 
@@ -165,6 +169,17 @@ int main(int argc, char **argv)
     if (!waitFor([&] { return engine->queue().workQueue().isEmpty(); }, 30000))
         return 1;
     grab(QStringLiteral("download-finished.png"));
+
+    // The pointer on a warning shows why the file failed (nothing moves on
+    // the page now, so its rows stay).
+    page->activateWindow();
+    wait(200);
+    if (QVDownLoadFileListCellView *row = page->rowOf(find(locked))) {
+        QCursor::setPos(row->overrunBtn()->mapToGlobal(row->overrunBtn()->rect().center()));
+        // The tip is a window of its own and may reach past the page.
+        PageShots::grab(out, QStringLiteral("download-warning-tip.png"), 32);
+    }
+    QCursor::setPos(0, QVWindow::ContentSize.height() - 1);
 
     // A row's delete asks first.
     page->singleDeleteWithModel(find(report));

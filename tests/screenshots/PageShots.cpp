@@ -42,12 +42,12 @@ void showPage(QWidget *page)
     page->show();
 }
 
-void grab(const QString &outDir, const QString &name)
+void grab(const QString &outDir, const QString &name, int extraWidth)
 {
     wait(400);
     const QSize size = QVWindow::ContentSize;
     QGuiApplication::primaryScreen()
-        ->grabWindow(0, 0, 0, size.width(), size.height())
+        ->grabWindow(0, 0, 0, size.width() + extraWidth, size.height())
         .save(outDir + QLatin1Char('/') + name);
 }
 

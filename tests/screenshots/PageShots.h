@@ -19,7 +19,8 @@ void setUp(const QTemporaryDir &work);
 // Shows the page where and as large as the main window shows it.
 void showPage(QWidget *page);
 // Lets the page settle, then saves the main window's area of the screen as
-// `outDir`/`name`.
-void grab(const QString &outDir, const QString &name);
+// `outDir`/`name`; `extraWidth` more to its right takes in what floats over
+// the window's edge (a tip).
+void grab(const QString &outDir, const QString &name, int extraWidth = 0);
 
 } // namespace PageShots
