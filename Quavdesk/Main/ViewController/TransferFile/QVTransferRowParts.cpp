@@ -51,7 +51,7 @@ NameLabel::NameLabel(QWidget *parent)
 
 QString NameLabel::shownText() const
 {
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width(), Qt::TextSingleLine);
 }
 
 void NameLabel::paintEvent(QPaintEvent *)
