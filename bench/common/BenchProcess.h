@@ -34,6 +34,18 @@ inline void resetPeakRss()
         clear.write("5");
 }
 
+// The 1, 5 and 15 minute load averages, as uptime prints them: the figures
+// of a run mean little without the load the machine was under.
+inline QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.size() < 3 ? QStringLiteral("unknown")
+                             : QString::fromLatin1(fields.at(0) + ", " + fields.at(1) + ", " + fields.at(2));
+}
+
 // User and system processor time of this process (RUSAGE_SELF) or of its
 // waited-for children (RUSAGE_CHILDREN).
 inline double cpuSeconds(int who)

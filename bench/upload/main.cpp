@@ -145,6 +145,7 @@ bool sameBytes(const QString &path, const QString &md5)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QString loadBefore = BenchProcess::loadAverage();
     QCoreApplication::setOrganizationName(QStringLiteral("Quavdesk"));
     QCoreApplication::setApplicationName(QStringLiteral("Quavdesk"));
     qInstallMessageHandler(quietInfo);
@@ -262,8 +263,10 @@ int main(int argc, char **argv)
         const Round theirs = runCurl(curl, configPath, source);
         correct &= theirs.whole && sameBytes(deviceDir + QStringLiteral("/big.bin"), sourceMd5);
         QFile::remove(deviceDir + QStringLiteral("/big.bin"));
-        std::printf("round %d: ours %.3f s (%.2f s processor), md5sum + curl %.3f s (%.2f s processor)\n", r + 1,
-                    ours.seconds, ours.cpuSeconds, theirs.seconds, theirs.cpuSeconds);
+        std::printf("round %d: ours %.3f s (%.2f s processor), md5sum + curl %.3f s (%.2f s processor), "
+                    "ratio %.2f, load %s\n",
+                    r + 1, ours.seconds, ours.cpuSeconds, theirs.seconds, theirs.cpuSeconds,
+                    theirs.seconds / ours.seconds, qPrintable(loadAverage()));
         std::fflush(stdout);
         if (bestOurs.seconds == 0 || ours.seconds < bestOurs.seconds)
             bestOurs = ours;
@@ -286,7 +289,8 @@ int main(int argc, char **argv)
                 bestOurs.seconds, bestOurs.cpuSeconds);
     std::printf("md5sum + curl (same requests):                    %.1f MiB/s (%.3f s, %.2f s processor)\n",
                 curlRate, bestCurl.seconds, bestCurl.cpuSeconds);
-    std::printf("ratio: %.2f\n", oursRate / curlRate);
+    std::printf("ratio: %.2f (load average %s; before the run %s)\n", oursRate / curlRate,
+                qPrintable(loadAverage()), qPrintable(loadBefore));
     std::printf("uploader peak RSS: %.1f MiB, %.1f MiB above the %.1f MiB before it started (piece %.0f MiB)\n",
                 peakKiB / 1024.0, (peakKiB - baseKiB) / 1024.0, baseKiB / 1024.0, double(piece) / kMiB);
     std::printf("content: %s\n", correct ? "every upload arrived with the source's MD5" : "MISMATCH");
