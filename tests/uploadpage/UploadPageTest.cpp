@@ -16,6 +16,7 @@
 #include "BaseViewController/View/QVBaseButton.h"
 #include "HttpTestSupport.h"
 #include "Main/Model/QVKVOModel.h"
+#include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 #include "Main/ViewController/TransferFile/QVTransferTableView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileListCellView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileViewController.h"
@@ -196,4 +197,33 @@ TEST_F(UploadPage, ALostCastingConnectionLeavesAtOnceOnlyBeforeFilesWereAdded)
     page->backToPreviousPage();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !host.shown.isEmpty(); }));
     EXPECT_EQ(host.shown, QStringList{QStringLiteral("QVShareScreenViewController")});
+}
+
+TEST(UploadRow, ALongFileNameEndsInAnEllipsisInsideTheRowAndKeepsTheWholeNameInItsTip)
+{
+    const QString name = QString(160, QLatin1Char('n')) + QStringLiteral(".pdf");
+    auto model = std::make_shared<QVUploadFileModel>(
+        QVUploadFileModel::withURL(QUrl::fromLocalFile(QDir::tempPath() + QLatin1Char('/') + name)));
+    QVTransferFileListCellView row;
+    row.resize(500, 50);
+    row.setItemModel(model);
+    row.show();
+    TestSupport::spin(20);
+    QVTransferRowParts::ElidedLabel *title = row.titleLabel();
+    EXPECT_TRUE(title->text().endsWith(QChar(0x2026))) << qPrintable(title->text());
+    EXPECT_TRUE(name.startsWith(title->text().chopped(1)));
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(title->text()), title->contentsRect().width());
+    EXPECT_EQ(title->toolTip(), name);
+    EXPECT_EQ(title->fullText(), name);
+
+    // Room for the whole name shows it whole; a row reused for a short name
+    // shows that one whole too.
+    row.resize(3000, 50);
+    TestSupport::spin(20);
+    EXPECT_EQ(title->text(), name);
+    row.resize(500, 50);
+    row.setItemModel(std::make_shared<QVUploadFileModel>(QVUploadFileModel::withURL(QUrl::fromLocalFile(
+        QDir::tempPath() + QStringLiteral("/short.pdf")))));
+    TestSupport::spin(20);
+    EXPECT_EQ(title->text(), QStringLiteral("short.pdf"));
 }

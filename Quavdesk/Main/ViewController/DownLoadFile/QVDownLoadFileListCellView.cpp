@@ -19,7 +19,7 @@ QVDownLoadFileListCellView::QVDownLoadFileListCellView(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
-    m_titleLabel = new QLabel(this);
+    m_titleLabel = new QVTransferRowParts::ElidedLabel(this);
     whiteText(m_titleLabel, 13);
     m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_titleLabel->setTextFormat(Qt::PlainText);
@@ -83,8 +83,7 @@ QString QVDownLoadFileListCellView::warningKey(qint64 status)
 void QVDownLoadFileListCellView::setItemModel(const std::shared_ptr<QVDownLoadFileModel> &itemModel)
 {
     m_itemModel = itemModel;
-    m_titleLabel->setText(itemModel ? itemModel->name() : QString());
-    m_titleLabel->setToolTip(m_titleLabel->text());
+    m_titleLabel->setFullText(itemModel ? itemModel->name() : QString());
     m_failLabel->clear();
     m_progressView->hide();
     m_continueBtn->hide();

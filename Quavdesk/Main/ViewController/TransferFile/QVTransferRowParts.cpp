@@ -1,7 +1,9 @@
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QResizeEvent>
 
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVNamedImage.h"
@@ -31,6 +33,25 @@ void whiteText(QLabel *label, int pixelSize)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     label->setPalette(palette);
+}
+
+void ElidedLabel::setFullText(const QString &text)
+{
+    m_fullText = text;
+    setToolTip(text);
+    refresh();
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    refresh();
+}
+
+void ElidedLabel::refresh()
+{
+    const int room = contentsRect().width();
+    setText(room > 0 ? fontMetrics().elidedText(m_fullText, Qt::ElideRight, room) : m_fullText);
 }
 
 } // namespace QVTransferRowParts

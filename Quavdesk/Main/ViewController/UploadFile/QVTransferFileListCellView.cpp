@@ -19,7 +19,7 @@ QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidge
     layout->setContentsMargins(12, 0, 8, 0);
     layout->setSpacing(10);
 
-    m_titleLabel = new QLabel(this);
+    m_titleLabel = new QVTransferRowParts::ElidedLabel(this);
     whiteText(m_titleLabel, 13);
     m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_titleLabel->setTextFormat(Qt::PlainText);
@@ -85,8 +85,7 @@ void QVTransferFileListCellView::setItemModel(const std::shared_ptr<QVUploadFile
         const QUrl url = itemModel->fileHasBeenMoved() ? itemModel->sourceFileURL() : itemModel->fileURL();
         title = QFileInfo(url.toLocalFile()).fileName();
     }
-    m_titleLabel->setText(title);
-    m_titleLabel->setToolTip(title);
+    m_titleLabel->setFullText(title);
     m_failLabel->clear();
     m_progressView->hide();
     m_continueBtn->hide();
