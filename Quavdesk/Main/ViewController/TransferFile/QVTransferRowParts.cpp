@@ -1,9 +1,7 @@
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
 #include <QCoreApplication>
-#include <QFontMetrics>
-#include <QLabel>
-#include <QResizeEvent>
+#include <QPainter>
 
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVNamedImage.h"
@@ -35,23 +33,33 @@ void whiteText(QLabel *label, int pixelSize)
     label->setPalette(palette);
 }
 
-void ElidedLabel::setFullText(const QString &text)
+QString plainToolTip(const QString &text)
 {
-    m_fullText = text;
-    setToolTip(text);
-    refresh();
+    if (text.isEmpty())
+        return QString();
+    return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
 }
 
-void ElidedLabel::resizeEvent(QResizeEvent *event)
+NameLabel::NameLabel(QWidget *parent)
+    : QLabel(parent)
 {
-    QLabel::resizeEvent(event);
-    refresh();
+    setTextFormat(Qt::PlainText);
+    // The row gives the name what the other parts leave; the name never
+    // pushes them aside.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
-void ElidedLabel::refresh()
+QString NameLabel::shownText() const
 {
-    const int room = contentsRect().width();
-    setText(room > 0 ? fontMetrics().elidedText(m_fullText, Qt::ElideRight, room) : m_fullText);
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width(), Qt::TextSingleLine);
+}
+
+void NameLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect(), int(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine), shownText());
 }
 
 } // namespace QVTransferRowParts

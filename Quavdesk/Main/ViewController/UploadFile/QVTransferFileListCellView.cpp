@@ -19,10 +19,8 @@ QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidge
     layout->setContentsMargins(12, 0, 8, 0);
     layout->setSpacing(10);
 
-    m_titleLabel = new QVTransferRowParts::ElidedLabel(this);
+    m_titleLabel = new NameLabel(this);
     whiteText(m_titleLabel, 13);
-    m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_titleLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(m_titleLabel, 1);
 
     m_failLabel = new QLabel(this);
@@ -32,7 +30,7 @@ QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidge
     m_progressView = new QVTransferProgressView(this);
     m_progressView->setRange(0, ProgressSteps);
     m_progressView->setValue(0);
-    m_progressView->setFixedSize(100, 6);
+    m_progressView->setFixedSize(ProgressWidth, ProgressHeight);
     layout->addWidget(m_progressView);
 
     m_continueBtn = new QVBaseButton(localizable("transferFile_btn_continueUploading"), this);
@@ -85,7 +83,8 @@ void QVTransferFileListCellView::setItemModel(const std::shared_ptr<QVUploadFile
         const QUrl url = itemModel->fileHasBeenMoved() ? itemModel->sourceFileURL() : itemModel->fileURL();
         title = QFileInfo(url.toLocalFile()).fileName();
     }
-    m_titleLabel->setFullText(title);
+    m_titleLabel->setText(title);
+    m_titleLabel->setToolTip(plainToolTip(title));
     m_failLabel->clear();
     m_progressView->hide();
     m_continueBtn->hide();
