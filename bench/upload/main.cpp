@@ -3,7 +3,8 @@
 // of the whole file taken first; and, in the same run, md5sum of the file
 // followed by the curl program sending the same requests (same URLs, headers
 // and bodies, one curl process reusing its connection). Prints both
-// throughputs, their ratio, and the uploader's peak resident memory.
+// throughputs, their ratio (each round's too), the uploader's peak resident
+// memory, and the load average the figures were taken under.
 //
 // Usage: bench_upload [--size-mib N] [--piece-mib N] [--rounds N]
 // Each side runs `rounds` times, alternating; the best round of each counts.
