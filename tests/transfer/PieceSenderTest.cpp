@@ -160,7 +160,16 @@ TEST_F(PieceSenderTest, TheServerSeesTheRequestQtsNetworkAccessSendsAndEveryPiec
         EXPECT_EQ(requests.at(i).target, requests.at(0).target);
         EXPECT_EQ(requests.at(i).httpVersion, requests.at(0).httpVersion);
     }
-    EXPECT_EQ(requests.at(1).headers, requests.at(0).headers);
+    // Qt also offers encodings the sender cannot undo; the rest is the same.
+    auto withoutEncodings = [](FakeServers::HeaderList headers) {
+        for (auto &header : headers) {
+            if (header.first.compare("Accept-Encoding", Qt::CaseInsensitive) == 0)
+                header.second.clear();
+        }
+        return headers;
+    };
+    EXPECT_EQ(withoutEncodings(requests.at(1).headers), withoutEncodings(requests.at(0).headers));
+    EXPECT_EQ(requests.at(1).header("Accept-Encoding"), "gzip, deflate");
     EXPECT_EQ(requests.at(0).body, source);
     EXPECT_EQ(requests.at(1).body, source);
     EXPECT_EQ(requests.at(2).body, source.mid(100000));

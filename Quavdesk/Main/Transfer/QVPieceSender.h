@@ -26,7 +26,8 @@ class QVUploadPiece;
 // The request's lines are the ones Qt's network access sends for the same
 // request (the same host line, the caller's headers in their order, then
 // Content-Length, Connection, Accept-Encoding, Accept-Language, User-Agent),
-// so that the server sees the same request either way.
+// so that the server sees the same request either way; only the encodings
+// offered are the ones this sender can undo.
 class QVPieceSender : public QObject
 {
     Q_OBJECT
