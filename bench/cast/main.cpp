@@ -74,27 +74,6 @@ void quietInfo(QtMsgType type, const QMessageLogContext &, const QString &messag
     std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-QString cpuModel()
-{
-    QFile file(QStringLiteral("/proc/cpuinfo"));
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (line.startsWith("model name"))
-                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
-        }
-    }
-    return QStringLiteral("unknown");
-}
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    const QList<QByteArray> fields = file.readAll().split(' ');
-    return QString::fromLatin1(fields.mid(0, 3).join(' '));
-}
-
 // Runs the event loop until `done` holds or `timeoutMs` passes.
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
@@ -259,8 +238,8 @@ int runCast(const Options &options)
 {
     std::printf("cast bench: %dx%d, warm-up %.1f s, %.1f s per rate\n", options.size.width(), options.size.height(),
                 options.warmupMs / 1000.0, options.measureMs / 1000.0);
-    std::printf("machine: %s, %d logical CPUs; load at start %s\n", qPrintable(cpuModel()),
-                QThread::idealThreadCount(), qPrintable(loadAverage()));
+    std::printf("machine: %s, %d logical CPUs; load at start %s\n", BenchProcess::cpuModel().constData(),
+                QThread::idealThreadCount(), BenchProcess::loadAverage().constData());
 
     PrivateXServer xserver;
     if (!PrivateXServer::available() || !xserver.start(options.size, 24)) {
@@ -415,7 +394,7 @@ int runCast(const Options &options)
         run.peakMiB = statusKiB("VmHWM") / 1024.0;
         run.anonMiB = statusKiB("RssAnon") / 1024.0;
         run.shmemMiB = statusKiB("RssShmem") / 1024.0;
-        run.load = loadAverage();
+        run.load = QString::fromLatin1(BenchProcess::loadAverage());
         run.frames = qint64(latencies.size());
         std::sort(latencies.begin(), latencies.end());
         run.p50 = percentile(latencies, 0.50);
@@ -462,7 +441,7 @@ int runCast(const Options &options)
                     kSustainedShare * run.askedFps, kTargetP95Ms, run.p95 < kTargetP95Ms ? "holds" : "misses",
                     kTargetPeakMiB, run.peakMiB < kTargetPeakMiB ? "holds" : "misses");
     }
-    std::printf("load at end %s\n", qPrintable(loadAverage()));
+    std::printf("load at end %s\n", BenchProcess::loadAverage().constData());
     if (failed || runs.empty()) {
         std::fprintf(stderr, "cast bench: %s\n",
                      delegate.failure.isEmpty() ? "the run did not complete" : qPrintable(delegate.failure));

@@ -3,7 +3,8 @@
 // of the whole file taken first; and, in the same run, md5sum of the file
 // followed by the curl program sending the same requests (same URLs, headers
 // and bodies, one curl process reusing its connection). Prints both
-// throughputs, their ratio, and the uploader's peak resident memory.
+// throughputs, their ratio (each round's too), the uploader's peak resident
+// memory, and the load average the figures were taken under.
 //
 // Usage: bench_upload [--size-mib N] [--piece-mib N] [--rounds N]
 // Each side runs `rounds` times, alternating; the best round of each counts.
@@ -145,6 +146,7 @@ bool sameBytes(const QString &path, const QString &md5)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QByteArray loadBefore = BenchProcess::loadAverage();
     QCoreApplication::setOrganizationName(QStringLiteral("Quavdesk"));
     QCoreApplication::setApplicationName(QStringLiteral("Quavdesk"));
     qInstallMessageHandler(quietInfo);
@@ -262,8 +264,10 @@ int main(int argc, char **argv)
         const Round theirs = runCurl(curl, configPath, source);
         correct &= theirs.whole && sameBytes(deviceDir + QStringLiteral("/big.bin"), sourceMd5);
         QFile::remove(deviceDir + QStringLiteral("/big.bin"));
-        std::printf("round %d: ours %.3f s (%.2f s processor), md5sum + curl %.3f s (%.2f s processor)\n", r + 1,
-                    ours.seconds, ours.cpuSeconds, theirs.seconds, theirs.cpuSeconds);
+        std::printf("round %d: ours %.3f s (%.2f s processor), md5sum + curl %.3f s (%.2f s processor), "
+                    "ratio %.2f, load %s\n",
+                    r + 1, ours.seconds, ours.cpuSeconds, theirs.seconds, theirs.cpuSeconds,
+                    theirs.seconds / ours.seconds, BenchProcess::loadAverage().constData());
         std::fflush(stdout);
         if (bestOurs.seconds == 0 || ours.seconds < bestOurs.seconds)
             bestOurs = ours;
@@ -286,7 +290,8 @@ int main(int argc, char **argv)
                 bestOurs.seconds, bestOurs.cpuSeconds);
     std::printf("md5sum + curl (same requests):                    %.1f MiB/s (%.3f s, %.2f s processor)\n",
                 curlRate, bestCurl.seconds, bestCurl.cpuSeconds);
-    std::printf("ratio: %.2f\n", oursRate / curlRate);
+    std::printf("ratio: %.2f (load average %s; before the run %s)\n", oursRate / curlRate,
+                BenchProcess::loadAverage().constData(), loadBefore.constData());
     std::printf("uploader peak RSS: %.1f MiB, %.1f MiB above the %.1f MiB before it started (piece %.0f MiB)\n",
                 peakKiB / 1024.0, (peakKiB - baseKiB) / 1024.0, baseKiB / 1024.0, double(piece) / kMiB);
     std::printf("content: %s\n", correct ? "every upload arrived with the source's MD5" : "MISMATCH");

@@ -16,6 +16,7 @@
 #include "BaseViewController/View/QVBaseButton.h"
 #include "HttpTestSupport.h"
 #include "Main/Model/QVKVOModel.h"
+#include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 #include "Main/ViewController/TransferFile/QVTransferTableView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileListCellView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileViewController.h"
@@ -196,4 +197,35 @@ TEST_F(UploadPage, ALostCastingConnectionLeavesAtOnceOnlyBeforeFilesWereAdded)
     page->backToPreviousPage();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !host.shown.isEmpty(); }));
     EXPECT_EQ(host.shown, QStringList{QStringLiteral("QVShareScreenViewController")});
+}
+
+TEST(UploadRow, ALongFileNameIsCutInItsMiddleInsideTheRowAndKeepsTheWholeNameInItsTip)
+{
+    const QString name = QStringLiteral("start-") + QString(160, QLatin1Char('n')) + QStringLiteral(".pdf");
+    auto model = std::make_shared<QVUploadFileModel>(
+        QVUploadFileModel::withURL(QUrl::fromLocalFile(QDir::tempPath() + QLatin1Char('/') + name)));
+    QVTransferFileListCellView row;
+    row.resize(500, 50);
+    row.setItemModel(model);
+    row.show();
+    TestSupport::spin(20);
+    const QVTransferRowParts::NameLabel *title = row.titleLabel();
+    const QString shown = title->shownText();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << qPrintable(shown);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("start-"))) << qPrintable(shown);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral(".pdf"))) << qPrintable(shown);
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(shown), title->contentsRect().width());
+    EXPECT_EQ(title->text(), name);
+    EXPECT_TRUE(title->toolTip().contains(name));
+
+    // Room for the whole name shows it whole; a row reused for a short name
+    // shows that one whole too.
+    row.resize(3000, 50);
+    TestSupport::spin(20);
+    EXPECT_EQ(title->shownText(), name);
+    row.resize(500, 50);
+    row.setItemModel(std::make_shared<QVUploadFileModel>(
+        QVUploadFileModel::withURL(QUrl::fromLocalFile(QDir::tempPath() + QStringLiteral("/short.pdf")))));
+    TestSupport::spin(20);
+    EXPECT_EQ(title->shownText(), QStringLiteral("short.pdf"));
 }

@@ -4,7 +4,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QUrl>
@@ -16,6 +15,7 @@
 #include "QVFileShareApi.h"
 #include "QVHttpError.h"
 #include "QVMd5.h"
+#include "QVPieceSender.h"
 #include "QVSerialWorker.h"
 #include "QVUploadPiece.h"
 
@@ -54,11 +54,19 @@ QVUploadEngine::QVUploadEngine(QVUploadEngineServices services, QObject *parent)
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::UploadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_hasher(std::make_unique<QVSerialWorker>("upload-hash"))
+      m_hasher(std::make_unique<QVSerialWorker>("upload-hash")), m_sender(new QVPieceSender(this))
 {
     // A file-share server never sends the client elsewhere.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_manager->setAutoDeleteReplies(false);
+    connect(m_sender, &QVPieceSender::uploadProgress, this, [this](qint64 sent, qint64) {
+        if (m_piece && isCurrent(m_pieceStep, m_active))
+            emit progressChanged(m_active, progressOf(*m_active, sent));
+    });
+    connect(m_sender, &QVPieceSender::finished, this, [this] {
+        const File file = m_active;
+        onPieceFinished(file, m_pieceStep);
+    });
 }
 
 QVUploadEngine::~QVUploadEngine()
@@ -94,13 +102,9 @@ void QVUploadEngine::cancelActive()
     if (m_hashCancel)
         m_hashCancel->store(true);
     m_hashCancel.reset();
-    if (m_reply) {
-        QNetworkReply *reply = std::exchange(m_reply, nullptr);
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
-    m_piece = nullptr;
+    // The piece's connection goes with it: no more of it reaches the server.
+    m_sender->abort();
+    m_piece.reset();
     if (m_request) {
         // Its block runs later with the step it was sent for, long gone.
         m_request->cancel();
@@ -366,40 +370,28 @@ void QVUploadEngine::uploadFileWithModel(const File &file)
     stateOf(file).lastPieceStart = offset;
 
     const QString base = m_services.fileShareIp ? m_services.fileShareIp() : QString();
-    QNetworkRequest request(QUrl(QStringLiteral("%1/%2").arg(base, QVFileShare::kUploadFilePath)));
     // In this order, as the server's peers send them.
-    request.setRawHeader(QVFileShare::kContentTypeHeader.toLatin1(), QVFileShare::kFormUrlEncoded.toLatin1());
-    request.setRawHeader(QVFileShare::kFileMd5Header.toLatin1(), file->fileMd5().toLatin1());
-    request.setRawHeader(QVFileShare::kFileSizeHeader.toLatin1(), file->fileSize().toLatin1());
-    request.setRawHeader(QVFileShare::kFileNameHeader.toLatin1(),
-                         QVPublicTools::getLocalFileName(file->fileURL()).toLatin1());
-    request.setRawHeader(QVFileShare::kDeviceIdHeader.toLatin1(),
-                         QVPublicTools::sharedPublicTools()->deviceUDID().toUtf8());
-    request.setRawHeader(QVFileShare::kBytesStartHeader.toLatin1(), file->startBytes().toLatin1());
-    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-    request.setTransferTimeout(int(m_services.timings.pieceTimeout.count()));
-
-    QNetworkReply *reply = m_manager->post(request, piece);
-    piece->setParent(reply);
-    m_reply = reply;
-    m_piece = piece;
-    QPointer<QVUploadEngine> self(this);
-    connect(reply, &QNetworkReply::uploadProgress, this, [this, file, step](qint64 sent, qint64) {
-        if (isCurrent(step, file))
-            emit progressChanged(file, progressOf(*file, sent));
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, file, step] { onPieceFinished(file, step); });
+    const QVPieceSender::HeaderList headers{
+        {QVFileShare::kContentTypeHeader.toLatin1(), QVFileShare::kFormUrlEncoded.toLatin1()},
+        {QVFileShare::kFileMd5Header.toLatin1(), file->fileMd5().toLatin1()},
+        {QVFileShare::kFileSizeHeader.toLatin1(), file->fileSize().toLatin1()},
+        {QVFileShare::kFileNameHeader.toLatin1(), QVPublicTools::getLocalFileName(file->fileURL()).toLatin1()},
+        {QVFileShare::kDeviceIdHeader.toLatin1(), QVPublicTools::sharedPublicTools()->deviceUDID().toUtf8()},
+        {QVFileShare::kBytesStartHeader.toLatin1(), file->startBytes().toLatin1()},
+    };
+    m_piece.reset(piece);
+    m_pieceStep = step;
+    m_sender->post(QUrl(QStringLiteral("%1/%2").arg(base, QVFileShare::kUploadFilePath)), headers, piece,
+                   m_services.timings.pieceTimeout);
 }
 
 void QVUploadEngine::onPieceFinished(const File &file, quint64 step)
 {
-    if (!isCurrent(step, file) || !m_reply)
+    if (!m_piece || !isCurrent(step, file))
         return;
-    QNetworkReply *reply = std::exchange(m_reply, nullptr);
-    const bool shortRead = m_piece && m_piece->shortRead();
-    m_piece = nullptr;
-    reply->disconnect(this);
-    reply->deleteLater();
+    const bool shortRead = m_piece->shortRead();
+    m_piece.reset();
+    const QVPieceSender::Outcome &outcome = m_sender->outcome();
 
     if (shortRead) {
         // The file shrank under the piece: nothing of it may count.
@@ -410,9 +402,9 @@ void QVUploadEngine::onPieceFinished(const File &file, quint64 step)
         getFileStartBytesWithIndex(0);
         return;
     }
-    const int httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError && httpStatus == 0) {
-        logInfo(QStringLiteral("uploadFileWithFileURL error = %1").arg(reply->errorString()));
+    const int httpStatus = outcome.httpStatus;
+    if (!outcome.error.isEmpty()) {
+        logInfo(QStringLiteral("uploadFileWithFileURL error = %1").arg(outcome.error));
         checkNetWorkStatus(file);
         return;
     }
@@ -421,7 +413,7 @@ void QVUploadEngine::onPieceFinished(const File &file, quint64 step)
         checkNetWorkStatus(file);
         return;
     }
-    const QByteArray body = reply->readAll();
+    const QByteArray body = outcome.body;
     const QJsonDocument document = QJsonDocument::fromJson(body);
     if (!document.isObject()) {
         // Neither error nor a readable answer: the file cannot be said to be

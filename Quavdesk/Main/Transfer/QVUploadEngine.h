@@ -14,8 +14,8 @@
 #include "QVTransferQueue.h"
 
 class QNetworkAccessManager;
-class QNetworkReply;
 class QVHttpBaseRequest;
+class QVPieceSender;
 class QVSerialWorker;
 class QVUploadPiece;
 
@@ -182,8 +182,10 @@ private:
     quint64 m_step = 0;
     std::shared_ptr<std::atomic_bool> m_hashCancel;
     std::shared_ptr<QVHttpBaseRequest> m_request;
-    QNetworkReply *m_reply = nullptr;
-    QVUploadPiece *m_piece = nullptr;
+    QVPieceSender *m_sender = nullptr;
+    // The body of the piece in flight, and the step it was sent in.
+    std::unique_ptr<QVUploadPiece> m_piece;
+    quint64 m_pieceStep = 0;
     // Deletes waiting for the probe or the server; each has its own number.
     quint64 m_deleteStep = 0;
     std::shared_ptr<QVHttpBaseRequest> m_deleteRequest;

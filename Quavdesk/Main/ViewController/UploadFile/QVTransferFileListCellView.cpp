@@ -19,10 +19,8 @@ QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidge
     layout->setContentsMargins(12, 0, 8, 0);
     layout->setSpacing(10);
 
-    m_titleLabel = new QLabel(this);
+    m_titleLabel = new NameLabel(this);
     whiteText(m_titleLabel, 13);
-    m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_titleLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(m_titleLabel, 1);
 
     m_failLabel = new QLabel(this);
@@ -86,7 +84,7 @@ void QVTransferFileListCellView::setItemModel(const std::shared_ptr<QVUploadFile
         title = QFileInfo(url.toLocalFile()).fileName();
     }
     m_titleLabel->setText(title);
-    m_titleLabel->setToolTip(title);
+    m_titleLabel->setToolTip(plainToolTip(title));
     m_failLabel->clear();
     m_progressView->hide();
     m_continueBtn->hide();

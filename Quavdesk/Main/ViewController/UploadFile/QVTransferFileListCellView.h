@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Main/Model/QVUploadFileModel.h"
+#include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
 class QLabel;
 class QVBaseButton;
@@ -34,7 +35,7 @@ public:
     void setContinueBtnClickBlock(Block block) { m_continueBtnClickBlock = std::move(block); }
     void setDeleteBtnClickBlock(Block block) { m_deleteBtnClickBlock = std::move(block); }
 
-    QLabel *titleLabel() const { return m_titleLabel; }
+    QVTransferRowParts::NameLabel *titleLabel() const { return m_titleLabel; }
     QLabel *failLabel() const { return m_failLabel; }
     QVTransferProgressView *progressView() const { return m_progressView; }
     QVBaseButton *continueBtn() const { return m_continueBtn; }
@@ -49,7 +50,7 @@ private:
     void call(const Block &block);
 
     std::shared_ptr<QVUploadFileModel> m_itemModel;
-    QLabel *m_titleLabel = nullptr;
+    QVTransferRowParts::NameLabel *m_titleLabel = nullptr;
     QLabel *m_failLabel = nullptr;
     QVTransferProgressView *m_progressView = nullptr;
     QVBaseButton *m_continueBtn = nullptr;
