@@ -1,0 +1,216 @@
+// The cast's threads against a receiver on a thread of its own: the media
+// thread goes with the last sender, and stops that land at awkward moments leave no
+// callback and nothing written behind (the suite's sanitizers catch what
+// they would leave in memory).
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "FakeH264Encoder.h"
+#include "FakeScreenSource.h"
+#include "HangingListener.h"
+#include "Mirror/H264Packet.h"
+#include "Mirror/MediaThread.h"
+#include "Mirror/VideoDisplaySession.h"
+#include "Mirror/VideoSession.h"
+#include "TestSupport.h"
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
+#include "VideoReceiver.h"
+
+using Platform::Fake::FakeEncoderProbe;
+using Platform::Fake::FakeH264Encoder;
+using Platform::Fake::FakeScreenSource;
+
+namespace {
+
+enum class Road { Apple, Intel };
+
+const char *roadName(Road road)
+{
+    return road == Road::Apple ? "capture-session road" : "display-stream road";
+}
+
+// The names of this process's threads, as the system shows them.
+QStringList threadNames()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    return names;
+}
+
+class MediaPipelineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TavlinGlobal::resetAll();
+        DynamicPortTable::resetToDefaults();
+        QString error;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            address = TestSupport::uniqueLoopbackAddress();
+            receiver = std::make_unique<VideoReceiver>(address);
+            if (receiver->start(&error))
+                break;
+            receiver.reset();
+        }
+        ASSERT_TRUE(receiver) << error.toStdString();
+        receiver->setDecoding(false);
+        device = std::make_shared<Device>();
+        device->mHostIp = address.toString();
+    }
+
+    void TearDown() override
+    {
+        sender.reset();
+        TestSupport::spin(10);
+        receiver.reset();
+        TavlinGlobal::resetAll();
+        DynamicPortTable::resetToDefaults();
+    }
+
+    VideoSenderServices services(QSize screenSize = QSize(320, 240))
+    {
+        VideoSenderServices s;
+        s.makeScreenSource = [this, screenSize] {
+            auto source = std::make_unique<FakeScreenSource>(screenSize);
+            screen = source.get();
+            return source;
+        };
+        s.makeEncoder = [probe = probe] { return std::make_unique<FakeH264Encoder>(probe); };
+        return s;
+    }
+
+    void makeSender(Road road, const VideoSenderServices &s)
+    {
+        TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
+        sender = makeVideoSenderForCpuBrand(device, s);
+        sender->setMonitorCallback([this](qint32 status) { statuses.append(status); });
+    }
+
+    void restartReceiver()
+    {
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+        receiver->setDecoding(false);
+    }
+
+    QHostAddress address;
+    std::unique_ptr<VideoReceiver> receiver;
+    DevicePtr device;
+    std::shared_ptr<FakeEncoderProbe> probe = std::make_shared<FakeEncoderProbe>();
+    FakeScreenSource *screen = nullptr;
+    std::unique_ptr<VideoSenderBase> sender;
+    QList<qint32> statuses;
+};
+
+TEST_F(MediaPipelineTest, TheMediaThreadIsSharedAndEndsWithItsLastHolder)
+{
+    EXPECT_FALSE(threadNames().contains(QString::fromLatin1(MediaThread::kName)));
+    makeSender(Road::Intel, services());
+    auto second = makeVideoSenderForCpuBrand(device, services());
+    EXPECT_EQ(threadNames().count(QString::fromLatin1(MediaThread::kName)), 1);
+    sender->startMrror();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
+    sender.reset();
+    EXPECT_EQ(threadNames().count(QString::fromLatin1(MediaThread::kName)), 1);
+    // Joined, not left to end on its own.
+    second.reset();
+    EXPECT_FALSE(threadNames().contains(QString::fromLatin1(MediaThread::kName)));
+}
+
+TEST_F(MediaPipelineTest, StopsAtAwkwardMomentsAreQuiet)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        {
+            SCOPED_TRACE("while connecting, dropped at once");
+            statuses.clear();
+            TestSupport::HangingListener hanging(address);
+            ASSERT_TRUE(hanging.fill());
+            DynamicPortTable::setDynamicPort_51030(hanging.port());
+            makeSender(road, services());
+            sender->startMrror();
+            sender->stopMirror();
+            sender.reset();
+            hanging.drain();
+            TestSupport::spin(200);
+            EXPECT_TRUE(statuses.isEmpty());
+            DynamicPortTable::resetToDefaults();
+        }
+        {
+            SCOPED_TRACE("during a write of a large picture");
+            statuses.clear();
+            probe->padBytes = 6 * 1024 * 1024;
+            makeSender(road, services());
+            sender->startMrror();
+            ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->payloadBytes() > 0; }, 20000));
+            receiver->setReading(false);
+            // The kernel's buffers fill: a write is in progress.
+            TestSupport::spin(200);
+            sender->stopMirror();
+            ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+            EXPECT_FALSE(screen->isRunning());
+            sender.reset();
+            receiver->setReading(true);
+            TestSupport::spin(300);
+            EXPECT_TRUE(statuses.isEmpty());
+            probe->padBytes = 0;
+            restartReceiver();
+        }
+        {
+            SCOPED_TRACE("during a burst of frames");
+            statuses.clear();
+            makeSender(road, services());
+            sender->startMrror();
+            ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
+            std::atomic<int> delivered{0};
+            FakeScreenSource *burstScreen = screen;
+            std::thread burst([&] {
+                for (int i = 0; burstScreen->deliver(FakeScreenSource::makeFrame(QSize(320, 240), i)); ++i)
+                    ++delivered;
+            });
+            ASSERT_TRUE(TestSupport::waitFor([&] { return delivered.load() > 50; }));
+            sender->stopMirror();
+            // Capture has ended: the burst finds no capture to feed.
+            burst.join();
+            sender.reset();
+            const int packets = receiver->packetCount();
+            TestSupport::spin(300);
+            EXPECT_EQ(receiver->packetCount(), packets);
+            EXPECT_TRUE(statuses.isEmpty());
+            restartReceiver();
+        }
+    }
+}
+
+TEST_F(MediaPipelineTest, AReceiverThatHangsUpMidStreamEndsTheCastOnceWithMinusSeven)
+{
+    for (Road road : {Road::Intel, Road::Apple}) {
+        SCOPED_TRACE(roadName(road));
+        statuses.clear();
+        probe->padBytes = 64 * 1024;
+        makeSender(road, services());
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
+        receiver->closeConnection();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
+        TestSupport::spin(300);
+        EXPECT_EQ(statuses, QList<qint32>{-7});
+        EXPECT_FALSE(sender->isBusy());
+        EXPECT_FALSE(screen->isRunning());
+        // A stop after the end adds nothing.
+        sender->stopMirror();
+        TestSupport::spin(100);
+        EXPECT_EQ(statuses, QList<qint32>{-7});
+        sender.reset();
+        restartReceiver();
+    }
+}
+
+} // namespace
