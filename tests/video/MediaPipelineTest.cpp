@@ -1,20 +1,27 @@
-// The cast's threads against a receiver on a thread of its own: the media
-// thread goes with the last sender, and stops that land at awkward moments leave no
+// The cast's threads against receivers on threads of their own: pictures and
+// sound reach the sockets without the main thread, the media thread goes
+// with the last sender, and stops that land at awkward moments leave no
 // callback and nothing written behind (the suite's sanitizers catch what
 // they would leave in memory).
 
 #include <QDir>
 #include <QFile>
+#include <QtMath>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "AudioRtpReceiver.h"
 #include "FakeH264Encoder.h"
 #include "FakeScreenSource.h"
+#include "FakeSound.h"
 #include "HangingListener.h"
+#include "Mirror/AudioSession.h"
 #include "Mirror/H264Packet.h"
 #include "Mirror/MediaThread.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
+#include "ReceiverEmulatorThread.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
@@ -22,6 +29,8 @@
 using Platform::Fake::FakeEncoderProbe;
 using Platform::Fake::FakeH264Encoder;
 using Platform::Fake::FakeScreenSource;
+using Platform::Fake::FakeSoundDevices;
+using Platform::Fake::FakeSoundSource;
 
 namespace {
 
@@ -43,6 +52,20 @@ QStringList threadNames()
             names << QString::fromUtf8(comm.readAll()).trimmed();
     }
     return names;
+}
+
+// 10 ms of a stereo 16-bit tone at 44.1 kHz.
+QByteArray toneChunk(int index)
+{
+    QByteArray pcm(441 * 4, Qt::Uninitialized);
+    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
+    for (int i = 0; i < 441; ++i) {
+        const double t = double(index * 441 + i) / 44100.0;
+        const auto value = qint16(8000 * qSin(2 * M_PI * 1000 * t));
+        samples[2 * i] = value;
+        samples[2 * i + 1] = value;
+    }
+    return pcm;
 }
 
 class MediaPipelineTest : public ::testing::Test {
@@ -108,6 +131,80 @@ protected:
     std::unique_ptr<VideoSenderBase> sender;
     QList<qint32> statuses;
 };
+
+TEST_F(MediaPipelineTest, PicturesAndSoundReachTheReceiverWhileTheMainThreadIsBlocked)
+{
+    ReceiverEmulatorThread emulator(address);
+    AudioRtpReceiver *audioReceiver =
+        emulator.call([](ReceiverEmulator &e) { return e.addComponent<AudioRtpReceiver>(); });
+    ASSERT_TRUE(emulator.start());
+
+    for (Road road : {Road::Intel, Road::Apple}) {
+        SCOPED_TRACE(roadName(road));
+        auto devices = std::make_shared<FakeSoundDevices>();
+        devices->addCapture(QStringLiteral("Echovane"), QStringLiteral("Echovane:0"));
+        auto sound = std::make_shared<FakeSoundSource>();
+        AudioSessionServices audioServices;
+        audioServices.devices = devices;
+        audioServices.makeSoundSource = [sound] {
+            // The session owns its source; the test keeps feeding the shared one.
+            struct Forwarding final : Platform::SoundSource {
+                std::shared_ptr<FakeSoundSource> target;
+                bool start(const QString &name, const Platform::SoundFormat &format, PcmHandler handler,
+                           FailureHandler onFailure) override
+                {
+                    return target->start(name, format, std::move(handler), std::move(onFailure));
+                }
+                void stop() override { target->stop(); }
+            };
+            auto source = std::make_unique<Forwarding>();
+            source->target = sound;
+            return source;
+        };
+        auto audio = std::make_unique<AudioSession>(device, audioReceiver->port(), audioServices);
+
+        makeSender(road, services());
+        sender->startMrror();
+        audio->start();
+        ASSERT_TRUE(audio->isCapturing());
+
+        // Sound arrives as a capture delivers it: every 10 ms, on its own thread.
+        std::atomic<bool> feeding{true};
+        std::thread feeder([&] {
+            for (int i = 0; feeding.load(); ++i) {
+                sound->push(toneChunk(i));
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+
+        const int videoBefore = [&] {
+            EXPECT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
+            return receiver->packetCount();
+        }();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return audioReceiver->packetCount() >= 3; }));
+        const int audioBefore = audioReceiver->packetCount();
+
+        // The main thread does nothing for 300 ms: no event of it runs.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const int videoDuring = receiver->packetCount() - videoBefore;
+        const int audioDuring = audioReceiver->packetCount() - audioBefore;
+
+        feeding = false;
+        feeder.join();
+        audio->stop();
+        sender->stopMirror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+
+        // 20 pictures a second and about 90 sound frames a second: even a
+        // slow machine moves some of each in that time.
+        EXPECT_GE(videoDuring, 2);
+        EXPECT_GE(audioDuring, 5);
+        EXPECT_TRUE(statuses.isEmpty());
+        sender.reset();
+        audio.reset();
+        restartReceiver();
+    }
+}
 
 TEST_F(MediaPipelineTest, TheMediaThreadIsSharedAndEndsWithItsLastHolder)
 {
