@@ -206,19 +206,25 @@ TEST_F(MediaPipelineTest, PicturesAndSoundReachTheReceiverWhileTheMainThreadIsBl
     }
 }
 
-TEST_F(MediaPipelineTest, TheMediaThreadIsSharedAndEndsWithItsLastHolder)
+TEST_F(MediaPipelineTest, TheThreadsAreNamedAndTheMediaThreadEndsWithItsLastHolder)
 {
-    EXPECT_FALSE(threadNames().contains(QString::fromLatin1(MediaThread::kName)));
+    const QString media = QString::fromLatin1(MediaThread::kName);
+    const QString capture = QStringLiteral("tavlin-capture");
+    const auto names = [] { return threadNames().join(QLatin1Char(',')).toStdString(); };
+    EXPECT_FALSE(threadNames().contains(media)) << names();
     makeSender(Road::Intel, services());
     auto second = makeVideoSenderForCpuBrand(device, services());
-    EXPECT_EQ(threadNames().count(QString::fromLatin1(MediaThread::kName)), 1);
+    EXPECT_EQ(threadNames().count(media), 1) << names();
     sender->startMrror();
     ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
+    EXPECT_EQ(threadNames().count(capture), 1) << names();
     sender.reset();
-    EXPECT_EQ(threadNames().count(QString::fromLatin1(MediaThread::kName)), 1);
+    // The capture is joined with its sender; the media thread stays for the other.
+    EXPECT_FALSE(threadNames().contains(capture)) << names();
+    EXPECT_EQ(threadNames().count(media), 1) << names();
     // Joined, not left to end on its own.
     second.reset();
-    EXPECT_FALSE(threadNames().contains(QString::fromLatin1(MediaThread::kName)));
+    EXPECT_FALSE(threadNames().contains(media)) << names();
 }
 
 TEST_F(MediaPipelineTest, StopsAtAwkwardMomentsAreQuiet)
