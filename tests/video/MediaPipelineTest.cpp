@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QtMath>
+#include <pthread.h>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 #include "AudioRtpReceiver.h"
@@ -19,6 +21,7 @@
 #include "Mirror/AudioSession.h"
 #include "Mirror/H264Packet.h"
 #include "Mirror/MediaThread.h"
+#include "Mirror/TickCount.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "ReceiverEmulatorThread.h"
@@ -311,6 +314,84 @@ TEST_F(MediaPipelineTest, AReceiverThatHangsUpMidStreamEndsTheCastOnceWithMinusS
         sender->stopMirror();
         TestSupport::spin(100);
         EXPECT_EQ(statuses, QList<qint32>{-7});
+        sender.reset();
+        restartReceiver();
+    }
+}
+
+TEST_F(MediaPipelineTest, EveryWrittenPictureIsReportedWithItsCaptureTimeFromTheMediaThread)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        struct Written {
+            qint64 captured = 0;
+            qint64 written = 0;
+            QString thread;
+        };
+        std::mutex mutex;
+        QList<Written> written;
+        VideoSenderServices s = services();
+        s.frameWritten = [&](qint64 captured, qint64 at) {
+            char name[16] = {};
+            pthread_getname_np(pthread_self(), name, sizeof name);
+            std::lock_guard lock(mutex);
+            written.append({captured, at, QString::fromLatin1(name)});
+        };
+        makeSender(road, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return screen && screen->isRunning(); }));
+        screen->setAutomatic(false);
+        TestSupport::spin(100);
+        const int before = [&] {
+            std::lock_guard lock(mutex);
+            return int(written.size());
+        }();
+
+        // Pictures taken a little before they are handed over, as a capture
+        // thread does, at the road's pace.
+        QList<qint64> taken;
+        FakeScreenSource *source = screen;
+        std::thread capture([&] {
+            for (int i = 0; i < 15; ++i) {
+                const qint64 at = qint64(GetTickCount64()) - 3;
+                taken.append(at);
+                source->deliver(FakeScreenSource::makeFrame(QSize(320, 240), 1000 + i, at));
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            }
+        });
+        capture.join();
+        const auto codedPackets = [&] {
+            int count = 0;
+            for (const VideoReceivedPacket &p : receiver->packets())
+                count += p.type == H264PacketTypeCodedFrame ? 1 : 0;
+            return count;
+        };
+        // Each report follows its packet's write: the receiver gets as many.
+        ASSERT_TRUE(TestSupport::waitFor([&] {
+            std::lock_guard lock(mutex);
+            return codedPackets() == written.size() && written.size() >= before + 10;
+        }));
+        sender->stopMirror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
+        const qint64 now = qint64(GetTickCount64());
+
+        std::lock_guard lock(mutex);
+        int matched = 0;
+        qint64 lastMatched = -1;
+        for (const Written &w : std::as_const(written)) {
+            EXPECT_EQ(w.thread, QString::fromLatin1(MediaThread::kName));
+            EXPECT_LE(w.captured, w.written);
+            EXPECT_LE(w.written, now);
+            if (taken.contains(w.captured)) {
+                ++matched;
+                // In capture order.
+                EXPECT_GT(w.captured, lastMatched);
+                lastMatched = w.captured;
+            }
+        }
+        // A picture may be let go under load; most are reported with the
+        // time they were taken, not when they were encoded.
+        EXPECT_GE(matched, 10);
         sender.reset();
         restartReceiver();
     }

@@ -58,6 +58,7 @@ VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services,
     };
     hooks.configureConnected = [this](GCDAsyncSocket &socket) { configureConnectedSocket(socket); };
     hooks.pictureReady = [this](const VTPSampleBuffer &picture) { pictureReady(picture); };
+    hooks.frameWritten = m_services.frameWritten;
     hooks.connected = [this] { QMetaObject::invokeMethod(this, [this] { linkConnected(); }, Qt::QueuedConnection); };
     hooks.ended = [this](std::optional<qint32> status) {
         QMetaObject::invokeMethod(this, [this, status] { linkEnded(status); }, Qt::QueuedConnection);
