@@ -64,17 +64,17 @@ private:
         m_sinceLastFrame = 0;
         m_currentSurface = frame;
         if (!m_paused->load())
-            submit(frame, frame->timestampMs);
+            submit(frame);
     }
 
     void repeatTick()
     {
         if (m_currentSurface && m_sinceLastFrame >= 2 * m_period && !m_paused->load())
-            submit(m_currentSurface, 0); // a repeat is taken when it is submitted
+            submit(m_currentSurface); // sent again, it keeps its capture time
         m_sinceLastFrame += m_period;
     }
 
-    void submit(const Platform::VideoFramePtr &frame, qint64 captureMs)
+    void submit(const Platform::VideoFramePtr &frame)
     {
         if (!m_encoder)
             return;
@@ -83,8 +83,7 @@ private:
         // decodable).
         if (m_link->queuedWrites() > m_maxQueuedWrites)
             return;
-        const qint64 pts = qint64(GetTickCount64());
-        m_link->noteCaptureTime(pts, captureMs > 0 ? captureMs : pts);
+        const qint64 pts = m_link->stampForEncoder(qint64(GetTickCount64()), frame->timestampMs);
         m_encoder->encodePixelBuffer(frame, pts, m_period, m_link->awaitingFirstPicture());
     }
 

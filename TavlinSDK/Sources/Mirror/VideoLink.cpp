@@ -50,24 +50,34 @@ void VideoLink::setEncoder(VTPCompressionSession *encoder, quint64 generation)
     m_firstPicture = true;
 }
 
-void VideoLink::noteCaptureTime(qint64 pts, qint64 captureTimeMs)
+qint64 VideoLink::stampForEncoder(qint64 pts, qint64 captureTimeMs)
 {
+    if (!m_hooks.frameWritten)
+        return pts;
+    // Two pictures submitted within one millisecond get stamps one apart (as
+    // the encoder would space them anyway), so that a dropped one can never
+    // lend its capture time to the next.
     std::lock_guard lock(m_timesMutex);
-    m_times[m_nextTime] = {pts, captureTimeMs};
-    m_nextTime = (m_nextTime + 1) % m_times.size();
+    pts = std::max(pts, m_lastSubmittedPts + 1);
+    m_lastSubmittedPts = pts;
+    if (m_captureTimes.size() >= kMaxCaptureTimes)
+        m_captureTimes.pop_front();
+    m_captureTimes.emplace_back(pts, captureTimeMs);
+    return pts;
 }
 
-qint64 VideoLink::takeCaptureTime(qint64 pts)
+std::optional<qint64> VideoLink::captureTimeOf(qint64 pts)
 {
+    // Pictures come out in the order they went in (no reordering); those
+    // the encoder dropped are passed over.
     std::lock_guard lock(m_timesMutex);
-    for (CaptureTime &time : m_times) {
-        if (time.pts == pts) {
-            time.pts = -1;
-            return time.captureMs;
-        }
-    }
-    // Not noted: the picture was taken when it was submitted.
-    return pts;
+    while (!m_captureTimes.empty() && m_captureTimes.front().first < pts)
+        m_captureTimes.pop_front();
+    if (m_captureTimes.empty() || m_captureTimes.front().first != pts)
+        return std::nullopt;
+    const qint64 captured = m_captureTimes.front().second;
+    m_captureTimes.pop_front();
+    return captured;
 }
 
 void VideoLink::socketDidConnectToHost(GCDAsyncSocket *sock, const QString &, quint16)
@@ -114,9 +124,10 @@ void VideoLink::videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSessi
     }
     H264Packet picture(*sampleBuffer);
     m_hooks.writePacket(*m_socket, H264PacketTypeCodedFrame, picture.data());
-    const qint64 captured = takeCaptureTime(sampleBuffer->presentationTimeStamp);
-    if (m_hooks.frameWritten)
-        m_hooks.frameWritten(captured, qint64(GetTickCount64()));
+    if (m_hooks.frameWritten) {
+        if (const std::optional<qint64> captured = captureTimeOf(sampleBuffer->presentationTimeStamp))
+            m_hooks.frameWritten(*captured, qint64(GetTickCount64()));
+    }
 }
 
 void VideoLink::videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,

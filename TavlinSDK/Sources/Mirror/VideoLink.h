@@ -2,8 +2,9 @@
 
 #include <QObject>
 #include <QString>
-#include <array>
 #include <atomic>
+#include <climits>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -64,9 +65,11 @@ public:
     // Any thread, while the link lives: the writes waiting on the socket
     // behind the one in progress.
     qint64 queuedWrites() const { return m_socket->queneCount(); }
-    // Any thread: the capture time of the picture submitted with time stamp
-    // `pts`, for the written-frame hook.
-    void noteCaptureTime(qint64 pts, qint64 captureTimeMs);
+    // Any thread, just before a picture goes to the encoder: the time stamp
+    // to submit it with, given the submission time `pts` and the picture's
+    // capture time, which waits here for the coded picture while someone
+    // listens to frameWritten.
+    qint64 stampForEncoder(qint64 pts, qint64 captureTimeMs);
 
 protected:
     void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) override;
@@ -77,7 +80,7 @@ protected:
                                                     const VTPSampleBufferRef &sampleBuffer) override;
 
 private:
-    qint64 takeCaptureTime(qint64 pts);
+    std::optional<qint64> captureTimeOf(qint64 pts);
 
     Hooks m_hooks;
     GCDAsyncSocket *m_socket = nullptr;
@@ -86,12 +89,11 @@ private:
     bool m_firstPicture = true;
     bool m_ended = false;
 
-    // A few pictures are in the encoder at a time; a short ring is enough.
-    struct CaptureTime {
-        qint64 pts = -1;
-        qint64 captureMs = 0;
-    };
+    // Capture times of the pictures in the encoder, by their time stamps. A
+    // few are in the encoder at a time; the bound only matters when results
+    // stop coming (an encoder that drops everything).
+    static constexpr size_t kMaxCaptureTimes = 64;
     std::mutex m_timesMutex;
-    std::array<CaptureTime, 16> m_times{};
-    size_t m_nextTime = 0;
+    std::deque<std::pair<qint64, qint64>> m_captureTimes;
+    qint64 m_lastSubmittedPts = LLONG_MIN / 2;
 };

@@ -40,9 +40,9 @@ void VideoSession::captureOutput(const Platform::VideoFramePtr &frame, const Cap
     const qint64 queued = context.link ? context.link->queuedWrites() : 0;
     if (queued < 1) {
         if (!m_pauseCast && context.encoder) {
-            const qint64 pts = qint64(GetTickCount64());
+            qint64 pts = qint64(GetTickCount64());
             if (context.link)
-                context.link->noteCaptureTime(pts, frame->timestampMs > 0 ? frame->timestampMs : pts);
+                pts = context.link->stampForEncoder(pts, frame->timestampMs);
             context.encoder->encodePixelBuffer(frame, pts, 1000 / std::max<qint64>(1, m_fps), false);
         }
     } else {
