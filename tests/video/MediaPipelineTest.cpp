@@ -28,6 +28,7 @@
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
+#include "VideoTestTools.h"
 
 using Platform::Fake::FakeEncoderProbe;
 using Platform::Fake::FakeH264Encoder;
@@ -36,13 +37,6 @@ using Platform::Fake::FakeSoundDevices;
 using Platform::Fake::FakeSoundSource;
 
 namespace {
-
-enum class Road { Apple, Intel };
-
-const char *roadName(Road road)
-{
-    return road == Road::Apple ? "capture-session road" : "display-stream road";
-}
 
 // The names of this process's threads, as the system shows them.
 QStringList threadNames()
@@ -78,13 +72,7 @@ protected:
         TavlinGlobal::resetAll();
         DynamicPortTable::resetToDefaults();
         QString error;
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            address = TestSupport::uniqueLoopbackAddress();
-            receiver = std::make_unique<VideoReceiver>(address);
-            if (receiver->start(&error))
-                break;
-            receiver.reset();
-        }
+        receiver = startVideoReceiver(&address, &error);
         ASSERT_TRUE(receiver) << error.toStdString();
         receiver->setDecoding(false);
         device = std::make_shared<Device>();
