@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <chrono>
 #include <cstring>
+#include <pthread.h>
 
 namespace Platform::Fake {
 
@@ -77,7 +78,11 @@ bool FakeScreenSource::start(const ScreenCaptureOptions &options, FrameHandler h
     }
     m_running = true;
     if (m_automatic)
-        m_thread = std::thread([this, options] { run(options); });
+        m_thread = std::thread([this, options] {
+            // Named as the real capture thread is.
+            pthread_setname_np(pthread_self(), "tavlin-capture");
+            run(options);
+        });
     return true;
 }
 

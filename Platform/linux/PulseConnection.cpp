@@ -7,6 +7,8 @@ PulseConnection::PulseConnection()
     m_loop = pa_threaded_mainloop_new();
     if (!m_loop)
         return;
+    // The loop's thread records the cast's sound and encodes it.
+    pa_threaded_mainloop_set_name(m_loop, "tavlin-audio");
     pa_proplist *properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Tavlin");
     m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), "Tavlin", properties);

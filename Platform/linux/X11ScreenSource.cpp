@@ -5,6 +5,7 @@
 #include <QRect>
 #include <chrono>
 #include <cstring>
+#include <pthread.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <time.h>
@@ -322,6 +323,8 @@ bool X11ScreenSource::start(const ScreenCaptureOptions &options, FrameHandler ha
     m_running = true;
     m_thread = std::thread(
         [this, c, screenNumber, options, handler = std::move(handler), onFailure = std::move(onFailure)]() mutable {
+            // The name a profiler or `top -H` shows for the cast's capture.
+            pthread_setname_np(pthread_self(), "tavlin-capture");
             run(c, screenNumber, options, std::move(handler), std::move(onFailure));
         });
     return true;

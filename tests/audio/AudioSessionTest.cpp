@@ -5,12 +5,14 @@
 
 #include <QHostAddress>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "AudioRtpReceiver.h"
 #include "AudioTestSupport.h"
 #include "FakeSound.h"
 #include "Mirror/AudioSession.h"
+#include "Mirror/MediaThread.h"
 #include "TestSupport.h"
 
 namespace {
@@ -212,11 +214,28 @@ TEST_F(AudioSessionTest, NoDatagramLeavesAfterStop)
 {
     auto session = makeSession();
     session->start();
-    // Encoded on this thread: the datagrams wait for the event loop.
+    // The media thread is held while the sound is packed, so its datagrams
+    // still wait there when stop() comes.
+    std::shared_ptr<MediaThread> media = MediaThread::acquire();
+    QObject *holder = media->make<QObject>();
+    std::atomic<bool> release{false};
+    QMetaObject::invokeMethod(
+        holder,
+        [&release] {
+            while (!release.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        },
+        Qt::QueuedConnection);
     const QByteArray pcm = AudioTest::stereoTone(4800, 1000, 1000);
     ASSERT_TRUE(source->push(pcm));
     EXPECT_EQ(session->seqno(), 10);
+    std::thread releaser([&release] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        release = true;
+    });
     session->stop();
+    releaser.join();
+    media->destroy(holder);
     EXPECT_FALSE(source->running);
     EXPECT_FALSE(source->push(pcm));
     EXPECT_EQ(session->encoder(), nullptr);
@@ -225,6 +244,34 @@ TEST_F(AudioSessionTest, NoDatagramLeavesAfterStop)
     // A stopped sender stays stopped.
     session->start();
     EXPECT_FALSE(session->isCapturing());
+}
+
+TEST_F(AudioSessionTest, StopDuringASteadyStreamEndsItAtOnce)
+{
+    auto session = makeSession();
+    session->start();
+    std::atomic<bool> feeding{true};
+    std::thread feeder([&] {
+        const QByteArray chunk = AudioTest::stereoTone(441, 1000, 1000);
+        while (feeding.load()) {
+            source->push(chunk);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 20; }));
+    session->stop();
+    const quint16 sent = session->seqno();
+    TestSupport::spin(200);
+    const int received = receiver->packetCount();
+    TestSupport::spin(200);
+    feeding = false;
+    feeder.join();
+    // Nothing is packed after stop, and what was packed went out or was let
+    // go with the socket.
+    EXPECT_EQ(session->seqno(), sent);
+    EXPECT_LE(received, int(sent));
+    EXPECT_EQ(receiver->packetCount(), received);
+    session.reset();
 }
 
 TEST_F(AudioSessionTest, AFrameTooLargeForTheDatagramIsDroppedWithoutUsingASequenceNumber)

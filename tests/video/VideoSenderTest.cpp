@@ -31,13 +31,6 @@ using Platform::Fake::FakeScreenSource;
 
 namespace {
 
-enum class Road { Apple, Intel };
-
-const char *roadName(Road road)
-{
-    return road == Road::Apple ? "capture-session road" : "display-stream road";
-}
-
 // The time stamp the fake encoder wrote into a coded unit (after the start
 // code and the unit's type byte).
 qint64 ptsOf(const QByteArray &payload)
@@ -121,16 +114,8 @@ protected:
     {
         TavlinGlobal::resetAll();
         DynamicPortTable::resetToDefaults();
-        // The video port is fixed: should another test process hold it on the
-        // same address, take the next address.
         QString error;
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            address = TestSupport::uniqueLoopbackAddress();
-            receiver = std::make_unique<VideoReceiver>(address);
-            if (receiver->start(&error))
-                break;
-            receiver.reset();
-        }
+        receiver = startVideoReceiver(&address, &error);
         ASSERT_TRUE(receiver) << error.toStdString();
         device = std::make_shared<Device>();
         device->mHostIp = address.toString();

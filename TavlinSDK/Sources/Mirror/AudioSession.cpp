@@ -17,9 +17,10 @@ AudioSessionServices AudioSessionServices::fromPlatform(const Platform::Platform
 }
 
 AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent)
-    : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_services(std::move(services))
+    : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_media(MediaThread::acquire()),
+      m_services(std::move(services))
 {
-    m_audioSocket = new AsyncUdpSocket(this, this);
+    m_audioSocket = m_media->make<AsyncUdpSocket>();
 }
 
 AudioSession::~AudioSession() { stop(); }
@@ -98,9 +99,11 @@ void AudioSession::stop()
         m_fdkEncoder->finish();
         m_fdkEncoder.reset();
     }
+    m_sending = false;
     if (m_audioSocket) {
-        m_audioSocket->setDelegate(nullptr);
-        m_audioSocket->close();
+        // Sends still waiting on the media thread go with the socket.
+        m_media->destroy(m_audioSocket);
+        m_audioSocket = nullptr;
     }
     m_stopped = true;
 }
@@ -133,16 +136,24 @@ void AudioSession::RTPPackAndSend(const QByteArray &frame)
     std::optional<QByteArray> datagram = AudioRtpPacket::pack(sequence, timestamp, frame);
     if (!datagram)
         return;
-    // Pending sends die with the session; stop() makes them no-ops.
-    QMetaObject::invokeMethod(this, [this, bytes = std::move(*datagram)] { sendDatagram(bytes); },
-                              Qt::QueuedConnection);
+    sendDatagram(*datagram);
 }
 
 void AudioSession::sendDatagram(const QByteArray &datagram)
 {
-    if (m_stopped || !m_audioSocket)
+    // The socket lives until stop(), which first ends every thread that
+    // packs sound (and this call with it); the sends it has not made yet die
+    // with it.
+    AsyncUdpSocket *socket = m_audioSocket;
+    if (!socket || !m_device || !m_sending.load())
         return;
-    m_audioSocket->sendData(datagram, m_device->mHostIp, static_cast<quint16>(m_dataPort), -1, 0);
+    QMetaObject::invokeMethod(
+        socket,
+        [this, socket, datagram, host = m_device->mHostIp, port = quint16(m_dataPort)] {
+            if (m_sending.load())
+                socket->sendData(datagram, host, port, -1, 0);
+        },
+        Qt::QueuedConnection);
 }
 
 QString AudioSession::dumpPCMPath() { return QDir::temp().filePath(QStringLiteral("tavlin_audio_dump.pcm")); }

@@ -9,6 +9,7 @@
 
 #include "Device/Device.h"
 #include "Mirror/FdkAACEncoder.h"
+#include "Mirror/MediaThread.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundSource.h"
@@ -31,13 +32,11 @@ struct AudioSessionServices {
 // capture device, encodes the sound to AAC-ELD and sends every frame in one
 // RTP packet over UDP to the receiver's data port.
 //
-// Lives on the main thread. Capture, encoding and packing run on the sound
-// source's worker thread; each datagram then hops to the main thread, where
-// the socket sends it.
-class AudioSession : public QObject,
-                                   public MirrorAudioSender,
-                                   public FdkAACEncoderDelegate,
-                                   public AsyncUdpSocketDelegate {
+// Lives on the main thread, which only starts and stops it. Capture, encoding
+// and packing run on the sound source's worker thread; each datagram then
+// hops to the cast's media thread, where the socket lives and sends it. The
+// sound never waits for the main thread.
+class AudioSession : public QObject, public MirrorAudioSender, public FdkAACEncoderDelegate {
     Q_OBJECT
 public:
     // The unique ID of the capture device that carries the cast's sound.
@@ -50,7 +49,8 @@ public:
     // with a data port outside 1..65535, or when the encoder cannot be set up.
     void start() override;
     // Stops capture (joining its thread), then the encoder, and closes the
-    // socket: no datagram leaves after it. Sound that ends on its own (the
+    // socket on the media thread: no datagram leaves after it, not even one
+    // packed before it and still on its way to that thread. Sound that ends on its own (the
     // sound server went away) is logged once and the cast goes on without.
     void stop() override;
 
@@ -89,9 +89,12 @@ private:
 
     std::atomic<bool> m_pauseCast{false};
     std::atomic<quint16> m_seqno{0};
+    // Set before the socket goes: datagrams already on their way are let go.
+    std::atomic<bool> m_sending{true};
     DevicePtr m_device;
     qint64 m_dataPort = 0;
-    AsyncUdpSocket *m_audioSocket = nullptr;
+    std::shared_ptr<MediaThread> m_media;
+    AsyncUdpSocket *m_audioSocket = nullptr; // on the media thread
     std::unique_ptr<Platform::SoundSource> m_source;
     std::unique_ptr<FdkAACEncoder> m_fdkEncoder;
     AudioSessionServices m_services;

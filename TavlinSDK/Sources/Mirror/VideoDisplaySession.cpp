@@ -1,20 +1,116 @@
 #include "Mirror/VideoDisplaySession.h"
 
 #include <QDebug>
+#include <QTimer>
 
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
 
+// The display-stream road's frame handling, on the media thread: the frames
+// the capture thread hands over, the repeat of a still screen, and the
+// submission to the encoder. Frames never wait on the main thread.
+class DisplayStreamPacer : public QObject {
+public:
+    static constexpr int kQueueDepth = 2;
+
+    DisplayStreamPacer(VideoLink *link, const std::atomic<bool> *paused, int maxQueuedWrites)
+        : m_link(link), m_paused(paused), m_maxQueuedWrites(maxQueuedWrites)
+    {
+        m_repeatTimer.setTimerType(Qt::PreciseTimer);
+        connect(&m_repeatTimer, &QTimer::timeout, this, [this] { repeatTick(); });
+    }
+
+    // On the media thread: the capture `generation` feeds `encoder` from now.
+    void begin(VTPCompressionSession *encoder, quint64 generation, qint64 fps)
+    {
+        m_encoder = encoder;
+        m_generation = generation;
+        m_period = 1000 / std::max<qint64>(1, fps);
+        m_sinceLastFrame = 0;
+        m_currentSurface.reset();
+        m_repeatTimer.start(int(m_period));
+    }
+    // On the media thread: no more pictures for the encoder of the capture.
+    void end()
+    {
+        m_repeatTimer.stop();
+        m_encoder = nullptr;
+        m_currentSurface.reset();
+    }
+
+    // On the capture thread. This queue only bounds what waits: when two
+    // frames wait, the new one is let go (not the oldest), as the stream's
+    // queue depth does, so what is encoded stays in capture order and a
+    // burst costs no extra encodes.
+    void offer(quint64 generation, const Platform::VideoFramePtr &frame)
+    {
+        if (m_waiting.load() >= kQueueDepth)
+            return;
+        ++m_waiting;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, frame] {
+                --m_waiting;
+                streamFrame(generation, frame);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    void streamFrame(quint64 generation, const Platform::VideoFramePtr &frame)
+    {
+        if (generation != m_generation || !m_encoder)
+            return;
+        m_sinceLastFrame = 0;
+        m_currentSurface = frame;
+        if (!m_paused->load())
+            submit(frame);
+    }
+
+    void repeatTick()
+    {
+        if (m_currentSurface && m_sinceLastFrame >= 2 * m_period && !m_paused->load())
+            submit(m_currentSurface); // sent again, it keeps its capture time
+        m_sinceLastFrame += m_period;
+    }
+
+    void submit(const Platform::VideoFramePtr &frame)
+    {
+        if (!m_encoder)
+            return;
+        // A receiver that stopped reading: no new pictures until the queue
+        // drains (pictures already encoded are all sent, so the stream stays
+        // decodable).
+        if (m_link->queuedWrites() > m_maxQueuedWrites)
+            return;
+        const qint64 pts = m_link->stampForEncoder(qint64(GetTickCount64()), frame->timestampMs);
+        m_encoder->encodePixelBuffer(frame, pts, m_period, m_link->awaitingFirstPicture());
+    }
+
+    VideoLink *m_link;
+    const std::atomic<bool> *m_paused;
+    const int m_maxQueuedWrites;
+    VTPCompressionSession *m_encoder = nullptr;
+    quint64 m_generation = 0;
+    qint64 m_period = 50;
+    qint64 m_sinceLastFrame = 0;
+    Platform::VideoFramePtr m_currentSurface;
+    QTimer m_repeatTimer;
+    std::atomic<int> m_waiting{0};
+};
+
 VideoDisplaySession::VideoDisplaySession(DevicePtr device, VideoSenderServices services, QObject *parent)
     : VideoSenderBase(std::move(device), std::move(services), 2, parent)
 {
-    m_captureScreenTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_captureScreenTimer, &QTimer::timeout, this, &VideoDisplaySession::CaptureTimeout);
+    m_pacer = media().make<DisplayStreamPacer>(link(), &m_pauseCast, m_services.maxQueuedWrites);
 }
 
 VideoDisplaySession::~VideoDisplaySession()
 {
-    stopScreenCapture();
+    // Capture and encoder end before the pacer that they feed and that
+    // feeds them.
+    endMedia();
+    media().destroy(m_pacer);
 }
 
 void VideoDisplaySession::logStartMirror()
@@ -28,9 +124,9 @@ void VideoDisplaySession::logStopMirror()
     qInfo().noquote() << "video display session stop mirror";
 }
 
-void VideoDisplaySession::configureConnectedSocket()
+void VideoDisplaySession::configureConnectedSocket(GCDAsyncSocket &socket)
 {
-    setTcpNoDelay();
+    setTcpNoDelay(socket);
 }
 
 VideoSenderBase::EncoderRates VideoDisplaySession::encoderRates() const
@@ -41,72 +137,25 @@ VideoSenderBase::EncoderRates VideoDisplaySession::encoderRates() const
 
 void VideoDisplaySession::captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context)
 {
-    // Frames travel to the main thread; while two wait there, newer ones are
-    // let go, as a stream with a queue depth of two does.
-    if (m_framesWaiting.load() >= kQueueDepth)
-        return;
-    ++m_framesWaiting;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation = context.generation, frame] {
-            --m_framesWaiting;
-            displayStreamFrame(generation, frame);
-        },
-        Qt::QueuedConnection);
+    m_pacer->offer(context.generation, frame);
 }
 
-void VideoDisplaySession::captureDidStart()
+void VideoDisplaySession::captureWillStart(const CaptureContext &context)
 {
-    m_captureScreenTimer.start(int(1000 / std::max<qint64>(1, m_fps)));
+    DisplayStreamPacer *pacer = m_pacer;
+    const qint64 fps = m_fps;
+    media().run([pacer, context, fps] { pacer->begin(context.encoder, context.generation, fps); });
 }
 
 void VideoDisplaySession::captureWillStop(bool)
 {
-    m_captureScreenTimer.stop();
+    // The pacer stops submitting before the encoder finishes.
+    DisplayStreamPacer *pacer = m_pacer;
+    if (pacer)
+        media().run([pacer] { pacer->end(); });
 }
 
-void VideoDisplaySession::displayStreamFrame(quint64 generation, const Platform::VideoFramePtr &frame)
+void VideoDisplaySession::writePacket(GCDAsyncSocket &socket, quint16 type, const QByteArray &payload)
 {
-    if (generation != captureGeneration() || !m_capturing)
-        return;
-    m_captureScreenTimout = 0;
-    m_currentSurface = frame;
-    if (!m_pauseCast)
-        submit(frame);
-}
-
-void VideoDisplaySession::CaptureTimeout()
-{
-    const qint64 period = 1000 / std::max<qint64>(1, m_fps);
-    if (m_currentSurface && m_captureScreenTimout >= 2 * period) {
-        if (!m_pauseCast)
-            submit(m_currentSurface);
-    }
-    m_captureScreenTimout += period;
-}
-
-void VideoDisplaySession::submit(const Platform::VideoFramePtr &frame)
-{
-    if (!m_encoder)
-        return;
-    // A receiver that stopped reading: no new pictures until the queue drains
-    // (pictures already encoded are all sent, so the stream stays decodable).
-    if (m_videoSocket && m_videoSocket->queneCount() > m_services.maxQueuedWrites)
-        return;
-    encodeFrame(m_encoder.get(), frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps), m_firstFrame);
-}
-
-void VideoDisplaySession::videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,
-                                                                       const VTPSampleBufferRef &sampleBuffer)
-{
-    if (session != m_encoder.get())
-        return;
-    sendEncodedFrame(sampleBuffer);
-}
-
-void VideoDisplaySession::sendBytes(quint16 type, const QByteArray &payload)
-{
-    if (!m_videoSocket || !m_videoSocket->isConnected())
-        return;
-    m_videoSocket->writeData(H264Packet::packetWithPayload(payload, type), -1, ++m_currentSockTag);
+    socket.writeData(H264Packet::packetWithPayload(payload, type), -1, ++m_currentSockTag);
 }

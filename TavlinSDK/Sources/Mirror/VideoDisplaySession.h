@@ -1,15 +1,17 @@
 #pragma once
 
-#include <QTimer>
 #include <atomic>
 
 #include "Mirror/VideoSenderBase.h"
 
+class DisplayStreamPacer;
+
 // The video sender of the display-stream road (every CPU brand but "Apple").
-// Frames reach the main thread, at most two waiting; every one is encoded,
-// key frames are forced until the first result, and on a still screen the
-// last frame is encoded again on every tick of the repeat timer from the third
-// tick on. The bit rate follows the frame height.
+// Frames go from the capture thread to the media thread, at most two waiting
+// (a stream with a queue depth of two lets newer ones go while two wait);
+// every one is encoded there, key frames are forced until the first result,
+// and on a still screen the last frame is encoded again on every tick of the
+// repeat timer from the third tick on. The bit rate follows the frame height.
 class VideoDisplaySession final : public VideoSenderBase {
     Q_OBJECT
 public:
@@ -20,31 +22,20 @@ public:
 
     QString encoderNotificationName() const override { return kEncoderNotificationName; }
     bool isCpuBrandOfApple() const { return false; }
-    // Tag of the last packet write; 0 at each start.
-    qint64 currentSockTag() const { return m_currentSockTag; }
+    // Tag of the last packet write; 0 at each start. Any thread.
+    qint64 currentSockTag() const { return m_currentSockTag.load(); }
 
 protected:
     EncoderRates encoderRates() const override;
     void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) override;
-    void captureDidStart() override;
+    void captureWillStart(const CaptureContext &context) override;
     void captureWillStop(bool running) override;
-    void sendBytes(quint16 type, const QByteArray &payload) override;
+    void writePacket(GCDAsyncSocket &socket, quint16 type, const QByteArray &payload) override;
     void logStartMirror() override;
     void logStopMirror() override;
-    void configureConnectedSocket() override;
-    void videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,
-                                                      const VTPSampleBufferRef &sampleBuffer) override;
+    void configureConnectedSocket(GCDAsyncSocket &socket) override;
 
 private:
-    void displayStreamFrame(quint64 generation, const Platform::VideoFramePtr &frame);
-    void CaptureTimeout();
-    void submit(const Platform::VideoFramePtr &frame);
-
-    static constexpr int kQueueDepth = 2;
-
-    Platform::VideoFramePtr m_currentSurface;
-    qint64 m_captureScreenTimout = 0;
-    QTimer m_captureScreenTimer;
-    qint64 m_currentSockTag = 0;
-    std::atomic<int> m_framesWaiting{0};
+    DisplayStreamPacer *m_pacer = nullptr; // on the media thread
+    std::atomic<qint64> m_currentSockTag{0};
 };

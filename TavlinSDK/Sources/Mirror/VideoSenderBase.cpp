@@ -6,7 +6,6 @@
 #include <climits>
 
 #include "Mirror/H264Packet.h"
-#include "Mirror/TickCount.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Mirror/VideoSizing.h"
@@ -16,12 +15,6 @@
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 
 namespace {
-
-// User values of the video socket: live, closed by this side, and closed
-// because the video cannot go on (reported as a failure, -1).
-constexpr qint64 kSocketLive = 0;
-constexpr qint64 kSocketClosedHere = 1;
-constexpr qint64 kSocketFailedHere = 2;
 
 // Sizes outside this range are not a screen the receiver can mean.
 constexpr int kMinEncoderSide = 16;
@@ -52,12 +45,35 @@ VideoSenderServices VideoSenderServices::fromPlatform(const Platform::PlatformSe
 }
 
 VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services, int sizeMultiple, QObject *parent)
-    : QObject(parent), m_device(std::move(device)), m_services(std::move(services))
+    : QObject(parent), m_device(std::move(device)), m_services(std::move(services)), m_media(MediaThread::acquire())
 {
     if (m_services.makeScreenSource)
         m_screenSource = m_services.makeScreenSource();
-    m_videoSocket = new GCDAsyncSocket(this, this);
-    m_videoSocket->setMaxWaitingBytes(m_services.maxQueuedBytes);
+
+    // The link's status hooks run on the media thread and post to this
+    // sender; they are gone with the link, which goes before this sender.
+    VideoLink::Hooks hooks;
+    hooks.writePacket = [this](GCDAsyncSocket &socket, quint16 type, const QByteArray &payload) {
+        writePacket(socket, type, payload);
+    };
+    hooks.configureConnected = [this](GCDAsyncSocket &socket) { configureConnectedSocket(socket); };
+    hooks.pictureReady = [this](const VTPSampleBuffer &picture) { pictureReady(picture); };
+    hooks.frameWritten = m_services.frameWritten;
+    hooks.connected = [this] { QMetaObject::invokeMethod(this, [this] { linkConnected(); }, Qt::QueuedConnection); };
+    hooks.ended = [this](std::optional<qint32> status) {
+        QMetaObject::invokeMethod(this, [this, status] { linkEnded(status); }, Qt::QueuedConnection);
+    };
+    hooks.encoderFailed = [this](quint64 generation) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_generation && m_capturing)
+                    failCast(QStringLiteral("the encoder cannot encode"));
+            },
+            Qt::QueuedConnection);
+    };
+    m_link = m_media->make<VideoLink>(std::move(hooks), m_services.maxQueuedBytes);
+
     const QSize start = VideoSizing::startSize(screenPixelSize(), sizeMultiple);
     m_screenWidth = start.width();
     m_screenHeight = start.height();
@@ -73,16 +89,31 @@ VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services,
 
 VideoSenderBase::~VideoSenderBase()
 {
-    // The road's own capture is stopped by its destructor; what is left here
-    // holds no thread any more once these are gone.
+    // The roads end their media in their destructors; this catches a road
+    // that does not, before anything the threads use goes.
+    endMedia();
+}
+
+void VideoSenderBase::endMedia()
+{
     m_restartTimer.stop();
+    stopScreenCapture();
     if (m_screenSource)
         m_screenSource->stop();
+    // The encoder's worker is joined: nothing more is delivered to the link.
     m_encoder.reset();
-    if (m_videoSocket) {
-        m_videoSocket->setDelegate(nullptr);
-        m_videoSocket->disconnect();
+    if (m_link) {
+        m_media->destroy(m_link);
+        m_link = nullptr;
     }
+}
+
+void VideoSenderBase::withLink(const std::function<void(VideoLink &)> &task)
+{
+    if (!m_link)
+        return;
+    VideoLink *link = m_link;
+    m_media->run([link, &task] { task(*link); });
 }
 
 QSize VideoSenderBase::screenPixelSize()
@@ -93,18 +124,20 @@ QSize VideoSenderBase::screenPixelSize()
 void VideoSenderBase::startMrror()
 {
     logStartMirror();
-    if (!m_videoSocket || m_stopped)
+    if (!m_link || !m_linkBusy || m_stopped)
         return;
     const QString host = m_device ? m_device->mHostIp : QString();
     // A port no connection can have is refused, not cut to 16 bits (which
     // would reach some other service of the receiver).
     const qint64 port = DynamicPortTable::getDynamicPort_51030();
     TavlinError error;
-    if (port >= 1 && port <= 65535
-        && m_videoSocket->connectToHost(host, quint16(port), m_services.timings.connectTimeoutMs, &error)) {
-        m_videoSocket->setUserData(kSocketLive);
-        return;
+    bool started = false;
+    if (port >= 1 && port <= 65535) {
+        const int timeoutMs = m_services.timings.connectTimeoutMs;
+        withLink([&](VideoLink &link) { started = link.connectToHost(host, quint16(port), timeoutMs, &error); });
     }
+    if (started)
+        return;
     qInfo().noquote() << "connecthot failed";
     failCast(port >= 1 && port <= 65535 ? error.description : QStringLiteral("video port %1").arg(port));
 }
@@ -115,15 +148,12 @@ void VideoSenderBase::stopMirror()
     m_stopped = true;
     // A re-size waiting to restart capture must not outlive the stop.
     m_restartTimer.stop();
-    // Nor may a connect still under way: once it completed it would start
-    // capture after the user pressed stop.
-    if (m_videoSocket && !m_videoSocket->isDisconnected()) {
-        m_videoSocket->setUserData(kSocketClosedHere);
-        m_videoSocket->disconnect();
-    }
-    // Nothing is captured or encoded from here on; the close is reported
-    // from the event loop.
+    // Nothing is captured or encoded from here on.
     stopScreenCapture();
+    // Nor may a connect still under way go on: once it completed it would
+    // start capture after the user pressed stop. The close is reported from
+    // the media thread's event loop; nothing is written after it.
+    withLink([](VideoLink &link) { link.close(false); });
 }
 
 void VideoSenderBase::setMonitorCallback(std::function<void(qint32)> callback)
@@ -136,31 +166,18 @@ void VideoSenderBase::setPauseResumeMark(bool pause)
     m_pauseCast = pause;
 }
 
-void VideoSenderBase::socketDidConnectToHost(GCDAsyncSocket *, const QString &, quint16)
+void VideoSenderBase::linkConnected()
 {
-    if (m_stopped)
+    if (m_stopped || m_failed || !m_linkBusy)
         return;
-    configureConnectedSocket();
     startScreenCapture();
 }
 
-void VideoSenderBase::socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error)
+void VideoSenderBase::linkEnded(std::optional<qint32> status)
 {
     m_restartTimer.stop();
     stopScreenCapture();
-
-    // A connect that timed out reports that alone: the cast ends once.
-    std::optional<qint32> status;
-    const qint64 userData = sock->userData();
-    if (error && error->domain == SocketErrors::kGCDAsyncSocketErrorDomain
-        && error->code == SocketErrors::GCDAsyncSocketConnectTimeoutError)
-        status = kStatusConnectTimeout;
-    else if (userData == kSocketLive)
-        status = kStatusClosedByServer;
-    else if (userData != kSocketClosedHere)
-        status = kStatusOther;
-
-    releaseSocket();
+    m_linkBusy = false;
     // Last: the owner may drop this sender from inside the callback.
     if (status && m_monitorblock) {
         const auto callback = m_monitorblock;
@@ -176,13 +193,15 @@ void VideoSenderBase::failCast(const QString &reason)
     qInfo().noquote() << "video cannot go on:" << reason;
     m_restartTimer.stop();
     stopScreenCapture();
-    if (m_videoSocket && !m_videoSocket->isDisconnected()) {
+    bool closing = false;
+    withLink([&](VideoLink &link) {
         // Its end is reported from the disconnect road, as a failure.
-        m_videoSocket->setUserData(kSocketFailedHere);
-        m_videoSocket->disconnect();
+        closing = !link.isDisconnected();
+        link.close(true);
+    });
+    if (closing)
         return;
-    }
-    releaseSocket();
+    m_linkBusy = false;
     reportLater(kStatusOther);
 }
 
@@ -212,24 +231,10 @@ void VideoSenderBase::reportLater(qint32 status)
         Qt::QueuedConnection);
 }
 
-void VideoSenderBase::releaseSocket()
+void VideoSenderBase::setTcpNoDelay(GCDAsyncSocket &socket)
 {
-    if (!m_videoSocket)
-        return;
-    GCDAsyncSocket *socket = m_videoSocket;
-    m_videoSocket = nullptr;
-    socket->setDelegate(nullptr);
-    socket->setParent(nullptr);
-    socket->deleteLater();
-}
-
-void VideoSenderBase::setTcpNoDelay()
-{
-    if (!m_videoSocket)
-        return;
     bool ok = false;
-    GCDAsyncSocket *socket = m_videoSocket;
-    socket->performBlock([socket, &ok] { ok = Platform::TcpOptions::setNoDelay(socket->socketFD()); });
+    socket.performBlock([&socket, &ok] { ok = Platform::TcpOptions::setNoDelay(socket.socketFD()); });
     if (!ok)
         qInfo().noquote() << "ryle,tcp nodelay fail....";
 }
@@ -243,7 +248,8 @@ std::unique_ptr<VTPCompressionSession> VideoSenderBase::makeEncoder(qint32 avera
                                                            nullptr, std::move(platformEncoder));
     if (!session->isValid())
         return session;
-    session->setDelegate(this, nullptr);
+    // Results go to the link on the media thread, never through this one.
+    session->setDelegate(m_link, m_link);
     // Failures of the set-up are collected, not acted on: the encoder then
     // runs with its own choice for that property.
     TavlinError error;
@@ -265,9 +271,8 @@ void VideoSenderBase::startScreenCapture()
     // One capture at a time: a re-size that lands while the connection comes
     // up would otherwise start a second one and free the encoder under the
     // first one's thread.
-    if (m_capturing || m_stopped)
+    if (m_capturing || m_stopped || !m_link)
         return;
-    m_firstFrame = true;
     const EncoderRates rates = encoderRates();
     m_encoder = makeEncoder(rates.averageBitrate, rates.limitBytes);
     if (!m_screenSource) {
@@ -283,7 +288,9 @@ void VideoSenderBase::startScreenCapture()
     options.fps = int(m_fps);
     options.showCursor = true;
     options.dropDuplicates = true;
-    const CaptureContext context{++m_generation, m_videoSocket, m_encoder.get()};
+    const CaptureContext context{++m_generation, m_link, m_encoder.get()};
+    withLink([&context](VideoLink &link) { link.setEncoder(context.encoder, context.generation); });
+    captureWillStart(context);
     m_capturing = m_screenSource->start(
         options, [this, context](Platform::VideoFramePtr frame) { captureOutput(frame, context); },
         [this, generation = context.generation](const QString &reason) {
@@ -299,73 +306,18 @@ void VideoSenderBase::startScreenCapture()
 void VideoSenderBase::stopScreenCapture()
 {
     captureWillStop(m_capturing);
-    if (!m_capturing)
-        return;
-    // The capture thread ends before the encoder it feeds.
-    if (m_screenSource)
-        m_screenSource->stop();
-    m_capturing = false;
-    if (m_encoder)
-        m_encoder->finish();
-}
-
-void VideoSenderBase::sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer)
-{
-    if (m_firstFrame) {
-        H264Packet parameterSets;
-        parameterSets.packetizeSPS_PPS(*sampleBuffer);
-        sendBytes(H264PacketTypeParameterSets, parameterSets.data());
-        m_firstFrame = false;
+    if (m_capturing) {
+        // The capture thread ends before the encoder it feeds.
+        if (m_screenSource)
+            m_screenSource->stop();
+        m_capturing = false;
+        // The pictures still in the encoder go out: their results reach the
+        // media thread before the call below lets the encoder go there, so
+        // the link never looks into an encoder that is gone.
+        if (m_encoder)
+            m_encoder->finish();
     }
-    H264Packet frame(*sampleBuffer);
-    sendBytes(H264PacketTypeCodedFrame, frame.data());
-    if (m_services.frameWritten && m_videoSocket && m_videoSocket->isConnected()) {
-        const std::optional<qint64> captured = captureTimeOf(sampleBuffer->presentationTimeStamp);
-        if (captured)
-            m_services.frameWritten(*captured, qint64(GetTickCount64()));
-    }
-}
-
-void VideoSenderBase::encodeFrame(VTPCompressionSession *encoder, const Platform::VideoFramePtr &frame, qint64 pts,
-                                  qint64 duration, bool forceKeyframe)
-{
-    // The encoder's time stamp is the submission time; the capture time
-    // waits here for the coded picture, found by its time stamp. Two
-    // pictures submitted within one millisecond get stamps one apart (as the
-    // encoder would space them anyway), so that a dropped one can never lend
-    // its capture time to the next.
-    if (m_services.frameWritten) {
-        std::lock_guard lock(m_captureTimesMutex);
-        pts = std::max(pts, m_lastSubmittedPts + 1);
-        m_lastSubmittedPts = pts;
-        if (m_captureTimes.size() >= kMaxCaptureTimes)
-            m_captureTimes.pop_front();
-        m_captureTimes.emplace_back(pts, frame->timestampMs);
-    }
-    encoder->encodePixelBuffer(frame, pts, duration, forceKeyframe);
-}
-
-std::optional<qint64> VideoSenderBase::captureTimeOf(qint64 pts)
-{
-    // Pictures come out in the order they went in (no reordering); those
-    // the encoder dropped are passed over.
-    std::lock_guard lock(m_captureTimesMutex);
-    while (!m_captureTimes.empty() && m_captureTimes.front().first < pts)
-        m_captureTimes.pop_front();
-    if (m_captureTimes.empty() || m_captureTimes.front().first != pts)
-        return std::nullopt;
-    const qint64 captured = m_captureTimes.front().second;
-    m_captureTimes.pop_front();
-    return captured;
-}
-
-void VideoSenderBase::videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
-                                                                  const VTPSampleBufferRef &)
-{
-    // A full queue drops a picture now and then; an encoder that cannot be
-    // opened drops every one.
-    if (session == m_encoder.get() && m_capturing && !session->canEncode())
-        failCast(QStringLiteral("the encoder cannot encode"));
+    withLink([](VideoLink &link) { link.setEncoder(nullptr, 0); });
 }
 
 void VideoSenderBase::onNotificationPosted(const QString &name, const QVariant &object)
@@ -405,7 +357,9 @@ void VideoSenderBase::changeEncoderAttributeRelated(const QVariant &object)
 
 void VideoSenderBase::restartCaptureAfterResize()
 {
-    if (!m_stopped && m_videoSocket && m_videoSocket->isConnected())
+    bool connected = false;
+    withLink([&connected](VideoLink &link) { connected = link.isConnected(); });
+    if (!m_stopped && m_linkBusy && connected)
         startScreenCapture();
 }
 

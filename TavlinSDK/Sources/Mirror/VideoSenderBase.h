@@ -5,29 +5,29 @@
 #include <QTimer>
 #include <QVariant>
 #include <atomic>
-#include <climits>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <utility>
 
 #include "Device/Device.h"
+#include "Mirror/MediaThread.h"
+#include "Mirror/VideoLink.h"
 #include "Mirror/VideoSenderServices.h"
-#include "Socket/GCDAsyncSocket.h"
 #include "TavlinExport.h"
 #include "VideoToolBox/VTPCompressionSession.h"
 
 // The video sender of a cast: the main display captured, encoded to H.264 and
 // sent to the receiver's video port (TCP 51030 or its dynamic replacement) as
 // 128-byte-header packets. Two capture roads share this frame: VideoSession
-// and VideoDisplaySession. Lives on the main thread; capture and encoding run
-// on their own threads, which are stopped and joined before anything they use
-// goes away.
-class VideoSenderBase : public QObject,
-                                      protected GCDAsyncSocketDelegate,
-                                      protected VTPCompressionSessionDelegate {
+// and VideoDisplaySession.
+//
+// The sender lives on the main thread and decides (start, stop, re-size,
+// failures); the pictures never come here. Capture runs on the screen
+// source's thread, conversion and encoding on the encoder's, and the coded
+// pictures go from the encoder straight to the media thread, where the
+// sender's VideoLink owns the connection. Threads are stopped and joined
+// before anything they use goes away; the link's status reaches the sender by
+// queued calls, which die with it.
+class VideoSenderBase : public QObject {
     Q_OBJECT
 public:
     // Values of the status callback (the cast's MirrorSocketStatus).
@@ -48,8 +48,9 @@ public:
     void setPauseResumeMark(bool pause);
     bool pauseCast() const { return m_pauseCast; }
     void setPauseCast(bool pause) { m_pauseCast = pause; }
-    // True while the video socket exists (until its end has been handled).
-    bool isBusy() const { return m_videoSocket != nullptr; }
+    // True while the video connection is in use (until its end has been
+    // handled here).
+    bool isBusy() const { return m_linkBusy; }
 
     // The receiver asks for another encoder size: a map of "encoder_width",
     // "encoder_height" and "encoder_fps" (decimal strings).
@@ -67,7 +68,7 @@ protected:
     // capture, which is stopped and joined before either changes.
     struct CaptureContext {
         quint64 generation = 0; // of this capture; later ones count higher
-        GCDAsyncSocket *socket = nullptr;
+        VideoLink *link = nullptr;
         VTPCompressionSession *encoder = nullptr;
     };
     struct EncoderRates {
@@ -88,29 +89,33 @@ protected:
     virtual EncoderRates encoderRates() const = 0;
     // On the capture thread, for every picture of the capture of `context`.
     virtual void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) = 0;
-    // On the main thread, once a capture runs, and before one ends.
+    // On the main thread: before the screen source of a capture starts (the
+    // encoder is ready), once it runs, and before one ends.
+    virtual void captureWillStart(const CaptureContext & /*context*/) {}
     virtual void captureDidStart() {}
     virtual void captureWillStop(bool /*running*/) {}
-    // Frames one payload and writes it on the video socket.
-    virtual void sendBytes(quint16 type, const QByteArray &payload) = 0;
+    // On the media thread: frames one payload and writes it on the socket.
+    virtual void writePacket(GCDAsyncSocket &socket, quint16 type, const QByteArray &payload) = 0;
+    // On the media thread, for every coded picture before it goes out.
+    virtual void pictureReady(const VTPSampleBuffer & /*picture*/) {}
+    // On the media thread, once connected.
+    virtual void configureConnectedSocket(GCDAsyncSocket & /*socket*/) {}
     virtual void logStartMirror() {}
     virtual void logStopMirror() = 0;
-    virtual void configureConnectedSocket() {}
+
+    // The roads' destructors end here, before their own members go: capture
+    // stops, the encoder finishes, and the link is destroyed on the media
+    // thread, so nothing calls into the road afterwards.
+    void endMedia();
+    MediaThread &media() { return *m_media; }
+    VideoLink *link() const { return m_link; }
 
     // A new compression session at the current size with the road's rates.
     std::unique_ptr<VTPCompressionSession> makeEncoder(qint32 averageBitrate, qint64 limitBytes);
     QSize screenPixelSize();
     // The generation of the running capture (0 before the first).
     quint64 captureGeneration() const { return m_generation; }
-    void setTcpNoDelay();
-
-    // Submits a picture to the encoder; from any thread.
-    void encodeFrame(VTPCompressionSession *encoder, const Platform::VideoFramePtr &frame, qint64 pts,
-                     qint64 duration, bool forceKeyframe);
-    // Encoded results: parameter sets before the first frame of a capture.
-    void sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer);
-    void videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
-                                                    const VTPSampleBufferRef &sampleBuffer) override;
+    static void setTcpNoDelay(GCDAsyncSocket &socket);
 
     // The video of this cast cannot go on (no connection, no capture, no
     // encoder): capture ends, the connection closes and the cast hears -1
@@ -119,17 +124,12 @@ protected:
     // The same from the capture thread of the capture `generation`.
     void failCastFromCaptureThread(quint64 generation, const QString &reason);
 
-    void socketDidConnectToHost(GCDAsyncSocket *sock, const QString &host, quint16 port) override;
-    void socketDidDisconnect(GCDAsyncSocket *sock, const OptionalTavlinError &error) override;
-
     DevicePtr m_device;
     VideoSenderServices m_services;
     std::unique_ptr<Platform::ScreenSource> m_screenSource;
-    GCDAsyncSocket *m_videoSocket = nullptr;
     std::unique_ptr<VTPCompressionSession> m_encoder;
     std::function<void(qint32)> m_monitorblock;
     std::atomic<bool> m_pauseCast{false};
-    std::atomic<bool> m_firstFrame{false};
     bool m_capturing = false;
     bool m_stopped = false;
     bool m_failed = false;
@@ -142,17 +142,16 @@ private slots:
 
 private:
     void restartCaptureAfterResize();
-    void releaseSocket();
     void reportLater(qint32 status);
-    std::optional<qint64> captureTimeOf(qint64 pts);
+    // Status from the link, on the main thread.
+    void linkConnected();
+    void linkEnded(std::optional<qint32> status);
+    // Runs `task` on the media thread with the link, when there is one.
+    void withLink(const std::function<void(VideoLink &)> &task);
 
-    // Capture times of the pictures in the encoder, by their time stamps,
-    // while someone listens to frameWritten.
-    static constexpr size_t kMaxCaptureTimes = 64;
-    std::mutex m_captureTimesMutex;
-    std::deque<std::pair<qint64, qint64>> m_captureTimes;
-    qint64 m_lastSubmittedPts = LLONG_MIN / 2;
-
+    std::shared_ptr<MediaThread> m_media;
+    VideoLink *m_link = nullptr;
+    bool m_linkBusy = true;
     QTimer m_restartTimer;
     quint64 m_generation = 0;
 };

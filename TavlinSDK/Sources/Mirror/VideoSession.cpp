@@ -12,7 +12,7 @@ VideoSession::VideoSession(DevicePtr device, VideoSenderServices services, QObje
 
 VideoSession::~VideoSession()
 {
-    stopScreenCapture();
+    endMedia();
 }
 
 void VideoSession::logStopMirror()
@@ -34,31 +34,32 @@ void VideoSession::captureWillStop(bool running)
 
 void VideoSession::captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context)
 {
-    const qint64 queued = context.socket ? context.socket->queneCount() : 0;
+    // The socket's count of waiting writes is kept by the media thread and
+    // read here without waiting for it: while any write waits, new pictures
+    // are dropped before they cost an encode.
+    const qint64 queued = context.link ? context.link->queuedWrites() : 0;
     if (queued < 1) {
-        if (!m_pauseCast && context.encoder)
-            encodeFrame(context.encoder, frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps), false);
+        if (!m_pauseCast && context.encoder) {
+            qint64 pts = qint64(GetTickCount64());
+            if (context.link)
+                pts = context.link->stampForEncoder(pts, frame->timestampMs);
+            context.encoder->encodePixelBuffer(frame, pts, 1000 / std::max<qint64>(1, m_fps), false);
+        }
     } else {
         qInfo().noquote() << QString::asprintf("quenecount is %ld,drop frame", long(queued));
     }
 }
 
-void VideoSession::videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,
-                                                                const VTPSampleBufferRef &sampleBuffer)
+void VideoSession::pictureReady(const VTPSampleBuffer &picture)
 {
-    if (session != m_encoder.get())
-        return;
-    if (!sampleBuffer->notSync)
+    if (!picture.notSync)
         qInfo().noquote() << QString::asprintf("get one frame is keyframe %d", 1);
-    sendEncodedFrame(sampleBuffer);
 }
 
-void VideoSession::sendBytes(quint16 type, const QByteArray &payload)
+void VideoSession::writePacket(GCDAsyncSocket &socket, quint16 type, const QByteArray &payload)
 {
-    if (!m_videoSocket || !m_videoSocket->isConnected())
-        return;
     const QByteArray header = H264Packet::headerForPayload(quint32(payload.size()), type,
                                                            H264Packet::timestampForTickCount(GetTickCount64()));
-    m_videoSocket->writeData(header, -1, 0);
-    m_videoSocket->writeData(payload, -1, 0);
+    socket.writeData(header, -1, 0);
+    socket.writeData(payload, -1, 0);
 }
