@@ -52,8 +52,12 @@ constexpr int kVB = fixed(-kBlue / (2 * (1 - kRed)) * kChromaSpan);
 constexpr int kYOffset = (16 << kBits) + (1 << (kBits - 1));
 constexpr int kCOffset = (128 << (kBits + 2)) + (1 << (kBits + 1));
 
-// Written as plain loops over one row so that the compiler vectorises them.
-void lumaRow(const uint8_t *__restrict bgra, uint8_t *__restrict luma, int width)
+// Written as plain loops over one row so that the compiler vectorises them,
+// once for the baseline processor and once with AVX2's wider registers and
+// whole 32-bit multiplies, picked when the library loads.
+#define TAVLIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
+TAVLIN_VECTOR_CLONES void lumaRow(const uint8_t *__restrict bgra, uint8_t *__restrict luma, int width)
 {
     for (int x = 0; x < width; ++x) {
         const int b = bgra[4 * x];
@@ -65,7 +69,7 @@ void lumaRow(const uint8_t *__restrict bgra, uint8_t *__restrict luma, int width
 
 // Chroma of a 2x2 block from the mean of its four pixels: sited between the
 // two rows and the two columns.
-void chromaRow(const uint8_t *__restrict top, const uint8_t *__restrict bottom, uint8_t *__restrict cb,
+TAVLIN_VECTOR_CLONES void chromaRow(const uint8_t *__restrict top, const uint8_t *__restrict bottom, uint8_t *__restrict cb,
                uint8_t *__restrict cr, int halfWidth)
 {
     for (int x = 0; x < halfWidth; ++x) {
@@ -78,6 +82,7 @@ void chromaRow(const uint8_t *__restrict top, const uint8_t *__restrict bottom, 
         cr[x] = uint8_t((kVR * r + kVG * g + kVB * b + kCOffset) >> (kBits + 2));
     }
 }
+#undef TAVLIN_VECTOR_CLONES
 } // namespace bt709
 
 struct FreeStorage {
