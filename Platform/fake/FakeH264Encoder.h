@@ -40,6 +40,7 @@ struct FakeEncoderProbe {
     mutable std::mutex mutex;
     H264EncoderConfig config;          // last opened or reconfigured
     std::deque<std::thread::id> encodeThreads;
+    std::string openThreadName;
     std::deque<std::string> convertThreadNames;
     std::deque<std::string> encodeThreadNames;
 
@@ -81,6 +82,7 @@ public:
         {
             std::lock_guard lock(m_probe->mutex);
             m_probe->config = config;
+            m_probe->openThreadName = threadName();
         }
         m_open = true;
         m_first = true;

@@ -365,6 +365,8 @@ TEST(CompressionSessionStages, NextPictureIsConvertedWhileOneIsCoded)
         std::lock_guard lock(probe->mutex);
         EXPECT_EQ(probe->convertThreadNames, (std::deque<std::string>(3, "tavlin-convert")));
         EXPECT_EQ(probe->encodeThreadNames, (std::deque<std::string>(3, "tavlin-encode")));
+        // Threads an encoder starts take the name of the one that opened it.
+        EXPECT_EQ(probe->openThreadName, "tavlin-encode");
     }
     ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() == 3; }));
     for (int i = 0; i < 3; ++i) {

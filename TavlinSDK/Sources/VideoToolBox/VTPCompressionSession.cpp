@@ -65,6 +65,7 @@ struct VTPCompressionSession::Staged {
     Job::Kind kind = Job::Frame;
     quint64 sequence = 0;
     bool open = false; // whether the encoder was open when the job was converted
+    bool openEncoder = false; // asks the coding thread to open the encoder with `config`
     Platform::H264EncoderConfig config;
     std::unique_ptr<Platform::H264Picture> picture; // none: the frame is dropped
     qint64 pts = 0;
@@ -540,7 +541,7 @@ void VTPCompressionSession::stopWorker()
     }
     m_wake.notify_all();
     m_stagedWake.notify_all();
-    m_pictureFree.notify_all();
+    m_converterWake.notify_all();
     m_idle.notify_all();
     if (m_converter.joinable())
         m_converter.join();
@@ -553,10 +554,25 @@ void VTPCompressionSession::stopWorker()
     m_delayedFrames = 0;
 }
 
+bool VTPCompressionSession::openOnCodingThread(const Platform::H264EncoderConfig &config)
+{
+    // The encoder's own threads take the name of the thread that opens it,
+    // and they do the coding.
+    Staged staged;
+    staged.kind = Job::Open;
+    staged.openEncoder = true;
+    staged.config = config;
+    std::unique_lock lock(m_mutex);
+    m_staged.push_back(std::move(staged));
+    m_stagedWake.notify_all();
+    m_converterWake.wait(lock, [this] { return m_quit || m_openState != 0; });
+    return m_openState > 0;
+}
+
 std::unique_ptr<Platform::H264Picture> VTPCompressionSession::takePicture()
 {
     std::unique_lock lock(m_mutex);
-    m_pictureFree.wait(lock, [this] { return m_quit || !m_freePictures.empty() || m_madePictures < kPictures; });
+    m_converterWake.wait(lock, [this] { return m_quit || !m_freePictures.empty() || m_madePictures < kPictures; });
     if (m_quit)
         return {};
     if (!m_freePictures.empty()) {
@@ -606,14 +622,7 @@ void VTPCompressionSession::convertLoop()
                 Platform::H264EncoderConfig config = *pending;
                 if (job.duration > 0)
                     config.fps = int(std::clamp<qint64>((1000 + job.duration / 2) / job.duration, 1, 240));
-                QString error;
-                open = m_encoder->open(config, &error);
-                if (!open) {
-                    m_openFailed = true;
-                    report("prepareToEncodeFrames", __LINE__,
-                           videoToolboxErrorWithStatus(VTPStatus::kCouldNotFindVideoEncoderErr), nullptr);
-                    qWarning().noquote() << error;
-                }
+                open = openOnCodingThread(config);
             }
             if (open) {
                 staged.picture = takePicture();
@@ -662,6 +671,22 @@ void VTPCompressionSession::codeLoop()
             staged = std::move(m_staged.front());
             m_staged.pop_front();
         }
+        if (staged.openEncoder) {
+            QString error;
+            const bool opened = m_encoder->open(staged.config, &error);
+            if (!opened) {
+                m_openFailed = true;
+                report("prepareToEncodeFrames", __LINE__,
+                       videoToolboxErrorWithStatus(VTPStatus::kCouldNotFindVideoEncoderErr), nullptr);
+                qWarning().noquote() << error;
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_openState = opened ? 1 : -1;
+            }
+            m_converterWake.notify_all();
+            continue;
+        }
         std::vector<Platform::H264EncodedFrame> coded;
         switch (staged.kind) {
         case Job::Open:
@@ -678,7 +703,7 @@ void VTPCompressionSession::codeLoop()
                     std::lock_guard lock(m_mutex);
                     m_freePictures.push_back(std::move(staged.picture));
                 }
-                m_pictureFree.notify_all();
+                m_converterWake.notify_all();
             }
             --m_queuedFrames;
             m_delayedFrames = staged.open ? m_encoder->delayedFrames() : 0;

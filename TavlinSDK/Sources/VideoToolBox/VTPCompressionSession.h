@@ -153,6 +153,7 @@ private:
     Platform::H264EncoderConfig configLocked() const;
     void convertLoop();
     void codeLoop();
+    bool openOnCodingThread(const Platform::H264EncoderConfig &config);
     std::unique_ptr<Platform::H264Picture> takePicture();
     void deliver(std::vector<Platform::H264EncodedFrame> &coded);
     void deliverDrop(qint64 pts, qint64 duration);
@@ -169,7 +170,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;        // a job for the conversion thread
     std::condition_variable m_stagedWake;  // work for the coding thread
-    std::condition_variable m_pictureFree; // a picture back in the pool
+    std::condition_variable m_converterWake; // a picture back in the pool, or the encoder opened
     std::condition_variable m_idle;        // a job completed
     std::deque<Job> m_jobs;                // submitted, not yet taken by the conversion
     std::deque<Staged> m_staged;           // converted, in submission order
@@ -178,14 +179,16 @@ private:
     // is allocated per frame.
     std::vector<std::unique_ptr<Platform::H264Picture>> m_freePictures;
     int m_madePictures = 0;
+    int m_openState = 0; // 1 open, -1 failed to open, 0 not tried
     struct Pending {
         quint64 sequence;
         qint64 pts;
     };
     std::deque<Pending> m_inFlight; // frames submitted and not yet coded or dropped
     QVariantMap m_properties;
-    // Opened by the conversion thread with the first picture; after that its
-    // conversion belongs to that thread and its coding to the coding thread.
+    // Opened on the coding thread when the first picture reaches the
+    // conversion; after that its conversion belongs to the conversion thread
+    // and the rest to the coding thread.
     std::unique_ptr<Platform::H264Encoder> m_encoder;
     std::thread m_converter;
     std::thread m_coder;
