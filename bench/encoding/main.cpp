@@ -127,24 +127,22 @@ Platform::H264EncoderConfig config()
     return c;
 }
 
-// x264 alone: the pictures are converted before the clock starts.
-Figure x264Alone(const std::vector<Platform::VideoFramePtr> &input)
+// Times `code(encoder, i)` for every frame on an encoder opened with the
+// bench's settings, after `setUp(encoder)`, with the flush.
+template<typename SetUp, typename Code>
+Figure timedEncoder(SetUp setUp, Code code)
 {
     auto encoder = Platform::Linux::makeH264Encoder();
     QString error;
     if (!encoder->open(config(), &error))
         return {};
-    std::vector<std::unique_ptr<Platform::H264Picture>> pictures;
-    for (const auto &frame : input) {
-        pictures.push_back(encoder->makePicture());
-        encoder->convert(frame, *pictures.back());
-    }
+    setUp(*encoder);
     std::vector<Platform::H264EncodedFrame> out;
     QElapsedTimer timer;
     const double cpu = BenchProcess::cpuSeconds(RUSAGE_SELF);
     timer.start();
     for (int i = 0; i < kFrames; ++i) {
-        encoder->encodePicture(*pictures[size_t(i) % pictures.size()], i * 50, 50, false, out);
+        code(*encoder, i, out);
         out.clear();
     }
     encoder->flush(out);
@@ -153,25 +151,29 @@ Figure x264Alone(const std::vector<Platform::VideoFramePtr> &input)
     return f;
 }
 
+// x264 alone: the pictures are converted before the clock starts.
+Figure x264Alone(const std::vector<Platform::VideoFramePtr> &input)
+{
+    std::vector<std::unique_ptr<Platform::H264Picture>> pictures;
+    return timedEncoder(
+        [&](Platform::H264Encoder &encoder) {
+            for (const auto &frame : input) {
+                pictures.push_back(encoder.makePicture());
+                encoder.convert(frame, *pictures.back());
+            }
+        },
+        [&](Platform::H264Encoder &encoder, int i, std::vector<Platform::H264EncodedFrame> &out) {
+            encoder.encodePicture(*pictures[size_t(i) % pictures.size()], i * 50, 50, false, out);
+        });
+}
+
 // Conversion then coding on the calling thread, picture after picture.
 Figure oneStage(const std::vector<Platform::VideoFramePtr> &input)
 {
-    auto encoder = Platform::Linux::makeH264Encoder();
-    QString error;
-    if (!encoder->open(config(), &error))
-        return {};
-    std::vector<Platform::H264EncodedFrame> out;
-    QElapsedTimer timer;
-    const double cpu = BenchProcess::cpuSeconds(RUSAGE_SELF);
-    timer.start();
-    for (int i = 0; i < kFrames; ++i) {
-        encoder->encode(*input[size_t(i) % input.size()], i * 50, 50, false, out);
-        out.clear();
-    }
-    encoder->flush(out);
-    const Figure f = figure(timer.nsecsElapsed() / 1e9, BenchProcess::cpuSeconds(RUSAGE_SELF) - cpu, kFrames);
-    encoder->close();
-    return f;
+    return timedEncoder([](Platform::H264Encoder &) {},
+                        [&](Platform::H264Encoder &encoder, int i, std::vector<Platform::H264EncodedFrame> &out) {
+                            encoder.encode(*input[size_t(i) % input.size()], i * 50, 50, false, out);
+                        });
 }
 
 class Counter : public VTPCompressionSessionDelegate {
@@ -331,6 +333,11 @@ int main(int argc, char **argv)
     print("x264 alone (pictures converted beforehand)", floor, floor);
     print("compression session (two stages)", median(staged), floor);
     print("encoder in one stage (convert, then code)", median(serial), floor);
+    // What the session did before conversion had a thread of its own:
+    // libswscale on slice threads, then coding, one after the other.
+    const Figure threads = median(swsThreads);
+    print("before: libswscale then coding, serial (sum)",
+          {1000.0 / (1000.0 / threads.fps + 1000.0 / floor.fps), threads.cpuMs + floor.cpuMs}, floor);
     std::printf("  session drops: %d\n", dropped);
     std::printf("BGRA -> I420 BT.709 limited range, conversion alone:\n");
     auto conv = [](const char *name, const Figure &f) {
