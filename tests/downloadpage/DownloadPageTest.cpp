@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 #include "BaseViewController/View/QVBaseButton.h"
@@ -37,6 +38,16 @@ public:
     void showNextPageViewWithClassStr(const QString &classStr) override { shown.append(classStr); }
     QStringList shown;
 };
+
+// What a tip shows: a tip that looks like markup is rendered as markup.
+QString tipText(const QString &tip)
+{
+    if (!Qt::mightBeRichText(tip))
+        return tip;
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
 
 class DownloadPage : public ::testing::Test
 {
@@ -184,6 +195,48 @@ TEST_F(DownloadPage, TheHandedOverFilesDownloadAndEachRowShowsItsStatus)
     EXPECT_FALSE(tools()->vcCacheDictionary().contains(QVDownLoadFileVC::ClassName));
 }
 
+TEST_F(DownloadPage, ANameIsShownAsItIsAndALongOneIsCutInItsMiddleLeavingTheRowsOtherPartsInSight)
+{
+    // A name far wider than the main window's rows, on a row that also shows
+    // the fail text, the warning and the delete button.
+    const QString longName =
+        QStringLiteral("Minutes of the board meeting on the harbour office renewal, December 2024.docx");
+    auto missing = remoteFile(QStringLiteral("Root-Local/") + longName, 10);
+    const QString markup = QStringLiteral("Root-Local/<b>a<br>&amp;.txt");
+    auto shortName = serve(markup, "aaa");
+    open({missing, shortName});
+    page->resize(375, 640);
+    ASSERT_TRUE(waitUntilDone());
+    TestSupport::spin(50);
+
+    QVDownLoadFileListCellView *cell = row(0);
+    ASSERT_TRUE(cell);
+    const QVTransferRowParts::NameLabel *title = cell->titleLabel();
+    // The whole name stays the label's text and its tip.
+    EXPECT_EQ(title->text(), longName);
+    EXPECT_EQ(tipText(title->toolTip()), longName);
+    const QString shown = title->shownText();
+    EXPECT_NE(shown, longName);
+    // The start and the end of the name, around one ellipsis: the
+    // extension stays in sight.
+    const QString ellipsis = shown.contains(QChar(0x2026)) ? QString(QChar(0x2026)) : QStringLiteral("...");
+    const QStringList parts = shown.split(ellipsis);
+    ASSERT_EQ(parts.size(), 2) << shown.toStdString();
+    EXPECT_FALSE(parts.at(0).isEmpty());
+    EXPECT_TRUE(longName.startsWith(parts.at(0))) << shown.toStdString();
+    EXPECT_TRUE(longName.endsWith(parts.at(1))) << shown.toStdString();
+    EXPECT_TRUE(parts.at(1).endsWith(QLatin1String(".docx"))) << shown.toStdString();
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(shown), title->contentsRect().width());
+    EXPECT_LE(title->geometry().right(), cell->failLabel()->geometry().left());
+    EXPECT_FALSE(cell->overrunBtn()->isHidden());
+
+    // A short name is shown whole; a name that looks like markup is shown
+    // as it is, in the row and in its tip.
+    EXPECT_EQ(row(1)->titleLabel()->shownText(), markup.section(QLatin1Char('/'), -1));
+    EXPECT_EQ(row(1)->titleLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(tipText(row(1)->titleLabel()->toolTip()), markup.section(QLatin1Char('/'), -1));
+}
+
 TEST_F(DownloadPage, DeleteAsksUntilTheUserSaysNotToAskAgain)
 {
     auto a = serve(QStringLiteral("Root-Local/a.txt"), "aaa");
@@ -328,4 +381,40 @@ TEST_F(DownloadPage, LeavingWithFilesPendingAsksThenStopsTheFileAndGoesBackToThe
     TestSupport::spin(300);
     EXPECT_EQ(server.requestCount(), seen);
     EXPECT_EQ(folderEntries(folder.path()), QStringList());
+}
+
+TEST_F(DownloadPage, ARowsBarShowsWhatIsInAndOnlyTheRunningFileIsShownAsStarted)
+{
+    server.setChunkSize(10000);
+    FaultRule slow;
+    slow.fault = Fault::Slow;
+    slow.delayMs = 150;
+    server.setFault(kDownload, slow);
+    auto a = serve(QStringLiteral("Root-Local/a.bin"), patternBytes(100000, 1));
+    auto b = serve(QStringLiteral("Root-Local/b.bin"), patternBytes(100000, 2));
+    open({a, b});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return files().at(0)->downLoadStatus() == Status::Downloading; }));
+    // A reload makes the rows anew from the files.
+    page->reloadTableView();
+    EXPECT_GE(row(0)->progressView()->value(), 50);
+    EXPECT_EQ(row(1)->progressView()->value(), 0);
+
+    // The device turns busy with part of the first file in: both fail. The
+    // second is continued first, so the first waits behind it with what it
+    // already has.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return files().at(0)->downLoadBytes() >= 20000; }));
+    server.setBusy(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return page->engine()->queue().workQueue().isEmpty(); }));
+    page->removeAlertVC();
+    server.setBusy(false);
+    const qint64 inFirst = files().at(0)->downLoadBytes();
+    ASSERT_GT(inFirst, 0);
+    page->singleContinueWithModel(files().at(1));
+    page->singleContinueWithModel(files().at(0));
+    ASSERT_EQ(files().at(0)->downLoadStatus(), Status::Waiting);
+    EXPECT_EQ(row(0)->progressView()->value(), int(inFirst * 1000 / 100000));
+    EXPECT_FALSE(row(0)->progressView()->isHidden());
+    server.clearFaults();
+    ASSERT_TRUE(waitUntilDone());
+    EXPECT_EQ(readFile(files().at(0)->finalFileURL()), patternBytes(100000, 1));
 }

@@ -1,5 +1,7 @@
 #include "RtspReceiver.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPointer>
@@ -334,4 +336,13 @@ QByteArray RtspReceiver::okReply(int cseq, const QByteArray &body)
     if (!body.isEmpty())
         reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     return reply + "\r\n" + body;
+}
+
+QByteArray RtspReceiver::encoderRequest(int width, int height, int fps)
+{
+    const QJsonObject object{{QStringLiteral("casting_win_width"), width},
+                             {QStringLiteral("casting_win_height"), height},
+                             {QStringLiteral("Framerate"), fps},
+                             {QStringLiteral("feature"), 1}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }

@@ -79,6 +79,9 @@ public:
 
     // The "RTSP/1.0 200 OK" reply the receiver sends for a sequence number.
     static QByteArray okReply(int cseq, const QByteArray &body = {});
+    // The body of an "OPTIONS" reply that asks for another encoder size and
+    // frame rate.
+    static QByteArray encoderRequest(int width, int height, int fps);
 
 private:
     std::shared_ptr<RtspReceiverState> m_state;

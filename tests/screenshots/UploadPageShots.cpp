@@ -8,33 +8,19 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QScreen>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <functional>
-
-#include "BaseViewController/View/QVBaseButton.h"
 #include "FakeFileShareServer.h"
-#include "Main/ViewController/TransferFile/QVTransferTableView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileViewController.h"
-#include "Platform/LinuxPlatform.h"
-#include "PublicManager/QVBundleAdd.h"
-#include "PublicManager/QVPlatform.h"
-#include "PublicManager/QVPublicTools.h"
+#include "PageShots.h"
+
+using PageShots::wait;
 
 namespace {
 
 const QString kStartBytes = QStringLiteral("api/glimra/fileShare/getStartBytes");
 const QString kUploadFile = QStringLiteral("api/glimra/fileShare/uploadFile");
-
-void wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 void writeFile(const QString &path, qint64 size)
 {
@@ -49,16 +35,10 @@ void writeFile(const QString &path, qint64 size)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quavdesk"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quavdesk"));
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QDir().mkpath(out);
     QTemporaryDir work;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, work.filePath(QStringLiteral("config")));
-    Platform::PlatformServices platform;
-    platform.store = Platform::Linux::makeKeyValueStore();
-    QVPlatform::setServices(platform);
-    QVBundleAdd::installTexts(QString());
+    PageShots::setUp(work);
 
     FakeServers::FakeFileShareServer server;
     server.listen(QHostAddress(QStringLiteral("127.0.0.1")));
@@ -74,14 +54,8 @@ int main(int argc, char **argv)
     services.kvoModel = [] { return nullptr; };
 
     auto *page = new QVTransferFileViewController(services);
-    page->setWindowTitle(QStringLiteral("Quavdesk"));
-    page->setGeometry(0, 0, 375, 640);
-    page->show();
-
-    const auto grab = [&](const QString &name) {
-        wait(400);
-        QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 375, 640).save(out + QLatin1Char('/') + name);
-    };
+    PageShots::showPage(page);
+    const auto grab = [&](const QString &name) { PageShots::grab(out, name); };
     wait(500);
     grab(QStringLiteral("upload-select.png"));
 

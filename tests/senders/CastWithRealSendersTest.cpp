@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 #include <plist/plist.h>
 
@@ -95,15 +93,6 @@ QByteArray audioReplyBody(quint16 port)
     plist_to_bin_free(bytes);
     plist_free(root);
     return body;
-}
-
-QByteArray encoderRequest(int width, int height, int fps)
-{
-    const QJsonObject object{{QStringLiteral("casting_win_width"), width},
-                             {QStringLiteral("casting_win_height"), height},
-                             {QStringLiteral("Framerate"), fps},
-                             {QStringLiteral("feature"), 1}};
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 class CastWithRealSenders : public ::testing::Test {
@@ -393,7 +382,7 @@ TEST_P(CastOnEachRoad, TheReceiversEncoderSizeReachesTheVideoSenderOfTheRoad)
     ASSERT_TRUE(streaming(5, 3));
     ASSERT_EQ(video->decodedSize(), kScreen);
 
-    rtsp->queueOptionsBody(encoderRequest(320, 180, 15));
+    rtsp->queueOptionsBody(RtspReceiver::encoderRequest(320, 180, 15));
     ASSERT_TRUE(waitFor([&] { return video->decodedSize() == QSize(320, 180); }, 10000));
     const QString expectedName = GetParam() == Road::Apple ? EncoderAttributeNotification::kAppleSiliconName
                                                            : EncoderAttributeNotification::kIntelName;

@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <mutex>
 
 #include "FakeH264Encoder.h"
 #include "FakeScreenSource.h"
@@ -77,6 +78,35 @@ int entropyCodingModeOf(const QByteArray &pps)
     }
     return bit < pps.size() * 8 ? next() : -1;
 }
+
+// The fake encoder, except that it cannot encode the picture captured at
+// one time: the session drops that picture.
+class DroppingEncoder final : public Platform::H264Encoder {
+public:
+    DroppingEncoder(std::shared_ptr<FakeEncoderProbe> probe, qint64 droppedCaptureMs)
+        : m_inner(std::move(probe)), m_droppedCaptureMs(droppedCaptureMs)
+    {
+    }
+    bool open(const Platform::H264EncoderConfig &config, QString *error) override
+    {
+        return m_inner.open(config, error);
+    }
+    bool reconfigure(const Platform::H264EncoderConfig &config) override { return m_inner.reconfigure(config); }
+    bool encode(const Platform::VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
+                std::vector<Platform::H264EncodedFrame> &out) override
+    {
+        if (frame.timestampMs == m_droppedCaptureMs)
+            return false;
+        return m_inner.encode(frame, pts, duration, forceKeyframe, out);
+    }
+    bool flush(std::vector<Platform::H264EncodedFrame> &out) override { return m_inner.flush(out); }
+    int delayedFrames() const override { return m_inner.delayedFrames(); }
+    void close() override { m_inner.close(); }
+
+private:
+    FakeH264Encoder m_inner;
+    qint64 m_droppedCaptureMs;
+};
 
 QVariantMap sizeRequest(const QString &width, const QString &height, const QString &fps)
 {
@@ -245,6 +275,77 @@ TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
     }
     EXPECT_TRUE(QFile::exists(dump));
     qputenv("HOME", savedHome);
+}
+
+TEST_F(VideoSenderTest, EachPictureWrittenIsReportedWithItsCaptureTime)
+{
+    for (Road road : {Road::Apple, Road::Intel}) {
+        SCOPED_TRACE(roadName(road));
+        // Captured a while ago, and out of step with the submission clock.
+        const qint64 base = qint64(GetTickCount64()) - 500;
+        const qint64 droppedCapture = base + 2 * 7;
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        VideoSenderServices s = services(QSize(320, 240), probe);
+        s.makeScreenSource = [this] {
+            auto source = std::make_unique<FakeScreenSource>(QSize(320, 240));
+            source->setAutomatic(false);
+            screen = source.get();
+            return source;
+        };
+        s.makeEncoder = [probe, droppedCapture] { return std::make_unique<DroppingEncoder>(probe, droppedCapture); };
+        std::mutex mutex;
+        QList<QPair<qint64, qint64>> written;
+        s.frameWritten = [&](qint64 captureMs, qint64 writtenMs) {
+            std::lock_guard lock(mutex);
+            written.append({captureMs, writtenMs});
+        };
+        const auto writtenNow = [&] {
+            std::lock_guard lock(mutex);
+            return written;
+        };
+        const auto wasWritten = [&](qint64 captureMs) {
+            for (const auto &entry : writtenNow()) {
+                if (entry.first == captureMs)
+                    return true;
+            }
+            return false;
+        };
+        makeSender(road, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return screen && screen->isRunning(); }));
+
+        // The capture-session road lets a picture go while a write is under
+        // way: such a picture comes again until it is sent.
+        const auto deliverUntilWritten = [&](int index) {
+            const qint64 captureMs = base + index * 7;
+            for (int attempt = 0; attempt < 50 && !wasWritten(captureMs); ++attempt) {
+                ASSERT_TRUE(screen->deliver(FakeScreenSource::makeFrame(QSize(320, 240), index, captureMs)));
+                TestSupport::waitFor([&] { return wasWritten(captureMs); }, 200);
+            }
+            ASSERT_TRUE(wasWritten(captureMs)) << index;
+        };
+        deliverUntilWritten(0);
+        deliverUntilWritten(1);
+        // A picture the encoder drops is never reported, nor does it shift
+        // the capture times of those after it.
+        ASSERT_TRUE(screen->deliver(FakeScreenSource::makeFrame(QSize(320, 240), 2, droppedCapture)));
+        deliverUntilWritten(3);
+
+        // Pictures sent again (the display-stream road repeats one that
+        // waits too long) carry their picture's capture time.
+        QList<qint64> captures;
+        for (const auto &[captureMs, writtenMs] : writtenNow()) {
+            if (captures.isEmpty() || captures.last() != captureMs)
+                captures.append(captureMs);
+            EXPECT_GE(writtenMs, captureMs + 400);
+            EXPECT_LE(writtenMs, qint64(GetTickCount64()));
+        }
+        EXPECT_EQ(captures, (QList<qint64>{base, base + 7, base + 3 * 7}));
+        EXPECT_TRUE(statuses.isEmpty());
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
 }
 
 TEST_F(VideoSenderTest, EncoderSetUpPerRoad)

@@ -93,7 +93,7 @@ void VideoDisplaySession::submit(const Platform::VideoFramePtr &frame)
     // (pictures already encoded are all sent, so the stream stays decodable).
     if (m_videoSocket && m_videoSocket->queneCount() > m_services.maxQueuedWrites)
         return;
-    m_encoder->encodePixelBuffer(frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps), m_firstFrame);
+    encodeFrame(m_encoder.get(), frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps), m_firstFrame);
 }
 
 void VideoDisplaySession::videoCompressionSessionDidEncodeSampleBuffer(VTPCompressionSession *session,

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "Mirror/H264Packet.h"
+#include "Mirror/TickCount.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Mirror/VideoSizing.h"
@@ -318,6 +319,44 @@ void VideoSenderBase::sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer)
     }
     H264Packet frame(*sampleBuffer);
     sendBytes(H264PacketTypeCodedFrame, frame.data());
+    if (m_services.frameWritten && m_videoSocket && m_videoSocket->isConnected()) {
+        const std::optional<qint64> captured = captureTimeOf(sampleBuffer->presentationTimeStamp);
+        if (captured)
+            m_services.frameWritten(*captured, qint64(GetTickCount64()));
+    }
+}
+
+void VideoSenderBase::encodeFrame(VTPCompressionSession *encoder, const Platform::VideoFramePtr &frame, qint64 pts,
+                                  qint64 duration, bool forceKeyframe)
+{
+    // The encoder's time stamp is the submission time; the capture time
+    // waits here for the coded picture, found by its time stamp. Two
+    // pictures submitted within one millisecond get stamps one apart (as the
+    // encoder would space them anyway), so that a dropped one can never lend
+    // its capture time to the next.
+    if (m_services.frameWritten) {
+        std::lock_guard lock(m_captureTimesMutex);
+        pts = std::max(pts, m_lastSubmittedPts + 1);
+        m_lastSubmittedPts = pts;
+        if (m_captureTimes.size() >= kMaxCaptureTimes)
+            m_captureTimes.pop_front();
+        m_captureTimes.emplace_back(pts, frame->timestampMs);
+    }
+    encoder->encodePixelBuffer(frame, pts, duration, forceKeyframe);
+}
+
+std::optional<qint64> VideoSenderBase::captureTimeOf(qint64 pts)
+{
+    // Pictures come out in the order they went in (no reordering); those
+    // the encoder dropped are passed over.
+    std::lock_guard lock(m_captureTimesMutex);
+    while (!m_captureTimes.empty() && m_captureTimes.front().first < pts)
+        m_captureTimes.pop_front();
+    if (m_captureTimes.empty() || m_captureTimes.front().first != pts)
+        return std::nullopt;
+    const qint64 captured = m_captureTimes.front().second;
+    m_captureTimes.pop_front();
+    return captured;
 }
 
 void VideoSenderBase::videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,

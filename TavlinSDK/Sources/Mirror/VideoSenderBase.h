@@ -5,8 +5,13 @@
 #include <QTimer>
 #include <QVariant>
 #include <atomic>
+#include <climits>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 #include "Device/Device.h"
 #include "Mirror/VideoSenderServices.h"
@@ -99,6 +104,9 @@ protected:
     quint64 captureGeneration() const { return m_generation; }
     void setTcpNoDelay();
 
+    // Submits a picture to the encoder; from any thread.
+    void encodeFrame(VTPCompressionSession *encoder, const Platform::VideoFramePtr &frame, qint64 pts,
+                     qint64 duration, bool forceKeyframe);
     // Encoded results: parameter sets before the first frame of a capture.
     void sendEncodedFrame(const VTPSampleBufferRef &sampleBuffer);
     void videoCompressionSessionDidDropSampleBuffer(VTPCompressionSession *session,
@@ -136,6 +144,14 @@ private:
     void restartCaptureAfterResize();
     void releaseSocket();
     void reportLater(qint32 status);
+    std::optional<qint64> captureTimeOf(qint64 pts);
+
+    // Capture times of the pictures in the encoder, by their time stamps,
+    // while someone listens to frameWritten.
+    static constexpr size_t kMaxCaptureTimes = 64;
+    std::mutex m_captureTimesMutex;
+    std::deque<std::pair<qint64, qint64>> m_captureTimes;
+    qint64 m_lastSubmittedPts = LLONG_MIN / 2;
 
     QTimer m_restartTimer;
     quint64 m_generation = 0;

@@ -36,6 +36,8 @@ struct VideoSenderServices {
     // receiver that stops reading ends the video connection rather than
     // growing the queue without end.
     qint64 maxQueuedBytes = 64 * 1024 * 1024;
+    // Called on the media thread when a coded picture's packet has been handed to the video socket; for benchmarks.
+    std::function<void(qint64 captureTimeMs, qint64 writtenTimeMs)> frameWritten;
 
     static VideoSenderServices fromPlatform(const Platform::PlatformServices &platform);
 };

@@ -37,8 +37,7 @@ void VideoSession::captureOutput(const Platform::VideoFramePtr &frame, const Cap
     const qint64 queued = context.socket ? context.socket->queneCount() : 0;
     if (queued < 1) {
         if (!m_pauseCast && context.encoder)
-            context.encoder->encodePixelBuffer(frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps),
-                                               false);
+            encodeFrame(context.encoder, frame, qint64(GetTickCount64()), 1000 / std::max<qint64>(1, m_fps), false);
     } else {
         qInfo().noquote() << QString::asprintf("quenecount is %ld,drop frame", long(queued));
     }

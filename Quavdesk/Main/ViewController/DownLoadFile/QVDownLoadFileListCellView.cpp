@@ -19,10 +19,8 @@ QVDownLoadFileListCellView::QVDownLoadFileListCellView(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
 
-    m_titleLabel = new QLabel(this);
+    m_titleLabel = new NameLabel(this);
     whiteText(m_titleLabel, 13);
-    m_titleLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_titleLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(m_titleLabel, 1);
 
     m_failLabel = new QLabel(this);
@@ -33,7 +31,7 @@ QVDownLoadFileListCellView::QVDownLoadFileListCellView(QWidget *parent)
     m_progressView->setRange(0, ProgressSteps);
     m_progressView->setValue(0);
     m_progressView->setTextVisible(false);
-    m_progressView->setFixedSize(140, 6);
+    m_progressView->setFixedSize(ProgressWidth, ProgressHeight);
     m_progressView->setStyleSheet(QStringLiteral(
         "QProgressBar { background: rgba(255, 255, 255, 70); border: none; border-radius: 3px; }"
         "QProgressBar::chunk { background: white; border-radius: 3px; }"));
@@ -84,7 +82,8 @@ void QVDownLoadFileListCellView::setItemModel(const std::shared_ptr<QVDownLoadFi
 {
     m_itemModel = itemModel;
     m_titleLabel->setText(itemModel ? itemModel->name() : QString());
-    m_titleLabel->setToolTip(m_titleLabel->text());
+    // The device names the file: its name is shown as it is, never as markup.
+    m_titleLabel->setToolTip(plainToolTip(m_titleLabel->text()));
     m_failLabel->clear();
     m_progressView->hide();
     m_continueBtn->hide();

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Main/Model/QVDownLoadFileModel.h"
+#include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
 class QLabel;
 class QProgressBar;
@@ -35,7 +36,7 @@ public:
     void setDeleteBtnClickBlock(Block block) { m_deleteBtnClickBlock = std::move(block); }
     void setFolderBtnClickBlock(Block block) { m_folderBtnClickBlock = std::move(block); }
 
-    QLabel *titleLabel() const { return m_titleLabel; }
+    QVTransferRowParts::NameLabel *titleLabel() const { return m_titleLabel; }
     QLabel *failLabel() const { return m_failLabel; }
     QProgressBar *progressView() const { return m_progressView; }
     QVBaseButton *continueBtn() const { return m_continueBtn; }
@@ -50,7 +51,7 @@ private:
     void call(const Block &block);
 
     std::shared_ptr<QVDownLoadFileModel> m_itemModel;
-    QLabel *m_titleLabel = nullptr;
+    QVTransferRowParts::NameLabel *m_titleLabel = nullptr;
     QLabel *m_failLabel = nullptr;
     QProgressBar *m_progressView = nullptr;
     QVBaseButton *m_continueBtn = nullptr;

@@ -84,7 +84,9 @@ QWidget *QVDownLoadFileVC::makeRow(int row)
     const QVDownloadEngine::File file = m_engine->queue().fileNormalArray().objectAtIndex(row);
     auto *cell = new QVDownLoadFileListCellView;
     cell->setItemModel(file);
-    if (file && file->downLoadStatus() <= QVDownLoadFileModel::Downloading)
+    // Only the running file is shown as started before its first bytes; a
+    // waiting one shows just what is already in.
+    if (file && file->downLoadStatus() == QVDownLoadFileModel::Downloading)
         cell->setProgress(QVDownloadEngine::progressOf(*file));
     QPointer<QVDownLoadFileVC> self(this);
     cell->setContinueBtnClickBlock([self](const QVDownloadEngine::File &model) {

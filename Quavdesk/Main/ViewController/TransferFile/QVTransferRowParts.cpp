@@ -1,7 +1,7 @@
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
 #include <QCoreApplication>
-#include <QLabel>
+#include <QPainter>
 
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVNamedImage.h"
@@ -31,6 +31,35 @@ void whiteText(QLabel *label, int pixelSize)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     label->setPalette(palette);
+}
+
+QString plainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return QString();
+    return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
+}
+
+NameLabel::NameLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    // The row gives the name what the other parts leave; the name never
+    // pushes them aside.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+QString NameLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width(), Qt::TextSingleLine);
+}
+
+void NameLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect(), int(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine), shownText());
 }
 
 } // namespace QVTransferRowParts

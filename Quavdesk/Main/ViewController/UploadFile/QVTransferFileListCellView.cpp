@@ -32,7 +32,7 @@ QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidge
     m_progressView = new QVTransferProgressView(this);
     m_progressView->setRange(0, ProgressSteps);
     m_progressView->setValue(0);
-    m_progressView->setFixedSize(100, 6);
+    m_progressView->setFixedSize(ProgressWidth, ProgressHeight);
     layout->addWidget(m_progressView);
 
     m_continueBtn = new QVBaseButton(localizable("transferFile_btn_continueUploading"), this);
