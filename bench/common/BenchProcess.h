@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 namespace BenchProcess {
 
@@ -34,13 +35,49 @@ inline void resetPeakRss()
         clear.write("5");
 }
 
-// User and system processor time of this process (RUSAGE_SELF) or of its
-// waited-for children (RUSAGE_CHILDREN).
+// User and system processor time of a usage record.
+inline double cpuSeconds(const rusage &usage)
+{
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+// User and system processor time of this process (RUSAGE_SELF), of its
+// waited-for children (RUSAGE_CHILDREN) or of the calling thread
+// (RUSAGE_THREAD).
 inline double cpuSeconds(int who)
 {
     rusage usage {};
     getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    return cpuSeconds(usage);
+}
+
+// What the figures were measured on, printed with them: the processor, the
+// cores and the load (from /proc/loadavg) at the moment of the call.
+inline QByteArray cpuModel()
+{
+    QFile info(QStringLiteral("/proc/cpuinfo"));
+    if (info.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : info.readAll().split('\n')) {
+            if (line.startsWith("model name"))
+                return line.mid(line.indexOf(':') + 1).trimmed();
+        }
+    }
+    return "unknown processor";
+}
+
+inline QByteArray loadAverage()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (!load.open(QIODevice::ReadOnly))
+        return "unknown";
+    const QList<QByteArray> fields = load.readAll().simplified().split(' ');
+    return fields.size() >= 3 ? fields[0] + ' ' + fields[1] + ' ' + fields[2] : QByteArray("unknown");
+}
+
+inline QByteArray machineLine()
+{
+    return cpuModel() + ", " + QByteArray::number(QThread::idealThreadCount()) + " cores, load average "
+           + loadAverage();
 }
 
 } // namespace BenchProcess
