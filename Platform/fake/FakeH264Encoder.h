@@ -9,6 +9,8 @@
 #include <chrono>
 #include <deque>
 #include <mutex>
+#include <pthread.h>
+#include <string>
 #include <thread>
 
 #include "Platform/H264Encoder.h"
@@ -26,9 +28,21 @@ struct FakeEncoderProbe {
     std::atomic<bool> failEncode{false};
     std::atomic<int> holdFrames{0};    // pictures kept back until flushed
     std::atomic<int> padBytes{0};      // extra bytes in every coded unit
+    // The conversion stage of the two-stage form.
+    std::atomic<int> converted{0};
+    std::atomic<int> convertDelayMs{0};
+    std::atomic<int> failConversion{-1};   // this conversion (counted from 0) fails
+    // Coding of picture k waits (a few seconds at most) until picture k + 1
+    // is converted, for the first this many pictures; `overlapped` counts the
+    // waits that ended that way rather than by timing out.
+    std::atomic<int> codeAfterNextConversion{0};
+    std::atomic<int> overlapped{0};
     mutable std::mutex mutex;
     H264EncoderConfig config;          // last opened or reconfigured
     std::deque<std::thread::id> encodeThreads;
+    std::string openThreadName;
+    std::deque<std::string> convertThreadNames;
+    std::deque<std::string> encodeThreadNames;
 
     H264EncoderConfig lastConfig() const
     {
@@ -68,6 +82,7 @@ public:
         {
             std::lock_guard lock(m_probe->mutex);
             m_probe->config = config;
+            m_probe->openThreadName = threadName();
         }
         m_open = true;
         m_first = true;
@@ -123,6 +138,41 @@ public:
         return m_open;
     }
     int delayedFrames() const override { return int(m_held.size()); }
+
+    std::unique_ptr<H264Picture> makePicture() override { return std::make_unique<Picture>(); }
+    bool convert(const VideoFramePtr &frame, H264Picture &picture) override
+    {
+        {
+            std::lock_guard lock(m_probe->mutex);
+            m_probe->convertThreadNames.push_back(threadName());
+        }
+        if (const int ms = m_probe->convertDelayMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        const int index = m_conversions++;
+        if (index == m_probe->failConversion || !frame)
+            return false;
+        static_cast<Picture &>(picture).frame = frame;
+        ++m_probe->converted;
+        return true;
+    }
+    bool encodePicture(H264Picture &picture, qint64 pts, qint64 duration, bool forceKeyframe,
+                       std::vector<H264EncodedFrame> &out) override
+    {
+        {
+            std::lock_guard lock(m_probe->mutex);
+            m_probe->encodeThreadNames.push_back(threadName());
+        }
+        const int index = m_coded++;
+        if (index + 1 < m_probe->codeAfterNextConversion) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (m_probe->converted < index + 2 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (m_probe->converted >= index + 2)
+                ++m_probe->overlapped;
+        }
+        const VideoFramePtr frame = std::move(static_cast<Picture &>(picture).frame);
+        return frame && encode(*frame, pts, duration, forceKeyframe, out);
+    }
     void close() override
     {
         if (m_open)
@@ -132,7 +182,19 @@ public:
     }
 
 private:
+    struct Picture final : H264Picture {
+        VideoFramePtr frame;
+    };
+    static std::string threadName()
+    {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        return name;
+    }
+
     std::shared_ptr<FakeEncoderProbe> m_probe;
+    int m_conversions = 0; // touched by the conversion stage only
+    int m_coded = 0;       // touched by the coding stage only
     std::deque<H264EncodedFrame> m_held;
     bool m_open = false;
     bool m_first = true;

@@ -1,13 +1,11 @@
 #include "X264Encoder.h"
 
-#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" {
-#include <libavutil/buffer.h>
-#include <libavutil/frame.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 #include <x264.h>
@@ -19,11 +17,6 @@ namespace Platform::Linux {
 
 namespace {
 
-void keepStorage(void *, uint8_t *)
-{
-    // The frame's own storage outlives the conversion; nothing to free.
-}
-
 QByteArray withoutLengthPrefix(const x264_nal_t &nal)
 {
     if (nal.i_payload <= 4)
@@ -31,7 +24,100 @@ QByteArray withoutLengthPrefix(const x264_nal_t &nal)
     return QByteArray(reinterpret_cast<const char *>(nal.p_payload) + 4, nal.i_payload - 4);
 }
 
+// BGRA (full-range RGB) to limited-range BT.709 Y'CbCr, the colours the
+// stream's VUI announces, in fixed point. The weights come from the matrix's
+// two constants so that a wrong one cannot hide in a table of numbers.
+namespace bt709 {
+constexpr double kRed = 0.2126;
+constexpr double kBlue = 0.0722;
+constexpr double kGreen = 1.0 - kRed - kBlue;
+constexpr double kLumaSpan = 219.0 / 255.0;   // 16..235
+constexpr double kChromaSpan = 224.0 / 255.0; // 16..240 around 128
+constexpr int kBits = 14;
+constexpr int fixed(double v)
+{
+    return int(v * (1 << kBits) + (v < 0 ? -0.5 : 0.5));
+}
+constexpr int kYR = fixed(kRed * kLumaSpan);
+constexpr int kYG = fixed(kGreen * kLumaSpan);
+constexpr int kYB = fixed(kBlue * kLumaSpan);
+constexpr int kUR = fixed(-kRed / (2 * (1 - kBlue)) * kChromaSpan);
+constexpr int kUG = fixed(-kGreen / (2 * (1 - kBlue)) * kChromaSpan);
+constexpr int kUB = fixed(0.5 * kChromaSpan);
+constexpr int kVR = fixed(0.5 * kChromaSpan);
+constexpr int kVG = fixed(-kGreen / (2 * (1 - kRed)) * kChromaSpan);
+constexpr int kVB = fixed(-kBlue / (2 * (1 - kRed)) * kChromaSpan);
+// Offsets with the rounding half folded in; chroma works on sums of four
+// pixels, hence its two extra bits.
+constexpr int kYOffset = (16 << kBits) + (1 << (kBits - 1));
+constexpr int kCOffset = (128 << (kBits + 2)) + (1 << (kBits + 1));
+
+// Written as plain loops over one row so that the compiler vectorises them,
+// once for the baseline processor and once with AVX2's wider registers and
+// whole 32-bit multiplies, picked when the library loads.
+#define TAVLIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
+TAVLIN_VECTOR_CLONES void lumaRow(const uint8_t *__restrict bgra, uint8_t *__restrict luma, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        const int b = bgra[4 * x];
+        const int g = bgra[4 * x + 1];
+        const int r = bgra[4 * x + 2];
+        luma[x] = uint8_t((kYR * r + kYG * g + kYB * b + kYOffset) >> kBits);
+    }
+}
+
+// Chroma of a 2x2 block from the mean of its four pixels: sited between the
+// two rows and the two columns.
+TAVLIN_VECTOR_CLONES void chromaRow(const uint8_t *__restrict top, const uint8_t *__restrict bottom, uint8_t *__restrict cb,
+               uint8_t *__restrict cr, int halfWidth)
+{
+    for (int x = 0; x < halfWidth; ++x) {
+        const uint8_t *t = top + 8 * x;
+        const uint8_t *d = bottom + 8 * x;
+        const int b = t[0] + t[4] + d[0] + d[4];
+        const int g = t[1] + t[5] + d[1] + d[5];
+        const int r = t[2] + t[6] + d[2] + d[6];
+        cb[x] = uint8_t((kUR * r + kUG * g + kUB * b + kCOffset) >> (kBits + 2));
+        cr[x] = uint8_t((kVR * r + kVG * g + kVB * b + kCOffset) >> (kBits + 2));
+    }
+}
+#undef TAVLIN_VECTOR_CLONES
+} // namespace bt709
+
+struct FreeStorage {
+    void operator()(uint8_t *p) const { std::free(p); }
+};
+
+constexpr int alignedTo64(int n)
+{
+    return (n + 63) & ~63;
+}
+
 } // namespace
+
+// I420 at the coded size, in one block; rows aligned for vector loads.
+struct X264Encoder::Picture final : H264Picture {
+    Picture(int width, int height)
+    {
+        stride[0] = alignedTo64(width);
+        stride[1] = stride[2] = alignedTo64(width / 2);
+        const size_t lumaSize = size_t(stride[0]) * size_t(height);
+        const size_t chromaSize = size_t(stride[1]) * size_t(height / 2);
+        const size_t size = (lumaSize + 2 * chromaSize + 63) & ~size_t(63);
+        storage.reset(static_cast<uint8_t *>(std::aligned_alloc(64, size)));
+        if (storage) {
+            plane[0] = storage.get();
+            plane[1] = plane[0] + lumaSize;
+            plane[2] = plane[1] + chromaSize;
+        }
+    }
+    bool isValid() const { return bool(storage); }
+
+    std::unique_ptr<uint8_t, FreeStorage> storage;
+    uint8_t *plane[3] = {};
+    int stride[3] = {};
+};
 
 X264Encoder::X264Encoder() = default;
 
@@ -115,7 +201,7 @@ bool X264Encoder::open(const H264EncoderConfig &config, QString *error)
     else if (config.entropyMode == H264EntropyMode::CABAC)
         p.b_cabac = 1;
 
-    // The conversion below produces limited-range BT.709.
+    // Both conversions produce limited-range BT.709; the VUI says so.
     p.vui.i_colorprim = 1;
     p.vui.i_transfer = 1;
     p.vui.i_colmatrix = 1;
@@ -139,20 +225,6 @@ bool X264Encoder::open(const H264EncoderConfig &config, QString *error)
     if (!m_encoder)
         return fail(QStringLiteral("x264 could not open a %1x%2 encoder").arg(config.width).arg(config.height));
     m_config = config;
-
-    m_picture = av_frame_alloc();
-    m_source = av_frame_alloc();
-    if (!m_picture || !m_source) {
-        close();
-        return fail(QStringLiteral("out of memory"));
-    }
-    m_picture->format = AV_PIX_FMT_YUV420P;
-    m_picture->width = config.width;
-    m_picture->height = config.height;
-    if (av_frame_get_buffer(m_picture, 0) < 0) {
-        close();
-        return fail(QStringLiteral("out of memory"));
-    }
 
     x264_nal_t *nals = nullptr;
     int nalCount = 0;
@@ -184,6 +256,16 @@ bool X264Encoder::reconfigure(const H264EncoderConfig &config)
     return true;
 }
 
+std::unique_ptr<H264Picture> X264Encoder::makePicture()
+{
+    if (!m_encoder)
+        return {};
+    auto picture = std::make_unique<Picture>(m_config.width, m_config.height);
+    if (!picture->isValid())
+        return {};
+    return picture;
+}
+
 bool X264Encoder::prepareScaler(const VideoFrame &frame)
 {
     if (m_scaler && m_scalerWidth == frame.width && m_scalerHeight == frame.height)
@@ -202,12 +284,14 @@ bool X264Encoder::prepareScaler(const VideoFrame &frame)
     av_opt_set_int(scaler, "dsth", m_config.height, 0);
     av_opt_set_int(scaler, "dst_format", AV_PIX_FMT_YUV420P, 0);
     av_opt_set_int(scaler, "sws_flags", SWS_BILINEAR, 0);
-    av_opt_set_int(scaler, "threads", std::clamp(QThread::idealThreadCount(), 1, 8), 0);
+    // The conversion has a thread of its own beside the coding; slice
+    // threads would cost more in wake-ups than they save.
+    av_opt_set_int(scaler, "threads", 1, 0);
     if (sws_init_context(scaler, nullptr, nullptr) < 0) {
         sws_freeContext(scaler);
         return false;
     }
-    // Full-range RGB in, limited-range BT.709 out (what the stream's VUI says).
+    // Full-range RGB in, limited-range BT.709 out, as the plain loop.
     const int *rgb = sws_getCoefficients(SWS_CS_DEFAULT);
     const int *yuv = sws_getCoefficients(SWS_CS_ITU709);
     sws_setColorspaceDetails(scaler, rgb, 1, yuv, 0, 0, 1 << 16, 1 << 16);
@@ -217,36 +301,61 @@ bool X264Encoder::prepareScaler(const VideoFrame &frame)
     return true;
 }
 
+bool X264Encoder::convertFrame(const VideoFrame &frame, Picture &picture)
+{
+    if (!frame.isValid() || !picture.isValid())
+        return false;
+    if (frame.width == m_config.width && frame.height == m_config.height) {
+        // The coded size is even, so rows and columns pair up.
+        for (int y = 0; y < frame.height; y += 2) {
+            const uint8_t *top = frame.data + size_t(y) * size_t(frame.stride);
+            const uint8_t *bottom = top + frame.stride;
+            bt709::lumaRow(top, picture.plane[0] + size_t(y) * size_t(picture.stride[0]), frame.width);
+            bt709::lumaRow(bottom, picture.plane[0] + size_t(y + 1) * size_t(picture.stride[0]), frame.width);
+            bt709::chromaRow(top, bottom, picture.plane[1] + size_t(y / 2) * size_t(picture.stride[1]),
+                             picture.plane[2] + size_t(y / 2) * size_t(picture.stride[2]), frame.width / 2);
+        }
+        return true;
+    }
+    if (!prepareScaler(frame))
+        return false;
+    const uint8_t *source[4] = {frame.data, nullptr, nullptr, nullptr};
+    const int sourceStride[4] = {frame.stride, 0, 0, 0};
+    uint8_t *target[4] = {picture.plane[0], picture.plane[1], picture.plane[2], nullptr};
+    const int targetStride[4] = {picture.stride[0], picture.stride[1], picture.stride[2], 0};
+    return sws_scale(m_scaler, source, sourceStride, 0, frame.height, target, targetStride) == m_config.height;
+}
+
+bool X264Encoder::convert(const VideoFramePtr &frame, H264Picture &picture)
+{
+    return m_encoder && frame && convertFrame(*frame, static_cast<Picture &>(picture));
+}
+
 bool X264Encoder::encode(const VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
                          std::vector<H264EncodedFrame> &out)
 {
-    if (!m_encoder || !frame.isValid() || !prepareScaler(frame))
+    if (!m_encoder)
         return false;
+    if (!m_picture)
+        m_picture = std::make_unique<Picture>(m_config.width, m_config.height);
+    if (!convertFrame(frame, *m_picture))
+        return false;
+    return encodePicture(*m_picture, pts, duration, forceKeyframe, out);
+}
 
-    // Hand the pixels to the scaler without a copy: a read-only buffer over
-    // the frame's own storage.
-    const int size = frame.stride * frame.height;
-    m_source->format = AV_PIX_FMT_BGR0;
-    m_source->width = frame.width;
-    m_source->height = frame.height;
-    m_source->data[0] = const_cast<uint8_t *>(frame.data);
-    m_source->linesize[0] = frame.stride;
-    m_source->buf[0] = av_buffer_create(const_cast<uint8_t *>(frame.data), size, keepStorage, nullptr,
-                                        AV_BUFFER_FLAG_READONLY);
-    if (!m_source->buf[0])
+bool X264Encoder::encodePicture(H264Picture &converted, qint64 pts, qint64 duration, bool forceKeyframe,
+                                std::vector<H264EncodedFrame> &out)
+{
+    if (!m_encoder)
         return false;
-    const int scaled = sws_scale_frame(m_scaler, m_picture, m_source);
-    av_frame_unref(m_source);
-    if (scaled < 0)
-        return false;
-
+    auto &source = static_cast<Picture &>(converted);
     x264_picture_t picture;
     x264_picture_init(&picture);
     picture.img.i_csp = X264_CSP_I420;
     picture.img.i_plane = 3;
     for (int i = 0; i < 3; ++i) {
-        picture.img.plane[i] = m_picture->data[i];
-        picture.img.i_stride[i] = m_picture->linesize[i];
+        picture.img.plane[i] = source.plane[i];
+        picture.img.i_stride[i] = source.stride[i];
     }
     // x264 wants strictly rising time stamps; the submitted timing is given
     // back with the coded picture.
@@ -322,8 +431,7 @@ void X264Encoder::close()
         sws_freeContext(m_scaler);
         m_scaler = nullptr;
     }
-    av_frame_free(&m_source);
-    av_frame_free(&m_picture);
+    m_picture.reset();
     m_scalerWidth = m_scalerHeight = 0;
     m_sps.clear();
     m_pps.clear();

@@ -7,14 +7,15 @@
 
 struct x264_t;
 struct SwsContext;
-struct AVFrame;
 
 namespace Platform::Linux {
 
-// H.264 through x264, with BGRA pictures converted (and scaled when their size
-// differs from the coded size) to I420 by libswscale. Tuned for screen
-// casting: veryfast preset, zero latency, no B-frames, parameter sets with
-// every key frame, length-prefixed NAL units.
+// H.264 through x264, with BGRA pictures converted to limited-range BT.709
+// I420: by a plain integer loop when the picture has the coded size, which is
+// the common case and a few times cheaper than libswscale, and by libswscale
+// when it has to be scaled. Tuned for screen casting: veryfast preset, zero
+// latency, no B-frames, parameter sets with every key frame, length-prefixed
+// NAL units.
 class X264Encoder final : public H264Encoder {
 public:
     X264Encoder();
@@ -28,18 +29,26 @@ public:
     int delayedFrames() const override;
     void close() override;
 
+    std::unique_ptr<H264Picture> makePicture() override;
+    bool convert(const VideoFramePtr &frame, H264Picture &picture) override;
+    bool encodePicture(H264Picture &picture, qint64 pts, qint64 duration, bool forceKeyframe,
+                       std::vector<H264EncodedFrame> &out) override;
+
 private:
+    struct Picture;
+    bool convertFrame(const VideoFrame &frame, Picture &picture);
     bool prepareScaler(const VideoFrame &frame);
     void collect(void *nals, int nalCount, const void *pictureOut, int frameSize,
                  std::vector<H264EncodedFrame> &out);
 
     H264EncoderConfig m_config;
     x264_t *m_encoder = nullptr;
+    // The conversion's side, used by one thread at a time.
     SwsContext *m_scaler = nullptr;
-    AVFrame *m_source = nullptr;
-    AVFrame *m_picture = nullptr; // I420 at the coded size, owned
     int m_scalerWidth = 0;
     int m_scalerHeight = 0;
+    // The coding's side.
+    std::unique_ptr<Picture> m_picture; // what the one-stage form converts into, made on first use
     QByteArray m_sps;
     QByteArray m_pps;
     struct Timing {

@@ -117,6 +117,26 @@ int VideoStreamDecoder::chromaRedAt(int x, int y) const
     return m_last->data[2][(y / 2) * m_last->linesize[2] + x / 2];
 }
 
+int VideoStreamDecoder::colourMatrix() const
+{
+    return m_last && m_frames ? int(m_last->colorspace) : -1;
+}
+
+int VideoStreamDecoder::colourPrimaries() const
+{
+    return m_last && m_frames ? int(m_last->color_primaries) : -1;
+}
+
+int VideoStreamDecoder::colourTransfer() const
+{
+    return m_last && m_frames ? int(m_last->color_trc) : -1;
+}
+
+int VideoStreamDecoder::colourRange() const
+{
+    return m_last && m_frames ? int(m_last->color_range) : -1;
+}
+
 QList<int> VideoStreamDecoder::nalTypes(const QByteArray &annexB)
 {
     QList<int> types;

@@ -34,6 +34,12 @@ public:
     int lumaAt(int x, int y) const;
     int chromaBlueAt(int x, int y) const;
     int chromaRedAt(int x, int y) const;
+    // How the last frame's stream describes its colours (libavutil's values;
+    // -1 before any frame).
+    int colourMatrix() const;
+    int colourPrimaries() const;
+    int colourTransfer() const;
+    int colourRange() const;
 
     // The NAL unit types of an Annex B byte stream, in order.
     static QList<int> nalTypes(const QByteArray &annexB);

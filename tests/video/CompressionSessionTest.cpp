@@ -346,3 +346,113 @@ TEST(CompressionSessionLifecycle, EncoderThatWillNotOpen)
     EXPECT_TRUE(recorder.results[0].dropped);
     EXPECT_FALSE(session->encodePixelBuffer(frame(1), 1, 50, false));
 }
+
+// Conversion and coding run on two threads, a picture apart; what the callers
+// see must stay as if one thread did both.
+TEST(CompressionSessionStages, NextPictureIsConvertedWhileOneIsCoded)
+{
+    auto probe = std::make_shared<FakeEncoderProbe>();
+    probe->codeAfterNextConversion = 3;
+    auto session = makeSession(probe);
+    DropRecorder recorder;
+    session->setDelegate(&recorder, nullptr);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(session->encodePixelBuffer(frame(i), i, 50, false));
+    EXPECT_TRUE(session->finish());
+    // Pictures 0 and 1 were each coded only once the next one was converted.
+    EXPECT_EQ(probe->overlapped, 2);
+    {
+        std::lock_guard lock(probe->mutex);
+        EXPECT_EQ(probe->convertThreadNames, (std::deque<std::string>(3, "tavlin-convert")));
+        EXPECT_EQ(probe->encodeThreadNames, (std::deque<std::string>(3, "tavlin-encode")));
+        // Threads an encoder starts take the name of the one that opened it.
+        EXPECT_EQ(probe->openThreadName, "tavlin-encode");
+    }
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() == 3; }));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(recorder.results[i].pts, i);
+        EXPECT_FALSE(recorder.results[i].dropped);
+    }
+}
+
+TEST(CompressionSessionStages, FinishAndDestructionWithPicturesInBothStages)
+{
+    for (const bool finish : {true, false}) {
+        auto probe = std::make_shared<FakeEncoderProbe>();
+        probe->convertDelayMs = 15;
+        probe->encodeDelayMs = 15;
+        probe->holdFrames = 1;
+        DropRecorder recorder;
+        {
+            auto session = makeSession(probe);
+            session->setDelegate(&recorder, nullptr);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_TRUE(session->encodePixelBuffer(frame(i), 10 + i, 50, i == 1));
+            ASSERT_TRUE(TestSupport::waitFor([&] { return probe->converted >= 2; }));
+            if (finish) {
+                // Everything in either stage and held by the encoder comes out,
+                // in order, before finish returns.
+                EXPECT_TRUE(session->finish());
+                EXPECT_EQ(probe->encoded, 3);
+                EXPECT_EQ(probe->closed, 1);
+                EXPECT_EQ(session->numberOfPendingFrames(), 0u);
+                ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() == 3; }));
+                for (int i = 0; i < 3; ++i) {
+                    EXPECT_EQ(recorder.results[i].pts, 10 + i);
+                    EXPECT_FALSE(recorder.results[i].dropped);
+                }
+                EXPECT_TRUE(recorder.results[1].sync);
+                EXPECT_FALSE(session->encodePixelBuffer(frame(), 20, 50, false));
+            }
+            // Otherwise the session goes with work in both stages.
+        }
+        EXPECT_EQ(probe->closed, 1);
+        if (!finish) {
+            TestSupport::spin(50);
+            EXPECT_EQ(recorder.count(), 0);
+        }
+    }
+}
+
+TEST(CompressionSessionStages, FailedConversionIsADropInItsPlace)
+{
+    auto probe = std::make_shared<FakeEncoderProbe>();
+    probe->failConversion = 1;
+    auto session = makeSession(probe);
+    DropRecorder recorder;
+    session->setDelegate(&recorder, nullptr);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(session->encodePixelBuffer(frame(i), i, 50, false));
+        EXPECT_TRUE(session->finishUntilPresentationTimeStamp(i));
+    }
+    EXPECT_TRUE(session->canEncode());
+    session->finish();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() == 3; }));
+    EXPECT_FALSE(recorder.results[0].dropped);
+    EXPECT_TRUE(recorder.results[1].dropped);
+    EXPECT_EQ(recorder.results[1].pts, 1);
+    EXPECT_FALSE(recorder.results[2].dropped);
+    EXPECT_EQ(recorder.results[2].pts, 2);
+    EXPECT_EQ(probe->encoded, 2);
+}
+
+TEST(CompressionSessionStages, FinishUntilWaitsForAPictureAlreadyBeingConverted)
+{
+    auto probe = std::make_shared<FakeEncoderProbe>();
+    probe->convertDelayMs = 100;
+    auto session = makeSession(probe);
+    Recorder recorder;
+    session->setDelegate(&recorder, nullptr);
+    EXPECT_TRUE(session->encodePixelBuffer(frame(0), 5, 50, false));
+    EXPECT_TRUE(session->encodePixelBuffer(frame(1), 6, 50, false));
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        std::lock_guard lock(probe->mutex);
+        return !probe->convertThreadNames.empty();
+    }));
+    // The first picture has left the queue: only the stages hold it now.
+    EXPECT_TRUE(session->finishUntilPresentationTimeStamp(5));
+    EXPECT_GE(probe->encoded, 1);
+    EXPECT_TRUE(session->finishUntilPresentationTimeStamp(6));
+    EXPECT_EQ(probe->encoded, 2);
+    EXPECT_EQ(session->numberOfPendingFrames(), 0u);
+}

@@ -2,8 +2,14 @@
 // the video stream would carry with libavcodec.
 
 #include <QThread>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
 
 #include "FakeScreenSource.h"
 #include "Mirror/H264Packet.h"
@@ -289,4 +295,134 @@ TEST(H264Encoding, PlatformEncoderRefusesOddSizes)
     ASSERT_EQ(out.size(), 1u);
     EXPECT_TRUE(out[0].keyframe);
     encoder->close();
+}
+
+namespace {
+
+// Colours that tell the matrix and the range apart: 75% bars, saturated and
+// mixed patches, and a grey ramp (where a full-range slip shows most), each
+// patch a whole number of macroblocks so that its middle is flat.
+struct Patch {
+    int x, y; // in 32-pixel cells
+    quint8 r, g, b;
+};
+
+QList<Patch> colourChart()
+{
+    QList<Patch> chart;
+    const quint8 bars[7][3] = {{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
+                               {191, 0, 191},   {191, 0, 0},   {0, 0, 191}};
+    for (int i = 0; i < 7; ++i)
+        chart.append({i, 0, bars[i][0], bars[i][1], bars[i][2]});
+    const quint8 solids[7][3] = {{255, 0, 0},    {0, 255, 0},   {0, 0, 255},  {255, 255, 255},
+                                 {0, 0, 0},      {200, 100, 50}, {40, 160, 220}};
+    for (int i = 0; i < 7; ++i)
+        chart.append({i, 1, solids[i][0], solids[i][1], solids[i][2]});
+    for (int i = 0; i < 7; ++i) {
+        const auto level = quint8(16 + i * 37);
+        chart.append({i, 2, level, level, level});
+    }
+    return chart;
+}
+
+// The chart at `scale` times its coded size of 224x96 (7x3 cells of 32).
+Platform::VideoFramePtr chartPicture(int scale)
+{
+    const int cell = 32 * scale;
+    const QSize size(7 * cell, 3 * cell);
+    auto frame = std::make_shared<Platform::VideoFrame>();
+    const int stride = size.width() * 4 + 16; // rows with padding, as captures have
+    std::shared_ptr<uchar[]> pixels(new uchar[size_t(stride) * size_t(size.height())]());
+    for (const Patch &p : colourChart()) {
+        for (int y = p.y * cell; y < (p.y + 1) * cell; ++y) {
+            for (int x = p.x * cell; x < (p.x + 1) * cell; ++x) {
+                uchar *px = pixels.get() + size_t(y) * size_t(stride) + size_t(x) * 4;
+                px[0] = p.b;
+                px[1] = p.g;
+                px[2] = p.r;
+                px[3] = 0xff;
+            }
+        }
+    }
+    frame->data = pixels.get();
+    frame->width = size.width();
+    frame->height = size.height();
+    frame->stride = stride;
+    frame->storage = pixels;
+    return frame;
+}
+
+// Limited-range BT.709 back to full-range RGB, from the matrix's constants.
+std::array<double, 3> rgbFromBt709(double y, double cb, double cr)
+{
+    constexpr double kr = 0.2126;
+    constexpr double kb = 0.0722;
+    constexpr double kg = 1 - kr - kb;
+    const double luma = (y - 16) * 255.0 / 219.0;
+    const double u = (cb - 128) * 255.0 / 224.0;
+    const double v = (cr - 128) * 255.0 / 224.0;
+    return {luma + 2 * (1 - kr) * v, luma - 2 * (1 - kb) * kb / kg * u - 2 * (1 - kr) * kr / kg * v,
+            luma + 2 * (1 - kb) * u};
+}
+
+// Every patch's middle, read back from the decoder's last picture.
+void expectChart(const VideoStreamDecoder &decoder, const char *what)
+{
+    for (const Patch &p : colourChart()) {
+        double y = 0, cb = 0, cr = 0;
+        int n = 0;
+        for (int dy = 10; dy < 22; dy += 2) {
+            for (int dx = 10; dx < 22; dx += 2) {
+                y += decoder.lumaAt(p.x * 32 + dx, p.y * 32 + dy);
+                cb += decoder.chromaBlueAt(p.x * 32 + dx, p.y * 32 + dy);
+                cr += decoder.chromaRedAt(p.x * 32 + dx, p.y * 32 + dy);
+                ++n;
+            }
+        }
+        const std::array<double, 3> rgb = rgbFromBt709(y / n, cb / n, cr / n);
+        const double expected[3] = {double(p.r), double(p.g), double(p.b)};
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(std::clamp(rgb[c], 0.0, 255.0), expected[c], 4.0)
+                << what << ": patch " << p.x << "," << p.y << " channel " << "RGB"[c];
+    }
+}
+
+} // namespace
+
+TEST(H264Encoding, ColoursComeBackThroughBt709LimitedRange)
+{
+    // Coded size 224x96. Pictures of that size take the direct conversion;
+    // pictures twice as large are scaled; the size changes mid-stream.
+    Collector collector;
+    auto session = std::make_unique<VTPCompressionSession>(224, 96, kVTPCodecTypeH264, nullptr,
+                                                           Platform::Linux::makeH264Encoder());
+    session->setDelegate(&collector, nullptr);
+    TavlinError error;
+    EXPECT_TRUE(session->setAllowFrameReordering(false, &error));
+    EXPECT_TRUE(session->setAverageBitrate(20000000, &error));
+    EXPECT_TRUE(session->setDataRateLimits({4000000, 1}, &error));
+    session->prepare();
+    const int scales[] = {1, 2, 1, 2};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(session->encodePixelBuffer(chartPicture(scales[i]), i * 50, 50, false));
+        EXPECT_TRUE(session->finishUntilPresentationTimeStamp(i * 50));
+    }
+    session->finish();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return collector.samples.size() + collector.drops >= 4; }, 20000));
+    ASSERT_EQ(collector.samples.size(), 4);
+
+    const Stream stream = frame(collector.samples);
+    VideoStreamDecoder decoder;
+    ASSERT_TRUE(decoder.decode(stream.payloads[0]));
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(decoder.decode(stream.payloads[i + 1]));
+        ASSERT_EQ(decoder.frameCount(), i + 1);
+        EXPECT_EQ(decoder.lastSize(), QSize(224, 96));
+        expectChart(decoder, scales[i] == 1 ? "direct" : "scaled");
+    }
+    // The stream says what the pixels are.
+    EXPECT_EQ(decoder.colourMatrix(), AVCOL_SPC_BT709);
+    EXPECT_EQ(decoder.colourPrimaries(), AVCOL_PRI_BT709);
+    EXPECT_EQ(decoder.colourTransfer(), AVCOL_TRC_BT709);
+    EXPECT_EQ(decoder.colourRange(), AVCOL_RANGE_MPEG);
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "PlatformExport.h"
@@ -42,8 +43,21 @@ struct H264EncodedFrame {
     qint64 duration = 0;  // milliseconds, as submitted
 };
 
-// A software H.264 encoder. Not thread-safe: one thread opens it, feeds it,
-// flushes and closes it. Frames of any size are scaled to the coded size.
+// A picture on its way from an encoder's conversion to its coding, in
+// whatever form the encoder codes from. Made by the encoder once it is open
+// and reused picture after picture.
+class H264Picture {
+public:
+    virtual ~H264Picture() = default;
+};
+
+// A software H.264 encoder. Frames of any size are scaled to the coded size.
+//
+// One thread opens it, and closes it when nothing else runs. In between it is
+// used either in one stage (encode) or in two (convert, then encodePicture),
+// so that the next frame can be converted while the one before it is coded:
+// convert() may run on one thread while encodePicture(), reconfigure() and
+// flush() run on another; neither stage itself is reentrant.
 class PLATFORM_EXPORT H264Encoder {
 public:
     virtual ~H264Encoder() = default;
@@ -59,6 +73,31 @@ public:
     // Pictures submitted but not yet returned.
     virtual int delayedFrames() const = 0;
     virtual void close() = 0;
+
+    // --- Two-stage form ---
+    // An encoder that does not convert apart keeps the frame and codes it in
+    // encodePicture(); the frame then lives until its picture is coded.
+    virtual std::unique_ptr<H264Picture> makePicture() { return std::make_unique<HeldFrame>(); }
+    // Turns the frame into the picture; false when it cannot.
+    virtual bool convert(const VideoFramePtr &frame, H264Picture &picture)
+    {
+        auto &held = static_cast<HeldFrame &>(picture);
+        held.frame = frame;
+        return frame && frame->isValid();
+    }
+    // Codes a converted picture; ready coded pictures are appended to `out`.
+    virtual bool encodePicture(H264Picture &picture, qint64 pts, qint64 duration, bool forceKeyframe,
+                               std::vector<H264EncodedFrame> &out)
+    {
+        auto &held = static_cast<HeldFrame &>(picture);
+        const VideoFramePtr frame = std::move(held.frame);
+        return frame && encode(*frame, pts, duration, forceKeyframe, out);
+    }
+
+private:
+    struct HeldFrame final : H264Picture {
+        VideoFramePtr frame;
+    };
 };
 
 } // namespace Platform

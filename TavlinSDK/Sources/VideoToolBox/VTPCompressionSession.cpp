@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <algorithm>
 #include <optional>
+#include <pthread.h>
 
 
 namespace {
@@ -11,6 +12,9 @@ namespace {
 // Pictures waiting for the worker beyond this many are dropped: a real-time
 // encoder that falls behind sheds input rather than building a backlog.
 constexpr int kMaxQueuedFrames = 3;
+
+// One picture being coded and one converted ahead of it.
+constexpr int kPictures = 2;
 
 bool isRateKey(const QString &key)
 {
@@ -56,6 +60,19 @@ struct VTPCompressionSession::Job {
     bool forceKeyframe = false;
 };
 
+// A job on its way from the conversion thread to the coding thread.
+struct VTPCompressionSession::Staged {
+    Job::Kind kind = Job::Frame;
+    quint64 sequence = 0;
+    bool open = false; // whether the encoder was open when the job was converted
+    bool openEncoder = false; // asks the coding thread to open the encoder with `config`
+    Platform::H264EncoderConfig config;
+    std::unique_ptr<Platform::H264Picture> picture; // none: the frame is dropped
+    qint64 pts = 0;
+    qint64 duration = 0;
+    bool forceKeyframe = false;
+};
+
 // What result deliveries need, shared with the calls still waiting on the
 // delegate's queue: those find no delegate once the session is gone.
 struct VTPCompressionSession::Delivery {
@@ -84,7 +101,8 @@ VTPCompressionSession::VTPCompressionSession(int width, int height, quint32 code
     }
     m_encoder = std::move(encoder);
     m_valid = true;
-    m_worker = std::thread([this] { workerLoop(); });
+    m_converter = std::thread([this] { convertLoop(); });
+    m_coder = std::thread([this] { codeLoop(); });
 }
 
 VTPCompressionSession::~VTPCompressionSession()
@@ -452,6 +470,7 @@ bool VTPCompressionSession::encodePixelBuffer(const Platform::VideoFramePtr &pix
             job.duration = duration;
             job.forceKeyframe = forceKeyframe;
             job.sequence = m_nextJob++;
+            m_inFlight.push_back({job.sequence, presentationTimeStamp});
             m_jobs.push_back(std::move(job));
             m_wake.notify_all();
             return true;
@@ -496,9 +515,10 @@ bool VTPCompressionSession::finishUntilPresentationTimeStamp(qint64 presentation
         std::lock_guard lock(m_mutex);
         if (m_finished)
             return false;
-        for (const Job &job : m_jobs) {
-            if (job.kind == Job::Frame && job.pts <= presentationTimeStamp)
-                last = job.sequence;
+        // Frames already in either stage count as much as those still queued.
+        for (const Pending &frame : m_inFlight) {
+            if (frame.pts <= presentationTimeStamp)
+                last = frame.sequence;
         }
     }
     waitForJob(last);
@@ -517,17 +537,62 @@ void VTPCompressionSession::stopWorker()
         std::lock_guard lock(m_mutex);
         m_quit = true;
         m_jobs.clear();
+        m_staged.clear();
     }
     m_wake.notify_all();
+    m_stagedWake.notify_all();
+    m_converterWake.notify_all();
     m_idle.notify_all();
-    if (m_worker.joinable())
-        m_worker.join();
+    if (m_converter.joinable())
+        m_converter.join();
+    if (m_coder.joinable())
+        m_coder.join();
+    m_freePictures.clear();
+    m_madePictures = 0;
+    m_inFlight.clear();
     m_queuedFrames = 0;
     m_delayedFrames = 0;
 }
 
-void VTPCompressionSession::workerLoop()
+bool VTPCompressionSession::openOnCodingThread(const Platform::H264EncoderConfig &config)
 {
+    // The encoder's own threads take the name of the thread that opens it,
+    // and they do the coding.
+    Staged staged;
+    staged.kind = Job::Open;
+    staged.openEncoder = true;
+    staged.config = config;
+    std::unique_lock lock(m_mutex);
+    m_staged.push_back(std::move(staged));
+    m_stagedWake.notify_all();
+    m_converterWake.wait(lock, [this] { return m_quit || m_openState != 0; });
+    return m_openState > 0;
+}
+
+std::unique_ptr<Platform::H264Picture> VTPCompressionSession::takePicture()
+{
+    std::unique_lock lock(m_mutex);
+    m_converterWake.wait(lock, [this] { return m_quit || !m_freePictures.empty() || m_madePictures < kPictures; });
+    if (m_quit)
+        return {};
+    if (!m_freePictures.empty()) {
+        std::unique_ptr<Platform::H264Picture> picture = std::move(m_freePictures.back());
+        m_freePictures.pop_back();
+        return picture;
+    }
+    ++m_madePictures;
+    lock.unlock();
+    std::unique_ptr<Platform::H264Picture> picture = m_encoder->makePicture();
+    if (!picture) {
+        lock.lock();
+        --m_madePictures;
+    }
+    return picture;
+}
+
+void VTPCompressionSession::convertLoop()
+{
+    pthread_setname_np(pthread_self(), "tavlin-convert");
     // The encoder opens with the first picture, whose duration gives the
     // frame rate that rate control plans with.
     bool open = false;
@@ -538,11 +603,16 @@ void VTPCompressionSession::workerLoop()
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [this] { return m_quit || !m_jobs.empty(); });
             if (m_quit)
-                break;
+                return;
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        std::vector<Platform::H264EncodedFrame> coded;
+        Staged staged;
+        staged.kind = job.kind;
+        staged.sequence = job.sequence;
+        staged.pts = job.pts;
+        staged.duration = job.duration;
+        staged.forceKeyframe = job.forceKeyframe;
         switch (job.kind) {
         case Job::Open:
             pending = job.config;
@@ -552,26 +622,22 @@ void VTPCompressionSession::workerLoop()
                 Platform::H264EncoderConfig config = *pending;
                 if (job.duration > 0)
                     config.fps = int(std::clamp<qint64>((1000 + job.duration / 2) / job.duration, 1, 240));
-                QString error;
-                open = m_encoder->open(config, &error);
-                if (!open) {
-                    m_openFailed = true;
-                    report("prepareToEncodeFrames", __LINE__,
-                           videoToolboxErrorWithStatus(VTPStatus::kCouldNotFindVideoEncoderErr), nullptr);
-                    qWarning().noquote() << error;
+                open = openOnCodingThread(config);
+            }
+            if (open) {
+                staged.picture = takePicture();
+                if (staged.picture && !m_encoder->convert(job.frame, *staged.picture)) {
+                    // Reported as a drop in its place among the coded ones.
+                    std::lock_guard lock(m_mutex);
+                    m_freePictures.push_back(std::move(staged.picture));
                 }
             }
-            if (open && m_encoder->encode(*job.frame, job.pts, job.duration, job.forceKeyframe, coded))
-                deliver(coded);
-            else
-                deliverDrop(job.pts, job.duration);
+            // The capture's buffer goes back as soon as it is converted.
             job.frame.reset();
-            --m_queuedFrames;
-            m_delayedFrames = open ? m_encoder->delayedFrames() : 0;
             break;
         case Job::Reconfigure:
             if (open) {
-                m_encoder->reconfigure(job.config);
+                staged.config = job.config;
             } else if (pending) {
                 pending->averageBitrate = job.config.averageBitrate;
                 pending->dataRateLimitBytes = job.config.dataRateLimitBytes;
@@ -579,14 +645,84 @@ void VTPCompressionSession::workerLoop()
             }
             break;
         case Job::Flush:
-            if (open && m_encoder->flush(coded))
+            break;
+        }
+        staged.open = open;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_quit)
+                return;
+            m_staged.push_back(std::move(staged));
+        }
+        m_stagedWake.notify_all();
+    }
+}
+
+void VTPCompressionSession::codeLoop()
+{
+    pthread_setname_np(pthread_self(), "tavlin-encode");
+    for (;;) {
+        Staged staged;
+        {
+            std::unique_lock lock(m_mutex);
+            m_stagedWake.wait(lock, [this] { return m_quit || !m_staged.empty(); });
+            if (m_quit)
+                return;
+            staged = std::move(m_staged.front());
+            m_staged.pop_front();
+        }
+        if (staged.openEncoder) {
+            QString error;
+            const bool opened = m_encoder->open(staged.config, &error);
+            if (!opened) {
+                m_openFailed = true;
+                report("prepareToEncodeFrames", __LINE__,
+                       videoToolboxErrorWithStatus(VTPStatus::kCouldNotFindVideoEncoderErr), nullptr);
+                qWarning().noquote() << error;
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_openState = opened ? 1 : -1;
+            }
+            m_converterWake.notify_all();
+            continue;
+        }
+        std::vector<Platform::H264EncodedFrame> coded;
+        switch (staged.kind) {
+        case Job::Open:
+            break;
+        case Job::Frame:
+            if (staged.picture
+                && m_encoder->encodePicture(*staged.picture, staged.pts, staged.duration, staged.forceKeyframe,
+                                            coded))
+                deliver(coded);
+            else
+                deliverDrop(staged.pts, staged.duration);
+            if (staged.picture) {
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_freePictures.push_back(std::move(staged.picture));
+                }
+                m_converterWake.notify_all();
+            }
+            --m_queuedFrames;
+            m_delayedFrames = staged.open ? m_encoder->delayedFrames() : 0;
+            break;
+        case Job::Reconfigure:
+            if (staged.open)
+                m_encoder->reconfigure(staged.config);
+            break;
+        case Job::Flush:
+            if (staged.open && m_encoder->flush(coded))
                 deliver(coded);
             m_delayedFrames = 0;
             break;
         }
         {
             std::lock_guard lock(m_mutex);
-            m_doneJob = job.sequence;
+            m_doneJob = staged.sequence;
+            while (!m_inFlight.empty() && m_inFlight.front().sequence <= m_doneJob)
+                m_inFlight.pop_front();
         }
         m_idle.notify_all();
     }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "Platform/H264Encoder.h"
 #include "TavlinError.h"
@@ -66,9 +67,10 @@ public:
 };
 
 // An H.264 compression session: pictures go in from one thread at a time,
-// are converted and encoded on the session's own worker thread, and the
-// results reach the delegate through its queue (an object whose thread runs
-// the calls; none means the main thread).
+// are converted on the session's conversion thread and coded on its coding
+// thread (the next picture is converted while one is coded), and the results
+// reach the delegate through its queue (an object whose thread runs the
+// calls; none means the main thread), in submission order.
 class VTPCompressionSession {
 public:
     using EncoderFactory = std::function<std::unique_ptr<Platform::H264Encoder>()>;
@@ -144,11 +146,15 @@ public:
 
 private:
     struct Job;
+    struct Staged;
     struct Delivery;
 
     int checkProperty(const QVariant &value, const QString &key) const;
     Platform::H264EncoderConfig configLocked() const;
-    void workerLoop();
+    void convertLoop();
+    void codeLoop();
+    bool openOnCodingThread(const Platform::H264EncoderConfig &config);
+    std::unique_ptr<Platform::H264Picture> takePicture();
     void deliver(std::vector<Platform::H264EncodedFrame> &coded);
     void deliverDrop(qint64 pts, qint64 duration);
     void postDelivery(const VTPSampleBufferRef &buffer, bool dropped);
@@ -162,12 +168,30 @@ private:
     std::shared_ptr<Delivery> m_delivery;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<Job> m_jobs;
+    std::condition_variable m_wake;        // a job for the conversion thread
+    std::condition_variable m_stagedWake;  // work for the coding thread
+    std::condition_variable m_converterWake; // a picture back in the pool, or the encoder opened
+    std::condition_variable m_idle;        // a job completed
+    std::deque<Job> m_jobs;                // submitted, not yet taken by the conversion
+    std::deque<Staged> m_staged;           // converted, in submission order
+    // Converted pictures between the two threads come from this small pool,
+    // so a conversion runs at most one picture ahead of the coding and nothing
+    // is allocated per frame.
+    std::vector<std::unique_ptr<Platform::H264Picture>> m_freePictures;
+    int m_madePictures = 0;
+    int m_openState = 0; // 1 open, -1 failed to open, 0 not tried
+    struct Pending {
+        quint64 sequence;
+        qint64 pts;
+    };
+    std::deque<Pending> m_inFlight; // frames submitted and not yet coded or dropped
     QVariantMap m_properties;
-    std::unique_ptr<Platform::H264Encoder> m_encoder; // touched by the worker only, once started
-    std::thread m_worker;
+    // Opened on the coding thread when the first picture reaches the
+    // conversion; after that its conversion belongs to the conversion thread
+    // and the rest to the coding thread.
+    std::unique_ptr<Platform::H264Encoder> m_encoder;
+    std::thread m_converter;
+    std::thread m_coder;
     bool m_prepared = false;
     bool m_finished = false;
     bool m_quit = false;
@@ -175,5 +199,5 @@ private:
     std::atomic<int> m_queuedFrames{0};
     std::atomic<int> m_delayedFrames{0};
     quint64 m_nextJob = 1; // sequence of the next job
-    quint64 m_doneJob = 0; // sequence of the last job the worker completed
+    quint64 m_doneJob = 0; // sequence of the last job the coding thread completed
 };
