@@ -65,27 +65,13 @@ QByteArray toneChunk(int index)
     return pcm;
 }
 
-class MediaPipelineTest : public ::testing::Test {
+class MediaPipelineTest : public VideoReceiverTest {
 protected:
     void SetUp() override
     {
-        TavlinGlobal::resetAll();
-        DynamicPortTable::resetToDefaults();
-        QString error;
-        receiver = startVideoReceiver(&address, &error);
-        ASSERT_TRUE(receiver) << error.toStdString();
-        receiver->setDecoding(false);
-        device = std::make_shared<Device>();
-        device->mHostIp = address.toString();
-    }
-
-    void TearDown() override
-    {
-        sender.reset();
-        TestSupport::spin(10);
-        receiver.reset();
-        TavlinGlobal::resetAll();
-        DynamicPortTable::resetToDefaults();
+        VideoReceiverTest::SetUp();
+        if (receiver)
+            receiver->setDecoding(false);
     }
 
     VideoSenderServices services(QSize screenSize = QSize(320, 240))
@@ -114,12 +100,8 @@ protected:
         receiver->setDecoding(false);
     }
 
-    QHostAddress address;
-    std::unique_ptr<VideoReceiver> receiver;
-    DevicePtr device;
     std::shared_ptr<FakeEncoderProbe> probe = std::make_shared<FakeEncoderProbe>();
     FakeScreenSource *screen = nullptr;
-    std::unique_ptr<VideoSenderBase> sender;
     QList<qint32> statuses;
 };
 

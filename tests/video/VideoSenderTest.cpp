@@ -108,27 +108,8 @@ QVariantMap sizeRequest(const QString &width, const QString &height, const QStri
             {QStringLiteral("encoder_fps"), fps}};
 }
 
-class VideoSenderTest : public ::testing::Test {
+class VideoSenderTest : public VideoReceiverTest {
 protected:
-    void SetUp() override
-    {
-        TavlinGlobal::resetAll();
-        DynamicPortTable::resetToDefaults();
-        QString error;
-        receiver = startVideoReceiver(&address, &error);
-        ASSERT_TRUE(receiver) << error.toStdString();
-        device = std::make_shared<Device>();
-        device->mHostIp = address.toString();
-    }
-
-    void TearDown() override
-    {
-        sender.reset();
-        TestSupport::spin(10);
-        receiver.reset();
-        TavlinGlobal::resetAll();
-        DynamicPortTable::resetToDefaults();
-    }
 
     // Services with a fake screen of `screenSize`; the fake encoder when a
     // probe is given, else x264.
@@ -168,12 +149,8 @@ protected:
         return out;
     }
 
-    QHostAddress address;
-    std::unique_ptr<VideoReceiver> receiver;
-    DevicePtr device;
     NotificationPoster poster;
     FakeScreenSource *screen = nullptr;
-    std::unique_ptr<VideoSenderBase> sender;
     QList<qint32> statuses;
 };
 

@@ -5,11 +5,14 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+#include <gtest/gtest.h>
 #include <memory>
 
 #include "LogCapture.h"
 #include "PrivateXServer.h"
+#include "Mirror/VideoSenderBase.h"
 #include "TestSupport.h"
+#include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
 
 // Stands for the library's notification centre: posts named notifications
@@ -46,3 +49,33 @@ inline std::unique_ptr<VideoReceiver> startVideoReceiver(QHostAddress *address, 
     }
     return nullptr;
 }
+
+// A video receiver of its own for each case, and the library's global state
+// reset around it; the sender goes before the receiver.
+class VideoReceiverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TavlinGlobal::resetAll();
+        DynamicPortTable::resetToDefaults();
+        QString error;
+        receiver = startVideoReceiver(&address, &error);
+        ASSERT_TRUE(receiver) << error.toStdString();
+        device = std::make_shared<Device>();
+        device->mHostIp = address.toString();
+    }
+
+    void TearDown() override
+    {
+        sender.reset();
+        TestSupport::spin(10);
+        receiver.reset();
+        TavlinGlobal::resetAll();
+        DynamicPortTable::resetToDefaults();
+    }
+
+    QHostAddress address;
+    std::unique_ptr<VideoReceiver> receiver;
+    DevicePtr device;
+    std::unique_ptr<VideoSenderBase> sender;
+};
