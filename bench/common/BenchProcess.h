@@ -5,6 +5,8 @@
 
 #include <sys/resource.h>
 
+#include <cstdio>
+
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
@@ -78,6 +80,36 @@ inline QByteArray machineLine()
 {
     return cpuModel() + ", " + QByteArray::number(QThread::idealThreadCount()) + " cores, load average "
            + loadAverage();
+}
+
+// Starts the fake file-share server program with `arguments` (its address
+// and port are added) and returns the base URL it prints once it listens;
+// empty, with the reason printed, when it does not come up.
+inline QString startFakeFileShare(QProcess &server, const QString &program, QStringList arguments)
+{
+    arguments = QStringList{QStringLiteral("--address"), QStringLiteral("127.0.0.1"),
+                            QStringLiteral("--file-share-port"), QStringLiteral("0")}
+                + arguments;
+    server.start(program, arguments);
+    if (!server.waitForStarted(10000)) {
+        std::fprintf(stderr, "the fake server does not start\n");
+        return {};
+    }
+    QString base;
+    while (server.waitForReadyRead(10000)) {
+        bool ready = false;
+        while (server.canReadLine()) {
+            const QString line = QString::fromUtf8(server.readLine()).trimmed();
+            if (line.startsWith(QStringLiteral("file-share ")))
+                base = line.mid(11);
+            ready |= line == QStringLiteral("ready");
+        }
+        if (ready)
+            break;
+    }
+    if (base.isEmpty())
+        std::fprintf(stderr, "the fake server does not listen\n");
+    return base;
 }
 
 } // namespace BenchProcess

@@ -179,29 +179,9 @@ int main(int argc, char **argv)
     QVLogManager().creatLogFile(logOptions);
 
     QProcess server;
-    server.start(QStringLiteral(FAKE_SERVERS_PROGRAM),
-                 {"--address", "127.0.0.1", "--file-share-port", "0", "--root-dir", servedDir, "--chunk-size",
-                  QString::number(chunk)});
-    QString base;
-    if (!server.waitForStarted(10000)) {
-        std::fprintf(stderr, "the fake server does not start\n");
+    const QString base = startFakeFileShare(server, QStringLiteral(FAKE_SERVERS_PROGRAM), {"--root-dir", servedDir, "--chunk-size", QString::number(chunk)});
+    if (base.isEmpty())
         return 1;
-    }
-    while (server.waitForReadyRead(10000)) {
-        bool ready = false;
-        while (server.canReadLine()) {
-            const QString line = QString::fromUtf8(server.readLine()).trimmed();
-            if (line.startsWith(QStringLiteral("file-share ")))
-                base = line.mid(11);
-            ready |= line == QStringLiteral("ready");
-        }
-        if (ready)
-            break;
-    }
-    if (base.isEmpty()) {
-        std::fprintf(stderr, "the fake server does not listen\n");
-        return 1;
-    }
 
     // curl: the same chunk requests, one process, one connection.
     const qint64 chunks = (size + chunk - 1) / chunk;
