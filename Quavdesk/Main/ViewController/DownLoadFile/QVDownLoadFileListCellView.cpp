@@ -37,13 +37,7 @@ QVDownLoadFileListCellView::QVDownLoadFileListCellView(QWidget *parent)
         "QProgressBar::chunk { background: white; border-radius: 3px; }"));
     layout->addWidget(m_progressView);
 
-    m_continueBtn = new QVBaseButton(localizable("downLoadFileList_btn_continueDownLoad"), this);
-    m_continueBtn->setBackgroundColor(Qt::white);
-    m_continueBtn->setIsRadius(true);
-    m_continueBtn->setCornerRadius(10.0);
-    m_continueBtn->setIsInteraction(true);
-    m_continueBtn->setClickStyle(false);
-    m_continueBtn->setFixedHeight(22);
+    m_continueBtn = continueButton(localizable("downLoadFileList_btn_continueDownLoad"), this);
     m_continueBtn->hide();
     layout->addWidget(m_continueBtn);
 

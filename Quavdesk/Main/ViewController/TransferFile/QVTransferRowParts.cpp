@@ -23,6 +23,18 @@ QVBaseButton *imageButton(const QString &image, QWidget *parent)
     return button;
 }
 
+QVBaseButton *continueButton(const QString &text, QWidget *parent)
+{
+    auto *button = new QVBaseButton(text, parent);
+    button->setBackgroundColor(Qt::white);
+    button->setIsRadius(true);
+    button->setCornerRadius(10.0);
+    button->setIsInteraction(true);
+    button->setClickStyle(false);
+    button->setFixedHeight(22);
+    return button;
+}
+
 void whiteText(QLabel *label, int pixelSize)
 {
     QFont font = label->font();

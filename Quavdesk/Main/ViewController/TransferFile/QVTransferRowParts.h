@@ -19,6 +19,8 @@ constexpr int ProgressHeight = 6;
 QString localizable(const char *key);
 // A 24x24 image button that reacts to clicks without a pressed look.
 QVBaseButton *imageButton(const QString &image, QWidget *parent);
+// The white, rounded button a failed row offers to take the file up again.
+QVBaseButton *continueButton(const QString &text, QWidget *parent);
 void whiteText(QLabel *label, int pixelSize);
 // A tip that shows `text` as it is: a name that looks like markup is not
 // rendered as markup.

@@ -33,13 +33,7 @@ QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidge
     m_progressView->setFixedSize(ProgressWidth, ProgressHeight);
     layout->addWidget(m_progressView);
 
-    m_continueBtn = new QVBaseButton(localizable("transferFile_btn_continueUploading"), this);
-    m_continueBtn->setBackgroundColor(Qt::white);
-    m_continueBtn->setIsRadius(true);
-    m_continueBtn->setCornerRadius(10.0);
-    m_continueBtn->setIsInteraction(true);
-    m_continueBtn->setClickStyle(false);
-    m_continueBtn->setFixedHeight(22);
+    m_continueBtn = continueButton(localizable("transferFile_btn_continueUploading"), this);
     m_continueBtn->setMinimumWidth(80);
     layout->addWidget(m_continueBtn);
 
