@@ -11,6 +11,7 @@
 #include "FakePlatform.h"
 
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonDocument>
 #include <QPainter>
 
@@ -161,6 +162,28 @@ TEST(BrowserPartsTest, ThumbnailsFillTheirSquareCentredAndNothingFromEmptyPictur
     EXPECT_TRUE(QVFitThumbnail(QImage(), QSize(64, 64)).isNull());
     EXPECT_TRUE(QVFitThumbnail(QImage(0, 10, QImage::Format_ARGB32), QSize(64, 64)).isNull());
     EXPECT_TRUE(QVFitThumbnail(wide, QSize(0, 64)).isNull());
+}
+
+TEST(BrowserPartsTest, ALongRootTitleEndsInAnEllipsisAndShowsWholeInItsTip)
+{
+    QVDownLoadFileMenuListItem item;
+    item.resize(162, QVDownLoadFileMenuListItem::Height);
+    QVRootMenuListModel root;
+    root.rootKey = QStringLiteral("Root-Meeting");
+    root.isGlimraVersion = true;
+    root.name = QStringLiteral("Meeting recordings of the whole year");
+    item.setMenuModel(root);
+    const QString shown = item.titleLabel()->text();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(root.name.startsWith(shown.chopped(1)));
+    EXPECT_LE(item.titleLabel()->fontMetrics().horizontalAdvance(shown), item.titleLabel()->width());
+    EXPECT_EQ(item.toolTip(), root.name);
+
+    // Wider, the same title fits: shown whole, no tip.
+    item.resize(600, QVDownLoadFileMenuListItem::Height);
+    item.setMenuModel(root);
+    EXPECT_EQ(item.titleLabel()->text(), root.name);
+    EXPECT_TRUE(item.toolTip().isEmpty());
 }
 
 TEST(BrowserPartsTest, RemainingLockTimeInHoursOrMinutes)

@@ -148,7 +148,7 @@ void QVDownLoadFileMenuListItem::setMenuModel(const QVRootMenuListModel &model)
                                                 : localizable(QVPublicTools::getRootMenuNameWithRootKey(model.rootKey));
     // A device's name for its folder is plain text, never markup.
     m_titleLabel->setTextFormat(Qt::PlainText);
-    m_titleLabel->setText(title);
+    m_title = title;
     resizeEvent(nullptr);
     const bool fits = QVPublicTools::hasEnoughSpaceShow(title, 13.0, m_titleLabel->width());
     setToolTip(fits ? QString() : title);
@@ -176,6 +176,9 @@ void QVDownLoadFileMenuListItem::resizeEvent(QResizeEvent *)
     m_selectImageView->setGeometry(8, 1, std::max(0, width() - 16), Height - 2);
     m_headIconImageView->setGeometry(18, (Height - 16) / 2, 16, 16);
     m_titleLabel->setGeometry(42, 0, std::max(0, width() - 50), Height);
+    // A title too long for the row ends in an ellipsis rather than being
+    // cut mid-letter at the label's edge; the tip shows it whole.
+    m_titleLabel->setText(m_titleLabel->fontMetrics().elidedText(m_title, Qt::ElideRight, m_titleLabel->width()));
 }
 
 // ---------------------------------------------------------------------------

@@ -85,6 +85,7 @@ private:
     QLabel *m_headIconImageView = nullptr;
     QLabel *m_titleLabel = nullptr;
     QVRootMenuListModel m_menuModel;
+    QString m_title;
 };
 
 // What the grid and the list items share: the entry, its icon or
