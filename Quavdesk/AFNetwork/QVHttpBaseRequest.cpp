@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include "QVAnswerReader.h"
 #include "QVHttpError.h"
 #include "QVHttpLog.h"
 #include "QVNetWork.h"
@@ -118,12 +119,7 @@ public:
     void attach(QNetworkReply *reply, qint64 maxAnswerBytes)
     {
         m_reply = reply;
-        connect(reply, &QNetworkReply::downloadProgress, this, [this, maxAnswerBytes](qint64 received, qint64) {
-            if (received > maxAnswerBytes && m_reply && !m_tooLarge) {
-                m_tooLarge = true;
-                m_reply->abort();
-            }
-        });
+        m_answer = QVAnswerReader::attach(reply, maxAnswerBytes);
         connect(reply, &QNetworkReply::finished, this, &Task::onFinished);
     }
 
@@ -166,7 +162,7 @@ private:
             QTimer::singleShot(0, this, [this] { deliverFailure(urlError(Cancelled, QStringLiteral("cancelled"))); });
             return;
         }
-        if (m_tooLarge)
+        if (m_answer && m_answer->tooLarge())
             return finishWithFailure(urlError(DataLengthExceedsMaximum, QStringLiteral("answer too large")));
         // A transfer time-out aborts the reply as a cancel would; only our
         // own cancel sets the flag, so any other abort is the time-out.
@@ -186,7 +182,9 @@ private:
                                                   QStringLiteral("unacceptable content type %1")
                                                       .arg(QString::fromLatin1(mime))));
         }
-        const QByteArray bytes = reply->readAll();
+        const QByteArray bytes = m_answer->takeBody();
+        if (m_answer->tooLarge())
+            return finishWithFailure(urlError(DataLengthExceedsMaximum, QStringLiteral("answer too large")));
         // An answer without a body is no fault: it succeeds with nothing in
         // it (code 0), and each caller takes its branch for other codes.
         const bool emptyAnswer = bytes.trimmed().isEmpty();
@@ -277,6 +275,8 @@ private:
     SuccessBlock m_success;
     FailureBlock m_failure;
     QPointer<QNetworkReply> m_reply;
+    // Reads the answer within its limit; a child of the reply.
+    QPointer<QVAnswerReader> m_answer;
     QVHttpTask m_info;
     TavlinError m_pendingError;
     QString m_logUrl;
@@ -284,7 +284,6 @@ private:
     QVariantMap m_logParameters;
     bool m_logAnswer = false;
     bool m_cancelled = false;
-    bool m_tooLarge = false;
     bool m_done = false;
 };
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "PublicManager/QVPublicTools.h"
+#include "QVAnswerReader.h"
 #include "QVServiceAddresses.h"
 
 using namespace QVWebService;
@@ -141,12 +142,14 @@ void QVFeedbackApi::send(const QVFeedbackInfo &info, const QString &content, Com
     const QByteArray body = QJsonDocument(feedbackBody(info, content)).toJson(QJsonDocument::Compact);
     QNetworkReply *reply = m_manager->post(request, body);
     m_reply = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    QVAnswerReader *answer = QVAnswerReader::attach(reply, m_maxAnswerBytes);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, answer] {
         if (reply != m_reply)
             return;
         m_reply = nullptr;
         reply->deleteLater();
-        const bool accepted = reply->error() == QNetworkReply::NoError && isAccepted(reply->readAll());
+        const QByteArray bytes = answer->takeBody();
+        const bool accepted = reply->error() == QNetworkReply::NoError && !answer->tooLarge() && isAccepted(bytes);
         finish(accepted);
     });
 }

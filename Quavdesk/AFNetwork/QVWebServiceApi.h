@@ -95,6 +95,8 @@ public:
     static bool isAccepted(const QByteArray &answer);
 
     void setTimings(const QVHttpTimings &timings) { m_timings = timings; }
+    // An answer larger than this is not accepted (and not read on).
+    void setMaxAnswerBytes(qint64 bytes) { m_maxAnswerBytes = bytes; }
     // The HTTP client to send with (the program's shared one); one of this
     // object's own when none is given.
     void setManager(QNetworkAccessManager *manager);
@@ -107,6 +109,7 @@ private:
     void finish(bool accepted);
 
     QVHttpTimings m_timings;
+    qint64 m_maxAnswerBytes = QVHttpBaseRequest::kDefaultMaxAnswerBytes;
     QPointer<QNetworkAccessManager> m_manager;
     QPointer<QNetworkReply> m_reply;
     Completion m_completion;
