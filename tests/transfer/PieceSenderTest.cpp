@@ -1,8 +1,10 @@
 // The piece sender: the server sees the very request Qt's network access
 // sends; answers in every framing arrive, hostile or broken ones end the post
-// with an error instead of a wrong answer; a kept-alive connection the server
-// closed is tried once more, a silent server times out, and an aborted post
-// stops sending.
+// with an error instead of a wrong answer, and endless ones with bounded
+// memory; a kept-alive connection the server closed is tried once more, but
+// never after body bytes left; the outcome says whether the whole body left;
+// the piece is read on the worker; a silent server times out, and an aborted
+// post stops sending.
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -15,8 +17,11 @@
 #include <functional>
 #include <zlib.h>
 
+#include "AllocationWatch.h"
 #include "FakeFileShareServer.h"
+#include "HostileServer.h"
 #include "QVPieceSender.h"
+#include "QVSerialWorker.h"
 #include "QVUploadPiece.h"
 #include "TestSupport.h"
 #include "TransferTestSupport.h"
@@ -121,7 +126,9 @@ protected:
 
     QByteArray source;
     QString path;
-    QVPieceSender sender;
+    // Declared before the sender, so that it outlives it.
+    QVSerialWorker worker{"piece-read"};
+    QVPieceSender sender{&worker};
     std::unique_ptr<QVUploadPiece> piece;
     int finishedCount = 0;
 
@@ -206,8 +213,8 @@ TEST_F(PieceSenderTest, AnswersInEveryFramingArriveAndBrokenOnesEndInAnError)
         {"bad chunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false, 0, {}},
         {"short body", "HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n" + json, true, 0, {}},
         {"bad gzip", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 12\r\n\r\n" + json, false, 0, {}},
-        {"endless head", "HTTP/1.1 200 OK\r\nX: " + QByteArray(QVPieceSender::kMaxAnswerHeadBytes + 10, 'a'), false,
-         0, {}},
+        {"endless head", "HTTP/1.1 200 OK\r\nX: " + QByteArray(QVPieceAnswerParser::Limits{}.maxHeadBytes + 10, 'a'),
+         false, 0, {}},
         {"closed", QByteArray(), true, 0, {}},
     };
     for (const Case &each : cases) {
@@ -291,7 +298,6 @@ TEST_F(PieceSenderTest, ASilentServerTimesOutAndAnAbortedPostSendsNoMore)
                          .arg(kUploadFile)),
                 kHeaders, &bigPiece, 5s);
     ASSERT_TRUE(TestSupport::waitFor([&] { return progress > 1024 * 1024; }));
-    TestSupport::spin(100);
     sender.abort();
     EXPECT_FALSE(sender.isBusy());
     ASSERT_NE(peer, nullptr);
@@ -304,6 +310,138 @@ TEST_F(PieceSenderTest, ASilentServerTimesOutAndAnAbortedPostSendsNoMore)
     EXPECT_GT(received, 0);
     EXPECT_LT(received, big.size() / 2);
     EXPECT_EQ(finishedCount, before);
+}
+
+TEST_F(PieceSenderTest, EndlessOrCraftedAnswersEndThePostSoonWithBoundedMemory)
+{
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct Case {
+        const char *name;
+        QByteArray head;
+        HttpTest::HostileServer::Endless endless;
+        char fill;
+    };
+    using Endless = HttpTest::HostileServer::Endless;
+    const QList<Case> cases{
+        {"endless chunks", chunked, Endless::Chunks, 'a'},
+        {"endless header line", "HTTP/1.1 200 OK\r\nX: ", Endless::Bytes, 'a'},
+        {"endless chunk size", chunked, Endless::Bytes, '1'},
+        {"endless interim answers", {}, Endless::InterimAnswers, 'a'},
+        {"size that would wrap", chunked + "1\r\nx\r\n7fffffffffffffff\r\n", Endless::None, 'a'},
+        {"size beyond 64 bits", chunked + "1\r\nx\r\n" + QByteArray(40, 'f') + "\r\n", Endless::None, 'a'},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpTest::HostileServer server;
+        HttpTest::HostileServer::Answer answer;
+        answer.head = c.head;
+        answer.endless = c.endless;
+        answer.fill = c.fill;
+        server.setAnswer(kUploadFile, answer);
+        HttpTest::AllocationWatch watch;
+        // Every byte restarts the idle time-out: only the bounds can end these.
+        ASSERT_TRUE(postAndWait(QUrl(server.baseUrl() + QLatin1Char('/') + kUploadFile), 0, -1, 60s));
+        EXPECT_EQ(sender.outcome().httpStatus, 0);
+        EXPECT_TRUE(sender.outcome().error.contains(QStringLiteral("malformed or too large")))
+            << qPrintable(sender.outcome().error);
+        EXPECT_LT(watch.peakGrowth(), 8 * 1024 * 1024);
+        EXPECT_LT(server.bytesSent(), 64 * 1024 * 1024);
+    }
+}
+
+TEST_F(PieceSenderTest, AReusedConnectionIsTriedAgainOnlyWhileNoByteOfTheBodyHasLeft)
+{
+    int answered = 0;
+    int cut = 0;
+    ScriptedServer server([&](QTcpSocket *socket, QByteArray &received, int) {
+        if (answered == 0) {
+            if (!wholeRequest(received, source.size()))
+                return;
+            received.clear();
+            ++answered;
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}");
+            return;
+        }
+        // The next request on the kept-alive connection: part of its body
+        // arrives, then the connection goes without an answer.
+        const qsizetype headEnd = received.indexOf("\r\n\r\n");
+        if (headEnd >= 0 && received.size() >= headEnd + 4 + 1000) {
+            ++cut;
+            received.clear();
+            socket->abort();
+        }
+    });
+    ASSERT_TRUE(postAndWait(server.url()));
+    ASSERT_EQ(sender.outcome().httpStatus, 200);
+    ASSERT_TRUE(postAndWait(server.url()));
+    EXPECT_EQ(sender.outcome().httpStatus, 0);
+    EXPECT_FALSE(sender.outcome().error.isEmpty());
+    // Bytes of the body may have reached the server: not posted again.
+    EXPECT_EQ(server.connections, 1);
+    EXPECT_EQ(cut, 1);
+}
+
+TEST_F(PieceSenderTest, TheOutcomeSaysWhetherTheWholeBodyLeftBeforeTheAnswer)
+{
+    FakeServers::FakeFileShareServer fake;
+    ASSERT_TRUE(fake.listen(TestSupport::uniqueLoopbackAddress()));
+    ASSERT_TRUE(postAndWait(QUrl(fake.baseUrl() + QLatin1Char('/') + kUploadFile)));
+    EXPECT_EQ(sender.outcome().httpStatus, 200);
+    EXPECT_TRUE(sender.outcome().bodySent);
+
+    // A server that answers at once and never reads: a body far larger than
+    // what the system buffers cannot have left when the answer comes.
+    const QByteArray big = TransferTest::patternBytes(40 * 1024 * 1024, 5);
+    const QString bigPath = path + QStringLiteral(".big");
+    QFile file(bigPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(big);
+    file.close();
+    QTcpServer early;
+    ASSERT_TRUE(early.listen(TestSupport::uniqueLoopbackAddress()));
+    QObject::connect(&early, &QTcpServer::newConnection, [&] {
+        QTcpSocket *peer = early.nextPendingConnection();
+        peer->setReadBufferSize(1);
+        peer->write("HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n{\"code\":200}");
+    });
+    QVUploadPiece bigPiece(bigPath, 0, big.size());
+    ASSERT_TRUE(bigPiece.openPiece());
+    const int before = finishedCount;
+    sender.post(QUrl(QStringLiteral("http://%1:%2/%3")
+                         .arg(early.serverAddress().toString())
+                         .arg(early.serverPort())
+                         .arg(kUploadFile)),
+                kHeaders, &bigPiece, 5s);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finishedCount > before; }));
+    EXPECT_EQ(sender.outcome().httpStatus, 200);
+    EXPECT_FALSE(sender.outcome().bodySent);
+}
+
+TEST_F(PieceSenderTest, ThePieceIsReadOnTheWorkerNotOnTheSendersThread)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(TestSupport::uniqueLoopbackAddress()));
+    QByteArray received;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket *peer = server.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead, [&received, peer] { received += peer->readAll(); });
+    });
+    const QUrl url(QStringLiteral("http://%1:%2/%3")
+                       .arg(server.serverAddress().toString())
+                       .arg(server.serverPort())
+                       .arg(kUploadFile));
+    const qsizetype headBytes = QVPieceSender::requestHead(url, kHeaders, source.size()).size();
+    piece = std::make_unique<QVUploadPiece>(path, 0, source.size());
+    ASSERT_TRUE(piece->openPiece());
+    // While the worker is held, the head goes out and not a byte of the body.
+    TransferTest::WorkerGate gate(&worker);
+    sender.post(url, kHeaders, piece.get(), 5s);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return received.size() >= headBytes; }));
+    TestSupport::spin(100);
+    EXPECT_EQ(received.size(), headBytes);
+    gate.release();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return received.size() == headBytes + source.size(); }));
+    EXPECT_EQ(received.mid(headBytes), source);
 }
 
 } // namespace

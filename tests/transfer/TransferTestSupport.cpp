@@ -1,7 +1,10 @@
 #include "TransferTestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
+
+#include "QVSerialWorker.h"
 
 namespace TransferTest {
 
@@ -35,6 +38,23 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+WorkerGate::WorkerGate(QVSerialWorker *worker)
+{
+    worker->post([state = m_state] {
+        std::unique_lock<std::mutex> lock(state->mutex);
+        state->opened.wait(lock, [&] { return state->open; });
+    });
+}
+
+void WorkerGate::release()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->open = true;
+    }
+    m_state->opened.notify_all();
 }
 
 QVTransferNetworkCheck::Probe ScriptedProbe::probe()
@@ -81,8 +101,8 @@ void EngineFixture::SetUp()
 void EngineFixture::TearDown()
 {
     engine.reset();
-    // Replies being deleted later go with the next turns of the loop.
-    TestSupport::spin(20);
+    // Replies the engine let go are deleted later.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QVDownloadEngine *EngineFixture::makeEngine()

@@ -9,12 +9,16 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "FakeFileShareServer.h"
 #include "QVDownloadEngine.h"
 #include "TestSupport.h"
+
+class QVSerialWorker;
 
 namespace TransferTest {
 
@@ -49,6 +53,26 @@ struct EngineRecord {
     QList<float> progress;
 
     void attach(QVDownloadEngine *engine);
+};
+
+// Holds a worker thread at a job of its own until released (or destroyed),
+// so that a test can show which work waits for that thread.
+class WorkerGate {
+public:
+    explicit WorkerGate(QVSerialWorker *worker);
+    ~WorkerGate() { release(); }
+    WorkerGate(const WorkerGate &) = delete;
+    WorkerGate &operator=(const WorkerGate &) = delete;
+
+    void release();
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 // A downloader against a fake file-share server on a loopback address of the

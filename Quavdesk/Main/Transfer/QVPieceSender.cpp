@@ -5,11 +5,12 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <optional>
+#include <cerrno>
+#include <mutex>
+#include <sys/socket.h>
 
-#include <zlib.h>
-
-#include "QVUploadPiece.h"
+#include "QVBufferPool.h"
+#include "QVSerialWorker.h"
 
 namespace {
 
@@ -18,6 +19,10 @@ namespace {
 // could not be read. Otherwise the request reads as one sent by Qt.
 constexpr char kAcceptEncoding[] = "gzip, deflate";
 constexpr char kUserAgent[] = "Mozilla/5.0";
+// What the socket takes from the network before the answer's reader has
+// looked at it.
+constexpr qint64 kAnswerReadBytes = 64 * 1024;
+constexpr int kBlockBuffers = int(QVPieceSender::kMaxQueuedBytes / QVPieceSender::kBlockBytes);
 
 QByteArray acceptLanguage()
 {
@@ -30,50 +35,20 @@ QByteArray acceptLanguage()
     return (locale + QStringLiteral(",en,*")).toLatin1();
 }
 
-QByteArray headerValue(const QList<QByteArray> &lines, const QByteArray &name)
-{
-    for (const QByteArray &line : lines) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(colon + 1).trimmed();
-    }
-    return {};
-}
-
-// gzip or zlib-wrapped deflate (and raw deflate, which some servers send
-// as "deflate"); nullopt when the bytes are neither or inflate too far.
-std::optional<QByteArray> inflateBody(const QByteArray &packed, qint64 limit)
-{
-    for (const int windowBits : {15 + 32, -15}) {
-        z_stream stream {};
-        if (inflateInit2(&stream, windowBits) != Z_OK)
-            return std::nullopt;
-        QByteArray out;
-        char buffer[16384];
-        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.constData()));
-        stream.avail_in = uInt(packed.size());
-        int status = Z_OK;
-        while (status == Z_OK) {
-            stream.next_out = reinterpret_cast<Bytef *>(buffer);
-            stream.avail_out = sizeof buffer;
-            status = inflate(&stream, Z_NO_FLUSH);
-            out.append(buffer, qsizetype(sizeof buffer - stream.avail_out));
-            if (out.size() > limit)
-                status = Z_MEM_ERROR;
-            else if (status == Z_OK && stream.avail_in == 0 && stream.avail_out != 0)
-                status = Z_BUF_ERROR;
-        }
-        inflateEnd(&stream);
-        if (status == Z_STREAM_END)
-            return out;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
-QVPieceSender::QVPieceSender(QObject *parent) : QObject(parent), m_timeout(new QTimer(this))
+// What a read on the worker hands its block back through: the sender while
+// it lives. A block read for a sender that has gone is dropped.
+struct QVPieceSender::Link {
+    std::mutex mutex;
+    QVPieceSender *sender = nullptr;
+};
+
+QVPieceSender::QVPieceSender(QVSerialWorker *worker, QObject *parent)
+    : QObject(parent), m_worker(worker), m_buffers(std::make_shared<QVBufferPool>(kBlockBuffers, kBlockBytes)),
+      m_link(std::make_shared<Link>()), m_timeout(new QTimer(this))
 {
+    m_link->sender = this;
     m_timeout->setSingleShot(true);
     connect(m_timeout, &QTimer::timeout, this, [this] {
         fail(QStringLiteral("no byte sent or received for %1 ms").arg(m_timeout->interval()));
@@ -82,6 +57,10 @@ QVPieceSender::QVPieceSender(QObject *parent) : QObject(parent), m_timeout(new Q
 
 QVPieceSender::~QVPieceSender()
 {
+    {
+        std::lock_guard<std::mutex> lock(m_link->mutex);
+        m_link->sender = nullptr;
+    }
     dropConnection();
 }
 
@@ -120,14 +99,25 @@ void QVPieceSender::post(const QUrl &url, const HeaderList &headers, QVUploadPie
     abort();
     m_url = url;
     m_headers = headers;
-    m_body = body;
+    m_source = body->source();
     m_length = body->size();
     m_outcome = {};
     m_retried = false;
+    if (!m_source) {
+        // Not opened: nothing can be read from it. Told after post() has
+        // returned, as any other end.
+        m_outcome.error = QStringLiteral("the piece is not open");
+        QTimer::singleShot(0, this, [this, generation = m_generation] {
+            if (generation == m_generation)
+                emit finished();
+        });
+        return;
+    }
     m_timeout->start(int(transferTimeout.count()));
     const QString host = url.host();
     const int port = url.port(80);
-    if (m_socket && (m_socket->state() != QAbstractSocket::ConnectedState || host != m_host || port != m_port))
+    if (m_socket && (m_socket->state() != QAbstractSocket::ConnectedState || host != m_host || port != m_port
+                     || !idleConnectionUsable()))
         dropConnection();
     if (m_socket) {
         m_reused = true;
@@ -140,10 +130,23 @@ void QVPieceSender::post(const QUrl &url, const HeaderList &headers, QVUploadPie
 void QVPieceSender::abort()
 {
     m_timeout->stop();
-    if (!m_body)
+    ++m_generation;
+    if (!m_source)
         return;
-    m_body = nullptr;
+    m_source.reset();
     dropConnection();
+}
+
+bool QVPieceSender::idleConnectionUsable() const
+{
+    if (m_socket->bytesAvailable() > 0)
+        return false;
+    // A close (or bytes) the server sent after its last answer may still wait
+    // unread in the system: a request written now would be lost with the
+    // connection, part of its body perhaps already gone.
+    char byte = 0;
+    const ssize_t peeked = ::recv(int(m_socket->socketDescriptor()), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
 }
 
 void QVPieceSender::connectTo(const QUrl &url)
@@ -153,6 +156,9 @@ void QVPieceSender::connectTo(const QUrl &url)
     m_port = url.port(80);
     m_socket = new QTcpSocket(this);
     QTcpSocket *socket = m_socket;
+    // The answer is taken from the socket as it arrives and bounded by its
+    // reader; the socket holds no more than this meanwhile.
+    socket->setReadBufferSize(kAnswerReadBytes);
     connect(socket, &QTcpSocket::connected, this, [this, socket] {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         startRequest();
@@ -177,15 +183,13 @@ void QVPieceSender::dropConnection()
 
 void QVPieceSender::startRequest()
 {
-    if (!m_body || !m_socket)
+    if (!m_source || !m_socket)
         return;
-    if (!m_body->seek(0)) {
-        fail(QStringLiteral("cannot read the piece from its start"));
-        return;
-    }
-    m_answer.clear();
-    m_keepAlive = true;
+    ++m_generation;
+    m_parser = QVPieceAnswerParser(m_answerLimits);
+    m_requested = 0;
     m_queuedBody = 0;
+    m_readsInFlight = 0;
     m_written = 0;
     const QByteArray head = requestHead(m_url, m_headers, m_length);
     m_headBytes = head.size();
@@ -195,24 +199,59 @@ void QVPieceSender::startRequest()
 
 void QVPieceSender::fill()
 {
-    while (m_body && m_socket && m_queuedBody < m_length && m_socket->bytesToWrite() < kMaxQueuedBytes) {
-        const qint64 wanted = qMin(kBlockBytes, m_length - m_queuedBody);
-        m_block.resize(wanted);
-        const qint64 read = m_body->read(m_block.data(), wanted);
-        if (read != wanted) {
-            // The piece's own record (a short read) tells the engine why.
-            fail(m_body->errorString().isEmpty() ? QStringLiteral("the piece could not be read")
-                                                 : m_body->errorString());
+    while (m_source && m_socket && m_requested < m_length
+           && m_socket->bytesToWrite() + m_readsInFlight * kBlockBytes < kMaxQueuedBytes) {
+        QByteArray buffer = m_buffers->take();
+        if (buffer.isNull()) {
+            // Every buffer still carries a block of an earlier request; each
+            // one that comes back asks for more.
             return;
         }
-        m_socket->write(m_block.constData(), wanted);
-        m_queuedBody += wanted;
+        const qint64 position = m_requested;
+        const qint64 wanted = qMin(kBlockBytes, m_length - position);
+        m_requested += wanted;
+        ++m_readsInFlight;
+        m_worker->post([link = m_link, source = m_source, generation = m_generation, position, wanted,
+                        buffer = std::move(buffer)]() mutable {
+            const qint64 read = source->read(position, buffer.data(), wanted);
+            std::lock_guard<std::mutex> lock(link->mutex);
+            if (!link->sender)
+                return;
+            QVPieceSender *sender = link->sender;
+            QMetaObject::invokeMethod(
+                sender,
+                [sender, generation, position, buffer = std::move(buffer), read]() mutable {
+                    sender->onBlockRead(generation, position, std::move(buffer), read);
+                },
+                Qt::QueuedConnection);
+        });
     }
+}
+
+void QVPieceSender::onBlockRead(quint64 generation, qint64 position, QByteArray buffer, qint64 length)
+{
+    if (generation != m_generation || !m_source || !m_socket) {
+        m_buffers->give(std::move(buffer));
+        fill();
+        return;
+    }
+    --m_readsInFlight;
+    const qint64 wanted = qMin(kBlockBytes, m_length - position);
+    if (length != wanted || position != m_queuedBody) {
+        m_buffers->give(std::move(buffer));
+        // The piece's own record (a short read) tells the engine why.
+        fail(m_source->shortRead() ? m_source->shortReadText() : QStringLiteral("the piece could not be read"));
+        return;
+    }
+    m_socket->write(buffer.constData(), length);
+    m_buffers->give(std::move(buffer));
+    m_queuedBody += length;
+    fill();
 }
 
 void QVPieceSender::onBytesWritten(qint64 bytes)
 {
-    if (!m_body)
+    if (!m_source)
         return;
     m_written += bytes;
     m_timeout->start();
@@ -224,39 +263,43 @@ void QVPieceSender::onBytesWritten(qint64 bytes)
 
 void QVPieceSender::onReadyRead()
 {
-    if (!m_body || !m_socket)
+    if (!m_source || !m_socket)
         return;
-    m_answer += m_socket->readAll();
     m_timeout->start();
-    switch (parseAnswer(false)) {
-    case Parsed::Done:
-        finish(QString());
-        return;
-    case Parsed::Bad:
-        fail(QStringLiteral("the server's answer is malformed or too large"));
-        return;
-    case Parsed::More:
-        return;
+    QByteArray block;
+    while (m_socket && m_socket->bytesAvailable() > 0) {
+        block = m_socket->read(kAnswerReadBytes);
+        switch (m_parser.feed(block)) {
+        case QVPieceAnswerParser::State::Done:
+            finish(QString());
+            return;
+        case QVPieceAnswerParser::State::Bad:
+            fail(QStringLiteral("the server's answer is malformed or too large: %1").arg(m_parser.error()));
+            return;
+        case QVPieceAnswerParser::State::More:
+            break;
+        }
     }
 }
 
 void QVPieceSender::onClosed()
 {
-    if (!m_body || !m_socket)
+    if (!m_source || !m_socket)
         return;
-    if (m_socket->bytesAvailable() > 0)
-        m_answer += m_socket->readAll();
-    if (!m_answer.isEmpty()) {
-        if (parseAnswer(true) == Parsed::Done) {
+    while (m_socket->bytesAvailable() > 0 && m_parser.state() == QVPieceAnswerParser::State::More)
+        m_parser.feed(m_socket->read(kAnswerReadBytes));
+    if (m_parser.consumed() > 0) {
+        if (m_parser.close() == QVPieceAnswerParser::State::Done) {
             finish(QString());
             return;
         }
-        fail(QStringLiteral("the connection closed inside the server's answer"));
+        fail(QStringLiteral("the connection closed inside the server's answer: %1").arg(m_parser.error()));
         return;
     }
     // A kept-alive connection the server had closed meanwhile: once more on
-    // a new one, as any HTTP client does; the server saw none of it.
-    if (m_reused && !m_retried) {
+    // a new one, as any HTTP client does, but only while no byte of the body
+    // has left (bytes that left may have reached the server).
+    if (m_reused && !m_retried && m_written <= m_headBytes) {
         m_retried = true;
         dropConnection();
         connectTo(m_url);
@@ -266,109 +309,24 @@ void QVPieceSender::onClosed()
     fail(reason.isEmpty() ? QStringLiteral("the connection closed before an answer") : reason);
 }
 
-QVPieceSender::Parsed QVPieceSender::parseAnswer(bool atClose)
-{
-    for (;;) {
-        const qsizetype headEnd = m_answer.indexOf("\r\n\r\n");
-        if (headEnd < 0)
-            return m_answer.size() > kMaxAnswerHeadBytes || atClose ? Parsed::Bad : Parsed::More;
-        if (headEnd > kMaxAnswerHeadBytes)
-            return Parsed::Bad;
-        const QList<QByteArray> lines = m_answer.left(headEnd).split('\n');
-        const QList<QByteArray> statusLine = lines.first().trimmed().split(' ');
-        if (statusLine.size() < 2 || !statusLine.first().startsWith("HTTP/1.") || statusLine.at(1).size() != 3)
-            return Parsed::Bad;
-        bool ok = false;
-        const int status = statusLine.at(1).toInt(&ok);
-        if (!ok || status < 100 || status > 599)
-            return Parsed::Bad;
-        const qsizetype bodyStart = headEnd + 4;
-        if (status < 200) {
-            // "100 Continue" and the like come before the real answer.
-            m_answer.remove(0, bodyStart);
-            continue;
-        }
-
-        const QList<QByteArray> headers = lines.mid(1);
-        const QByteArray connection = headerValue(headers, "Connection").toLower();
-        m_keepAlive = statusLine.first() == "HTTP/1.1" ? !connection.contains("close")
-                                                        : connection.contains("keep-alive");
-        QByteArray body;
-        qsizetype end = bodyStart;
-        if (status == 204 || status == 304) {
-            // No body, whatever the headers say.
-        } else if (headerValue(headers, "Transfer-Encoding").toLower().contains("chunked")) {
-            qsizetype at = bodyStart;
-            for (;;) {
-                const qsizetype lineEnd = m_answer.indexOf("\r\n", at);
-                if (lineEnd < 0)
-                    return atClose ? Parsed::Bad : Parsed::More;
-                const qint64 size = m_answer.mid(at, lineEnd - at).split(';').first().trimmed().toLongLong(&ok, 16);
-                if (!ok || size < 0 || body.size() + size > kMaxAnswerBodyBytes)
-                    return Parsed::Bad;
-                if (size == 0) {
-                    // No trailers are expected: an empty line ends the body.
-                    const qsizetype trailerEnd = m_answer.indexOf("\r\n", lineEnd + 2);
-                    if (trailerEnd < 0)
-                        return atClose ? Parsed::Bad : Parsed::More;
-                    end = trailerEnd + 2;
-                    break;
-                }
-                if (m_answer.size() < lineEnd + 2 + size + 2)
-                    return atClose ? Parsed::Bad : Parsed::More;
-                body += m_answer.mid(lineEnd + 2, size);
-                at = lineEnd + 2 + size + 2;
-            }
-        } else if (const QByteArray length = headerValue(headers, "Content-Length"); !length.isEmpty()) {
-            const qint64 bytes = length.toLongLong(&ok);
-            if (!ok || bytes < 0 || bytes > kMaxAnswerBodyBytes)
-                return Parsed::Bad;
-            if (m_answer.size() < bodyStart + bytes)
-                return atClose ? Parsed::Bad : Parsed::More;
-            body = m_answer.mid(bodyStart, bytes);
-            end = bodyStart + bytes;
-        } else {
-            // The body runs to the end of the connection.
-            if (m_answer.size() - bodyStart > kMaxAnswerBodyBytes)
-                return Parsed::Bad;
-            if (!atClose)
-                return Parsed::More;
-            body = m_answer.mid(bodyStart);
-            end = m_answer.size();
-            m_keepAlive = false;
-        }
-        // Bytes after the answer were never asked for.
-        if (end != m_answer.size())
-            m_keepAlive = false;
-
-        const QByteArray encoding = headerValue(headers, "Content-Encoding").toLower();
-        if (encoding == "gzip" || encoding == "deflate" || encoding == "x-gzip") {
-            const auto plain = inflateBody(body, kMaxAnswerBodyBytes);
-            if (!plain)
-                return Parsed::Bad;
-            body = *plain;
-        }
-        // Any other coding stays as it came: it reads as no JSON answer.
-        m_outcome.httpStatus = status;
-        m_outcome.body = body;
-        return Parsed::Done;
-    }
-}
-
 void QVPieceSender::finish(const QString &error)
 {
     m_timeout->stop();
-    if (!m_body)
+    if (!m_source)
         return;
     m_outcome.error = error;
-    if (!error.isEmpty()) {
+    m_outcome.bodySent = m_socket && m_queuedBody == m_length && m_socket->bytesToWrite() == 0;
+    if (error.isEmpty()) {
+        m_outcome.httpStatus = m_parser.status();
+        m_outcome.body = m_parser.body();
+    } else {
         m_outcome.httpStatus = 0;
         m_outcome.body.clear();
     }
     // An answer before the whole body left leaves the connection mid-request.
-    const bool wholeBodySent = m_socket && m_queuedBody == m_length && m_socket->bytesToWrite() == 0;
-    if (!error.isEmpty() || !m_keepAlive || !wholeBodySent)
+    if (!error.isEmpty() || !m_parser.keepAlive() || !m_outcome.bodySent)
         dropConnection();
-    m_body = nullptr;
+    ++m_generation;
+    m_source.reset();
     emit finished();
 }

@@ -8,10 +8,15 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
+
+#include "QVPieceAnswer.h"
+#include "QVUploadPiece.h"
 
 class QTcpSocket;
 class QTimer;
-class QVUploadPiece;
+class QVBufferPool;
+class QVSerialWorker;
 
 // Sends upload pieces as HTTP/1.1 POSTs over a connection of its own, kept
 // alive from piece to piece.
@@ -21,7 +26,9 @@ class QVUploadPiece;
 // the socket: a 100 MiB piece took some 6,400 round trips, and on a busy
 // machine the upload spent more time waiting for threads to be scheduled than
 // sending. Here the piece goes from the file into the socket in large blocks,
-// with a few MiB queued at most, on the thread that owns the sender.
+// with a few MiB queued at most. The blocks are read from the file on the
+// transfer's worker thread, so that a slow disk never holds the thread that
+// owns the sender.
 //
 // The request's lines are the ones Qt's network access sends for the same
 // request (the same host line, the caller's headers in their order, then
@@ -41,30 +48,33 @@ public:
         QByteArray body;
         // Why no answer came; empty when one did.
         QString error;
+        // Every byte of the piece had left for the server when the answer
+        // came (a server may answer before it has read the whole body).
+        bool bodySent = false;
     };
 
-    // The largest answer taken: an upload is answered by a few bytes of JSON.
-    static constexpr qint64 kMaxAnswerHeadBytes = 64 * 1024;
-    static constexpr qint64 kMaxAnswerBodyBytes = 1024 * 1024;
-    // Bytes of the piece read from the file at a time, and the most left
-    // queued on the socket.
+    // Bytes of the piece read from the file at a time, and the most read
+    // ahead or left queued on the socket.
     static constexpr qint64 kBlockBytes = 1024 * 1024;
     static constexpr qint64 kMaxQueuedBytes = 4 * kBlockBytes;
 
-    explicit QVPieceSender(QObject *parent = nullptr);
+    // Reads the pieces' bytes on `worker`, which must outlive the sender's
+    // posts (the owner joins it after the sender has stopped).
+    explicit QVPieceSender(QVSerialWorker *worker, QObject *parent = nullptr);
     ~QVPieceSender() override;
 
-    // Posts `body` (opened, positioned anywhere: it is sent from its start)
-    // to `url`. One post at a time; `finished` follows unless `abort` comes
-    // first. `transferTimeout` is idle time: every byte sent or received
-    // starts it again.
+    // Posts `body` (opened) to `url`. One post at a time; `finished` follows
+    // unless `abort` comes first. `transferTimeout` is idle time: every byte
+    // sent or received starts it again.
     void post(const QUrl &url, const HeaderList &headers, QVUploadPiece *body,
               std::chrono::milliseconds transferTimeout);
     // Ends the post in flight without `finished`. Its connection goes with
     // it, so that nothing more of the body reaches the server.
     void abort();
-    bool isBusy() const { return m_body != nullptr; }
+    bool isBusy() const { return m_source != nullptr; }
     const Outcome &outcome() const { return m_outcome; }
+    // Bounds of the answers read.
+    void setAnswerLimits(const QVPieceAnswerParser::Limits &limits) { m_answerLimits = limits; }
 
     // The request line and headers `post` sends, up to the empty line.
     static QByteArray requestHead(const QUrl &url, const HeaderList &headers, qint64 contentLength);
@@ -75,37 +85,49 @@ signals:
     void finished();
 
 private:
-    enum class Parsed { More, Done, Bad };
+    struct Link;
 
     void connectTo(const QUrl &url);
     void dropConnection();
+    // The kept-alive connection can carry the next request: the server has
+    // not closed it and sent nothing since the last answer.
+    bool idleConnectionUsable() const;
     void startRequest();
     void fill();
+    void onBlockRead(quint64 generation, qint64 position, QByteArray buffer, qint64 length);
     void onBytesWritten(qint64 bytes);
     void onReadyRead();
     void onClosed();
-    Parsed parseAnswer(bool atClose);
     void finish(const QString &error);
     void fail(const QString &error) { finish(error); }
 
+    QVSerialWorker *m_worker;
+    std::shared_ptr<QVBufferPool> m_buffers;
+    std::shared_ptr<Link> m_link;
     QTcpSocket *m_socket = nullptr;
     QTimer *m_timeout = nullptr;
     QString m_host;
     int m_port = -1;
     // The connection carried a whole request and answer before this one: if
-    // it turns out closed, the post is tried once on a new connection.
+    // it turns out closed before any of the body left, the post is tried
+    // once on a new connection.
     bool m_reused = false;
     bool m_retried = false;
 
     QUrl m_url;
     HeaderList m_headers;
-    QVUploadPiece *m_body = nullptr;
+    std::shared_ptr<const QVUploadPiece::Source> m_source;
     qint64 m_length = 0;
     qint64 m_headBytes = 0;
+    // Body bytes asked of the worker, and written to the socket.
+    qint64 m_requested = 0;
     qint64 m_queuedBody = 0;
+    int m_readsInFlight = 0;
+    // Every request (and abort) takes a new number; blocks read for an
+    // older one are dropped.
+    quint64 m_generation = 0;
     qint64 m_written = 0;
-    QByteArray m_block;
-    QByteArray m_answer;
-    bool m_keepAlive = true;
+    QVPieceAnswerParser::Limits m_answerLimits;
+    QVPieceAnswerParser m_parser;
     Outcome m_outcome;
 };
