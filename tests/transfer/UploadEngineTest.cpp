@@ -1,9 +1,12 @@
 // The uploader against the fake file-share server: files of sizes around the
 // piece size arrive whole, each piece where the server asked for it; the
 // local limits; answers that would make it loop, read from the wrong place
-// or report success for a broken file; a file that changes while it is sent;
-// deletes, stop and a lost network.
+// or report success for a broken file (a 200 too early, for a piece that did
+// not leave whole, or for a file changed meanwhile); a file that changes
+// while it is sent; the pieces read on the worker thread; deletes, stop and a
+// lost network.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -12,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "HostileServer.h"
 #include "HttpTestSupport.h"
 #include "QVUploadEngine.h"
 #include "TransferTestSupport.h"
@@ -64,7 +68,8 @@ protected:
     void TearDown() override
     {
         engine.reset();
-        TestSupport::spin(20);
+        // Replies the engine let go are deleted later.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     QVUploadEngine *makeEngine()
@@ -516,4 +521,80 @@ TEST_F(UploadEngineTest, ALostServerMarksEveryQueuedFileAndReconnectResumesByteF
     // The first piece after the reconnect starts where the kept copy ends.
     EXPECT_GT(bytesStarts().value(0), 0);
     EXPECT_EQ(bytesStarts().value(0) % kPiece, 0);
+}
+
+TEST_F(UploadEngineTest, A200MakesAFileDoneOnlyForAWholeLastPieceOfTheUnchangedFile)
+{
+    // The server calls the file whole after its first piece of three.
+    const QByteArray bytes = patternBytes(2 * kPiece + 10, 61);
+    const QString path = write(QStringLiteral("early.bin"), bytes);
+    server.setUploadAcceptLimit(0);
+    server.setFault(kUploadFile, codeOnce(200));
+    const auto early = start({path});
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(early[0]->uploadStatus(), Status::Failed);
+    EXPECT_EQ(early[0]->requestCode(), 400);
+    EXPECT_EQ(server.requestCount(kUploadFile), 1);
+
+    // The file is touched while its last piece is with the server, before
+    // the answer: what the server holds may be a mix.
+    server.clearFaults();
+    server.setUploadAcceptLimit(std::numeric_limits<qint64>::max());
+    engine->deleteModel(early[0]);
+    bool touched = false;
+    QObject::connect(&server, &FakeServers::FakeHttpServer::requestReceived, engine.get(),
+                     [&](const FakeServers::HttpRequest &request) {
+                         if (request.path != kUploadFile || request.header("Bytes-Start") != QByteArray::number(2 * kPiece))
+                             return;
+                         QFile file(path);
+                         file.open(QIODevice::ReadWrite);
+                         file.setFileTime(QDateTime::currentDateTime().addSecs(30), QFileDevice::FileModificationTime);
+                         touched = true;
+                     });
+    const auto changed = engine->addInitialDataWithArray({QUrl::fromLocalFile(path)});
+    engine->getFileStartBytesWithIndex(0);
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(touched);
+    EXPECT_EQ(changed[0]->uploadStatus(), Status::Missing);
+    EXPECT_EQ(server.requestCount(kUploadFile), 4);
+
+    // A server that answers 200 before it has read the body: the piece did
+    // not leave whole.
+    HttpTest::HostileServer hostile;
+    hostile.setAnswer(kStartBytes, HttpTest::HostileServer::json("{\"code\":200,\"byteStart\":0}"));
+    HttpTest::HostileServer::Answer atOnce = HttpTest::HostileServer::json("{\"code\":200}");
+    atOnce.answerAtOnce = true;
+    hostile.setAnswer(kUploadFile, atOnce);
+    const QString base = hostile.baseUrl();
+    services.fileShareIp = [base] { return base; };
+    services.limits.pieceBytes = 104857600;
+    engine.reset();
+    const QString bigPath = write(QStringLiteral("big.bin"), patternBytes(40 * 1024 * 1024, 62));
+    const auto partly = start({bigPath});
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(partly[0]->uploadStatus(), Status::Failed);
+    EXPECT_EQ(partly[0]->requestCode(), 400);
+}
+
+TEST_F(UploadEngineTest, ThePiecesAreReadOnTheWorkerThread)
+{
+    const QByteArray bytes = patternBytes(kPiece + 5, 63);
+    const QString path = write(QStringLiteral("held.bin"), bytes);
+    makeEngine();
+    // Held once the file's MD5 is taken and its offset asked for: its piece
+    // is read on the same worker, and waits.
+    std::unique_ptr<WorkerGate> gate;
+    QObject::connect(&server, &FakeServers::FakeHttpServer::requestReceived, engine.get(),
+                     [&](const FakeServers::HttpRequest &request) {
+                         if (request.path == kStartBytes && !gate)
+                             gate = std::make_unique<WorkerGate>(engine->worker());
+                     });
+    const auto files = start({path});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return files[0]->uploadStatus() == Status::Uploading; }));
+    TestSupport::spin(100);
+    EXPECT_EQ(server.requestCount(kUploadFile), 0);
+    gate->release();
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(files[0]->uploadStatus(), Status::Done);
+    EXPECT_EQ(server.uploadedFile(QStringLiteral("held.bin")), bytes);
 }

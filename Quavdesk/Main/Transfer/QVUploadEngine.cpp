@@ -54,7 +54,8 @@ QVUploadEngine::QVUploadEngine(QVUploadEngineServices services, QObject *parent)
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::UploadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_hasher(std::make_unique<QVSerialWorker>("upload-hash")), m_sender(new QVPieceSender(this))
+      m_worker(std::make_unique<QVSerialWorker>("upload-work")),
+      m_sender(new QVPieceSender(m_worker.get(), this))
 {
     // A file-share server never sends the client elsewhere.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -72,8 +73,9 @@ QVUploadEngine::QVUploadEngine(QVUploadEngineServices services, QObject *parent)
 QVUploadEngine::~QVUploadEngine()
 {
     stop();
-    // A hash still running sees its cancel flag and ends soon.
-    m_hasher.reset();
+    // A hash still running sees its cancel flag and ends soon; reads of a
+    // piece find their sender gone.
+    m_worker.reset();
 }
 
 QVUploadEngine::FileState &QVUploadEngine::stateOf(const File &file)
@@ -151,7 +153,7 @@ void QVUploadEngine::getFileStartBytesWithIndex(int index)
     const QString path = file->fileURL().toLocalFile();
     // The engine joins the worker before it goes, so `this` outlives the job;
     // a result queued to an engine that has gone is dropped with it.
-    m_hasher->post([this, file, step, path, cancel] {
+    m_worker->post([this, file, step, path, cancel] {
         Hashed result;
         const auto before = QVUploadFileModel::snapshotOf(path);
         QFile source(path);
@@ -390,6 +392,7 @@ void QVUploadEngine::onPieceFinished(const File &file, quint64 step)
     if (!m_piece || !isCurrent(step, file))
         return;
     const bool shortRead = m_piece->shortRead();
+    const qint64 pieceEnd = stateOf(file).lastPieceStart + m_piece->size();
     m_piece.reset();
     const QVPieceSender::Outcome &outcome = m_sender->outcome();
 
@@ -428,6 +431,26 @@ void QVUploadEngine::onPieceFinished(const File &file, quint64 step)
     state.noAnswers = 0;
     switch (response.code) {
     case QVFileShare::Success:
+        // The server's word alone does not make the file whole: this piece
+        // must have ended it, have left in full, and come from the file the
+        // MD5 was taken of.
+        if (!outcome.bodySent || pieceEnd != file->fileSizeValue()) {
+            logInfo(QStringLiteral("upload: the server calls %1 whole after a piece ending at byte %2 of %3%4")
+                        .arg(file->fileURL().toLocalFile())
+                        .arg(pieceEnd)
+                        .arg(file->fileSizeValue())
+                        .arg(outcome.bodySent ? QString() : QStringLiteral(", not all of it sent")));
+            failWithCode(file, QVUploadFileModel::OtherFailureCode);
+            return;
+        }
+        if (file->fileHasBeenMoved() || !stillMatchesSnapshot(file)) {
+            logInfo(QStringLiteral("uploadFileWithFileURL error = %1 changed while it was sent")
+                        .arg(file->fileURL().toLocalFile()));
+            m_active.reset();
+            missing(file, file->fileHasBeenMoved());
+            getFileStartBytesWithIndex(0);
+            return;
+        }
         emit progressChanged(file, 1.0f);
         m_active.reset();
         refreshfileUploadArray(file, Status::Done, QVFileShare::Success, true);

@@ -61,12 +61,15 @@ struct QVUploadEngineServices {
 // (size, name length, presence), hashed once on a worker thread, and then
 // sent in pieces that the server drives: getStartBytes names the offset it
 // wants, a POST carries up to one piece from there (read from the file as it
-// goes out), and the answer says 206 (ask again) or 200 (whole). A file that
-// failed resumes at the server's offset, in this process or the next.
+// goes out), and the answer says 206 (ask again) or 200. A 200 makes the
+// file done only for a piece that ended the file, left in full, from the file
+// the MD5 was taken of. A file that failed resumes at the server's offset, in
+// this process or the next.
 //
 // One chain of work at a time; every answer is checked against the step and
 // the file it was sent for, so answers of cancelled or deleted work change
-// nothing, and nothing is sent after stop(). Lives on the main thread.
+// nothing, and nothing is sent after stop(). Lives on the main thread; the
+// file's hash and the reads of its pieces run on a worker thread.
 class QVUploadEngine : public QObject
 {
     Q_OBJECT
@@ -116,6 +119,9 @@ public:
     // dropped.
     void stop();
     bool isStopped() const { return m_stopped; }
+    // The thread the file work runs on (hashing, reading the pieces), in
+    // order.
+    QVSerialWorker *worker() const { return m_worker.get(); }
 
     // The file whose work is in flight, if any.
     File currentFile() const { return m_active; }
@@ -176,7 +182,9 @@ private:
     std::unordered_map<const QVUploadFileModel *, FileState> m_states;
     QNetworkAccessManager *m_manager = nullptr;
     QVTransferNetworkCheck *m_networkCheck = nullptr;
-    std::unique_ptr<QVSerialWorker> m_hasher;
+    // Hashes files and reads the pieces' bytes, off the thread that owns
+    // the engine.
+    std::unique_ptr<QVSerialWorker> m_worker;
 
     File m_active;
     quint64 m_step = 0;
