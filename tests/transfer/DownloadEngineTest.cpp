@@ -1,13 +1,22 @@
 // The downloader against the fake file-share server: whole roads with
 // several chunk sizes, every answer of the check, spoilt chunks and their
-// bounds, transport failures, the network check, naming, and what delete,
-// continue and leaving do to requests and files.
+// bounds (endless ones in bounded memory), transport failures, the network
+// check, naming, the work left to the worker thread, a folder that cannot
+// rename, the sweep of what earlier runs left, and what delete, continue and
+// leaving do to requests and files.
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AllocationWatch.h"
+#include "HostileServer.h"
+#include "QVDownloadTempRecords.h"
 #include "TransferTestSupport.h"
 
 using namespace TransferTest;
@@ -204,8 +213,8 @@ TEST_F(DownloadEngine, AWrongMd5RefetchesTheSameChunkWithoutGrowingTheFileAndIsB
     EXPECT_EQ(broken->downLoadStatus(), Status::Failed);
     EXPECT_EQ(chunkNumbers(kDownload), (QList<qint64>{0, 1, 2, 2, 2}));
     EXPECT_FALSE(QFile::exists(folder() + QStringLiteral("/broken.bin")));
-    TestSupport::spin(50);
-    EXPECT_EQ(QFileInfo(broken->tmpFileURL()).size(), 2000);
+    // The worker cuts what the spoilt chunk wrote.
+    EXPECT_TRUE(TestSupport::waitFor([&] { return QFileInfo(broken->tmpFileURL()).size() == 2000; }));
 
     // Fixed on the server, the continue resumes at the third chunk.
     server.clearRequests();
@@ -259,8 +268,8 @@ TEST_F(DownloadEngine, HostileChunkAnswersNeverReachTheFileAndEndInAFailure)
         // A bounded number of tries, and never a finished file.
         EXPECT_LE(server.requestCount(kDownload), 4);
         EXPECT_TRUE(file->finalFileURL().isEmpty());
-        TestSupport::spin(20);
-        EXPECT_EQ(QFileInfo(file->tmpFileURL()).size(), file->downLoadBytes());
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] { return QFileInfo(file->tmpFileURL()).size() == file->downLoadBytes(); }));
         EXPECT_EQ(file->downLoadBytes() % 1000, 0);
         engine->deleteItemWithModel(file);
     }
@@ -296,8 +305,7 @@ TEST_F(DownloadEngine, ATransportErrorIsRetriedOncePerFileThenFailsAndANetworkLo
     EXPECT_EQ(twice->downLoadStatus(), Status::Failed);
     EXPECT_EQ(twice->redownloadCount(), 0);
     EXPECT_EQ(next->downLoadStatus(), Status::Done);
-    TestSupport::spin(20);
-    EXPECT_EQ(QFileInfo(twice->tmpFileURL()).size(), 2000);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return QFileInfo(twice->tmpFileURL()).size() == 2000; }));
 
     // With the system's network gone the failure marks the file "network
     // lost" without a retry.
@@ -622,4 +630,200 @@ TEST_F(DownloadEngine, ThePasswordTravelsEncodedAndNoRedirectIsFollowed)
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_EQ(moved->downLoadStatus(), Status::Failed);
     EXPECT_EQ(server.requestCount(QStringLiteral("elsewhere")), 0);
+}
+
+TEST_F(DownloadEngine, AChunkAnswerLargerThanItsChunkIsRefusedBeforeItsBodyAndAnEndlessOneStaysBounded)
+{
+    HttpTest::HostileServer hostile;
+    hostile.setAnswer(kCheckFile, HttpTest::HostileServer::json("{\"code\":200}"));
+    const QByteArray chunkHeaders = "HTTP/1.1 200 OK\r\nFile-MD5: 0123456789abcdef0123456789abcdef\r\n"
+                                    "Total-Chunk-Number: 1\r\nCurrent-Chunk-Size: 1000\r\n";
+    // Ten GiB announced, and the server then holds: only the head can end
+    // the chunk before its long time-out.
+    HttpTest::HostileServer::Answer announced;
+    announced.head = chunkHeaders + "Content-Length: 10737418240\r\n\r\n";
+    hostile.setAnswer(kDownload, announced);
+    const QString base = hostile.baseUrl();
+    services.fileShareIp = [base] { return base; };
+    services.timings.chunkTimeout = std::chrono::milliseconds(60000);
+    auto file = remoteFile(QStringLiteral("Root-Local/huge.bin"), 1000);
+    start({file});
+    ASSERT_TRUE(waitUntilIdle(20000));
+    EXPECT_EQ(file->downLoadStatus(), Status::Failed);
+    EXPECT_EQ(hostile.requestCount(kDownload), services.limits.chunkAttempts);
+    EXPECT_TRUE(file->finalFileURL().isEmpty());
+
+    // A body without end: each attempt ends once the chunk is exceeded, and
+    // memory stays bounded.
+    HttpTest::HostileServer::Answer endless;
+    endless.head = chunkHeaders + "Transfer-Encoding: chunked\r\n\r\n";
+    endless.endless = HttpTest::HostileServer::Endless::Chunks;
+    hostile.setAnswer(kDownload, endless);
+    auto other = remoteFile(QStringLiteral("Root-Local/endless.bin"), 1000);
+    record.buttonStyles.clear();
+    HttpTest::AllocationWatch watch;
+    start({other});
+    ASSERT_TRUE(waitUntilIdle(20000));
+    EXPECT_EQ(other->downLoadStatus(), Status::Failed);
+    EXPECT_LT(watch.peakGrowth(), 16 * 1024 * 1024);
+    EXPECT_LT(hostile.bytesSent(), 64 * 1024 * 1024);
+    EXPECT_EQ(hostile.requestCount(kDownload), 2 * services.limits.chunkAttempts);
+}
+
+TEST_F(DownloadEngine, TheChunksDigestIsTakenOnTheWorkerThread)
+{
+    server.setChunkSize(1000);
+    const QByteArray bytes = patternBytes(1000, 12);
+    auto file = serve(QStringLiteral("Root-Local/digest.bin"), bytes);
+    int spoilt = 0;
+    server.setChunkSpoiler([&](qint64, HttpAnswer &answer) {
+        if (spoilt++ == 0)
+            answer.setHeader("File-MD5", QByteArray(32, 'c'));
+    });
+    makeEngine();
+    // The worker is held from the moment the chunk is asked for: its
+    // digest, and so its verdict, wait for it.
+    std::unique_ptr<WorkerGate> gate;
+    QObject::connect(&server, &FakeHttpServer::requestReceived, engine.get(), [&](const HttpRequest &request) {
+        if (request.path == kDownload && !gate)
+            gate = std::make_unique<WorkerGate>(engine->worker());
+    });
+    start({file});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return file->currentChunkBytes() == bytes.size(); }));
+    TestSupport::spin(100);
+    // The wrong digest is not known yet: the chunk is not asked for again.
+    EXPECT_EQ(server.requestCount(kCheckFile), 1);
+    EXPECT_EQ(file->downLoadStatus(), Status::Downloading);
+    gate->release();
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(file->downLoadStatus(), Status::Done);
+    EXPECT_EQ(chunkNumbers(kCheckFile), (QList<qint64>{0, 0}));
+    EXPECT_EQ(readFile(file->finalFileURL()), bytes);
+}
+
+TEST_F(DownloadEngine, AFolderThatCannotRenameOrLinkGetsACheckedCopy)
+{
+    // The folder's file system has neither the no-replace rename nor links.
+    QStringList calls;
+    services.fileCalls.renameNoReplace = [&](int, const char *, const char *to) {
+        calls << QStringLiteral("rename ") + QString::fromUtf8(to);
+        return EINVAL;
+    };
+    services.fileCalls.link = [&](int, const char *, const char *to) {
+        calls << QStringLiteral("link ") + QString::fromUtf8(to);
+        return EPERM;
+    };
+    QFile taken(folder() + QStringLiteral("/report.pdf"));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("the user's");
+    taken.close();
+    server.setChunkSize(1000);
+    const QByteArray bytes = patternBytes(2500, 6);
+    auto report = serve(QStringLiteral("Root-Local/report.pdf"), bytes);
+    auto other = serve(QStringLiteral("Root-Local/other.bin"), patternBytes(10, 7));
+    start({report, other});
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(report->downLoadStatus(), Status::Done);
+    EXPECT_EQ(other->downLoadStatus(), Status::Done);
+    EXPECT_EQ(report->finalFileURL(), folder() + QStringLiteral("/report(1).pdf"));
+    EXPECT_EQ(readFile(report->finalFileURL()), bytes);
+    EXPECT_EQ(readFile(other->finalFileURL()), patternBytes(10, 7));
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/report.pdf")), QByteArray("the user's"));
+    // Each file asked the file system once per road; the taken name was
+    // found by the copy itself.
+    EXPECT_EQ(calls, (QStringList{"rename report.pdf", "link report.pdf", "rename other.bin", "link other.bin"}));
+    EXPECT_EQ(folderEntries(folder()),
+              (QStringList{QStringLiteral("other.bin"), QStringLiteral("report(1).pdf"), QStringLiteral("report.pdf")}));
+    // The copy is the finished file: deleting the row removes it.
+    engine->deleteItemWithModel(report);
+    EXPECT_FALSE(QFile::exists(folder() + QStringLiteral("/report(1).pdf")));
+}
+
+TEST_F(DownloadEngine, TemporaryFilesOfEarlierRunsAreSweptButNeverOneInUseOrNotTheirs)
+{
+    // One store of records, as the program's settings are.
+    auto stored = std::make_shared<QByteArray>();
+    QVDownloadTempRecords::Store store{[stored] { return *stored; },
+                                       [stored](const QByteArray &text) { *stored = text; }};
+    auto recordsOf = [&](const QString &run) {
+        return std::make_shared<QVDownloadTempRecords>(store, run, ::geteuid());
+    };
+    // What a killed earlier run left: a file still as it made it, one the
+    // user has since put in its place, one some process has locked.
+    auto earlier = recordsOf(QStringLiteral("earlier"));
+    auto leave = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(folder() + QLatin1Char('/') + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        // The identity the earlier run recorded.
+        struct stat info {};
+        ::stat(QFile::encodeName(file.fileName()).constData(), &info);
+        earlier->add(folder(), name, QVDownloadFile::Identity{info.st_dev, info.st_ino, info.st_size, 0});
+    };
+    leave(QStringLiteral("1600000000000"), "left by a killed run");
+    leave(QStringLiteral("1600000000001"), "replaced");
+    leave(QStringLiteral("1600000000002"), "locked");
+    // (Made beside it and renamed over it, so that it is another file.)
+    QFile replaced(folder() + QStringLiteral("/replacement"));
+    ASSERT_TRUE(replaced.open(QIODevice::WriteOnly));
+    replaced.write("the user's own");
+    replaced.close();
+    ASSERT_EQ(::rename(QFile::encodeName(replaced.fileName()).constData(),
+                       QFile::encodeName(folder() + QStringLiteral("/1600000000001")).constData()),
+              0);
+    QFile locked(folder() + QStringLiteral("/1600000000002"));
+    ASSERT_TRUE(locked.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(locked.handle(), LOCK_EX | LOCK_NB), 0);
+
+    // This run's first download in the folder removes only the file the
+    // killed run made, untouched and unused; then its file fails after its
+    // first chunk and keeps its temporary file for the continue.
+    server.setChunkSize(1000);
+    const QByteArray bytes = patternBytes(3000, 21);
+    auto failed = serve(QStringLiteral("Root-Local/failed.bin"), bytes);
+    server.setChunkSpoiler([](qint64 index, HttpAnswer &answer) {
+        if (index == 1)
+            answer.setHeader("File-MD5", QByteArray(32, 'd'));
+    });
+    services.tempRecords = recordsOf(QStringLiteral("first"));
+    start({failed});
+    ASSERT_TRUE(waitUntilIdle());
+    ASSERT_EQ(failed->downLoadStatus(), Status::Failed);
+    const QString keptTemp = failed->tmpFileURL();
+    ASSERT_TRUE(QFile::exists(keptTemp));
+    const std::unique_ptr<QVDownloadEngine> first = std::move(engine);
+    EXPECT_FALSE(QFile::exists(folder() + QStringLiteral("/1600000000000")));
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/1600000000001")), QByteArray("the user's own"));
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/1600000000002")), QByteArray("locked"));
+    // The record of the replaced file is forgotten; the locked one and the
+    // failed row's stay.
+    QStringList names = services.tempRecords->names(folder());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("1600000000002"), failed->timeStamp()}));
+
+    // Another run downloads into the same folder meanwhile: the failed
+    // row's file is in use, and stays.
+    server.setChunkSpoiler(nullptr);
+    services.tempRecords = recordsOf(QStringLiteral("later"));
+    auto fresh = serve(QStringLiteral("Root-Local/fresh.bin"), bytes);
+    record.buttonStyles.clear();
+    start({fresh});
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(fresh->downLoadStatus(), Status::Done);
+    EXPECT_TRUE(QFile::exists(keptTemp));
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/1600000000002")), QByteArray("locked"));
+    names = services.tempRecords->names(folder());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("1600000000002"), failed->timeStamp()}));
+
+    // The failed row still resumes where it stopped, and its record goes
+    // with its temporary file.
+    server.clearRequests();
+    first->singleContinueWithModel(failed);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed->downLoadStatus() == Status::Done; }));
+    EXPECT_EQ(chunkNumbers(kDownload), (QList<qint64>{1, 2}));
+    EXPECT_EQ(readFile(failed->finalFileURL()), bytes);
+    TestSupport::waitFor([&] { return services.tempRecords->names(folder()).size() == 1; });
+    EXPECT_EQ(services.tempRecords->names(folder()), QStringList{QStringLiteral("1600000000002")});
 }

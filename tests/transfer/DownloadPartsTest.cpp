@@ -1,6 +1,7 @@
 // The downloader's parts that need no server: names made safe, the chunk
-// headers' checks, the temporary file and the move that never replaces, and
-// the listing's entries.
+// headers' checks, the temporary file, the move that never replaces (synced
+// first, and a checked copy where the folder cannot rename), the records of
+// temporary files and their sweep, and the listing's entries.
 
 #include <QDir>
 #include <QFile>
@@ -11,12 +12,16 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Main/Model/QVDownLoadFileModel.h"
 #include "QVDownloadChunk.h"
 #include "QVDownloadEngine.h"
 #include "QVDownloadFile.h"
 #include "QVDownloadNaming.h"
+#include "QVDownloadTempRecords.h"
 
 using namespace QVDownloadNaming;
 namespace Chunk = QVDownloadChunk;
@@ -252,4 +257,190 @@ TEST(DownLoadFileModel, ListingEntriesAreReadWhateverTheirTypes)
     EXPECT_EQ(back[0]->keyValues(), models[0]->keyValues());
     EXPECT_EQ(back[1]->absPath(), QStringLiteral("Root-Local/d"));
     EXPECT_EQ(back[0]->downLoadStatus(), QVDownLoadFileModel::Waiting);
+}
+
+namespace {
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(DownloadFile, TheBytesAreSyncedBeforeTheFileTakesItsNameAndTheNameAfter)
+{
+    QTemporaryDir dir;
+    QString error;
+    QStringList calls;
+    ino_t temporaryInode = 0;
+    QVDownloadFileCalls recording = QVDownloadFileCalls::system();
+    const QVDownloadFileCalls system = QVDownloadFileCalls::system();
+    recording.sync = [&](int fd) {
+        struct stat info {};
+        ::fstat(fd, &info);
+        calls << (S_ISDIR(info.st_mode) ? QStringLiteral("sync folder")
+                  : info.st_ino == temporaryInode ? QStringLiteral("sync %1 bytes").arg(info.st_size)
+                                                  : QStringLiteral("sync other"));
+        return system.sync(fd);
+    };
+    recording.renameNoReplace = [&](int folderFd, const char *from, const char *to) {
+        calls << QStringLiteral("rename");
+        return system.renameNoReplace(folderFd, from, to);
+    };
+    auto file = QVDownloadFile::createExclusive(dir.path(), 7, &error, recording);
+    ASSERT_TRUE(file);
+    temporaryInode = file->identity()->inode;
+    file->writeAt(0, "abcdef", 6);
+    QString last;
+    ASSERT_TRUE(file->moveToFinalName(QStringLiteral("f.txt"), true, 1, 5, &last, &error));
+    EXPECT_EQ(calls, (QStringList{"sync 6 bytes", "rename", "sync folder"}));
+
+    // A sync that fails leaves the file where it is, under its temporary
+    // name.
+    recording.sync = [](int) { return EIO; };
+    auto failing = QVDownloadFile::createExclusive(dir.path(), 100, &error, recording);
+    ASSERT_TRUE(failing);
+    failing->writeAt(0, "xyz", 3);
+    EXPECT_FALSE(failing->moveToFinalName(QStringLiteral("g.txt"), true, 1, 5, &last, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("g.txt"))));
+    EXPECT_EQ(contentOf(failing->path()), QByteArray("xyz"));
+    EXPECT_FALSE(failing->isMoved());
+}
+
+TEST(DownloadFile, WithoutRenameOrLinkACopyIsCheckedBeforeTheTemporaryFileGoes)
+{
+    QTemporaryDir dir;
+    QString error;
+    QString last;
+    QVDownloadFileCalls noRename = QVDownloadFileCalls::system();
+    noRename.renameNoReplace = [](int, const char *, const char *) { return EINVAL; };
+    noRename.link = [](int, const char *, const char *) { return EPERM; };
+    QFile taken(dir.filePath(QStringLiteral("r.txt")));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("keep");
+    taken.close();
+    // Several blocks, the last one short.
+    QByteArray bytes(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 131 + (i >> 12));
+
+    auto file = QVDownloadFile::createExclusive(dir.path(), 500, &error, noRename);
+    ASSERT_TRUE(file);
+    const QString temporary = file->path();
+    file->writeAt(0, bytes.constData(), bytes.size());
+    const auto name = file->moveToFinalName(QStringLiteral("r.txt"), true, 1, 10, &last, &error);
+    ASSERT_TRUE(name) << qPrintable(error);
+    EXPECT_EQ(*name, QStringLiteral("r(1).txt"));
+    EXPECT_TRUE(file->isMoved());
+    EXPECT_FALSE(QFile::exists(temporary));
+    EXPECT_EQ(contentOf(dir.filePath(QStringLiteral("r(1).txt"))), bytes);
+    EXPECT_EQ(contentOf(dir.filePath(QStringLiteral("r.txt"))), QByteArray("keep"));
+    // The finished file is the copy, and is not removed as a temporary file.
+    struct stat copied {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(*name)).constData(), &copied), 0);
+    EXPECT_EQ(file->identity()->inode, copied.st_ino);
+    file->removeTemporary();
+    EXPECT_TRUE(QFile::exists(dir.filePath(*name)));
+
+    // A copy that does not read back as the file is removed again, and the
+    // temporary file stays for a later try.
+    QVDownloadFileCalls spoiling = noRename;
+    ino_t temporaryInode = 0;
+    spoiling.sync = [&](int fd) {
+        struct stat info {};
+        ::fstat(fd, &info);
+        if (S_ISREG(info.st_mode) && info.st_ino != temporaryInode)
+            ::pwrite(fd, "!", 1, 1000);
+        return 0;
+    };
+    auto spoilt = QVDownloadFile::createExclusive(dir.path(), 600, &error, spoiling);
+    ASSERT_TRUE(spoilt);
+    temporaryInode = spoilt->identity()->inode;
+    spoilt->writeAt(0, bytes.constData(), bytes.size());
+    error.clear();
+    EXPECT_FALSE(spoilt->moveToFinalName(QStringLiteral("s.txt"), true, 1, 10, &last, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("differs"))) << qPrintable(error);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("s.txt"))));
+    EXPECT_EQ(contentOf(spoilt->path()), bytes);
+    EXPECT_FALSE(spoilt->isMoved());
+}
+
+TEST(DownloadTempRecords, ASweepRemovesOnlyUntouchedUnusedFilesOfEarlierRunsOwnedByTheUser)
+{
+    QTemporaryDir dir;
+    QByteArray stored;
+    const QVDownloadTempRecords::Store store{[&] { return stored; }, [&](const QByteArray &text) { stored = text; }};
+    QVDownloadTempRecords earlier(store, QStringLiteral("earlier"), ::geteuid());
+    QVDownloadTempRecords now(store, QStringLiteral("now"), ::geteuid());
+    auto make = [&](QVDownloadTempRecords &records, const QString &name) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name.toUtf8());
+        file.close();
+        struct stat info {};
+        ::lstat(QFile::encodeName(file.fileName()).constData(), &info);
+        records.add(dir.path(), name, QVDownloadFile::Identity{info.st_dev, info.st_ino, info.st_size, 0});
+    };
+    make(earlier, QStringLiteral("1"));
+    make(earlier, QStringLiteral("2"));
+    make(earlier, QStringLiteral("3"));
+    make(earlier, QStringLiteral("4"));
+    make(earlier, QStringLiteral("5"));
+    make(now, QStringLiteral("6"));
+    // 2 is now another file; 3 is locked by a download; 4 became a link to
+    // a file of the same name elsewhere; 5 is gone.
+    const QString other = dir.filePath(QStringLiteral("other"));
+    QFile replacement(other);
+    ASSERT_TRUE(replacement.open(QIODevice::WriteOnly));
+    replacement.write("mine");
+    replacement.close();
+    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(dir.filePath("2")).constData()), 0);
+    QFile locked(dir.filePath(QStringLiteral("3")));
+    ASSERT_TRUE(locked.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(locked.handle(), LOCK_EX | LOCK_NB), 0);
+    ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("4")), dir.filePath(QStringLiteral("4-target"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("4-target")), dir.filePath(QStringLiteral("4"))));
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("5"))));
+    // This run's own file is locked by its download, as any kept one is.
+    QFile own(dir.filePath(QStringLiteral("6")));
+    ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+    ASSERT_EQ(::flock(own.handle(), LOCK_EX | LOCK_NB), 0);
+    // Records that name no single file are no records.
+    stored.chop(1);
+    stored += R"(,{"folder":")" + dir.path().toUtf8() + R"(","name":"../x","run":"old","device":"1","inode":"2"},)"
+              R"({"folder":")" + dir.path().toUtf8() + R"(","name":"7","run":"old"}, 5, "x"])";
+
+    EXPECT_EQ(now.sweep(dir.path()), QStringList{QStringLiteral("1")});
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("1"))));
+    EXPECT_EQ(contentOf(dir.filePath(QStringLiteral("2"))), QByteArray("mine"));
+    EXPECT_EQ(contentOf(dir.filePath(QStringLiteral("3"))), QByteArray("3"));
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("4"))).isSymLink());
+    EXPECT_EQ(contentOf(dir.filePath(QStringLiteral("4-target"))), QByteArray("4"));
+    EXPECT_EQ(contentOf(dir.filePath(QStringLiteral("6"))), QByteArray("6"));
+    // The locked file and this run's own stay recorded; the rest is
+    // forgotten.
+    QStringList names = now.names(dir.path());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("3"), QStringLiteral("6")}));
+
+    // Unlocked, the earlier run's file goes at the next sweep; a sweep of
+    // the run that made a file never touches it, and one in use stays.
+    locked.close();
+    EXPECT_TRUE(earlier.sweep(dir.path()).isEmpty());
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("6"))));
+    EXPECT_EQ(now.sweep(dir.path()), QStringList{QStringLiteral("3")});
+    EXPECT_EQ(now.names(dir.path()), QStringList{QStringLiteral("6")});
+    now.remove(dir.path(), QStringLiteral("6"));
+    EXPECT_TRUE(now.names(dir.path()).isEmpty());
+    EXPECT_TRUE(stored.isEmpty() || stored == "[]");
+
+    // Files of another user are never removed.
+    QVDownloadTempRecords past(store, QStringLiteral("past"), ::geteuid());
+    make(past, QStringLiteral("8"));
+    QVDownloadTempRecords otherUser(store, QStringLiteral("other"), ::geteuid() + 1);
+    EXPECT_TRUE(otherUser.sweep(dir.path()).isEmpty());
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("8"))));
 }

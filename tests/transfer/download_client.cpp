@@ -1,6 +1,7 @@
 // The downloader without a page, as a program of its own: the tests stop it
 // hard in the middle of a file, or run it inside a namespace where the
-// download folder is a small file system. It downloads the files named on
+// download folder is a small file system. It keeps the program's settings
+// (where $XDG_CONFIG_HOME says). It downloads the files named on
 // the command line into the folder and prints one line per event:
 //   status <remote path> <status>
 //   md5 <remote path> <MD5 of the finished file>
@@ -19,6 +20,9 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // The program's settings, where its temporary files are recorded.
+    QCoreApplication::setOrganizationName(QStringLiteral("Quavdesk"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quavdesk"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Downloads files from a file-share server"));
     parser.addHelpOption();

@@ -13,6 +13,7 @@
 #include "PublicManager/QVShareManager.h"
 #include "QVBufferPool.h"
 #include "QVDownloadNaming.h"
+#include "QVDownloadTempRecords.h"
 #include "QVFileShareApi.h"
 #include "QVHttpError.h"
 #include "QVNetWork.h"
@@ -41,6 +42,7 @@ QVDownloadEngineServices QVDownloadEngineServices::linuxDefaults()
     };
     services.nowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
     services.networkReachable = [] { return QVNetWork::shareNetWork()->isConnect(); };
+    services.tempRecords = QVDownloadTempRecords::processRecords();
     return services;
 }
 
@@ -147,6 +149,7 @@ void QVDownloadEngine::checkFileApiWithIndex(int index)
         }
         file->setTimeStamp(QString::number(m_services.nowMs ? m_services.nowMs() : QDateTime::currentMSecsSinceEpoch()));
         file->setDownloadFolder(QFileInfo(folder).absoluteFilePath());
+        sweepFolder(file->downloadFolder());
     }
     // Someone removed or replaced the temporary file while the file waited:
     // its verified chunks are gone, so it starts over.
@@ -157,6 +160,20 @@ void QVDownloadEngine::checkFileApiWithIndex(int index)
         return;
     }
     sendCheckFile(file);
+}
+
+void QVDownloadEngine::sweepFolder(const QString &folder)
+{
+    const std::shared_ptr<QVDownloadTempRecords> records = m_services.tempRecords;
+    if (!records)
+        return;
+    // Temporary files a killed run of the program left here.
+    m_writer->post([records, folder] {
+        const QStringList removed = records->sweep(folder);
+        if (!removed.isEmpty())
+            logInfo(QStringLiteral("removed the temporary files %1 an earlier run left in %2")
+                        .arg(removed.join(QStringLiteral(", ")), folder));
+    });
 }
 
 void QVDownloadEngine::sendCheckFile(const File &file)
@@ -306,6 +323,19 @@ void QVDownloadEngine::onChunkHeaders(const File &file, quint64 step)
         badChunk(file, m_fetch->rejection);
         return;
     }
+    // A body announced longer (or shorter) than the chunk is refused before
+    // a byte of it is read. A coded body is counted once decoded.
+    bool declared = false;
+    const qint64 contentLength = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&declared);
+    const QByteArray coding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    const bool uncoded = coding.isEmpty() || coding == "identity";
+    if (declared && (uncoded ? contentLength != result.header.chunkSize : contentLength > expectation.maxChunkBytes)) {
+        rejectChunk(QStringLiteral("Content-Length %1 where Current-Chunk-Size is %2")
+                        .arg(contentLength)
+                        .arg(result.header.chunkSize));
+        badChunk(file, m_fetch->rejection);
+        return;
+    }
     m_fetch->header = result.header;
     file->setTotalChunks(result.header.totalChunks);
 
@@ -313,7 +343,8 @@ void QVDownloadEngine::onChunkHeaders(const File &file, quint64 step)
     if (!state.temp) {
         QString error;
         std::unique_ptr<QVDownloadFile> created =
-            QVDownloadFile::createExclusive(file->downloadFolder(), file->timeStamp().toLongLong(), &error);
+            QVDownloadFile::createExclusive(file->downloadFolder(), file->timeStamp().toLongLong(), &error,
+                                            m_services.fileCalls);
         if (!created) {
             rejectChunk(error);
             logInfo(QStringLiteral("下载失败: %1").arg(error));
@@ -323,6 +354,14 @@ void QVDownloadEngine::onChunkHeaders(const File &file, quint64 step)
         }
         file->setTimeStamp(created->name());
         state.temp = std::move(created);
+        if (const auto records = m_services.tempRecords) {
+            // Recorded at once, so that a run killed in the middle of this
+            // file leaves a record for the next run's sweep.
+            m_writer->post([records, temp = state.temp] {
+                if (const auto identity = temp->identity())
+                    records->add(temp->folder(), temp->name(), *identity);
+            });
+        }
     }
     // The chunk goes exactly after the verified bytes, whatever an earlier
     // attempt left behind.
@@ -363,9 +402,11 @@ void QVDownloadEngine::onChunkData(const File &file, quint64 step)
             m_buffers->give(std::move(buffer));
             break;
         }
-        m_fetch->hash.addData(QByteArrayView(buffer.constData(), length));
         const qint64 offset = file->downLoadBytes() + m_fetch->received;
-        m_writer->post([temp, offset, length, buffer = std::move(buffer), buffers = m_buffers]() mutable {
+        // The digest and the write both run on the worker, in order.
+        m_writer->post([temp, offset, length, buffer = std::move(buffer), buffers = m_buffers,
+                        hash = m_fetch->hash]() mutable {
+            hash->addData(QByteArrayView(buffer.constData(), length));
             temp->writeAt(offset, buffer.constData(), length);
             buffers->give(std::move(buffer));
         });
@@ -429,32 +470,37 @@ void QVDownloadEngine::endChunk(const File &file)
                            .arg(fetch->header.chunkSize));
         return;
     }
-    const QByteArray md5 = fetch->hash.hexResult();
-    if (md5 != fetch->header.md5) {
-        badChunk(file, QStringLiteral("chunk %1: MD5 %2 where the server says %3")
-                           .arg(file->currentChunks())
-                           .arg(QString::fromLatin1(md5), QString::fromLatin1(fetch->header.md5)));
-        return;
-    }
-
-    // Verified: it counts once its bytes are safely written.
+    // The digest is complete once the worker has taken the last bytes; the
+    // chunk counts when it matches and its bytes are safely written.
     ++m_step;
     const quint64 writeStep = m_step;
     const std::shared_ptr<QVDownloadFile> temp = stateOf(file).temp;
     const qint64 chunkSize = fetch->header.chunkSize;
+    const QByteArray expected = fetch->header.md5;
     // The engine joins the worker before it goes, so `this` outlives the job.
-    m_writer->post([this, temp, file, writeStep, chunkSize] {
+    m_writer->post([this, temp, file, writeStep, chunkSize, expected, hash = fetch->hash] {
+        const QByteArray md5 = hash->hexResult();
         const QString writeError = temp->error();
         QMetaObject::invokeMethod(
-            this, [this, file, writeStep, chunkSize, writeError] { onChunkWritten(file, writeStep, chunkSize, writeError); },
+            this,
+            [this, file, writeStep, chunkSize, expected, md5, writeError] {
+                onChunkWritten(file, writeStep, chunkSize, expected, md5, writeError);
+            },
             Qt::QueuedConnection);
     });
 }
 
-void QVDownloadEngine::onChunkWritten(const File &file, quint64 step, qint64 chunkSize, const QString &error)
+void QVDownloadEngine::onChunkWritten(const File &file, quint64 step, qint64 chunkSize, const QByteArray &expectedMd5,
+                                      const QByteArray &md5, const QString &error)
 {
     if (!isCurrent(step, file))
         return;
+    if (md5 != expectedMd5) {
+        badChunk(file, QStringLiteral("chunk %1: MD5 %2 where the server says %3")
+                           .arg(file->currentChunks())
+                           .arg(QString::fromLatin1(md5), QString::fromLatin1(expectedMd5)));
+        return;
+    }
     if (!error.isEmpty()) {
         logInfo(QStringLiteral("下载失败: %1").arg(error));
         rollback(file);
@@ -504,9 +550,7 @@ void QVDownloadEngine::rollback(const File &file)
 void QVDownloadEngine::restartFile(const File &file)
 {
     FileState &state = stateOf(file);
-    if (state.temp)
-        state.temp->removeTemporary();
-    state.temp.reset();
+    discardTemporary(state);
     state.allVerified = false;
     state.badChunks = 0;
     file->setDownLoadBytes(0);
@@ -541,24 +585,74 @@ void QVDownloadEngine::finishFile(const File &file)
         return;
     }
 
+    // The sync, and a copy where the folder cannot rename, may take long:
+    // both run on the worker, after every write.
+    ++m_step;
+    const quint64 step = m_step;
     const QString safeName = QVDownloadNaming::safeFileName(file->name());
     const bool firstChoice = file->tmpFileName().isEmpty();
-    QString lastCandidate;
-    QString error;
-    const std::optional<QString> finalName =
-        state.temp->moveToFinalName(safeName, firstChoice, firstChoice ? 1 : 0,
-                                     m_services.limits.finalNameTries, &lastCandidate, &error);
-    file->setTmpFileName(lastCandidate);
-    if (!finalName) {
-        logInfo(QStringLiteral("移动失败 error = %1").arg(error));
+    const int tries = m_services.limits.finalNameTries;
+    const std::shared_ptr<QVDownloadFile> temp = state.temp;
+    state.moving = true;
+    // The engine joins the worker before it goes, so `this` outlives the job.
+    m_writer->post([this, temp, file, step, safeName, firstChoice, tries, records = m_services.tempRecords] {
+        MoveResult result;
+        const QString tempName = temp->name();
+        result.name = temp->moveToFinalName(safeName, firstChoice, firstChoice ? 1 : 0, tries, &result.lastCandidate,
+                                            &result.error);
+        if (result.name) {
+            result.identity = temp->identity();
+            if (records)
+                records->remove(temp->folder(), tempName);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, file, step, result] { onFileMoved(file, step, result); }, Qt::QueuedConnection);
+    });
+}
+
+void QVDownloadEngine::onFileMoved(const File &file, quint64 step, const MoveResult &result)
+{
+    const auto it = m_states.find(file.get());
+    if (it != m_states.end())
+        it->second.moving = false;
+    if (!isCurrent(step, file) || it == m_states.end())
+        return;
+    FileState &state = it->second;
+    file->setTmpFileName(result.lastCandidate);
+    if (!result.name) {
+        logInfo(QStringLiteral("移动失败 error = %1").arg(result.error));
         setResultAndNext(file, Status::Failed);
         return;
     }
-    file->setFinalFileURL(folder + QLatin1Char('/') + *finalName);
-    state.finalIdentity = state.temp->identity();
+    file->setFinalFileURL(file->downloadFolder() + QLatin1Char('/') + *result.name);
+    state.finalIdentity = result.identity;
     state.temp.reset();
     state.allVerified = false;
     setResultAndNext(file, Status::Done);
+}
+
+void QVDownloadEngine::discardTemporary(FileState &state)
+{
+    const std::shared_ptr<QVDownloadFile> temp = std::exchange(state.temp, nullptr);
+    if (!temp)
+        return;
+    const std::shared_ptr<QVDownloadTempRecords> records = m_services.tempRecords;
+    if (state.moving) {
+        // The file is being moved on the worker: whatever is left of its
+        // temporary name goes after the move (nothing, when it succeeded).
+        m_writer->post([temp, records] {
+            const QString name = temp->name();
+            if (!temp->isMoved()) {
+                temp->removeTemporary();
+                if (records)
+                    records->remove(temp->folder(), name);
+            }
+        });
+        return;
+    }
+    temp->removeTemporary();
+    if (records)
+        m_writer->post([records, folder = temp->folder(), name = temp->name()] { records->remove(folder, name); });
 }
 
 void QVDownloadEngine::setResultAndNext(const File &file, qint64 status)
@@ -632,9 +726,7 @@ void QVDownloadEngine::deleteFileFormWorkSpace(const File &file)
     const auto it = m_states.find(file.get());
     if (it == m_states.end())
         return;
-    if (it->second.temp)
-        it->second.temp->removeTemporary();
-    it->second.temp.reset();
+    discardTemporary(it->second);
     // The finished file goes only while it is the file this page made; one
     // the user has since replaced or changed stays.
     if (!file->finalFileURL().isEmpty() && it->second.finalIdentity)
@@ -689,10 +781,8 @@ void QVDownloadEngine::stop()
         if (file->downLoadStatus() == Status::Done)
             continue;
         const auto it = m_states.find(file.get());
-        if (it != m_states.end() && it->second.temp) {
-            it->second.temp->removeTemporary();
-            it->second.temp.reset();
-        }
+        if (it != m_states.end())
+            discardTemporary(it->second);
     }
 }
 

@@ -20,6 +20,7 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QVGetDownLoadCheckFileApi;
 class QVBufferPool;
+class QVDownloadTempRecords;
 class QVSerialWorker;
 
 // What the downloader waits for. Production values are these.
@@ -65,6 +66,11 @@ struct QVDownloadEngineServices {
     std::function<qint64()> nowMs;
     // The system says the network is there.
     std::function<bool()> networkReachable;
+    // Records the temporary files made, and sweeps those that earlier runs
+    // left; none records and sweeps nothing.
+    std::shared_ptr<QVDownloadTempRecords> tempRecords;
+    // The system calls of the move to the final name.
+    QVDownloadFileCalls fileCalls = QVDownloadFileCalls::system();
     QVDownloadTimings timings;
     QVDownloadLimits limits;
 
@@ -83,7 +89,8 @@ struct QVDownloadEngineServices {
 // One chain of work at a time: each step starts the next only when it ends,
 // and every answer is checked against the step it belongs to, so answers of
 // cancelled or deleted work change nothing. Lives on the main thread; file
-// writes run on a worker thread of its own, in order.
+// digests, writes and the final move run on a worker thread of its own, in
+// order.
 class QVDownloadEngine : public QObject
 {
     Q_OBJECT
@@ -129,6 +136,9 @@ public:
     // never be resumed without the page).
     void stop();
     bool isStopped() const { return m_stopped; }
+    // The thread the file work runs on (digests, writes, the move, the
+    // sweep), in order.
+    QVSerialWorker *worker() const { return m_writer.get(); }
 
     // (verified bytes + bytes of the chunk in flight) / size, at least 0.05;
     // 0 for a file without size.
@@ -159,6 +169,14 @@ private:
         int noAnswers = 0;
         // Every chunk is in; only the move to the final name is left.
         bool allVerified = false;
+        // The move runs on the worker: `temp` is the worker's meanwhile.
+        bool moving = false;
+    };
+    struct MoveResult {
+        std::optional<QString> name;
+        QString lastCandidate;
+        QString error;
+        std::optional<QVDownloadFile::Identity> identity;
     };
     struct ChunkFetch {
         QNetworkReply *reply = nullptr;
@@ -170,7 +188,8 @@ private:
         bool cancelled = false;
         QString rejection;
         qint64 received = 0;
-        QVMd5 hash;
+        // Fed on the writer's thread, block by block as they are written.
+        std::shared_ptr<QVMd5> hash = std::make_shared<QVMd5>();
     };
 
     FileState &stateOf(const File &file);
@@ -187,10 +206,17 @@ private:
     void onChunkFinished(const File &file, quint64 step);
     // The reply has ended and every byte of it is read: the chunk's verdict.
     void endChunk(const File &file);
-    void onChunkWritten(const File &file, quint64 step, qint64 chunkSize, const QString &error);
+    void onChunkWritten(const File &file, quint64 step, qint64 chunkSize, const QByteArray &expectedMd5,
+                        const QByteArray &md5, const QString &error);
     void rejectChunk(const QString &reason);
     void badChunk(const File &file, QString reason);
     void finishFile(const File &file);
+    void onFileMoved(const File &file, quint64 step, const MoveResult &result);
+    // Removes the file's temporary file (after a move in flight) and its
+    // record.
+    void discardTemporary(FileState &state);
+    // Removes what earlier runs left in `folder`, on the worker.
+    void sweepFolder(const QString &folder);
     // Cuts the temporary file back to the verified bytes, after any write
     // still pending.
     void rollback(const File &file);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,24 +27,72 @@ QByteArray encoded(const QString &name)
     return QFile::encodeName(name);
 }
 
-// Renames within one folder without replacing anything. Where the file
-// system lacks the no-replace rename, a hard link followed by removing the
-// old name does the same; both fail with EEXIST when the target is taken.
-int renameNoReplace(int folderFd, const QByteArray &from, const QByteArray &to)
+// Errors by which a file system says it cannot rename without replacing,
+// or cannot link at all.
+bool renameUnsupported(int error)
 {
-    if (::renameat2(folderFd, from.constData(), folderFd, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-    if (::linkat(folderFd, from.constData(), folderFd, to.constData(), 0) != 0)
-        return errno;
-    ::unlinkat(folderFd, from.constData(), 0);
-    return 0;
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+bool linkUnsupported(int error)
+{
+    return error == EPERM || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP || error == EMLINK;
+}
+
+// Bytes copied and compared at a time.
+constexpr qint64 kCopyBlock = 1024 * 1024;
+
+bool readWhole(int fd, char *data, qint64 size, qint64 offset)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size_t(size - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool writeWhole(int fd, const char *data, qint64 size, qint64 offset)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size_t(size - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 } // namespace
 
-std::unique_ptr<QVDownloadFile> QVDownloadFile::createExclusive(const QString &folder, qint64 stamp, QString *error)
+QVDownloadFileCalls QVDownloadFileCalls::system()
+{
+    QVDownloadFileCalls calls;
+    calls.sync = [](int fd) {
+        int result;
+        do {
+            result = ::fsync(fd);
+        } while (result != 0 && errno == EINTR);
+        return result == 0 ? 0 : errno;
+    };
+    calls.renameNoReplace = [](int folderFd, const char *from, const char *to) {
+        return ::renameat2(folderFd, from, folderFd, to, RENAME_NOREPLACE) == 0 ? 0 : errno;
+    };
+    calls.link = [](int folderFd, const char *from, const char *to) {
+        return ::linkat(folderFd, from, folderFd, to, 0) == 0 ? 0 : errno;
+    };
+    return calls;
+}
+
+std::unique_ptr<QVDownloadFile> QVDownloadFile::createExclusive(const QString &folder, qint64 stamp, QString *error,
+                                                                QVDownloadFileCalls calls)
 {
     const int folderFd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) {
@@ -54,8 +103,12 @@ std::unique_ptr<QVDownloadFile> QVDownloadFile::createExclusive(const QString &f
         const QString name = QString::number(stamp + i);
         const int fd = ::openat(folderFd, encoded(name).constData(),
                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return std::unique_ptr<QVDownloadFile>(new QVDownloadFile(folderFd, fd, folder, name));
+        if (fd >= 0) {
+            // Held while the file is open: it tells a later sweep of left-over
+            // temporary files that this one is in use.
+            ::flock(fd, LOCK_EX | LOCK_NB);
+            return std::unique_ptr<QVDownloadFile>(new QVDownloadFile(folderFd, fd, folder, name, std::move(calls)));
+        }
         if (errno != EEXIST) {
             *error = QStringLiteral("cannot create %1/%2: %3").arg(folder, name, errnoText(errno));
             ::close(folderFd);
@@ -67,8 +120,8 @@ std::unique_ptr<QVDownloadFile> QVDownloadFile::createExclusive(const QString &f
     return nullptr;
 }
 
-QVDownloadFile::QVDownloadFile(int folderFd, int fd, QString folder, QString name)
-    : m_folderFd(folderFd), m_fd(fd), m_folder(std::move(folder)), m_name(std::move(name))
+QVDownloadFile::QVDownloadFile(int folderFd, int fd, QString folder, QString name, QVDownloadFileCalls calls)
+    : m_folderFd(folderFd), m_fd(fd), m_folder(std::move(folder)), m_name(std::move(name)), m_calls(std::move(calls))
 {
 }
 
@@ -144,13 +197,24 @@ bool QVDownloadFile::isStillInPlace() const
 
 void QVDownloadFile::removeTemporary()
 {
-    if (isStillInPlace())
+    if (!m_moved && isStillInPlace())
         ::unlinkat(m_folderFd, encoded(m_name).constData(), 0);
 }
 
 std::optional<QString> QVDownloadFile::moveToFinalName(const QString &safeName, bool tryPlainName, qint64 firstNumber,
                                                        int maxTries, QString *lastCandidate, QString *error)
 {
+    if (m_moved) {
+        *error = QStringLiteral("%1 has its final name already").arg(path());
+        return std::nullopt;
+    }
+    // The name must never stand for bytes a crash could still take away.
+    if (const int synced = m_calls.sync(m_fd); synced != 0) {
+        *error = QStringLiteral("cannot sync %1: %2").arg(path(), errnoText(synced));
+        return std::nullopt;
+    }
+    enum class Road { Rename, Link, Copy };
+    Road road = Road::Rename;
     const QByteArray from = encoded(m_name);
     for (qint64 i = 0; i < maxTries; ++i) {
         QString candidate;
@@ -159,18 +223,96 @@ std::optional<QString> QVDownloadFile::moveToFinalName(const QString &safeName, 
         else
             candidate = QVDownloadNaming::numberedName(safeName, firstNumber + i - (tryPlainName ? 1 : 0));
         *lastCandidate = candidate;
-        const int result = renameNoReplace(m_folderFd, from, encoded(candidate));
+        const QByteArray to = encoded(candidate);
+        int result = 0;
+        QString copyError;
+        // A file system that cannot do one road says so once; the next
+        // names go the road that works.
+        if (road == Road::Rename) {
+            result = m_calls.renameNoReplace(m_folderFd, from.constData(), to.constData());
+            if (renameUnsupported(result))
+                road = Road::Link;
+        }
+        if (road == Road::Link) {
+            result = m_calls.link(m_folderFd, from.constData(), to.constData());
+            if (result == 0)
+                ::unlinkat(m_folderFd, from.constData(), 0);
+            else if (linkUnsupported(result))
+                road = Road::Copy;
+        }
+        if (road == Road::Copy)
+            result = copyToName(to, &copyError);
         if (result == 0) {
             m_name = candidate;
+            m_moved = true;
+            // The new name itself is kept as surely as the bytes.
+            m_calls.sync(m_folderFd);
             return candidate;
         }
         if (result != EEXIST) {
-            *error = QStringLiteral("cannot move %1 to %2: %3").arg(path(), candidate, errnoText(result));
+            *error = !copyError.isEmpty()
+                ? copyError
+                : QStringLiteral("cannot move %1 to %2: %3").arg(path(), candidate, errnoText(result));
             return std::nullopt;
         }
     }
     *error = QStringLiteral("no free name for %1 in %2").arg(safeName, m_folder);
     return std::nullopt;
+}
+
+int QVDownloadFile::copyToName(const QByteArray &to, QString *error)
+{
+    const int out = ::openat(m_folderFd, to.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (out < 0)
+        return errno;
+    const QString target = m_folder + QLatin1Char('/') + QFile::decodeName(to);
+    // A copy that cannot be made whole, or does not match, goes again; the
+    // temporary file stays for a later try.
+    auto abandon = [&](int code, const QString &why) {
+        struct stat mine {};
+        struct stat there {};
+        if (::fstat(out, &mine) == 0 && ::fstatat(m_folderFd, to.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0
+            && mine.st_dev == there.st_dev && mine.st_ino == there.st_ino)
+            ::unlinkat(m_folderFd, to.constData(), 0);
+        ::close(out);
+        *error = QStringLiteral("cannot copy %1 to %2: %3").arg(path(), target, why);
+        return code == 0 || code == EEXIST ? EIO : code;
+    };
+    const qint64 total = size();
+    if (total < 0)
+        return abandon(EIO, QStringLiteral("its size cannot be read"));
+    QByteArray block(kCopyBlock, Qt::Uninitialized);
+    for (qint64 offset = 0; offset < total; offset += kCopyBlock) {
+        const qint64 n = qMin(kCopyBlock, total - offset);
+        if (!readWhole(m_fd, block.data(), n, offset)) {
+            const int failed = errno;
+            return abandon(failed, QStringLiteral("reading failed: %1").arg(errnoText(failed)));
+        }
+        if (!writeWhole(out, block.constData(), n, offset)) {
+            const int failed = errno;
+            return abandon(failed, QStringLiteral("writing failed: %1").arg(errnoText(failed)));
+        }
+    }
+    if (const int synced = m_calls.sync(out); synced != 0)
+        return abandon(synced, QStringLiteral("cannot sync the copy: %1").arg(errnoText(synced)));
+    // Read back: the copy must be the temporary file, byte for byte.
+    struct stat copied {};
+    if (::fstat(out, &copied) != 0 || qint64(copied.st_size) != total)
+        return abandon(EIO, QStringLiteral("the copy has another size"));
+    QByteArray other(kCopyBlock, Qt::Uninitialized);
+    for (qint64 offset = 0; offset < total; offset += kCopyBlock) {
+        const qint64 n = qMin(kCopyBlock, total - offset);
+        if (!readWhole(m_fd, block.data(), n, offset) || !readWhole(out, other.data(), n, offset))
+            return abandon(EIO, QStringLiteral("reading back failed"));
+        if (std::memcmp(block.constData(), other.constData(), size_t(n)) != 0)
+            return abandon(EIO, QStringLiteral("the copy differs at byte %1").arg(offset));
+    }
+    // The copy is the file now; the temporary name goes.
+    if (isStillInPlace())
+        ::unlinkat(m_folderFd, encoded(m_name).constData(), 0);
+    ::close(m_fd);
+    m_fd = out;
+    return 0;
 }
 
 std::optional<QVDownloadFile::Identity> QVDownloadFile::identity() const
