@@ -1,11 +1,14 @@
 // Downloads a 1 GiB file over loopback from the fake file-share server (its
-// own process) in 8 MiB chunks, with the check before each chunk and the
-// per-chunk MD5 check, into a folder on disk; and, in the same run, the curl
-// program fetching the same chunk requests (same URLs and headers, one curl
-// process reusing its connection) piped through md5sum. Prints both
-// throughputs, their ratio, and the downloader's peak resident memory.
+// own process), with the check before each chunk and the per-chunk MD5
+// check, into a folder on disk; and, in the same run, the curl program making
+// the same check and chunk requests (same URLs and headers, one curl process
+// reusing one connection) with the chunks piped through md5sum. Two cases:
+// chunks of 8 MiB, where the bytes dominate, and chunks of 1 MiB, where each
+// chunk's own cost (two requests, the digest, the write) does. Prints, per
+// case, both sides' wall time per chunk and throughput, their ratio, and the
+// downloader's peak resident memory.
 //
-// Usage: bench_download [--size-mib N] [--chunk-mib N] [--rounds N] [--folder DIR]
+// Usage: bench_download [--size-mib N] [--chunk-mib N]... [--rounds N] [--folder DIR]
 // Each side runs `rounds` times, alternating; the best round of each counts.
 // The download goes to a folder in memory (/dev/shm) unless told otherwise,
 // so that the figure is the downloader's and not the disk's: curl's side
@@ -24,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "BenchProcess.h"
@@ -137,55 +141,20 @@ Round runCurl(const QString &curl, const QString &configPath)
     return round;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// One chunk size: a server of its own, then the rounds of both sides.
+bool runCase(const QString &servedDir, const QString &folder, const QString &sourceMd5, qint64 size, qint64 chunk,
+             int rounds, const QString &curl, QTemporaryDir &work)
 {
-    QCoreApplication app(argc, argv);
-    qInstallMessageHandler(quietInfo);
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption sizeOption("size-mib", "File size in MiB.", "n", "1024");
-    const QCommandLineOption chunkOption("chunk-mib", "Chunk size in MiB.", "n", "8");
-    const QCommandLineOption roundsOption("rounds", "Rounds per side.", "n", "3");
-    const QCommandLineOption folderOption("folder", "Where the downloads go (default: a folder in /dev/shm).", "dir");
-    parser.addOptions({sizeOption, chunkOption, roundsOption, folderOption});
-    parser.process(app);
-    const qint64 size = parser.value(sizeOption).toLongLong() * kMiB;
-    const qint64 chunk = parser.value(chunkOption).toLongLong() * kMiB;
-    const int rounds = qMax(1, parser.value(roundsOption).toInt());
-
-    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
-    if (curl.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("md5sum")).isEmpty()) {
-        std::fprintf(stderr, "curl and md5sum are needed\n");
-        return 1;
-    }
-
-    QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_download_XXXXXX"));
-    const QString servedDir = work.filePath(QStringLiteral("served"));
-    QDir().mkpath(servedDir);
-    const bool inMemory = !parser.isSet(folderOption) && QFileInfo(QStringLiteral("/dev/shm")).isWritable();
-    QTemporaryDir memoryFolder(QStringLiteral("/dev/shm/bench_download_XXXXXX"));
-    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
-        : inMemory                                     ? memoryFolder.path()
-                                                       : work.filePath(QStringLiteral("downloads"));
-    QDir().mkpath(folder);
-    const QString sourceMd5 = writeSource(servedDir + QStringLiteral("/big.bin"), size);
-    writeSource(servedDir + QStringLiteral("/warm-up.bin"), chunk);
-    // The program logs to its file, as it does when it runs.
-    QVLogOptions logOptions;
-    logOptions.folder = work.filePath(QStringLiteral("logs"));
-    logOptions.console = false;
-    QVLogManager().creatLogFile(logOptions);
-
     QProcess server;
-    const QString base = startFakeFileShare(server, QStringLiteral(FAKE_SERVERS_PROGRAM), {"--root-dir", servedDir, "--chunk-size", QString::number(chunk)});
+    const QString base = startFakeFileShare(server, QStringLiteral(FAKE_SERVERS_PROGRAM),
+                                            {"--root-dir", servedDir, "--chunk-size", QString::number(chunk)});
     if (base.isEmpty())
-        return 1;
+        return false;
 
-    // curl: the same chunk requests, one process, one connection.
+    // curl: the same check and chunk requests, one process, one connection;
+    // the checks' answers are dropped, the chunks go to md5sum.
     const qint64 chunks = (size + chunk - 1) / chunk;
-    const QString configPath = work.filePath(QStringLiteral("curl.conf"));
+    const QString configPath = work.filePath(QStringLiteral("curl-%1.conf").arg(chunk));
     {
         QFile config(configPath);
         config.open(QIODevice::WriteOnly);
@@ -194,7 +163,13 @@ int main(int argc, char **argv)
         for (qint64 i = 0; i < chunks; ++i) {
             if (i > 0)
                 out << "next\n";
-            out << "url = \"" << base << "/api/glimra/fileShare/download\"\n"
+            out << "url = \"" << base << "/api/glimra/fileShare/checkFile\"\n"
+                << "header = \"File-Path: " << path << "\"\n"
+                << "header = \"Chunk-Number: " << i << "\"\n"
+                << "header = \"client-api-version: 1\"\n"
+                << "output = \"/dev/null\"\n"
+                << "next\n"
+                << "url = \"" << base << "/api/glimra/fileShare/download\"\n"
                 << "header = \"File-Path: " << path << "\"\n"
                 << "header = \"Chunk-Number: " << i << "\"\n"
                 << "header = \"Content-Type: multipart/form-data\"\n"
@@ -209,16 +184,20 @@ int main(int argc, char **argv)
     bool correct = true;
     // One chunk first, so that the network code is loaded before memory is
     // measured.
-    runOurs(base, folder, QStringLiteral("warm-up.bin"), chunk, &baseKiB, &peakKiB);
+    runOurs(base, folder, QStringLiteral("warm-up.bin"), qMin(chunk, size), &baseKiB, &peakKiB);
     peakKiB = 0;
+    const double chunkMiB = double(chunk) / kMiB;
     for (int r = 0; r < rounds; ++r) {
         qint64 roundPeak = 0;
         qint64 roundBase = 0;
         const Round ours = runOurs(base, folder, QStringLiteral("big.bin"), size, &roundBase, &roundPeak);
         const Round theirs = runCurl(curl, configPath);
         correct &= ours.md5 == sourceMd5 && theirs.md5 == sourceMd5;
-        std::printf("round %d: ours %.3f s (%.2f s processor), curl | md5sum %.3f s (%.2f s processor)\n", r + 1,
-                    ours.seconds, ours.cpuSeconds, theirs.seconds, theirs.cpuSeconds);
+        std::printf("%g MiB chunks, round %d: ours %.3f s (%.3f ms per chunk, %.2f s processor), curl | md5sum %.3f s "
+                    "(%.3f ms per chunk, %.2f s processor), load %s\n",
+                    chunkMiB, r + 1, ours.seconds, ours.seconds * 1000 / chunks, ours.cpuSeconds, theirs.seconds,
+                    theirs.seconds * 1000 / chunks, theirs.cpuSeconds, loadAverage().constData());
+        std::fflush(stdout);
         if (bestOurs.seconds == 0 || ours.seconds < bestOurs.seconds)
             bestOurs = ours;
         if (bestCurl.seconds == 0 || theirs.seconds < bestCurl.seconds)
@@ -232,17 +211,72 @@ int main(int argc, char **argv)
     server.waitForFinished(5000);
 
     const double mib = double(size) / kMiB;
-    const double oursRate = mib / bestOurs.seconds;
-    const double curlRate = mib / bestCurl.seconds;
-    std::printf("file %.0f MiB in %lld chunks of %.0f MiB, loopback, best of %d rounds, downloads to %s\n", mib,
-                chunks, double(chunk) / kMiB, rounds, qPrintable(folder));
-    std::printf("downloader (check + chunk + MD5 + write): %.1f MiB/s (%.3f s, %.2f s processor)\n", oursRate,
-                bestOurs.seconds, bestOurs.cpuSeconds);
-    std::printf("curl | md5sum (same chunk requests):      %.1f MiB/s (%.3f s, %.2f s processor)\n", curlRate,
-                bestCurl.seconds, bestCurl.cpuSeconds);
-    std::printf("ratio: %.2f\n", oursRate / curlRate);
-    std::printf("downloader peak RSS: %.1f MiB, %.1f MiB above the %.1f MiB before it started (chunk %.0f MiB)\n",
-                peakKiB / 1024.0, (peakKiB - baseKiB) / 1024.0, baseKiB / 1024.0, double(chunk) / kMiB);
-    std::printf("content: %s\n", correct ? "every download matches the source's MD5" : "MISMATCH");
+    const double oursPerChunk = bestOurs.seconds * 1000 / chunks;
+    const double curlPerChunk = bestCurl.seconds * 1000 / chunks;
+    std::printf("file %.0f MiB in %lld chunks of %g MiB, loopback, best of %d rounds, downloads to %s\n", mib, chunks,
+                chunkMiB, rounds, qPrintable(folder));
+    std::printf("downloader (check + chunk + MD5 + write): %.3f ms per chunk, %.1f MiB/s (%.3f s, %.2f s processor)\n",
+                oursPerChunk, mib / bestOurs.seconds, bestOurs.seconds, bestOurs.cpuSeconds);
+    std::printf("curl | md5sum (same check and chunk requests): %.3f ms per chunk, %.1f MiB/s (%.3f s, %.2f s "
+                "processor)\n",
+                curlPerChunk, mib / bestCurl.seconds, bestCurl.seconds, bestCurl.cpuSeconds);
+    std::printf("time per chunk, ours / curl's: %.2f\n", oursPerChunk / curlPerChunk);
+    std::printf("downloader peak RSS: %.1f MiB, %.1f MiB above the %.1f MiB before it started (chunk %g MiB)\n",
+                peakKiB / 1024.0, (peakKiB - baseKiB) / 1024.0, baseKiB / 1024.0, chunkMiB);
+    std::printf("content: %s\n\n", correct ? "every download matches the source's MD5" : "MISMATCH");
+    std::fflush(stdout);
+    return correct;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(quietInfo);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption sizeOption("size-mib", "File size in MiB.", "n", "1024");
+    const QCommandLineOption chunkOption("chunk-mib", "Chunk size in MiB (repeatable; default 8 and 1).", "n");
+    const QCommandLineOption roundsOption("rounds", "Rounds per side.", "n", "3");
+    const QCommandLineOption folderOption("folder", "Where the downloads go (default: a folder in /dev/shm).", "dir");
+    parser.addOptions({sizeOption, chunkOption, roundsOption, folderOption});
+    parser.process(app);
+    const qint64 size = parser.value(sizeOption).toLongLong() * kMiB;
+    QList<qint64> chunkSizes;
+    for (const QString &value : parser.values(chunkOption))
+        chunkSizes.append(qint64(value.toDouble() * kMiB));
+    if (chunkSizes.isEmpty())
+        chunkSizes = {8 * kMiB, kMiB};
+    const int rounds = qMax(1, parser.value(roundsOption).toInt());
+
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("md5sum")).isEmpty()) {
+        std::fprintf(stderr, "curl and md5sum are needed\n");
+        return 1;
+    }
+    std::printf("%s\n", machineLine().constData());
+
+    QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_download_XXXXXX"));
+    const QString servedDir = work.filePath(QStringLiteral("served"));
+    QDir().mkpath(servedDir);
+    const bool inMemory = !parser.isSet(folderOption) && QFileInfo(QStringLiteral("/dev/shm")).isWritable();
+    QTemporaryDir memoryFolder(QStringLiteral("/dev/shm/bench_download_XXXXXX"));
+    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
+        : inMemory                                     ? memoryFolder.path()
+                                                       : work.filePath(QStringLiteral("downloads"));
+    QDir().mkpath(folder);
+    const QString sourceMd5 = writeSource(servedDir + QStringLiteral("/big.bin"), size);
+    writeSource(servedDir + QStringLiteral("/warm-up.bin"), *std::max_element(chunkSizes.begin(), chunkSizes.end()));
+    // The program logs to its file, as it does when it runs.
+    QVLogOptions logOptions;
+    logOptions.folder = work.filePath(QStringLiteral("logs"));
+    logOptions.console = false;
+    QVLogManager().creatLogFile(logOptions);
+
+    bool correct = true;
+    for (const qint64 chunk : chunkSizes)
+        correct &= runCase(servedDir, folder, sourceMd5, size, chunk, rounds, curl, work);
+    std::printf("%s\n", machineLine().constData());
     return correct ? 0 : 1;
 }
