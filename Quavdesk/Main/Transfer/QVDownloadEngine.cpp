@@ -167,12 +167,23 @@ void QVDownloadEngine::sweepFolder(const QString &folder)
     const std::shared_ptr<QVDownloadTempRecords> records = m_services.tempRecords;
     if (!records)
         return;
-    // Temporary files a killed run of the program left here.
-    m_writer->post([records, folder] {
-        const QStringList removed = records->sweep(folder);
-        if (!removed.isEmpty())
-            logInfo(QStringLiteral("removed the temporary files %1 an earlier run left in %2")
-                        .arg(removed.join(QStringLiteral(", ")), folder));
+    // Temporary files a killed run of the program left here: looked at and
+    // removed on the worker, their records forgotten here.
+    const QList<QVDownloadTempRecords::Candidate> candidates = records->earlierFiles(folder);
+    if (candidates.isEmpty())
+        return;
+    // The engine joins the worker before it goes, so `this` outlives the job.
+    m_writer->post([this, records, folder, candidates, user = records->user()] {
+        const QVDownloadTempRecords::SweepResult result = QVDownloadTempRecords::sweepFiles(folder, candidates, user);
+        QMetaObject::invokeMethod(
+            this,
+            [records, folder, result] {
+                records->forget(folder, result.forget);
+                if (!result.removed.isEmpty())
+                    logInfo(QStringLiteral("removed the temporary files %1 an earlier run left in %2")
+                                .arg(result.removed.join(QStringLiteral(", ")), folder));
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -354,13 +365,11 @@ void QVDownloadEngine::onChunkHeaders(const File &file, quint64 step)
         }
         file->setTimeStamp(created->name());
         state.temp = std::move(created);
+        // Recorded at once, so that a run killed in the middle of this file
+        // leaves a record for the next run's sweep.
         if (const auto records = m_services.tempRecords) {
-            // Recorded at once, so that a run killed in the middle of this
-            // file leaves a record for the next run's sweep.
-            m_writer->post([records, temp = state.temp] {
-                if (const auto identity = temp->identity())
-                    records->add(temp->folder(), temp->name(), *identity);
-            });
+            if (const auto identity = state.temp->identity())
+                records->add(state.temp->folder(), state.temp->name(), *identity);
         }
     }
     // The chunk goes exactly after the verified bytes, whatever an earlier
@@ -595,16 +604,13 @@ void QVDownloadEngine::finishFile(const File &file)
     const std::shared_ptr<QVDownloadFile> temp = state.temp;
     state.moving = true;
     // The engine joins the worker before it goes, so `this` outlives the job.
-    m_writer->post([this, temp, file, step, safeName, firstChoice, tries, records = m_services.tempRecords] {
+    m_writer->post([this, temp, file, step, safeName, firstChoice, tries] {
         MoveResult result;
-        const QString tempName = temp->name();
+        result.temporaryName = temp->temporaryName();
         result.name = temp->moveToFinalName(safeName, firstChoice, firstChoice ? 1 : 0, tries, &result.lastCandidate,
                                             &result.error);
-        if (result.name) {
+        if (result.name)
             result.identity = temp->identity();
-            if (records)
-                records->remove(temp->folder(), tempName);
-        }
         QMetaObject::invokeMethod(
             this, [this, file, step, result] { onFileMoved(file, step, result); }, Qt::QueuedConnection);
     });
@@ -612,6 +618,8 @@ void QVDownloadEngine::finishFile(const File &file)
 
 void QVDownloadEngine::onFileMoved(const File &file, quint64 step, const MoveResult &result)
 {
+    if (result.name && m_services.tempRecords)
+        m_services.tempRecords->remove(file->downloadFolder(), result.temporaryName);
     const auto it = m_states.find(file.get());
     if (it != m_states.end())
         it->second.moving = false;
@@ -636,23 +644,18 @@ void QVDownloadEngine::discardTemporary(FileState &state)
     const std::shared_ptr<QVDownloadFile> temp = std::exchange(state.temp, nullptr);
     if (!temp)
         return;
-    const std::shared_ptr<QVDownloadTempRecords> records = m_services.tempRecords;
     if (state.moving) {
         // The file is being moved on the worker: whatever is left of its
         // temporary name goes after the move (nothing, when it succeeded).
-        m_writer->post([temp, records] {
-            const QString name = temp->name();
-            if (!temp->isMoved()) {
-                temp->removeTemporary();
-                if (records)
-                    records->remove(temp->folder(), name);
-            }
-        });
+        // Its record goes now: either way the name will be gone.
+        if (m_services.tempRecords)
+            m_services.tempRecords->remove(temp->folder(), temp->temporaryName());
+        m_writer->post([temp] { temp->removeTemporary(); });
         return;
     }
     temp->removeTemporary();
-    if (records)
-        m_writer->post([records, folder = temp->folder(), name = temp->name()] { records->remove(folder, name); });
+    if (m_services.tempRecords)
+        m_services.tempRecords->remove(temp->folder(), temp->temporaryName());
 }
 
 void QVDownloadEngine::setResultAndNext(const File &file, qint64 status)

@@ -173,6 +173,7 @@ private:
         bool moving = false;
     };
     struct MoveResult {
+        QString temporaryName;
         std::optional<QString> name;
         QString lastCandidate;
         QString error;

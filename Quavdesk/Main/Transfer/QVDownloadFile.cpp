@@ -121,7 +121,8 @@ std::unique_ptr<QVDownloadFile> QVDownloadFile::createExclusive(const QString &f
 }
 
 QVDownloadFile::QVDownloadFile(int folderFd, int fd, QString folder, QString name, QVDownloadFileCalls calls)
-    : m_folderFd(folderFd), m_fd(fd), m_folder(std::move(folder)), m_name(std::move(name)), m_calls(std::move(calls))
+    : m_folderFd(folderFd), m_fd(fd), m_folder(std::move(folder)), m_name(name), m_temporaryName(std::move(name)),
+      m_calls(std::move(calls))
 {
 }
 

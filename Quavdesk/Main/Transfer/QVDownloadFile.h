@@ -44,8 +44,11 @@ public:
     QVDownloadFile &operator=(const QVDownloadFile &) = delete;
 
     QString folder() const { return m_folder; }
-    // The temporary name: the stamp actually used.
+    // The file's name: the temporary one (the stamp actually used) until
+    // the move, the final one after it.
     QString name() const { return m_name; }
+    // The temporary name, whatever has happened since (any thread).
+    const QString &temporaryName() const { return m_temporaryName; }
     QString path() const { return m_folder + QLatin1Char('/') + m_name; }
 
     // Writes all of `data` at `offset`. After a failure later writes are
@@ -104,6 +107,7 @@ private:
     int m_fd = -1;
     QString m_folder;
     QString m_name;
+    const QString m_temporaryName;
     QVDownloadFileCalls m_calls;
     std::atomic_bool m_moved{false};
     mutable QMutex m_mutex;

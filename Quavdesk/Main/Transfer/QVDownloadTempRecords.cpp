@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 #include <QUuid>
 
 #include <algorithm>
@@ -16,6 +15,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "PublicManager/QVPublicTools.h"
 
 const QString QVDownloadTempRecords::kSettingsKey = QStringLiteral("DownLoadFile_TemporaryFiles");
 
@@ -114,16 +115,16 @@ Verdict sweepOne(int folderFd, const QString &name, dev_t device, ino_t inode, q
 
 QVDownloadTempRecords::Store QVDownloadTempRecords::settingsStore()
 {
+    // The program's one store, taken on the thread that makes the records.
+    const std::shared_ptr<Platform::KeyValueStore> settings = QVPublicTools::sharedPublicTools()->userDefaults();
     Store store;
-    store.read = [] { return QSettings().value(kSettingsKey).toString().toUtf8(); };
-    store.write = [](const QByteArray &text) {
-        QSettings settings;
+    store.read = [settings] { return settings->value(kSettingsKey).toString().toUtf8(); };
+    // Written at once: a run killed a moment later must have left its record.
+    store.write = [settings](const QByteArray &text) {
         if (text.isEmpty() || text == "[]")
-            settings.remove(kSettingsKey);
+            settings->remove(kSettingsKey);
         else
-            settings.setValue(kSettingsKey, QString::fromUtf8(text));
-        // At once: a run killed a moment later must have left its record.
-        settings.sync();
+            settings->setValue(kSettingsKey, QString::fromUtf8(text));
     };
     return store;
 }
@@ -183,7 +184,6 @@ void QVDownloadTempRecords::save(const QList<Record> &records)
 
 void QVDownloadTempRecords::add(const QString &folder, const QString &name, const QVDownloadFile::Identity &identity)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     QList<Record> records = load();
     const QString where = normalFolder(folder);
     records.removeIf([&](const Record &r) { return r.folder == where && r.name == name; });
@@ -198,47 +198,21 @@ void QVDownloadTempRecords::add(const QString &folder, const QString &name, cons
 
 void QVDownloadTempRecords::remove(const QString &folder, const QString &name)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    QList<Record> records = load();
-    const QString where = normalFolder(folder);
-    if (records.removeIf([&](const Record &r) { return r.folder == where && r.name == name; }) > 0)
-        save(records);
+    forget(folder, {name});
 }
 
-QStringList QVDownloadTempRecords::sweep(const QString &folder)
+void QVDownloadTempRecords::forget(const QString &folder, const QStringList &names)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const QString where = normalFolder(folder);
+    if (names.isEmpty())
+        return;
     QList<Record> records = load();
-    const bool earlier = std::any_of(records.cbegin(), records.cend(), [&](const Record &r) {
-        return r.folder == where && r.run != m_run;
-    });
-    if (!earlier)
-        return {};
-    const int folderFd = ::open(QFile::encodeName(where).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0)
-        return {};
-    QStringList removed;
-    const qsizetype before = records.size();
-    records.removeIf([&](const Record &r) {
-        if (r.folder != where || r.run == m_run)
-            return false;
-        const Verdict verdict = sweepOne(folderFd, r.name, dev_t(r.device), ino_t(r.inode), r.birthNs, m_user);
-        if (verdict == Verdict::InUse)
-            return false;
-        if (verdict == Verdict::Removed)
-            removed.append(r.name);
-        return true;
-    });
-    ::close(folderFd);
-    if (records.size() != before)
+    const QString where = normalFolder(folder);
+    if (records.removeIf([&](const Record &r) { return r.folder == where && names.contains(r.name); }) > 0)
         save(records);
-    return removed;
 }
 
 QStringList QVDownloadTempRecords::names(const QString &folder) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     const QString where = normalFolder(folder);
     QStringList names;
     for (const Record &record : load()) {
@@ -246,4 +220,44 @@ QStringList QVDownloadTempRecords::names(const QString &folder) const
             names.append(record.name);
     }
     return names;
+}
+
+QList<QVDownloadTempRecords::Candidate> QVDownloadTempRecords::earlierFiles(const QString &folder) const
+{
+    const QString where = normalFolder(folder);
+    QList<Candidate> candidates;
+    for (const Record &record : load()) {
+        if (record.folder == where && record.run != m_run)
+            candidates.append(Candidate{record.name, record.device, record.inode, record.birthNs});
+    }
+    return candidates;
+}
+
+QVDownloadTempRecords::SweepResult QVDownloadTempRecords::sweepFiles(const QString &folder,
+                                                                     const QList<Candidate> &candidates, uid_t user)
+{
+    SweepResult result;
+    if (candidates.isEmpty())
+        return result;
+    const int folderFd = ::open(QFile::encodeName(normalFolder(folder)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0)
+        return result;
+    for (const Candidate &candidate : candidates) {
+        const Verdict verdict = sweepOne(folderFd, candidate.name, dev_t(candidate.device), ino_t(candidate.inode),
+                                         candidate.birthNs, user);
+        if (verdict == Verdict::InUse)
+            continue;
+        if (verdict == Verdict::Removed)
+            result.removed.append(candidate.name);
+        result.forget.append(candidate.name);
+    }
+    ::close(folderFd);
+    return result;
+}
+
+QStringList QVDownloadTempRecords::sweep(const QString &folder)
+{
+    const SweepResult result = sweepFiles(folder, earlierFiles(folder), m_user);
+    forget(folder, result.forget);
+    return result.removed;
 }
