@@ -143,7 +143,7 @@ Round runCurl(const QString &curl, const QString &configPath)
 
 // One chunk size: a server of its own, then the rounds of both sides.
 bool runCase(const QString &servedDir, const QString &folder, const QString &sourceMd5, qint64 size, qint64 chunk,
-             int rounds, const QString &curl, QTemporaryDir &work)
+             qint64 warmUpSize, int rounds, const QString &curl, QTemporaryDir &work)
 {
     QProcess server;
     const QString base = startFakeFileShare(server, QStringLiteral(FAKE_SERVERS_PROGRAM),
@@ -184,7 +184,7 @@ bool runCase(const QString &servedDir, const QString &folder, const QString &sou
     bool correct = true;
     // One chunk first, so that the network code is loaded before memory is
     // measured.
-    runOurs(base, folder, QStringLiteral("warm-up.bin"), qMin(chunk, size), &baseKiB, &peakKiB);
+    runOurs(base, folder, QStringLiteral("warm-up.bin"), warmUpSize, &baseKiB, &peakKiB);
     peakKiB = 0;
     const double chunkMiB = double(chunk) / kMiB;
     for (int r = 0; r < rounds; ++r) {
@@ -267,7 +267,8 @@ int main(int argc, char **argv)
                                                        : work.filePath(QStringLiteral("downloads"));
     QDir().mkpath(folder);
     const QString sourceMd5 = writeSource(servedDir + QStringLiteral("/big.bin"), size);
-    writeSource(servedDir + QStringLiteral("/warm-up.bin"), *std::max_element(chunkSizes.begin(), chunkSizes.end()));
+    const qint64 warmUpSize = *std::max_element(chunkSizes.begin(), chunkSizes.end());
+    writeSource(servedDir + QStringLiteral("/warm-up.bin"), warmUpSize);
     // The program logs to its file, as it does when it runs.
     QVLogOptions logOptions;
     logOptions.folder = work.filePath(QStringLiteral("logs"));
@@ -276,7 +277,7 @@ int main(int argc, char **argv)
 
     bool correct = true;
     for (const qint64 chunk : chunkSizes)
-        correct &= runCase(servedDir, folder, sourceMd5, size, chunk, rounds, curl, work);
+        correct &= runCase(servedDir, folder, sourceMd5, size, chunk, warmUpSize, rounds, curl, work);
     std::printf("%s\n", machineLine().constData());
     return correct ? 0 : 1;
 }

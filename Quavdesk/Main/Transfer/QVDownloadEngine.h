@@ -47,7 +47,7 @@ struct QVDownloadLimits {
     // What a chunk in flight may hold in memory: the network thread reads
     // ahead this far, and this many buffers of this size carry the bytes to
     // the disk; the server waits while all are busy.
-    qint64 readAheadBytes = 256 * 1024;
+    qint64 readAheadBytes = 1024 * 1024;
     int buffers = 4;
     qint64 bufferBytes = 512 * 1024;
 };
