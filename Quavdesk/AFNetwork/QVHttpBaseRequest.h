@@ -60,7 +60,8 @@ public:
     // The web service's result codes.
     static constexpr qint64 kWebServiceSuccessCode = 1000;
     static constexpr qint64 kWebServiceInternalErrorCode = 1001;
-    // An answer larger than this is refused.
+    // An answer larger than this is refused, while it is read: a larger
+    // declared length before its body, an endless body once it passes this.
     static constexpr qint64 kDefaultMaxAnswerBytes = 32 * 1024 * 1024;
 
     QVHttpBaseRequest();

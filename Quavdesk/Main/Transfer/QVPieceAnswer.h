@@ -10,8 +10,8 @@
 // it came gzip- or deflate-coded.
 //
 // Everything a server sends is bounded while it is read, not afterwards:
-// every line, the head, the number of headers and of interim answers, and the
-// body (framed and inflated). An answer that breaks a bound or the framing is
+// every line, the head, the number of headers and of interim answers, the
+// chunks' own framing, and the body (framed and inflated). An answer that breaks a bound or the framing is
 // refused as soon as the byte that breaks it arrives; no size a server writes
 // is added to another before it has been checked against the bound. Each byte
 // is looked at once, however the answer is cut.
