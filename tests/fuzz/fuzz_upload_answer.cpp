@@ -96,11 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
           <= qint64(whole.interim + 1) * limits.maxHeadBytes + 2 * limits.maxBodyBytes);
     if (closeAtEnd)
         check(whole.state != QVPieceAnswerParser::State::More);
+    check(whole.body.size() <= limits.maxBodyBytes);
     if (whole.state == QVPieceAnswerParser::State::Done) {
         check(whole.status >= 200 && whole.status <= 599);
-        check(whole.body.size() <= limits.maxBodyBytes);
     } else {
-        check(whole.status == 0 && whole.body.isEmpty());
+        // Only a whole answer has a status; a refused one keeps nothing.
+        check(whole.status == 0);
+        if (whole.state == QVPieceAnswerParser::State::Bad)
+            check(whole.body.isEmpty());
     }
     return 0;
 }

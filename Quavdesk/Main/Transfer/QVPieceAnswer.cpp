@@ -110,29 +110,30 @@ QVPieceAnswerParser::State QVPieceAnswerParser::fail(const QString &why)
 bool QVPieceAnswerParser::takeLine(const char *&at, const char *end)
 {
     const bool inHead = m_step == Step::StatusLine || m_step == Step::HeaderLine || m_step == Step::TrailerLine;
+    const bool framing = m_step == Step::ChunkSizeLine || m_step == Step::ChunkDataEnd;
     // Room for the line and its line end.
     const qint64 room = m_limits.maxLineBytes + 2 - m_line.size();
     const qint64 available = qMin<qint64>(end - at, room);
     const void *found = std::memchr(at, '\n', size_t(available));
-    const qint64 taken = found ? static_cast<const char *>(found) - at + 1 : available;
-    if (inHead) {
-        m_headBytes += taken;
-        if (m_headBytes > m_limits.maxHeadBytes) {
-            fail(QStringLiteral("the answer's head is longer than %1 bytes").arg(m_limits.maxHeadBytes));
-            return false;
-        }
-    }
-    if (m_step == Step::ChunkSizeLine || m_step == Step::ChunkDataEnd) {
-        // The chunks' own lines may not outweigh the body they frame.
-        m_framingBytes += taken;
-        if (m_framingBytes > m_limits.maxBodyBytes) {
-            fail(QStringLiteral("the answer's chunk framing is longer than %1 bytes").arg(m_limits.maxBodyBytes));
-            return false;
-        }
-    }
+    qint64 taken = found ? static_cast<const char *>(found) - at + 1 : available;
+    // The head, and the chunks' own lines (which may not outweigh the body
+    // they frame), are bounded as a whole: the byte that passes the bound
+    // ends the answer, wherever the bytes were cut.
+    qint64 *counted = inHead ? &m_headBytes : framing ? &m_framingBytes : nullptr;
+    const qint64 bound = inHead ? m_limits.maxHeadBytes : m_limits.maxBodyBytes;
+    const bool overflows = counted && *counted + taken > bound;
+    if (overflows)
+        taken = bound - *counted;
+    if (counted)
+        *counted += taken;
     m_line.append(at, qsizetype(taken));
     at += taken;
     m_consumed += taken;
+    if (overflows) {
+        fail(inHead ? QStringLiteral("the answer's head is longer than %1 bytes").arg(bound)
+                    : QStringLiteral("the answer's chunk framing is longer than %1 bytes").arg(bound));
+        return false;
+    }
     if (!found) {
         if (m_line.size() >= m_limits.maxLineBytes + 2)
             fail(QStringLiteral("a line of the answer is longer than %1 bytes").arg(m_limits.maxLineBytes));
@@ -185,7 +186,7 @@ QVPieceAnswerParser::State QVPieceAnswerParser::feed(QByteArrayView bytes)
         }
         case Step::LengthBody:
         case Step::ChunkData:
-            takeBody(at, end, qMin<qint64>(m_remaining, end - at));
+            takeBody(at, qMin<qint64>(m_remaining, end - at));
             if (m_state == State::More && m_remaining == 0) {
                 if (m_step == Step::LengthBody)
                     finishAnswer();
@@ -194,7 +195,7 @@ QVPieceAnswerParser::State QVPieceAnswerParser::feed(QByteArrayView bytes)
             }
             break;
         case Step::BodyToClose:
-            takeBody(at, end, end - at);
+            takeBody(at, end - at);
             break;
         case Step::Finished:
             at = end;
@@ -410,18 +411,18 @@ void QVPieceAnswerParser::onChunkSizeLine()
     m_step = Step::ChunkData;
 }
 
-void QVPieceAnswerParser::takeBody(const char *&at, const char *end, qint64 count)
+void QVPieceAnswerParser::takeBody(const char *&at, qint64 count)
 {
-    Q_UNUSED(end);
-    if (m_body.size() + count > m_limits.maxBodyBytes) {
-        fail(QStringLiteral("the answer's body is longer than %1 bytes").arg(m_limits.maxBodyBytes));
-        return;
-    }
-    m_body.append(at, qsizetype(count));
-    at += count;
-    m_consumed += count;
+    // What fits is taken; the byte past the bound ends the answer.
+    const qint64 room = m_limits.maxBodyBytes - m_body.size();
+    const qint64 taken = qMin(count, room);
+    m_body.append(at, qsizetype(taken));
+    at += taken;
+    m_consumed += taken;
     if (m_step != Step::BodyToClose)
-        m_remaining -= count;
+        m_remaining -= taken;
+    if (count > room)
+        fail(QStringLiteral("the answer's body is longer than %1 bytes").arg(m_limits.maxBodyBytes));
 }
 
 void QVPieceAnswerParser::finishAnswer()

@@ -86,7 +86,7 @@ private:
     void onHeaderLine();
     void onHeadEnd();
     void onChunkSizeLine();
-    void takeBody(const char *&at, const char *end, qint64 count);
+    void takeBody(const char *&at, qint64 count);
     void finishAnswer();
     State fail(const QString &why);
 
