@@ -6,28 +6,14 @@
 #include <QList>
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include "QVPieceAnswer.h"
+#include "TransferTestSupport.h"
+
+using TransferTest::gzipped;
 
 using State = QVPieceAnswerParser::State;
 
 namespace {
-
-QByteArray gzipped(const QByteArray &plain)
-{
-    z_stream stream {};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&stream, uLong(plain.size()))) + 32, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(plain.constData()));
-    stream.avail_in = uInt(plain.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
 
 struct Read {
     State state;

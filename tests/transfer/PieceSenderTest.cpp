@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <zlib.h>
 
 #include "AllocationWatch.h"
 #include "FakeFileShareServer.h"
@@ -84,21 +83,6 @@ bool wholeRequest(const QByteArray &received, qint64 body)
     return headEnd >= 0 && received.size() >= headEnd + 4 + body;
 }
 
-QByteArray gzipped(const QByteArray &plain)
-{
-    z_stream stream {};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&stream, uLong(plain.size()))) + 32, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(plain.constData()));
-    stream.avail_in = uInt(plain.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
-
 class PieceSenderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -122,6 +106,16 @@ protected:
         const int before = finishedCount;
         sender.post(url, kHeaders, piece.get(), timeout);
         return TestSupport::waitFor([&] { return finishedCount > before; }, 15000);
+    }
+
+    // Writes `bytes` to the source's path with `suffix` added.
+    QString writeBeside(const QString &suffix, const QByteArray &bytes)
+    {
+        const QString other = path + suffix;
+        QFile file(other);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return other;
     }
 
     QByteArray source;
@@ -203,7 +197,7 @@ TEST_F(PieceSenderTest, AnswersInEveryFramingArriveAndBrokenOnesEndInAnError)
          false, 200, json},
         {"to the close", "HTTP/1.0 200 OK\r\n\r\n" + json, true, 200, json},
         {"gzip", "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: "
-                     + QByteArray::number(gzipped(json).size()) + "\r\n\r\n" + gzipped(json),
+                     + QByteArray::number(TransferTest::gzipped(json).size()) + "\r\n\r\n" + TransferTest::gzipped(json),
          false, 200, json},
         {"http status", "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n", false, 500, {}},
         {"not http", "SSH-2.0-OpenSSH\r\n\r\n", false, 0, {}},
@@ -275,11 +269,7 @@ TEST_F(PieceSenderTest, ASilentServerTimesOutAndAnAbortedPostSendsNoMore)
     // A body far larger than what is queued at a time, to a server that
     // takes nothing until the abort: what it finds then ends there.
     const QByteArray big = TransferTest::patternBytes(40 * 1024 * 1024, 3);
-    const QString bigPath = path + QStringLiteral(".big");
-    QFile file(bigPath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(big);
-    file.close();
+    const QString bigPath = writeBeside(QStringLiteral(".big"), big);
     QTcpServer server;
     ASSERT_TRUE(server.listen(TestSupport::uniqueLoopbackAddress()));
     QTcpSocket *peer = nullptr;
@@ -392,11 +382,7 @@ TEST_F(PieceSenderTest, TheOutcomeSaysWhetherTheWholeBodyLeftBeforeTheAnswer)
     // A server that answers at once and never reads: a body far larger than
     // what the system buffers cannot have left when the answer comes.
     const QByteArray big = TransferTest::patternBytes(40 * 1024 * 1024, 5);
-    const QString bigPath = path + QStringLiteral(".big");
-    QFile file(bigPath);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(big);
-    file.close();
+    const QString bigPath = writeBeside(QStringLiteral(".big"), big);
     QTcpServer early;
     ASSERT_TRUE(early.listen(TestSupport::uniqueLoopbackAddress()));
     QObject::connect(&early, &QTcpServer::newConnection, [&] {

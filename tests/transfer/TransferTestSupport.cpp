@@ -6,6 +6,8 @@
 
 #include "QVSerialWorker.h"
 
+#include <zlib.h>
+
 namespace TransferTest {
 
 QByteArray patternBytes(qint64 size, quint32 seed)
@@ -17,6 +19,21 @@ QByteArray patternBytes(qint64 size, quint32 seed)
         bytes[i] = char(state >> 24);
     }
     return bytes;
+}
+
+QByteArray gzipped(const QByteArray &plain)
+{
+    z_stream stream {};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(plain.size()))) + 32, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(plain.constData()));
+    stream.avail_in = uInt(plain.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
 }
 
 std::shared_ptr<QVDownLoadFileModel> remoteFile(const QString &absPath, qint64 size, const QString &name)

@@ -27,6 +27,8 @@ inline const QString kDownload = QStringLiteral("api/glimra/fileShare/download")
 
 // Bytes that differ from chunk to chunk, the same for the same seed.
 QByteArray patternBytes(qint64 size, quint32 seed);
+// `plain` in gzip's framing, as a server would code an answer.
+QByteArray gzipped(const QByteArray &plain);
 
 // The whole file of `absPath` as the engine would hand it over.
 std::shared_ptr<QVDownLoadFileModel> remoteFile(const QString &absPath, qint64 size, const QString &name = {});

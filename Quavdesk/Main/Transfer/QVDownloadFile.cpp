@@ -42,11 +42,14 @@ bool linkUnsupported(int error)
 // Bytes copied and compared at a time.
 constexpr qint64 kCopyBlock = 1024 * 1024;
 
-bool readWhole(int fd, char *data, qint64 size, qint64 offset)
+// Runs a positional read or write until `size` bytes are done; false at an
+// error or at the end of the file.
+template <typename Call, typename Data>
+bool whole(Call call, int fd, Data data, qint64 size, qint64 offset)
 {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size_t(size - done), off_t(offset + done));
+        const ssize_t n = call(fd, data + done, size_t(size - done), off_t(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -56,18 +59,14 @@ bool readWhole(int fd, char *data, qint64 size, qint64 offset)
     return true;
 }
 
+bool readWhole(int fd, char *data, qint64 size, qint64 offset)
+{
+    return whole(::pread, fd, data, size, offset);
+}
+
 bool writeWhole(int fd, const char *data, qint64 size, qint64 offset)
 {
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size_t(size - done), off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return whole(::pwrite, fd, data, size, offset);
 }
 
 } // namespace
