@@ -46,10 +46,11 @@ struct QVDownloadLimits {
     int finalNameTries = 10000;
     // What a chunk in flight may hold in memory: the network thread reads
     // ahead this far, and this many buffers of this size carry the bytes to
-    // the disk; the server waits while all are busy.
+    // the worker's digest and the disk; the server waits while all are busy.
+    // Small buffers let the digest start soon after a chunk's first bytes.
     qint64 readAheadBytes = 1024 * 1024;
-    int buffers = 4;
-    qint64 bufferBytes = 512 * 1024;
+    int buffers = 8;
+    qint64 bufferBytes = 128 * 1024;
 };
 
 // What the downloader reads from outside. linuxDefaults() gives the share
