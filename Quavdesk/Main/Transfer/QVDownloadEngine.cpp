@@ -16,7 +16,7 @@
 #include "QVFileShareApi.h"
 #include "QVHttpError.h"
 #include "QVNetWork.h"
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ QVDownloadEngine::QVDownloadEngine(QVDownloadEngineServices services, QObject *p
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::DownloadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_writer(std::make_unique<QVSerialWorker>("download-write")),
+      m_writer(std::make_unique<Support::SerialWorker>("download-write")),
       m_buffers(std::make_shared<QVBufferPool>(qMax(1, m_services.limits.buffers),
                                                qMax<qint64>(1, m_services.limits.bufferBytes)))
 {

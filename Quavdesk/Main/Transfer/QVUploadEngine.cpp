@@ -16,7 +16,7 @@
 #include "QVHttpError.h"
 #include "QVMd5.h"
 #include "QVPieceSender.h"
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
 #include "QVUploadPiece.h"
 
 namespace {
@@ -54,7 +54,7 @@ QVUploadEngine::QVUploadEngine(QVUploadEngineServices services, QObject *parent)
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::UploadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_hasher(std::make_unique<QVSerialWorker>("upload-hash")), m_sender(new QVPieceSender(this))
+      m_hasher(std::make_unique<Support::SerialWorker>("upload-hash")), m_sender(new QVPieceSender(this))
 {
     // A file-share server never sends the client elsewhere.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
