@@ -307,14 +307,29 @@ plist_values = [
     [{"k": 1}, {"k": 2}, [], {}],
     {"b": 1, "A": 2, "c": 3, "é": "accent"},
     [b"", b"\xde\xad\xbe\xef" * 20, datetime.datetime(2001, 1, 1), datetime.datetime(1990, 6, 1, 8, 0, 0)],
+    # The first and last whole seconds from 2001 that fit 32 bits.
+    [datetime.datetime(1932, 12, 13, 20, 45, 52), datetime.datetime(2069, 1, 19, 3, 14, 7)],
+]
+# Values the property-list library cannot hand back as written: each list is
+# refused whole in either form.
+plist_refused = [
+    [datetime.datetime(1900, 1, 1)],
+    [datetime.datetime(2100, 1, 1)],
+    [datetime.datetime(1932, 12, 13, 20, 45, 51)],
+    [datetime.datetime(2069, 1, 19, 3, 14, 8)],
+    [2**63],
+    [2**64 - 1],
+    {"inner": [1, 2**63]},
 ]
 plists = []
 for value in plist_values:
     plists.append({"value": tagged(value),
                    "binary": plistlib.dumps(value, fmt=plistlib.FMT_BINARY).hex(),
                    "xml": plistlib.dumps(value, fmt=plistlib.FMT_XML).decode()})
+refused = [{"binary": plistlib.dumps(value, fmt=plistlib.FMT_BINARY).hex(),
+            "xml": plistlib.dumps(value, fmt=plistlib.FMT_XML).decode()} for value in plist_refused]
 with open(os.path.join(HERE, "plist.json"), "w") as f:
-    json.dump({"plists": plists}, f, indent=1, ensure_ascii=True)
+    json.dump({"plists": plists, "refused": refused}, f, indent=1, ensure_ascii=True)
     f.write("\n")
 
 
