@@ -257,7 +257,11 @@ for key_text in ("", "abc", "abcde", "abcdefg", "abcdefgh", "0123456789abcdef", 
     key_bytes = resized(kb, klen)
     for iv in (None, b"", b"\x01\x02\x03", b"ABCDEFGHIJKLMNOPQRSTUVWXYZ"):
         for pt in (b"", b"abc", rand_bytes(8), rand_bytes(33)):
-            iv_block = None if iv is None else resized(resized(iv, max(klen, 8)), 8)
+            # The IV is resized like the key, to the key's length (cut, or
+            # zero bytes appended); a key of 5 to 7 bytes leaves it short of
+            # a block, so zero bytes fill it up to one, and the cipher uses
+            # the first block.
+            iv_block = None if iv is None else resized(resized(iv, klen), 8)
             ciphers.append({"algorithm": 3, "key": key_text, "iv": None if iv is None else iv.hex(),
                             "data": pt.hex(), "sealed": cast_encrypt(key_bytes, iv_block, pt).hex()})
 
