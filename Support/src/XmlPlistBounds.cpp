@@ -141,30 +141,10 @@ private:
         return m_text.substr(from, m_at - from);
     }
 
-    // Moves past the ">" that ends a tag, over quoted attribute values.
-    // Sets `empty` for a tag that ends in "/>".
-    bool tagEnd(bool &empty)
-    {
-        char quote = 0;
-        for (; m_at < m_text.size(); ++m_at) {
-            const char c = m_text[m_at];
-            if (quote) {
-                if (c == quote)
-                    quote = 0;
-            }
-            else if (c == '"' || c == '\'')
-                quote = c;
-            else if (c == '>') {
-                empty = m_text[m_at - 1] == '/';
-                ++m_at;
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // A document type, with an internal subset in brackets.
-    bool doctype()
+    // Moves past the ">" that ends a tag or a declaration, over quoted
+    // values and, in a declaration (a document type), over the bracketed
+    // internal subset.
+    bool markupEnd(bool declaration = false)
     {
         char quote = 0;
         int brackets = 0;
@@ -176,9 +156,9 @@ private:
             }
             else if (c == '"' || c == '\'')
                 quote = c;
-            else if (c == '[')
+            else if (declaration && c == '[')
                 ++brackets;
-            else if (c == ']')
+            else if (declaration && c == ']')
                 --brackets;
             else if (c == '>' && brackets <= 0) {
                 ++m_at;
@@ -198,12 +178,11 @@ private:
         if (startsWith("<?"))
             return skipPast("?>");
         if (startsWith("<!"))
-            return doctype();
+            return markupEnd(true);
         if (startsWith("</")) {
             m_at += 2;
             const std::string_view closed = name();
-            bool empty = false;
-            if (!tagEnd(empty) || m_depth == 0)
+            if (!markupEnd() || m_depth == 0)
                 return false;
             --m_depth;
             if (closed == "array" || closed == "dict")
@@ -212,9 +191,9 @@ private:
         }
         ++m_at;
         const std::string_view opened = name();
-        bool empty = false;
-        if (opened.empty() || !tagEnd(empty))
+        if (opened.empty() || !markupEnd())
             return false;
+        const bool empty = m_text[m_at - 2] == '/';
         // The document element wraps the values and is no node of its own.
         if (++m_nodes > kPlistMaxNodes + 1)
             return false;
