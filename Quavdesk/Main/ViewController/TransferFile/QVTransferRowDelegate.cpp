@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QToolTip>
 
+#include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVImageDrawing.h"
 #include "BaseViewController/View/QVNamedImage.h"
 #include "Main/ViewController/TransferFile/QVTransferListModel.h"
@@ -16,8 +17,6 @@ namespace {
 
 // A button under the pointer stands at this opacity.
 constexpr double kHoverOpacity = 0.7;
-// Room around a button's title.
-constexpr int kTitlePadding = 16;
 constexpr double kContinueRadius = 10.0;
 
 QFont withPixelSize(QFont font, int pixelSize)
@@ -112,11 +111,8 @@ QVTransferRowDelegate::RowLayout QVTransferRowDelegate::layoutOf(const QRect &re
         layout.done = place(button);
     if (look.parts & Folder)
         layout.folder = place(button);
-    if (look.parts & Continue) {
-        const QFontMetrics metrics(base);
-        const int width = metrics.size(Qt::TextShowMnemonic, m_style.continueTitle).width() + kTitlePadding;
-        layout.continueButton = place(QSize(qMax(width, m_style.continueMinimumWidth), ContinueHeight));
-    }
+    if (look.parts & Continue)
+        layout.continueButton = place(QSize(qMax(continueWidth(base), m_style.continueMinimumWidth), ContinueHeight));
     if (look.parts & Progress)
         layout.progress = place(QSize(ProgressWidth, ProgressHeight));
     // The fail text always holds its place, empty or not.
@@ -128,6 +124,18 @@ QVTransferRowDelegate::RowLayout QVTransferRowDelegate::layoutOf(const QRect &re
                            .elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, layout.name.width(),
                                        Qt::TextSingleLine);
     return layout;
+}
+
+int QVTransferRowDelegate::continueWidth(const QFont &base) const
+{
+    // As wide as the program's own button with that title would be.
+    if (m_continueWidth < 0 || m_continueFont != base) {
+        QVBaseButton button(m_style.continueTitle);
+        button.setFont(base);
+        m_continueWidth = button.sizeHint().width();
+        m_continueFont = base;
+    }
+    return m_continueWidth;
 }
 
 QSize QVTransferRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -161,9 +169,16 @@ void QVTransferRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
         QPainterPath shape;
         shape.addRoundedRect(QRectF(layout.continueButton), kContinueRadius, kContinueRadius);
         painter->fillPath(shape, Qt::white);
+        // The title centred as the program's buttons centre theirs.
+        const QRectF button(layout.continueButton);
+        const qreal titleWidth = QFontMetricsF(option.font).horizontalAdvance(m_style.continueTitle);
+        painter->save();
+        painter->setClipPath(shape);
         painter->setFont(option.font);
         painter->setPen(option.palette.color(QPalette::ButtonText));
-        painter->drawText(layout.continueButton, int(Qt::AlignCenter | Qt::TextSingleLine), m_style.continueTitle);
+        painter->drawText(QRectF(button.center().x() - titleWidth / 2, button.top(), titleWidth, button.height()),
+                          int(Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip), m_style.continueTitle);
+        painter->restore();
         painter->setOpacity(1.0);
     }
     if (!layout.done.isEmpty()) {

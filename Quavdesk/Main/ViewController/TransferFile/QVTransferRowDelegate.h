@@ -98,7 +98,11 @@ protected:
     virtual void paintProgress(QPainter *painter, const QRectF &rect, double share) const = 0;
 
 private:
+    int continueWidth(const QFont &base) const;
+
     Style m_style;
+    mutable int m_continueWidth = -1;
+    mutable QFont m_continueFont;
     QPixmap m_folderImage;
     QPixmap m_warningImage;
     QPixmap m_deleteImage;

@@ -22,7 +22,8 @@ QVTransferTableView::QVTransferTableView(QWidget *parent)
     verticalScrollBar()->setSingleStep(RowHeight / 2);
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setFocusPolicy(Qt::NoFocus);
+    // The table takes the keyboard focus as a scrolled list does (the keys
+    // scroll it); nothing in it shows the focus.
     // Every row has the same height: the view places thousands of rows
     // without asking each one.
     setUniformItemSizes(true);
