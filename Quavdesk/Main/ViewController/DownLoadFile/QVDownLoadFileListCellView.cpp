@@ -1,23 +1,15 @@
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileListCellView.h"
 
-#include <QPainter>
-#include <QPainterPath>
-
 #include "Main/Model/QVDownLoadFileModel.h"
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
 
 using namespace QVTransferRowParts;
 
-namespace {
-
-// The bar: a white track at a quarter of full strength, the part done white.
-constexpr double kBarRadius = 3.0;
-const QColor kTrack(255, 255, 255, 70);
-
-} // namespace
-
 QVDownLoadFileListCellView::QVDownLoadFileListCellView(QObject *parent)
-    : QVTransferRowDelegate({QMargins(), localizable("downLoadFileList_btn_continueDownLoad"), 0}, parent)
+    // The bar's track is white at a quarter of full strength.
+    : QVTransferRowDelegate({QMargins(), localizable("downLoadFileList_btn_continueDownLoad"), 0,
+                             QColor(255, 255, 255, 70), 3.0},
+                            parent)
 {
 }
 
@@ -60,17 +52,4 @@ QVTransferRowDelegate::Look QVDownLoadFileListCellView::lookFor(qint64 status) c
     if (status >= QVDownLoadFileModel::Failed)
         look.failText = localizable("transferFile_uploadFailed");
     return look;
-}
-
-void QVDownLoadFileListCellView::paintProgress(QPainter *painter, const QRectF &rect, double share) const
-{
-    QPainterPath track;
-    track.addRoundedRect(rect, kBarRadius, kBarRadius);
-    painter->fillPath(track, kTrack);
-    const double width = rect.width() * qBound(0.0, share, 1.0);
-    if (width <= 0.0)
-        return;
-    QPainterPath bar;
-    bar.addRoundedRect(QRectF(rect.left(), rect.top(), width, rect.height()), kBarRadius, kBarRadius);
-    painter->fillPath(bar, Qt::white);
 }

@@ -18,7 +18,4 @@ public:
     Look lookFor(qint64 status) const override;
     // The warning's tip for a status; empty for the others.
     static QString warningKey(qint64 status);
-
-protected:
-    void paintProgress(QPainter *painter, const QRectF &rect, double share) const override;
 };

@@ -138,6 +138,20 @@ int QVTransferRowDelegate::continueWidth(const QFont &base) const
     return m_continueWidth;
 }
 
+void QVTransferRowDelegate::paintProgress(QPainter *painter, const QRectF &rect, double share) const
+{
+    const double radius = m_style.progressRadius;
+    QPainterPath track;
+    track.addRoundedRect(rect, radius, radius);
+    painter->fillPath(track, m_style.progressTrack);
+    const double width = rect.width() * qBound(0.0, share, 1.0);
+    if (width <= 0.0)
+        return;
+    QPainterPath bar;
+    bar.addRoundedRect(QRectF(rect.left(), rect.top(), width, rect.height()), radius, radius);
+    painter->fillPath(bar, Qt::white);
+}
+
 QSize QVTransferRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
     // The list makes each row as wide as itself.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QMargins>
 #include <QPixmap>
 #include <QRect>
@@ -60,11 +61,15 @@ public:
         Part buttonAt(const QPoint &pos) const;
     };
 
-    // How a page's rows differ.
+    // How a page's rows differ. The bar is a rounded track of its colour
+    // over its whole width and, from the left, a white bar as wide as the
+    // share done.
     struct Style {
         QMargins margins;
         QString continueTitle;
         int continueMinimumWidth = 0;
+        QColor progressTrack;
+        double progressRadius = 0;
     };
 
     static constexpr int RowHeight = 35;
@@ -93,12 +98,9 @@ public:
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override;
 
-protected:
-    // The bar: its track over the whole rect, and the share of it done.
-    virtual void paintProgress(QPainter *painter, const QRectF &rect, double share) const = 0;
-
 private:
     int continueWidth(const QFont &base) const;
+    void paintProgress(QPainter *painter, const QRectF &rect, double share) const;
 
     Style m_style;
     mutable int m_continueWidth = -1;

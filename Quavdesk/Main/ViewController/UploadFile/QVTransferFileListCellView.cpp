@@ -1,8 +1,6 @@
 #include "Main/ViewController/UploadFile/QVTransferFileListCellView.h"
 
 #include <QCoreApplication>
-#include <QPainter>
-#include <QPainterPath>
 
 #include "Main/Model/QVUploadFileModel.h"
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
@@ -12,13 +10,13 @@ using namespace QVTransferRowParts;
 namespace {
 
 constexpr int kContinueMinimumWidth = 80;
-const QColor kTrack = QColor::fromRgbF(89 / 255.0, 131 / 255.0, 236 / 255.0, 1.0);
 
 } // namespace
 
 QVTransferFileListCellView::QVTransferFileListCellView(QObject *parent)
+    // The bar is blue, with round ends.
     : QVTransferRowDelegate({QMargins(12, 0, 8, 0), localizable("transferFile_btn_continueUploading"),
-                             kContinueMinimumWidth},
+                             kContinueMinimumWidth, QColor(89, 131, 236), ProgressHeight / 2.0},
                             parent)
 {
 }
@@ -61,18 +59,4 @@ QVTransferRowDelegate::Look QVTransferFileListCellView::lookFor(qint64 status) c
     if (status == QVUploadFileModel::Failed || status >= QVUploadFileModel::TooLarge)
         look.failText = localizable("transferFile_uploadFailed");
     return look;
-}
-
-void QVTransferFileListCellView::paintProgress(QPainter *painter, const QRectF &rect, double share) const
-{
-    const double radius = rect.height() / 2.0;
-    QPainterPath track;
-    track.addRoundedRect(rect, radius, radius);
-    painter->fillPath(track, kTrack);
-    const double width = rect.width() * qBound(0.0, share, 1.0);
-    if (width <= 0.0)
-        return;
-    QPainterPath bar;
-    bar.addRoundedRect(QRectF(rect.left(), rect.top(), width, rect.height()), radius, radius);
-    painter->fillPath(bar, Qt::white);
 }

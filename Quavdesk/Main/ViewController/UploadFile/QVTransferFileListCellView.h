@@ -18,9 +18,4 @@ public:
     Look lookFor(qint64 status) const override;
     // The warning's tip key for a status; empty for the others.
     static QString warningKey(qint64 status);
-
-protected:
-    // A blue rounded track over the whole bar and, from the left, a white
-    // rounded bar as wide as the share done.
-    void paintProgress(QPainter *painter, const QRectF &rect, double share) const override;
 };
