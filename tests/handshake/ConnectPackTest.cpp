@@ -186,7 +186,7 @@ TEST_F(ConnectPackTest, NameWaitExpiryGivesAnEmptyNameAndALateReplyOnlyUpdatesIt
     EXPECT_EQ(recorder.events, QStringList{"success"});
 }
 
-TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyOnlyUpdatesTheRecord)
+TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyNeitherSucceedsNorAsksAgain)
 {
     // The receiver wants a code and names itself after the name wait, with
     // feature bits that say nothing of a code.
@@ -211,6 +211,117 @@ TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyOnlyUpdatesTheRecord)
     ASSERT_TRUE(waitForEvent("success"));
     EXPECT_EQ(recorder.events, (QStringList{"needPwd", "pwdIncorrect", "success"}));
     EXPECT_EQ(TavlinGlobal::getChoseDevice()->mServer_features, FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver);
+}
+
+TEST_F(ConnectPackTest, ALateNameReplyBehindTheCodeQuestionStillBringsTheReceiversFlagsAndPorts)
+{
+    // A Windows receiver on ports of its own names itself only after the
+    // name wait took it as nameless and the code question went out. The
+    // session must still run on its ports, whether the code is typed after
+    // its port reply or before it (the verdict then waits for the ports),
+    // and must not run on a port table it never got.
+    setFeatures(FeatureBits::kMasterControl | FeatureBits::kDynamicPorts | FeatureBits::kWindowsReceiver);
+    const QList<qint64> theirPorts = {41040, 51030, 51060, 42020, 52030, 47395};
+    enum class Code { AfterThePortReply, BeforeThePortReply, BeforeAPortReplyThatNeverComes };
+    for (const Code when : {Code::AfterThePortReply, Code::BeforeThePortReply, Code::BeforeAPortReplyThatNeverComes}) {
+        SCOPED_TRACE(int(when));
+        recorder = PackRecorder();
+        setBehaviour([&](HandshakeBehaviour &b) {
+            b.castingCode = QStringLiteral("482913");
+            b.serverInfoDelayMs = 400;
+            b.ports = {{"51040", 41040}, {"52020", 42020}, {"57395", 47395}};
+            b.portsDelayMs = when == Code::AfterThePortReply ? 0 : when == Code::BeforeThePortReply ? 500 : 100000;
+        });
+        const int connection = server->connectionCount();
+        TLConnectPack &connect = makePack();
+        ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+        ASSERT_TRUE(waitForEvent("needPwd"));
+        EXPECT_FALSE(TavlinGlobal::getIsWindowReceiver());
+
+        // The late name reply: flags, port table and port request.
+        ASSERT_TRUE(waitFor([&] { return server->requests(connection).contains(kListenedPort); }));
+        EXPECT_TRUE(TavlinGlobal::getIsWindowReceiver());
+        EXPECT_TRUE(TavlinGlobal::getIsSupportDynamicPort());
+        EXPECT_EQ(TavlinGlobal::getTempChoseDevice()->mServer_features,
+                  FeatureBits::kMasterControl | FeatureBits::kDynamicPorts | FeatureBits::kWindowsReceiver);
+        if (when == Code::AfterThePortReply)
+            ASSERT_TRUE(waitFor([&] { return !connect.isPortReplyPending(); }));
+        else
+            EXPECT_TRUE(connect.isPortReplyPending());
+        EXPECT_EQ(recorder.events, QStringList{"needPwd"});
+
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+        if (when == Code::BeforeAPortReplyThatNeverComes) {
+            // The verdict came; the ports never do: the connect fails at the
+            // deadline rather than run on ports that are not the receiver's.
+            ASSERT_TRUE(waitForEvent("error"));
+            EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
+            continue;
+        }
+        ASSERT_TRUE(waitForEvent("success"));
+        EXPECT_EQ(recorder.events, (QStringList{"needPwd", "success"}));
+        EXPECT_EQ(recorder.portsAtSuccess, theirPorts);
+        EXPECT_TRUE(recorder.windowReceiverAtSuccess);
+        EXPECT_EQ(server->requests(connection).count(kListenedPort), 1);
+    }
+}
+
+TEST_F(ConnectPackTest, AVerdictCutInTwoIsReadWhole)
+{
+    // The receiver writes its verdict in two pieces, a little apart,
+    // wherever the cut falls.
+    for (qsizetype cut = 1; cut < 8; ++cut) {
+        SCOPED_TRACE(cut);
+        recorder = PackRecorder();
+        setBehaviour([&](HandshakeBehaviour &b) {
+            b.castingCode = QStringLiteral("482913");
+            b.verdictCutAt = cut;
+            b.pieceGapMs = 20;
+        });
+        TLConnectPack &connect = makePack();
+        ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+        ASSERT_TRUE(waitForEvent("needPwd"));
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("111111"));
+        ASSERT_TRUE(waitForEvent("pwdIncorrect"));
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+        ASSERT_TRUE(waitForEvent("success"));
+        EXPECT_EQ(recorder.events, (QStringList{"needPwd", "pwdIncorrect", "success"}));
+    }
+}
+
+TEST_F(ConnectPackTest, OnlyAVerdictOrTheEndOfTheConnectionEndsTheWaitForIt)
+{
+    // Bytes that are no verdict leave the wait running: it ends in the
+    // read time-out and a new connection.
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.castingCode = QStringLiteral("482913");
+        b.checkReplyOverride = "checking\n{\"name\":\"Room A\",\"feature\":\"100100\"}\n";
+    });
+    TLConnectPack &connect = makePack();
+    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("needPwd"));
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+    ASSERT_TRUE(waitForEvent("error"));
+    EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kAsyncSocketErrorDomain);
+    EXPECT_EQ(recorder.errors[0].code, SocketErrors::AsyncSocketReadTimeoutError);
+    EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
+    ASSERT_TRUE(waitFor([&] { return server->connectionCount() == 2; }));
+
+    // The end of the connection is a verdict of its own: reported once, and
+    // no time-out follows it.
+    recorder = PackRecorder();
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.castingCode = QStringLiteral("482913");
+        b.closeOnRequest = QStringLiteral("CHECKPASSWORD");
+    });
+    TLConnectPack &again = makePack();
+    ASSERT_TRUE(again.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("needPwd"));
+    again.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+    ASSERT_TRUE(waitForEvent("error"));
+    spin(500);
+    EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
+    EXPECT_TRUE(SocketErrors::isNotConnected(recorder.errors[0])) << recorder.errors[0].description.toStdString();
 }
 
 TEST_F(ConnectPackTest, ASilentReceiverIsTakenAsNamelessAfterTheNameWait)
@@ -438,11 +549,10 @@ TEST_F(ConnectPackTest, RepliesCutAtAnyByteOrGatheredGiveTheSameOutcome)
     const QByteArray stream = "configed password\n"
         + HandshakeServer::serverInfoLine(profile, QStringLiteral("extra ✓"))
         + HandshakeServer::portsLine(true, {{"51040", 41040}});
-    // Cut positions inside each object reply, including inside multi-byte
-    // characters. (A text line cut in two is two lines, as the receivers'
-    // protocol has it; it is only the objects that are joined again.)
+    // Cut positions inside each reply, the words included, and inside
+    // multi-byte characters.
     QList<qsizetype> cuts;
-    for (qsizetype i = stream.indexOf('{'); i < stream.size(); i += 7)
+    for (qsizetype i = 3; i < stream.size(); i += 7)
         cuts.append(i);
     const qsizetype accent = stream.indexOf("à");
     cuts << accent + 1 << stream.indexOf("会") + 1 << stream.indexOf("会") + 2;

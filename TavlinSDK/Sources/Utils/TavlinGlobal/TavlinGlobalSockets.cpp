@@ -45,17 +45,35 @@ void retire(QPointer<Socket> &slot)
     slot.clear();
 }
 
-// The replaced socket first sends what is queued on it (a goodbye to the
-// receiver it spoke to), then closes and goes; it tells its old delegate
-// nothing more.
-void retireAfterWriting(QPointer<AsyncSocket> &slot)
+// The replaced handshake socket: a connected one first sends what is queued
+// on it (a goodbye to the receiver it spoke to), then closes and goes; one
+// that is still connecting is dropped at once, so that it never reaches the
+// receiver the user left. It tells its old delegate nothing more.
+void retireHandshake(QPointer<AsyncSocket> &slot)
 {
-    if (AsyncSocket *old = slot.data()) {
+    AsyncSocket *old = slot.data();
+    if (old && !old->isConnected()) {
+        retire(slot);
+        return;
+    }
+    if (old) {
         old->setDelegate(nullptr);
         QObject::connect(old, &TcpSocketBase::closed, old, &QObject::deleteLater);
         old->disconnectAfterWriting();
         if (old->isDisconnected())
             old->deleteLater();
+    }
+    slot.clear();
+}
+
+// Closed now, with what is queued handed to the system first.
+template <class Socket>
+void release(QPointer<Socket> &slot)
+{
+    if (Socket *old = slot.data()) {
+        old->setDelegate(nullptr);
+        old->disconnectAfterWritingNow();
+        old->deleteLater();
     }
     slot.clear();
 }
@@ -81,19 +99,24 @@ void sendOn(TcpSocketBase *socket, const QString &text, qint64 writeTag = 0, qin
     socket->readDataWithTimeout(-1, readTag);
 }
 
-AsyncSocket *makeRunLoopSocket(QPointer<AsyncSocket> &slot, const QString &host, quint16 port,
-                               AsyncSocketDelegate *delegate, int connectTimeoutMs)
+// A new run-loop socket that has started to connect, or none.
+AsyncSocket *startRunLoopSocket(const QString &host, quint16 port, AsyncSocketDelegate *delegate,
+                                int connectTimeoutMs)
 {
     auto *socket = new AsyncSocket(delegate);
     socket->setControlConnectionLimits();
     TavlinError error;
-    if (socket->connectToHost(host, port, connectTimeoutMs, &error)) {
-        slot = socket;
-    } else {
+    if (!socket->connectToHost(host, port, connectTimeoutMs, &error)) {
         qInfo().noquote() << "connect to" << host << "failed to start:" << error.description;
         socket->deleteLater();
-        slot.clear();
+        return nullptr;
     }
+    return socket;
+}
+
+AsyncSocket *install(QPointer<AsyncSocket> &slot, AsyncSocket *socket)
+{
+    slot = socket;
     if (slot)
         slot->readDataWithTimeout(-1, 0);
     return slot.data();
@@ -132,13 +155,22 @@ bool hasControlCharacter(const QString &text)
 // --- Factories ---
 
 AsyncSocket *TavlinGlobal::CreateSocket(const QString &host, quint16 port, AsyncSocketDelegate *delegate,
-                                        int connectTimeoutMs)
+                                        int connectTimeoutMs, const std::function<void()> &whenStarted)
 {
     SharedSockets &shared = sockets();
     shared.lastHost = host;
     shared.lastPort = port;
-    retireAfterWriting(shared.handshake);
-    return makeRunLoopSocket(shared.handshake, host, port, delegate, connectTimeoutMs);
+    AsyncSocket *socket = startRunLoopSocket(host, port, delegate, connectTimeoutMs);
+    if (!socket) {
+        // The caller that asked to be told of the start keeps what it had.
+        if (!whenStarted)
+            retire(shared.handshake);
+        return nullptr;
+    }
+    if (whenStarted)
+        whenStarted();
+    retireHandshake(shared.handshake);
+    return install(shared.handshake, socket);
 }
 
 AsyncSocket *TavlinGlobal::getAsyncSocket_8121()
@@ -159,7 +191,7 @@ AsyncSocket *TavlinGlobal::CreateHostPreviewControlSocket(const QString &host, q
             old->deleteLater();
         shared.hostPreview.clear();
     }
-    return makeRunLoopSocket(shared.hostPreview, host, port, delegate, connectTimeoutMs);
+    return install(shared.hostPreview, startRunLoopSocket(host, port, delegate, connectTimeoutMs));
 }
 
 AsyncSocket *TavlinGlobal::getHostPreviewSocket()
@@ -239,6 +271,16 @@ void TavlinGlobal::resetSockets()
     retire(shared.disConnectCast);
     shared.lastHost.clear();
     shared.lastPort = 0;
+}
+
+void TavlinGlobal::releaseSockets()
+{
+    SharedSockets &shared = sockets();
+    release(shared.handshake);
+    release(shared.hostPreview);
+    release(shared.masterControl);
+    release(shared.directCast);
+    release(shared.disConnectCast);
 }
 
 void TavlinGlobal::setClientNameSource(std::function<QString()> source)
