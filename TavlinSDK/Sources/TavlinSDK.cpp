@@ -148,6 +148,11 @@ TavlinSDKPrivate::~TavlinSDKPrivate()
     updateDeviceListTimer.reset();
     if (deviceManager)
         deviceManager->StopSearch();
+    // The library ends here, and the program may end right after it: what
+    // the sessions' ends queued for the receiver (the disconnect message, a
+    // goodbye) goes to the system now rather than with an event loop that
+    // may never run again.
+    TavlinGlobal::releaseSockets();
 }
 
 void TavlinSDKPrivate::start()
