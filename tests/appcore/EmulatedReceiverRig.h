@@ -95,7 +95,7 @@ public:
 
         MasterControlServices masterServices;
         masterServices.timings.heartbeatIntervalMs = 100;
-        masterServices.timings.castRequestTimeoutMs = 5000;
+        masterServices.timings.castRequestTimeoutMs = castRequestTimeoutMs;
         masterServices.screenCaptureAccess = capture;
         masterServices.store = store;
         masterServices.clientName = [] { return QStringLiteral("Tester"); };
@@ -199,6 +199,8 @@ public:
         std::make_shared<Platform::Fake::FakeDisplaySleepInhibitor>();
     FakeSenders senders;
     FakeSoundSetup sound;
+    // How long the library waits for the receiver's answer to a cast request.
+    int castRequestTimeoutMs = 5000;
 
     std::unique_ptr<QVShareManager> manager;
     QVKVOModel *model = nullptr;
