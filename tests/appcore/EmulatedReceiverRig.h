@@ -184,6 +184,15 @@ public:
         ASSERT_TRUE(TestSupport::waitFor([&] { return rtsp.methods().contains("SETUP"); }, 5000));
     }
 
+    // Found, connected and casting.
+    void connectAndCast()
+    {
+        findAndConnect();
+        if (::testing::Test::HasFatalFailure())
+            return;
+        cast();
+    }
+
     QHostAddress receiverAddress;
     QHostAddress ownAddress;
     RtspReceiver rtsp;

@@ -19,10 +19,7 @@ class EndToEndTest : public EmulatedReceiverTest
 
 TEST_F(EndToEndTest, SearchConnectCastFullScreenAndDisconnect)
 {
-    findAndConnect();
-    if (HasFatalFailure())
-        return;
-    cast();
+    connectAndCast();
     if (HasFatalFailure())
         return;
 
@@ -62,10 +59,7 @@ TEST_F(EndToEndTest, SearchConnectCastFullScreenAndDisconnect)
 
 TEST_F(EndToEndTest, QuittingDuringACastGivesTheSoundBackAndLeavesTheReceiver)
 {
-    findAndConnect();
-    if (HasFatalFailure())
-        return;
-    cast();
+    connectAndCast();
     if (HasFatalFailure())
         return;
 

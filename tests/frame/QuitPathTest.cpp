@@ -152,10 +152,7 @@ protected:
 
     void castUnderway()
     {
-        findAndConnect();
-        if (HasFatalFailure())
-            return;
-        cast();
+        connectAndCast();
         if (HasFatalFailure())
             return;
         ASSERT_EQ(sound.current(), sound.sonvale.id);
@@ -206,23 +203,23 @@ TEST_F(QuitDuringACastTest, TheMenusQuitEndsTheCastAndTheSessionOnTheReceiverWit
     expectTheReceiverLeft();
 }
 
-TEST_F(QuitDuringACastTest, SigtermEndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
+class QuitBySignalDuringACastTest : public QuitDuringACastTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(QuitBySignalDuringACastTest, EndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
 {
     castUnderway();
     if (HasFatalFailure())
         return;
-    quit(SIGTERM);
+    quit(GetParam());
     expectTheReceiverLeft();
 }
 
-TEST_F(QuitDuringACastTest, SigintEndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
-{
-    castUnderway();
-    if (HasFatalFailure())
-        return;
-    quit(SIGINT);
-    expectTheReceiverLeft();
-}
+INSTANTIATE_TEST_SUITE_P(TerminationSignals, QuitBySignalDuringACastTest, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             return std::string(info.param == SIGTERM ? "Sigterm" : "Sigint");
+                         });
 
 TEST_F(QuitDuringACastTest, AReceiverThatStoppedReadingDoesNotHoldTheQuitUp)
 {

@@ -41,6 +41,17 @@ protected:
         TavlinGlobal::setClientNameSource(nullptr);
         HandshakeFixture::TearDown();
     }
+
+    // The handshake socket, connected to a receiver that answers nothing;
+    // the client is called "Tester".
+    AsyncSocket *connectedSocket(AsyncSocketDelegate *delegate)
+    {
+        setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
+        TavlinGlobal::setClientNameSource([] { return QStringLiteral("Tester"); });
+        AsyncSocket *socket = TavlinGlobal::CreateSocket(address.toString(), server->port(), delegate, 1000);
+        EXPECT_TRUE(socket && waitFor([&] { return socket->isConnected(); }));
+        return socket;
+    }
 };
 
 TEST_F(TavlinGlobalSockets, TextCommandsAreByteExactWithTheirTags)
@@ -129,13 +140,9 @@ TEST_F(TavlinGlobalSockets, FactoriesReplaceAndDetachTheOldSocket)
 
 TEST_F(TavlinGlobalSockets, AReplacedSocketSendsItsGoodbyeWhenConnectedAndGoesAtOnceWhenStillConnecting)
 {
-    setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
-    TavlinGlobal::setClientNameSource([] { return QStringLiteral("Tester"); });
-
     // Connected: what is queued on it (a goodbye) still leaves, then it closes.
     WriteRecorder first;
-    AsyncSocket *one = TavlinGlobal::CreateSocket(address.toString(), server->port(), &first, 1000);
-    ASSERT_TRUE(waitFor([&] { return one->isConnected(); }));
+    ASSERT_TRUE(connectedSocket(&first));
     TavlinGlobal::sayByebye();
     WriteRecorder second;
     ASSERT_TRUE(TavlinGlobal::CreateSocket(address.toString(), server->port(), &second, 1000));
@@ -168,11 +175,9 @@ TEST_F(TavlinGlobalSockets, AReplacedSocketSendsItsGoodbyeWhenConnectedAndGoesAt
 
 TEST_F(TavlinGlobalSockets, AConnectThatAsksToBeToldOfItsStartKeepsTheOldSocketUntilThen)
 {
-    setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
-    TavlinGlobal::setClientNameSource([] { return QStringLiteral("Tester"); });
     WriteRecorder first;
-    AsyncSocket *one = TavlinGlobal::CreateSocket(address.toString(), server->port(), &first, 1000);
-    ASSERT_TRUE(waitFor([&] { return one->isConnected(); }));
+    AsyncSocket *one = connectedSocket(&first);
+    ASSERT_TRUE(one);
 
     // A connect that cannot start: not told, and the old socket stays.
     int told = 0;
@@ -201,13 +206,11 @@ TEST_F(TavlinGlobalSockets, AConnectThatAsksToBeToldOfItsStartKeepsTheOldSocketU
 TEST_F(TavlinGlobalSockets, ReleasingTheSocketsHandsTheirQueuedBytesToTheSystemAtOnce)
 {
     // The end of the library: no event loop will run to send what is queued.
-    setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
-    TavlinGlobal::setClientNameSource([] { return QStringLiteral("Tester"); });
+    WriteRecorder handshakeEvents;
+    ASSERT_TRUE(connectedSocket(&handshakeEvents));
     QueueRecorder queue;
     GCDAsyncSocket *master = TavlinGlobal::createMasterConGCDAsyncSocket(address.toString(), server->port(), &queue);
-    WriteRecorder handshakeEvents;
-    AsyncSocket *handshakeSocket = TavlinGlobal::CreateSocket(address.toString(), server->port(), &handshakeEvents, 1000);
-    ASSERT_TRUE(waitFor([&] { return master->isConnected() && handshakeSocket->isConnected(); }));
+    ASSERT_TRUE(waitFor([&] { return master->isConnected(); }));
     TavlinGlobal::sendCommandToReceive(QStringLiteral("{\"disconnect\":\"N\"}\n"));
     master->disconnectAfterWriting();
     TavlinGlobal::sayByebye();

@@ -7,12 +7,9 @@
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "Categories/RVColor.h"
 #include "Main/Model/QVKVOModel.h"
-#include "PublicManager/QVLog.h"
-#include "PublicManager/QVLogManager.h"
+#include "HttpTestSupport.h"
 #include "PublicManager/QVNotificationCenter.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QTranslator>
 
 using FrameTest::runDeferredDeletes;
@@ -250,30 +247,18 @@ TEST_F(ReceiverListPageTest, WhatAConnectSaysAfterItsWatchdogChangesNothing)
 
 TEST_F(ReceiverListPageTest, AReceiversNameIsLoggedEscaped)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QVLogOptions options;
-    options.folder = dir.path();
-    options.console = false;
-    options.asynchronous = false;
-    QVLogManager().creatLogFile(options);
-
-    const DeviceInformation hostile(QStringLiteral("10.1.2.9"), QStringLiteral("Room\n2024-01-01 00:00:00 000 | INFO | x\u202e"));
+    HttpTest::ProgramLogCapture log;
+    const DeviceInformation hostile(QStringLiteral("10.1.2.9"),
+                                    QStringLiteral("Room\n2024-01-01 00:00:00 000 | INFO | x\u202e"));
     library()->deviceListChanged({hostile});
     row(0)->connectBtn()->click();
-    QVLog::flush();
-    const QStringList files = QDir(dir.path()).entryList(QDir::Files);
-    ASSERT_EQ(files.size(), 1);
-    QFile file(dir.filePath(files.first()));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QVLog::shutdown();
-    const QStringList connects = lines.filter(QStringLiteral("QVMainViewController connect deviceName"));
-    ASSERT_EQ(connects.size(), 1) << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(connects.first().endsWith(QStringLiteral(
-        "QVMainViewController connect deviceName = Room\\n2024-01-01 00:00:00 000 | INFO | x\\u202e, ip = 10.1.2.9")))
-        << connects.first().toStdString();
-    EXPECT_EQ(lines.filter(QStringLiteral("| INFO | x")).size(), 1);
+    EXPECT_EQ(log.countContaining(QStringLiteral("QVMainViewController connect deviceName = "
+                                                 "Room\\n2024-01-01 00:00:00 000 | INFO | x\\u202e, ip = 10.1.2.9")),
+              1)
+        << log.all().toStdString();
+    // The name starts no line of its own.
+    for (const HttpTest::ProgramLogCapture::Entry &entry : log.entries())
+        EXPECT_FALSE(entry.message.startsWith(QLatin1Char('x'))) << entry.message.toStdString();
 }
 
 TEST_F(ReceiverListPageTest, TheCodeDialogOpensWithTheRememberedCodeAndSendsItOnReturn)

@@ -33,13 +33,17 @@ SharedSockets &sockets()
 }
 
 // The replaced socket may be the one whose callback is running: it is closed
-// and detached now and deleted from the event loop.
+// and detached now and deleted from the event loop. With `sendQueuedFirst`
+// what is queued on it is handed to the system before it closes.
 template <class Socket>
-void retire(QPointer<Socket> &slot)
+void retire(QPointer<Socket> &slot, bool sendQueuedFirst = false)
 {
     if (Socket *old = slot.data()) {
         old->setDelegate(nullptr);
-        old->disconnect();
+        if (sendQueuedFirst)
+            old->disconnectAfterWritingNow();
+        else
+            old->disconnect();
         old->deleteLater();
     }
     slot.clear();
@@ -62,18 +66,6 @@ void retireHandshake(QPointer<AsyncSocket> &slot)
         old->disconnectAfterWriting();
         if (old->isDisconnected())
             old->deleteLater();
-    }
-    slot.clear();
-}
-
-// Closed now, with what is queued handed to the system first.
-template <class Socket>
-void release(QPointer<Socket> &slot)
-{
-    if (Socket *old = slot.data()) {
-        old->setDelegate(nullptr);
-        old->disconnectAfterWritingNow();
-        old->deleteLater();
     }
     slot.clear();
 }
@@ -276,11 +268,11 @@ void TavlinGlobal::resetSockets()
 void TavlinGlobal::releaseSockets()
 {
     SharedSockets &shared = sockets();
-    release(shared.handshake);
-    release(shared.hostPreview);
-    release(shared.masterControl);
-    release(shared.directCast);
-    release(shared.disConnectCast);
+    retire(shared.handshake, true);
+    retire(shared.hostPreview, true);
+    retire(shared.masterControl, true);
+    retire(shared.directCast, true);
+    retire(shared.disConnectCast, true);
 }
 
 void TavlinGlobal::setClientNameSource(std::function<QString()> source)
