@@ -217,8 +217,8 @@ TEST_P(QuitBySignalDuringACastTest, EndsTheCastAndTheSessionOnTheReceiverWithinT
 }
 
 INSTANTIATE_TEST_SUITE_P(TerminationSignals, QuitBySignalDuringACastTest, ::testing::Values(SIGTERM, SIGINT),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                             return std::string(info.param == SIGTERM ? "Sigterm" : "Sigint");
+                         [](const ::testing::TestParamInfo<int> &paramInfo) {
+                             return std::string(paramInfo.param == SIGTERM ? "Sigterm" : "Sigint");
                          });
 
 TEST_F(QuitDuringACastTest, AReceiverThatStoppedReadingDoesNotHoldTheQuitUp)
