@@ -20,7 +20,7 @@
 #include "FakeFileShareServer.h"
 #include "HostileServer.h"
 #include "QVPieceSender.h"
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
 #include "QVUploadPiece.h"
 #include "TestSupport.h"
 #include "TransferTestSupport.h"
@@ -121,7 +121,7 @@ protected:
     QByteArray source;
     QString path;
     // Declared before the sender, so that it outlives it.
-    QVSerialWorker worker{"piece-read"};
+    Support::SerialWorker worker{"piece-read"};
     QVPieceSender sender{&worker};
     std::unique_ptr<QVUploadPiece> piece;
     int finishedCount = 0;

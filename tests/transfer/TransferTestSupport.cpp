@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTimer>
 
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
 
 #include <zlib.h>
 
@@ -57,7 +57,7 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-WorkerGate::WorkerGate(QVSerialWorker *worker)
+WorkerGate::WorkerGate(Support::SerialWorker *worker)
 {
     worker->post([state = m_state] {
         std::unique_lock<std::mutex> lock(state->mutex);

@@ -18,7 +18,9 @@
 #include "QVDownloadEngine.h"
 #include "TestSupport.h"
 
-class QVSerialWorker;
+namespace Support {
+class SerialWorker;
+}
 
 namespace TransferTest {
 
@@ -61,7 +63,7 @@ struct EngineRecord {
 // so that a test can show which work waits for that thread.
 class WorkerGate {
 public:
-    explicit WorkerGate(QVSerialWorker *worker);
+    explicit WorkerGate(Support::SerialWorker *worker);
     ~WorkerGate() { release(); }
     WorkerGate(const WorkerGate &) = delete;
     WorkerGate &operator=(const WorkerGate &) = delete;

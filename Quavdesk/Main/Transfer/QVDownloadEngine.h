@@ -21,7 +21,9 @@ class QNetworkReply;
 class QVGetDownLoadCheckFileApi;
 class QVBufferPool;
 class QVDownloadTempRecords;
-class QVSerialWorker;
+namespace Support {
+class SerialWorker;
+}
 
 // What the downloader waits for. Production values are these.
 struct QVDownloadTimings {
@@ -139,7 +141,7 @@ public:
     bool isStopped() const { return m_stopped; }
     // The thread the file work runs on (digests, writes, the move, the
     // sweep), in order.
-    QVSerialWorker *worker() const { return m_writer.get(); }
+    Support::SerialWorker *worker() const { return m_writer.get(); }
 
     // (verified bytes + bytes of the chunk in flight) / size, at least 0.05;
     // 0 for a file without size.
@@ -236,7 +238,7 @@ private:
     std::unordered_map<const QVDownLoadFileModel *, FileState> m_states;
     QNetworkAccessManager *m_manager = nullptr;
     QVTransferNetworkCheck *m_networkCheck = nullptr;
-    std::unique_ptr<QVSerialWorker> m_writer;
+    std::unique_ptr<Support::SerialWorker> m_writer;
     std::shared_ptr<QVBufferPool> m_buffers;
 
     // The file whose step is in flight, and the step's number; every new

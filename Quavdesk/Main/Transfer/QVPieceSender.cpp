@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 
 #include "QVBufferPool.h"
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ struct QVPieceSender::Link {
     QVPieceSender *sender = nullptr;
 };
 
-QVPieceSender::QVPieceSender(QVSerialWorker *worker, QObject *parent)
+QVPieceSender::QVPieceSender(Support::SerialWorker *worker, QObject *parent)
     : QObject(parent), m_worker(worker), m_buffers(std::make_shared<QVBufferPool>(kBlockBuffers, kBlockBytes)),
       m_link(std::make_shared<Link>()), m_timeout(new QTimer(this))
 {

@@ -16,7 +16,9 @@
 class QTcpSocket;
 class QTimer;
 class QVBufferPool;
-class QVSerialWorker;
+namespace Support {
+class SerialWorker;
+}
 
 // Sends upload pieces as HTTP/1.1 POSTs over a connection of its own, kept
 // alive from piece to piece.
@@ -60,7 +62,7 @@ public:
 
     // Reads the pieces' bytes on `worker`, which must outlive the sender's
     // posts (the owner joins it after the sender has stopped).
-    explicit QVPieceSender(QVSerialWorker *worker, QObject *parent = nullptr);
+    explicit QVPieceSender(Support::SerialWorker *worker, QObject *parent = nullptr);
     ~QVPieceSender() override;
 
     // Posts `body` (opened) to `url`. One post at a time; `finished` follows
@@ -101,7 +103,7 @@ private:
     void finish(const QString &error);
     void fail(const QString &error) { finish(error); }
 
-    QVSerialWorker *m_worker;
+    Support::SerialWorker *m_worker;
     std::shared_ptr<QVBufferPool> m_buffers;
     std::shared_ptr<Link> m_link;
     QTcpSocket *m_socket = nullptr;

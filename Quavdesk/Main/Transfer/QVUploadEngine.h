@@ -16,7 +16,9 @@
 class QNetworkAccessManager;
 class QVHttpBaseRequest;
 class QVPieceSender;
-class QVSerialWorker;
+namespace Support {
+class SerialWorker;
+}
 class QVUploadPiece;
 
 // What the uploader waits for. Production values are these.
@@ -121,7 +123,7 @@ public:
     bool isStopped() const { return m_stopped; }
     // The thread the file work runs on (hashing, reading the pieces), in
     // order.
-    QVSerialWorker *worker() const { return m_worker.get(); }
+    Support::SerialWorker *worker() const { return m_worker.get(); }
 
     // The file whose work is in flight, if any.
     File currentFile() const { return m_active; }
@@ -184,7 +186,7 @@ private:
     QVTransferNetworkCheck *m_networkCheck = nullptr;
     // Hashes files and reads the pieces' bytes, off the thread that owns
     // the engine.
-    std::unique_ptr<QVSerialWorker> m_worker;
+    std::unique_ptr<Support::SerialWorker> m_worker;
 
     File m_active;
     quint64 m_step = 0;
