@@ -17,6 +17,7 @@
 #include "QVHttpError.h"
 #include "QVNetWork.h"
 #include "Support/SerialWorker.h"
+#include "TavlinLogText.h"
 
 namespace {
 
@@ -404,7 +405,7 @@ void QVDownloadEngine::endChunk(const File &file)
 
     const QNetworkReply::NetworkError error = reply->error();
     if (error != QNetworkReply::NoError) {
-        logInfo(QStringLiteral("下载失败: %1").arg(reply->errorString()));
+        logInfo(QStringLiteral("下载失败: %1").arg(escapedForLog(reply->errorString())));
         rollback(file);
         if (isNotConnected(error)) {
             setResultAndNext(file, Status::NetworkLost);
