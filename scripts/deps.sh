@@ -12,7 +12,7 @@ QUAVDESK_PACKAGES=(
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-shm0-dev libxcb-randr0-dev libxcb-xfixes0-dev libxcb-xtest0-dev
   libxtst-dev libxkbcommon-dev libxkbcommon-x11-dev libpulse-dev
   xvfb dbus pulseaudio pulseaudio-utils pkexec fonts-dejavu-core
-  python3 ffmpeg iproute2 util-linux curl
+  python3 ffmpeg iproute2 util-linux curl desktop-file-utils hicolor-icon-theme
 )
 
 missing_packages() {

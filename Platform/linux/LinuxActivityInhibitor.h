@@ -9,7 +9,7 @@
 namespace Platform::Linux {
 
 // Holds a logind "idle" block inhibitor for the rest of the process's life.
-class PLATFORM_EXPORT LogindActivityInhibitor final : public ActivityInhibitor {
+class LogindActivityInhibitor final : public ActivityInhibitor {
 public:
     // `bus` is where logind answers: the system bus in production.
     explicit LogindActivityInhibitor(QDBusConnection bus, int callTimeoutMs = 5000);

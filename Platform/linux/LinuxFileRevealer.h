@@ -11,7 +11,7 @@ namespace Platform::Linux {
 // Asks the file manager through "org.freedesktop.FileManager1" ShowItems on
 // the given bus. Where no file manager answers (no such service, or an
 // error), the folder is opened instead with `openFolder`.
-class PLATFORM_EXPORT DBusFileRevealer final : public FileRevealer {
+class DBusFileRevealer final : public FileRevealer {
 public:
     using FolderOpener = std::function<bool(const QString &folder)>;
 

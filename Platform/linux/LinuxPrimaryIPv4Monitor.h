@@ -10,7 +10,7 @@ namespace Platform::Linux {
 // Watches the kernel's routing messages (links, IPv4 addresses, IPv4 routes)
 // and reports each batch as a possible change. Present means: the IPv4
 // default route's interface has an IPv4 address.
-class PLATFORM_EXPORT NetlinkPrimaryIPv4Monitor final : public PrimaryIPv4Monitor {
+class NetlinkPrimaryIPv4Monitor final : public PrimaryIPv4Monitor {
 public:
     explicit NetlinkPrimaryIPv4Monitor(QObject *parent = nullptr);
     ~NetlinkPrimaryIPv4Monitor() override;

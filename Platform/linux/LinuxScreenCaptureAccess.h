@@ -10,7 +10,7 @@ namespace Platform::Linux {
 
 // X11 asks no permission: recording works when the display opens and a
 // one-pixel read of its root window succeeds.
-class PLATFORM_EXPORT X11ScreenCaptureAccess final : public ScreenCaptureAccess {
+class X11ScreenCaptureAccess final : public ScreenCaptureAccess {
 public:
     // An empty name means the DISPLAY of the environment.
     explicit X11ScreenCaptureAccess(QByteArray displayName = {});

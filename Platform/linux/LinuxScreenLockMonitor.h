@@ -12,7 +12,7 @@ namespace Platform::Linux {
 // org.freedesktop.ScreenSaver and org.gnome.ScreenSaver ActiveChanged(true) on
 // the session bus, and Lock of this process's own logind session on the
 // system bus. Several of them may report one lock; each is passed on.
-class PLATFORM_EXPORT DBusScreenLockMonitor final : public ScreenLockMonitor {
+class DBusScreenLockMonitor final : public ScreenLockMonitor {
     Q_OBJECT
 public:
     DBusScreenLockMonitor(QDBusConnection sessionBus, QDBusConnection systemBus, QObject *parent = nullptr);

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include "Platform/PlatformExport.h"
-
 // Reads of the kernel's IPv4 routing and address tables for the current
 // network namespace. Internal to the Linux platform implementations.
 namespace Platform::Linux::Net {
@@ -12,20 +10,20 @@ namespace Platform::Linux::Net {
 // Name of the interface the IPv4 default route of the main table leaves by
 // (the lowest metric wins; routes over a link without carrier are skipped),
 // or empty when there is none or the table cannot be read.
-PLATFORM_EXPORT QString defaultRouteInterface();
+QString defaultRouteInterface();
 
 // The first IPv4 address of an interface that is up, or empty.
-PLATFORM_EXPORT QString ipv4AddressOf(const QString &interfaceName);
+QString ipv4AddressOf(const QString &interfaceName);
 
 // The first IPv4 address of an interface that is up and not the loop-back,
 // outside 127.0.0.0/8, or empty.
-PLATFORM_EXPORT QString firstNonLoopbackIPv4();
+QString firstNonLoopbackIPv4();
 
 // Six bytes of an interface's hardware address, or empty for none or zero.
-PLATFORM_EXPORT QByteArray hardwareAddressOf(const QString &interfaceName);
+QByteArray hardwareAddressOf(const QString &interfaceName);
 
 // The hardware address of the first interface that is up, not the loop-back
 // and has a non-zero six-byte address, or empty.
-PLATFORM_EXPORT QByteArray firstNonLoopbackHardwareAddress();
+QByteArray firstNonLoopbackHardwareAddress();
 
 } // namespace Platform::Linux::Net

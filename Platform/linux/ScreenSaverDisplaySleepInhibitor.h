@@ -11,7 +11,7 @@ namespace Platform::Linux {
 // given bus. The service answers each Inhibit with a cookie that UnInhibit
 // takes back; the service also drops the inhibitions of a client that leaves
 // the bus, so a crash never keeps the display awake.
-class PLATFORM_EXPORT ScreenSaverDisplaySleepInhibitor final : public DisplaySleepInhibitor {
+class ScreenSaverDisplaySleepInhibitor final : public DisplaySleepInhibitor {
 public:
     // `bus` is where the screen saver answers: the session bus in production.
     explicit ScreenSaverDisplaySleepInhibitor(QDBusConnection bus, int callTimeoutMs = 2000);

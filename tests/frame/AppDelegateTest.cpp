@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -135,6 +136,10 @@ TEST_F(AppDelegateTest, TheProgramTellsTheLibraryItsVersionBeforeTheLibraryStart
     EXPECT_EQ(QCoreApplication::applicationVersion(), QVPublicTools::appVersion());
     EXPECT_EQ(qApp->property(TavlinSDK::ApplicationBuildProperty).toString(), QVPublicTools::appBuild());
     EXPECT_FALSE(QGuiApplication::quitOnLastWindowClosed());
+    // The desktop matches the program's windows to its installed entry by
+    // this name; without a theme icon the window carries the bundled logo.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral(QUAVDESK_APPLICATION_ID));
+    EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
     // The project's version, as the build gives it.
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(QVPublicTools::appVersion()).hasMatch());
 
@@ -143,6 +148,8 @@ TEST_F(AppDelegateTest, TheProgramTellsTheLibraryItsVersionBeforeTheLibraryStart
     QCoreApplication::setApplicationVersion(version);
     qApp->setProperty(TavlinSDK::ApplicationBuildProperty, QVariant());
     QGuiApplication::setQuitOnLastWindowClosed(true);
+    QGuiApplication::setDesktopFileName(QString());
+    QGuiApplication::setWindowIcon(QIcon());
 }
 
 TEST_F(AppDelegateTest, TheSettingsWindowOpensOnceAndIsBuiltAnewAfterItCloses)

@@ -22,6 +22,16 @@ endforeach()
 if(EXISTS ${prefix}/include/TavlinSDK/TavlinSDK_p.h)
   message(FATAL_ERROR "the facade's inner header was installed")
 endif()
+# The platform's installed headers are its interfaces and the services
+# factory; the Linux backends' own factories stay inside.
+foreach(header LinuxPlatform.h LinuxInput.h LinuxSoundPlatform.h LinuxDisplayPlatform.h)
+  if(EXISTS ${prefix}/include/TavlinSDK/Platform/${header})
+    message(FATAL_ERROR "the backends' header ${header} was installed")
+  endif()
+endforeach()
+if(NOT EXISTS ${prefix}/include/TavlinSDK/Platform/LinuxServices.h)
+  message(FATAL_ERROR "missing installed header Platform/LinuxServices.h")
+endif()
 
 set(flags "")
 if(SANITIZE_FLAGS)

@@ -1,6 +1,6 @@
 #include "Main/App/AppDelegate.h"
 
-#include "BaseViewController/View/QVNamedImage.h"
+#include "Main/App/QVApplicationIcon.h"
 #include "Main/App/QVQuitPath.h"
 #include "Main/ViewController/Root/QVApplicationMenu.h"
 #include "Main/ViewController/Root/QVWindow.h"
@@ -90,7 +90,7 @@ void AppDelegate::createStatusItem()
 
     if (!m_services.trayAvailable || !m_services.trayAvailable())
         return;
-    m_statusBar = new QSystemTrayIcon(QIcon(QVNamedImage(QStringLiteral("mac_status_bar"))));
+    m_statusBar = new QSystemTrayIcon(QVThemedApplicationIcon(QStringLiteral("mac_status_bar")));
     m_statusBar->setToolTip(localizable(QT_TRANSLATE_NOOP("Localizable", "app_name")));
     m_statusBar->setContextMenu(m_applicationMenu);
     connect(m_statusBar, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -1,6 +1,7 @@
 #include "Main/App/QVApplicationMain.h"
 
 #include "Categories/QVTextFieldAdd.h"
+#include "Main/App/QVApplicationIcon.h"
 #include "Main/App/AppDelegate.h"
 #include "Main/App/QVQuitPath.h"
 #include "Main/App/QVSingleInstance.h"
@@ -25,6 +26,8 @@ void QVConfigureApplication(QCoreApplication &app)
     if (qobject_cast<QGuiApplication *>(&app)) {
         QGuiApplication::setQuitOnLastWindowClosed(false);
         QGuiApplication::setApplicationDisplayName(QStringLiteral("Quavdesk"));
+        QGuiApplication::setDesktopFileName(QVApplicationId());
+        QGuiApplication::setWindowIcon(QVThemedApplicationIcon(QStringLiteral("about_logo")));
     }
     app.installEventFilter(new QVTextFieldKeyEquivalentFilter(&app));
 }

@@ -8,7 +8,8 @@ class QCoreApplication;
 // the settings or starts the casting library: organisation and application
 // name (the settings store is theirs), version and build number (the
 // library sends them to receivers), no quit when the last window closes
-// (the program lives in the tray), and the text-field shortcuts.
+// (the program lives in the tray), its desktop identity and window icon, and
+// the text-field shortcuts.
 void QVConfigureApplication(QCoreApplication &app);
 
 // The program's options.

@@ -14,7 +14,6 @@
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundDriverLayout.h"
 #include "Platform/ZipExtractor.h"
-#include "TavlinExport.h"
 
 struct AudioDriverTimings {
     int deviceWaitMs = 3000;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "TavlinExport.h"
-
 // The virtual audio driver's installation as the facade offers it. The facade
 // makes one on first use and keeps it.
 class AudioDriverOperations {

@@ -3,7 +3,6 @@
 #include <QString>
 
 #include "Platform/SoundDevices.h"
-#include "TavlinExport.h"
 
 // Finding sound outputs by name, reading the current output and switching it.
 // Devices are named by a 32-bit id; 0 means none. A device's name is its

@@ -3,8 +3,6 @@
 #include <QString>
 #include <memory>
 
-#include "TavlinExport.h"
-
 // The library's own record of a receiver. A search reply fills it; the chosen
 // receiver's record is shared by every session object of a connection.
 struct Device {

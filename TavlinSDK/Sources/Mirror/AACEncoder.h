@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 namespace Support {
 class SerialWorker;

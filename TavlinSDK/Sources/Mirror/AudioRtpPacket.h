@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <optional>
 
-#include "TavlinExport.h"
-
 // The RTP packet that carries one encoded audio frame to the receiver:
 //   0     0x80  version 2, no padding, no extension, no contributing sources
 //   1     0x60  marker 0, payload type 96

@@ -15,7 +15,6 @@
 #include "Platform/SoundSource.h"
 #include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncUdpSocket.h"
-#include "TavlinExport.h"
 
 // What the audio sender needs from the system.
 struct AudioSessionServices {

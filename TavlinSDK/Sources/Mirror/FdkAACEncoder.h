@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 
-#include "TavlinExport.h"
-
 struct AACENCODER;
 
 // Receives each encoded AAC-ELD access unit, on the thread that encoded it.

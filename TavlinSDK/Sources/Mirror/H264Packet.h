@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 
-#include "TavlinExport.h"
 #include "VideoToolBox/VTPSampleBuffer.h"
 
 // Packet types of the video stream.

@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include "TavlinExport.h"
-
 // The casting library's tick count: whole milliseconds since boot on the
 // monotonic clock. Video packets and RTP packets carry it.
 quint64 GetTickCount64();

@@ -12,7 +12,6 @@
 #include "Mirror/MediaThread.h"
 #include "Mirror/VideoLink.h"
 #include "Mirror/VideoSenderServices.h"
-#include "TavlinExport.h"
 #include "VideoToolBox/VTPCompressionSession.h"
 
 // The video sender of a cast: the main display captured, encoded to H.264 and

@@ -8,7 +8,6 @@
 #include "Platform/H264Encoder.h"
 #include "Platform/PlatformServices.h"
 #include "Platform/ScreenSource.h"
-#include "TavlinExport.h"
 
 // Intervals of the video senders, in milliseconds.
 struct VideoSenderTimings {

@@ -2,8 +2,6 @@
 
 #include <QSize>
 
-#include "TavlinExport.h"
-
 // The encoder sizes of the capture roads. The arithmetic is single precision
 // throughout, so every size matches the receivers' expectations exactly.
 namespace VideoSizing {

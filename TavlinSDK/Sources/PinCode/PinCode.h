@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "TavlinExport.h"
-
 // Turns a receiver's casting code back into its dotted IPv4 address: eight
 // capital letters carry the whole address, six digits the last two octets of
 // an address on this machine's own /16 network. A null string means "none".

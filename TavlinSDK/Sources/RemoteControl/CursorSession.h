@@ -9,7 +9,6 @@
 
 #include "Platform/InputInjector.h"
 #include "Platform/PlatformServices.h"
-#include "TavlinExport.h"
 
 class AsyncUdpSocket;
 

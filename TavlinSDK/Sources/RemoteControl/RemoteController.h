@@ -16,7 +16,6 @@
 #include "RemoteControl/RemoteInputDecoder.h"
 #include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncSocket.h"
-#include "TavlinExport.h"
 
 // Intervals of remote input, in milliseconds.
 struct RemoteControllerTimings {

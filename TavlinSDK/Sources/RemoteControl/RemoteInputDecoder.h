@@ -4,8 +4,6 @@
 #include <QByteArrayView>
 #include <optional>
 
-#include "TavlinExport.h"
-
 // One event record of the remote-input stream: four big-endian 32-bit fields.
 struct RemoteInputRecord {
     quint32 type = 0;

@@ -6,7 +6,6 @@
 #include "Mirror/VideoSenderBase.h"
 #include "RemoteControl/RemoteController.h"
 #include "Rtsp/MirrorSenders.h"
-#include "TavlinExport.h"
 
 // A video sender of either capture road as the control session sees it. The
 // road keeps its own class and behaviour; the session's calls are handed on.

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "Device/Device.h"
-#include "TavlinExport.h"
 
 namespace Platform {
 struct PlatformServices;

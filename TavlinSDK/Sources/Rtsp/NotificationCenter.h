@@ -4,8 +4,6 @@
 #include <QString>
 #include <QVariant>
 
-#include "TavlinExport.h"
-
 // The library's in-process notifications: a poster names the notification and
 // hands an object; observers connect to notificationPosted and pick the names
 // they care about. Lives on the main thread.

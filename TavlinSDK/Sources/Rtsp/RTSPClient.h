@@ -16,7 +16,6 @@
 #include "Rtsp/MirrorSocketStatus.h"
 #include "Rtsp/RTSPCodec.h"
 #include "Socket/GCDAsyncSocket.h"
-#include "TavlinExport.h"
 
 // Intervals of the cast control session, in milliseconds.
 struct RTSPClientTimings {

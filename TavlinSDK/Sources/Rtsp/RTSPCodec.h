@@ -7,8 +7,6 @@
 #include <QString>
 #include <optional>
 
-#include "TavlinExport.h"
-
 // The cast control session's wire format, without sockets or timers: the text
 // head of a request, the framing of the receiver's replies, and the reading of
 // the encoder-size request that an "OPTIONS" reply may carry.

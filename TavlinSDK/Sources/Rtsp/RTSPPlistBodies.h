@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <optional>
 
-#include "TavlinExport.h"
-
 // The binary property-list bodies of the control session. Every body is a
 // dictionary whose "streams" array holds one stream description.
 namespace RTSPPlistBodies {

@@ -5,7 +5,6 @@
 
 #include "Device/Device.h"
 #include "DeviceInformation.h"
-#include "TavlinExport.h"
 
 // The facade's receiver lists and the rules that keep them: replies merge into
 // device_list, the application's view deviceListArray is rebuilt sorted by

@@ -6,7 +6,6 @@
 #include <functional>
 
 #include "Device/Device.h"
-#include "TavlinExport.h"
 #include "TavlinServices.h"
 
 class QUdpSocket;

@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "Device/Device.h"
-#include "TavlinExport.h"
 
 // The receiver-search datagrams, without sockets or timers: the probe this
 // client broadcasts and the text reply each receiver sends back.

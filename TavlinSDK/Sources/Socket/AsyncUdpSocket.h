@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 class QUdpSocket;
 class AsyncUdpSocket;

@@ -3,7 +3,6 @@
 #include <QString>
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 // Error domains and codes of the socket layer. The run-loop and the
 // queue-based TCP sockets keep their own numbering; failures reported by the

@@ -11,7 +11,6 @@
 #include <optional>
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 class QSocketNotifier;
 class QHostInfo;

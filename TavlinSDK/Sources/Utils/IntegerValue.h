@@ -3,8 +3,6 @@
 #include <QJsonValue>
 #include <QStringView>
 
-#include "TavlinExport.h"
-
 // The integer at the start of a text, as a number scan reads it: leading
 // white space, an optional sign, then decimal digits up to the first other
 // character; 0 without digits. Saturates at the 64-bit limits instead of

@@ -16,7 +16,6 @@
 
 #include "Platform/H264Encoder.h"
 #include "TavlinError.h"
-#include "TavlinExport.h"
 #include "VideoToolBox/VTPError.h"
 #include "VideoToolBox/VTPSampleBuffer.h"
 

@@ -3,7 +3,6 @@
 #include <QString>
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 // Status codes of the compression session, with the video toolbox's values.
 namespace VTPStatus {

@@ -6,7 +6,6 @@
 
 #include "Device/Device.h"
 #include "Rtsp/RTSPClient.h"
-#include "TavlinExport.h"
 
 // The control session of one cast as the cast session drives it (RTSPClient
 // in production). Statuses (MirrorSocketStatus) reach the monitor callback

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 // What the cast session reports to the master-control session, which passes
 // it on unchanged. Every method is optional.

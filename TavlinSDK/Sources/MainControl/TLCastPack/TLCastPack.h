@@ -13,7 +13,6 @@
 #include "Platform/SoundDevices.h"
 #include "Rtsp/RTSPClient.h"
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 // Intervals of the cast session, in milliseconds.
 struct CastPackTimings {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 // What the connect handshake reports to its owner (the facade).
 class ConnectPackDelegate {

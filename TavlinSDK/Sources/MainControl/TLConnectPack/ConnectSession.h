@@ -3,8 +3,6 @@
 #include <QString>
 #include <functional>
 
-#include "TavlinExport.h"
-
 // One connect handshake as the facade drives it. Each connect call of the
 // facade makes a new one; destroying it ends it without any callback. The
 // outcome arrives through the ConnectPackDelegate it was made with.

@@ -6,8 +6,6 @@
 #include <array>
 #include <optional>
 
-#include "TavlinExport.h"
-
 // The text protocol of the handshake port, without sockets or timers: the
 // requests the library writes, and the receiver's replies cut into messages
 // and classified.

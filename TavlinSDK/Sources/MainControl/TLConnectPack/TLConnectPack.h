@@ -11,7 +11,6 @@
 #include "MainControl/TLConnectPack/ConnectSession.h"
 #include "MainControl/TLConnectPack/HandshakeCodec.h"
 #include "Socket/AsyncSocket.h"
-#include "TavlinExport.h"
 
 class PinCode;
 

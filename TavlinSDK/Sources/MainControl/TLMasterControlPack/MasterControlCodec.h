@@ -6,8 +6,6 @@
 #include <QString>
 #include <optional>
 
-#include "TavlinExport.h"
-
 // The master-control protocol without sockets or timers: one JSON object per
 // line in each direction. The lines the library writes, the receiver's lines
 // cut out of the byte stream, classified and read with checked types, and

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TavlinError.h"
-#include "TavlinExport.h"
 
 // What the master-control session reports to its owner (the facade). Every
 // method is optional.

@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include "TavlinExport.h"
-
 // The master-control session as the facade drives it: made at every
 // successful handshake; destroying it ends it without any callback. Events
 // arrive through the MasterControlPackDelegate it was made with.

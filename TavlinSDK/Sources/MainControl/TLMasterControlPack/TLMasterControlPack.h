@@ -16,7 +16,6 @@
 #include "Platform/PlatformServices.h"
 #include "Platform/ScreenCaptureAccess.h"
 #include "Socket/GCDAsyncSocket.h"
-#include "TavlinExport.h"
 
 // Intervals of the master-control session, in milliseconds.
 struct MasterControlTimings {

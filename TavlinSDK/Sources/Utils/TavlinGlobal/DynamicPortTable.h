@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include "TavlinExport.h"
-
 // The receiver's six movable ports. A receiver that supports dynamic ports
 // replaces them at each connect; a value of 0 or less means "use the default".
 class DynamicPortTable {

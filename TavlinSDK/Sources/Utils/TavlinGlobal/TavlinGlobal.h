@@ -14,7 +14,6 @@
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/MachineInfo.h"
 #include "TavlinError.h"
-#include "TavlinExport.h"
 #include "Utils/TavlinGlobal/DynamicPortTable.h"
 
 // Receiver feature bits, from the search reply and the name reply.

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include "TavlinExport.h"
-
 // The hardware address of this machine's primary network interface as
 // "%02x:%02x:%02x:%02x:%02x:%02x" (lower case), or "" when it cannot be read.
 QString getPrimaryMacAdd();

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "Platform/KeyValueStore.h"
-#include "TavlinExport.h"
 
 // The library's own user setting: whether the receiver keeps the picture's
 // aspect ratio (1) or not, under "kKeepScreenRatioKey".

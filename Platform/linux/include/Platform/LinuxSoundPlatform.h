@@ -2,12 +2,11 @@
 
 #include <memory>
 
-#include "PlatformExport.h"
-#include "PrivilegedRunner.h"
-#include "SoundDevices.h"
-#include "SoundDriverLayout.h"
-#include "SoundSource.h"
-#include "ZipExtractor.h"
+#include "Platform/PrivilegedRunner.h"
+#include "Platform/SoundDevices.h"
+#include "Platform/SoundDriverLayout.h"
+#include "Platform/SoundSource.h"
+#include "Platform/ZipExtractor.h"
 
 // Factories of the real sound-server, administrator-shell and zip backends.
 namespace Platform::Linux {
@@ -16,12 +15,12 @@ namespace Platform::Linux {
 // PulseAudio server); PULSE_SERVER chooses another server. Each of these has
 // a connection of its own; the process's services share one
 // (makePlatformServices()).
-PLATFORM_EXPORT std::shared_ptr<SoundDevices> makeSoundDevices();
-PLATFORM_EXPORT std::unique_ptr<SoundSource> makeSoundSource();
+std::shared_ptr<SoundDevices> makeSoundDevices();
+std::unique_ptr<SoundSource> makeSoundSource();
 // Where the virtual sound device is installed, staged under `homeFolder`.
-PLATFORM_EXPORT SoundDriverLayout soundDriverLayout(const QString &homeFolder);
+SoundDriverLayout soundDriverLayout(const QString &homeFolder);
 // "pkexec /bin/sh -c <command>".
-PLATFORM_EXPORT std::shared_ptr<PrivilegedRunner> makePrivilegedRunner();
-PLATFORM_EXPORT std::shared_ptr<ZipExtractor> makeZipExtractor();
+std::shared_ptr<PrivilegedRunner> makePrivilegedRunner();
+std::shared_ptr<ZipExtractor> makeZipExtractor();
 
 } // namespace Platform::Linux

@@ -3,9 +3,8 @@
 #include <QByteArray>
 #include <memory>
 
-#include "InputInjector.h"
-#include "KeyboardLayout.h"
-#include "PlatformExport.h"
+#include "Platform/InputInjector.h"
+#include "Platform/KeyboardLayout.h"
 
 namespace Platform::Linux {
 
@@ -24,6 +23,6 @@ struct InputBackend {
 
 // Never fails: without a display the injector reports itself untrusted,
 // posts nothing and the layout is empty.
-PLATFORM_EXPORT InputBackend makeInputBackend(const InputBackendOptions &options = {});
+InputBackend makeInputBackend(const InputBackendOptions &options = {});
 
 } // namespace Platform::Linux
