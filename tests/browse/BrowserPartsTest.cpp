@@ -236,7 +236,7 @@ TEST(BrowserPartsTest, LongTitlesEndInAnEllipsisAndShowWholeInTheirTips)
     for (const QString &line : cut)
         EXPECT_LE(QFontMetrics(QVDownLoadFileItemDelegate::gridTitleFont()).horizontalAdvance(line),
                   QVDownLoadFileItemDelegate::gridTitleWidth());
-    EXPECT_EQ(QVPlainToolTip(QStringLiteral("<b>a</b> & b")), QStringLiteral("<qt>&lt;b&gt;a&lt;/b&gt; &amp; b</qt>"));
+    EXPECT_EQ(QVBrowseLook::plainToolTip(QStringLiteral("<b>a</b> & b")), QStringLiteral("<qt>&lt;b&gt;a&lt;/b&gt; &amp; b</qt>"));
 }
 
 TEST(BrowserPartsTest, RemainingLockTimeInHoursOrMinutes)

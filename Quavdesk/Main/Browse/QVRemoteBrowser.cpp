@@ -41,10 +41,14 @@ QVRemoteBrowser::QVRemoteBrowser(QVRemoteBrowserServices services, QObject *pare
     m_thumbnails->setLimits(m_services.thumbnailLimits);
     m_folder->setSortType(m_sortAndLayout.sortType());
     m_protectedRoot = new QVProtectedRoot(*this);
+    m_listingReader.setMaxThreadCount(1);
 }
 
 QVRemoteBrowser::~QVRemoteBrowser()
 {
+    // A listing still being read posts to this object: it ends first.
+    m_listingReader.clear();
+    m_listingReader.waitForDone();
     for (const std::weak_ptr<QVHttpBaseRequest> &weak : m_requests) {
         if (const std::shared_ptr<QVHttpBaseRequest> request = weak.lock())
             request->cancel();
@@ -230,8 +234,22 @@ void QVRemoteBrowser::fileListAnswer(const QVRemoteFileEntryPtr &folder, const Q
         setPanelShown(AllowTransfer, false);
         updateTopDirArrayWithModel(folder);
         m_thumbnails->forgetFailures();
-        m_folder->setListing(QVRemoteFiles::entriesWithListing(response.content, QVRemoteFolderModel::MaxEntries));
-        setPanelShown(NoData, m_folder->rowCount() == 0);
+        // Thousands of entries are read and put in order on a worker; the
+        // loading overlay stays until they are shown.
+        setLoading(true);
+        const quint64 generation = m_generation;
+        const qint64 sortType = m_folder->sortType();
+        m_listingReader.start([this, content = response.content, generation, sortType] {
+            QVRemoteFiles::Listing listing = QVRemoteFiles::entriesWithListing(content, QVRemoteFolderModel::MaxEntries);
+            QVSortAndLayout::sortEntries(listing.entries, sortType);
+            QMetaObject::invokeMethod(
+                this,
+                [this, listing = std::move(listing), generation, sortType] {
+                    if (generation == m_generation)
+                        listingRead(listing, sortType);
+                },
+                Qt::QueuedConnection);
+        });
         break;
     }
     case QVFileShare::Locked:
@@ -260,6 +278,13 @@ void QVRemoteBrowser::fileListAnswer(const QVRemoteFileEntryPtr &folder, const Q
     default:
         break;
     }
+}
+
+void QVRemoteBrowser::listingRead(const QVRemoteFiles::Listing &listing, qint64 sortedBy)
+{
+    m_folder->setListing(listing, sortedBy);
+    setLoading(false);
+    setPanelShown(NoData, m_folder->rowCount() == 0);
 }
 
 void QVRemoteBrowser::fileListFailed(const TavlinError &error)

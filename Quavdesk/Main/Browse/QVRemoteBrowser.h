@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <array>
@@ -129,6 +130,7 @@ private:
     void rootListAnswer(const QVHttpTask &task, const QVHttpBaseResponse &response);
     void enterCurrentRoot();
     void fileListAnswer(const QVRemoteFileEntryPtr &folder, const QVHttpBaseResponse &response);
+    void listingRead(const QVRemoteFiles::Listing &listing, qint64 sortedBy);
     void fileListFailed(const TavlinError &error);
     void updateTopDirArrayWithModel(const QVRemoteFileEntryPtr &folder);
 
@@ -147,4 +149,6 @@ private:
     // Bumped by every choice that makes earlier answers stale.
     quint64 m_generation = 0;
     std::vector<std::weak_ptr<QVHttpBaseRequest>> m_requests;
+    // Reads the entries of a listing, one listing at a time.
+    QThreadPool m_listingReader;
 };

@@ -62,23 +62,14 @@ void QVRemoteFolderModel::indexRows()
 
 void QVRemoteFolderModel::clear()
 {
-    const bool hadPicks = !m_picked.isEmpty();
-    beginResetModel();
-    m_entries.clear();
-    m_notShown = 0;
-    m_canSelectFileCount = 0;
-    m_picked.clear();
-    m_pickedSet.clear();
-    indexRows();
-    endResetModel();
-    if (hadPicks)
-        emit pickedChanged();
+    setListing({}, m_sortType);
 }
 
-void QVRemoteFolderModel::setListing(QVRemoteFiles::Listing listing)
+void QVRemoteFolderModel::setListing(QVRemoteFiles::Listing listing, std::optional<qint64> sortedBy)
 {
     const bool hadPicks = !m_picked.isEmpty();
-    QVSortAndLayout::sortEntries(listing.entries, m_sortType);
+    if (sortedBy != m_sortType)
+        QVSortAndLayout::sortEntries(listing.entries, m_sortType);
     beginResetModel();
     m_entries = std::move(listing.entries);
     m_notShown = listing.notShown;

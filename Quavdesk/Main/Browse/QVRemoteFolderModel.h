@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QSet>
 
+#include <optional>
+
 class QVThumbnailLoader;
 
 // The open folder as the browser shows it, without widgets: its entries in
@@ -47,8 +49,9 @@ public:
 
     // No entries, nothing picked.
     void clear();
-    // A new listing, put in the current order; nothing picked.
-    void setListing(QVRemoteFiles::Listing listing);
+    // A new listing, put in the current order (unless it is in it
+    // already, `sortedBy` that order); nothing picked.
+    void setListing(QVRemoteFiles::Listing listing, std::optional<qint64> sortedBy = std::nullopt);
     qint64 sortType() const { return m_sortType; }
     // Puts the listing in this order (types other than 0 to 3 keep it).
     void setSortType(qint64 sortType);

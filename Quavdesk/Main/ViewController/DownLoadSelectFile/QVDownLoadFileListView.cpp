@@ -1,17 +1,14 @@
 #include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileListView.h"
 
-#include "BaseViewController/View/QVNamedImage.h"
 #include "Categories/RVColor.h"
 #include "Main/Browse/QVRemoteFolderModel.h"
 #include "PublicManager/QVPublicTools.h"
 
-#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QTextLayout>
-#include <QToolTip>
 
 namespace {
 
@@ -28,27 +25,14 @@ QVRemoteFileEntryPtr entryOf(const QModelIndex &index)
 
 } // namespace
 
-QString QVPlainToolTip(const QString &text)
-{
-    if (text.isEmpty())
-        return QString();
-    return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
-}
-
-QVDownLoadFileItemDelegate::QVDownLoadFileItemDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
-
 QFont QVDownLoadFileItemDelegate::gridTitleFont()
 {
-    QFont font;
-    font.setPixelSize(12);
-    return font;
+    return QVBrowseLook::pixelFont(12);
 }
 
 QFont QVDownLoadFileItemDelegate::listTitleFont()
 {
-    QFont font;
-    font.setPixelSize(13);
-    return font;
+    return QVBrowseLook::pixelFont(13);
 }
 
 QStringList QVDownLoadFileItemDelegate::gridTitleLines(const QString &name, qint64 *lineCount)
@@ -93,14 +77,6 @@ QSize QVDownLoadFileItemDelegate::sizeHint(const QStyleOptionViewItem &, const Q
     if (m_layoutType == 0)
         return GridSize;
     return QSize(std::max(1, m_listWidth), ListHeight);
-}
-
-QPixmap QVDownLoadFileItemDelegate::icon(const QString &name) const
-{
-    auto it = m_icons.constFind(name);
-    if (it == m_icons.cend())
-        it = m_icons.insert(name, QVNamedImage(name));
-    return *it;
 }
 
 void QVDownLoadFileItemDelegate::paintPicture(QPainter *painter, const QRect &rect, const QModelIndex &index,
@@ -174,21 +150,6 @@ void QVDownLoadFileItemDelegate::paint(QPainter *painter, const QStyleOptionView
                           rv_colorWithHexString(QStringLiteral("0xEEEEEE")));
     }
     painter->restore();
-}
-
-bool QVDownLoadFileItemDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
-                                           const QStyleOptionViewItem &option, const QModelIndex &index)
-{
-    if (event->type() != QEvent::ToolTip)
-        return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const QString tip = toolTipFor(index);
-    if (tip.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-        return false;
-    }
-    QToolTip::showText(event->globalPos(), QVPlainToolTip(tip), view, option.rect);
-    return true;
 }
 
 // ---------------------------------------------------------------------------

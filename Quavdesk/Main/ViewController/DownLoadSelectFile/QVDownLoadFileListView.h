@@ -1,12 +1,10 @@
 #pragma once
 
 #include "Main/Browse/QVRemoteFileModels.h"
+#include "Main/ViewController/DownLoadSelectFile/QVBrowseLook.h"
 
-#include <QHash>
 #include <QListView>
-#include <QPixmap>
 #include <QStringList>
-#include <QStyledItemDelegate>
 
 // Paints the entries of the open folder: in the grid a 120 x 120 item, the
 // picture over a title of at most two lines (the whole name as a tip when
@@ -14,7 +12,7 @@
 // 738 x 65, the pick mark, the picture and the title on one line. The
 // picture is the thumbnail of a picture when there is one, else the icon
 // of the entry's type.
-class QVDownLoadFileItemDelegate : public QStyledItemDelegate
+class QVDownLoadFileItemDelegate : public QVBrowseDelegate
 {
     Q_OBJECT
 public:
@@ -24,7 +22,7 @@ public:
     static constexpr int GridImageSide = 64;
     static constexpr int ListImageSide = 40;
 
-    explicit QVDownLoadFileItemDelegate(QObject *parent = nullptr);
+    using QVBrowseDelegate::QVBrowseDelegate;
 
     void setLayoutType(qint64 layoutType) { m_layoutType = layoutType; }
     qint64 layoutType() const { return m_layoutType; }
@@ -33,8 +31,6 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-                   const QModelIndex &index) override;
 
     // The grid's title as drawn: at most two lines, the second ending in an
     // ellipsis when the name needs more; `lineCount` is how many lines the
@@ -43,16 +39,20 @@ public:
     static QFont gridTitleFont();
     static QFont listTitleFont();
     static int gridTitleWidth() { return GridSize.width() - 12; }
-    // The hover tip of an entry, as plain text; empty for none.
+    // The hover tip of an entry; empty for none.
     QString toolTipFor(const QModelIndex &index) const;
 
+protected:
+    QString toolTipText(const QModelIndex &index, const QStyleOptionViewItem &) const override
+    {
+        return toolTipFor(index);
+    }
+
 private:
-    QPixmap icon(const QString &name) const;
     void paintPicture(QPainter *painter, const QRect &rect, const QModelIndex &index, bool rounded) const;
 
     qint64 m_layoutType = 0;
     int m_listWidth = ListMaxWidth;
-    mutable QHash<QString, QPixmap> m_icons;
 };
 
 // The open folder's collection: a grid or a list over the folder model, no
@@ -86,6 +86,3 @@ private:
 
     QVDownLoadFileItemDelegate *m_delegate = nullptr;
 };
-
-// Tip texts are shown as plain text: a device's names are never markup.
-QString QVPlainToolTip(const QString &text);

@@ -1,14 +1,10 @@
 #include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileMenuView.h"
 
-#include "BaseViewController/View/QVNamedImage.h"
 #include "Main/Browse/QVRootMenuModel.h"
-#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileListView.h"
 #include "PublicManager/QVPublicTools.h"
 
-#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QToolTip>
 
 namespace {
 
@@ -19,13 +15,9 @@ int titleWidth(int rowWidth)
 
 } // namespace
 
-QVDownLoadFileMenuDelegate::QVDownLoadFileMenuDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
-
 QFont QVDownLoadFileMenuDelegate::titleFont()
 {
-    QFont font;
-    font.setPixelSize(13);
-    return font;
+    return QVBrowseLook::pixelFont(13);
 }
 
 QString QVDownLoadFileMenuDelegate::shownTitle(const QString &title, int rowWidth)
@@ -40,18 +32,13 @@ QString QVDownLoadFileMenuDelegate::toolTipFor(const QString &title, int rowWidt
     return QVPublicTools::hasEnoughSpaceShow(title, 13.0, titleWidth(rowWidth)) ? QString() : title;
 }
 
-QPixmap QVDownLoadFileMenuDelegate::icon(const QString &name) const
-{
-    auto it = m_icons.constFind(name);
-    if (it == m_icons.cend())
-        it = m_icons.insert(name, QVNamedImage(name));
-    return *it;
-}
-
 QSize QVDownLoadFileMenuDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const bool separator = index.data(QVRootMenuModel::IsSeparatorRole).toBool();
-    return QSize(option.rect.width(), separator ? SeparatorHeight : RowHeight);
+    // A row spans the menu.
+    const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+    const int width = view ? view->viewport()->width() : option.rect.width();
+    return QSize(width, separator ? SeparatorHeight : RowHeight);
 }
 
 void QVDownLoadFileMenuDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -82,21 +69,11 @@ void QVDownLoadFileMenuDelegate::paint(QPainter *painter, const QStyleOptionView
     painter->restore();
 }
 
-bool QVDownLoadFileMenuDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
-                                           const QStyleOptionViewItem &option, const QModelIndex &index)
+QString QVDownLoadFileMenuDelegate::toolTipText(const QModelIndex &index, const QStyleOptionViewItem &option) const
 {
-    if (event->type() != QEvent::ToolTip)
-        return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const QString tip = index.data(QVRootMenuModel::IsSeparatorRole).toBool()
-                            ? QString()
-                            : toolTipFor(index.data(Qt::DisplayRole).toString(), option.rect.width());
-    if (tip.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-        return false;
-    }
-    QToolTip::showText(event->globalPos(), QVPlainToolTip(tip), view, option.rect);
-    return true;
+    if (index.data(QVRootMenuModel::IsSeparatorRole).toBool())
+        return QString();
+    return toolTipFor(index.data(Qt::DisplayRole).toString(), option.rect.width());
 }
 
 // ---------------------------------------------------------------------------
@@ -111,6 +88,7 @@ QVDownLoadFileMenuView::QVDownLoadFileMenuView(QWidget *parent) : QListView(pare
     setFocusPolicy(Qt::NoFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setResizeMode(QListView::Adjust);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
 }
 

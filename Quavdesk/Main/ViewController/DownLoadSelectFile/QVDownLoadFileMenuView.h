@@ -1,15 +1,14 @@
 #pragma once
 
-#include <QHash>
+#include "Main/ViewController/DownLoadSelectFile/QVBrowseLook.h"
+
 #include <QListView>
-#include <QPixmap>
-#include <QStyledItemDelegate>
 
 // Paints the root menu: a root is a 30-high row with its icon and its title
 // (cut with an ellipsis when too long, then shown whole as a tip), and the
 // mark of the chosen root; a separator is a 15-high row with a white line,
 // above every group but the first.
-class QVDownLoadFileMenuDelegate : public QStyledItemDelegate
+class QVDownLoadFileMenuDelegate : public QVBrowseDelegate
 {
     Q_OBJECT
 public:
@@ -17,12 +16,10 @@ public:
     static constexpr int SeparatorHeight = 15;
     static constexpr int TitleLeft = 42;
 
-    explicit QVDownLoadFileMenuDelegate(QObject *parent = nullptr);
+    using QVBrowseDelegate::QVBrowseDelegate;
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-                   const QModelIndex &index) override;
 
     static QFont titleFont();
     // The title as drawn in a row `rowWidth` wide.
@@ -30,10 +27,8 @@ public:
     // The tip of a root's row: its whole title when the row cuts it.
     static QString toolTipFor(const QString &title, int rowWidth);
 
-private:
-    QPixmap icon(const QString &name) const;
-
-    mutable QHash<QString, QPixmap> m_icons;
+protected:
+    QString toolTipText(const QModelIndex &index, const QStyleOptionViewItem &option) const override;
 };
 
 // The menu of the device's roots over the root menu model; a press on a

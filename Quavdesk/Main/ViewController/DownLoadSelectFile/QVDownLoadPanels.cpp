@@ -2,9 +2,9 @@
 
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "BaseViewController/View/QVLoadingView.h"
+#include "Main/ViewController/DownLoadSelectFile/QVBrowseLook.h"
 #include "Main/ViewController/DownLoadSelectFile/QVEncryptPanelView.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 
 namespace {
@@ -17,17 +17,14 @@ QVBackgrounView *makePanel(QWidget *parent, const QString &objectName, const QLi
     panel->setIsBlockingEvents(true);
     int y = 150;
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        auto *label = new QLabel(QCoreApplication::translate("Localizable", keys.at(i)), panel);
+        auto *label = new QLabel(QVBrowseLook::localizable(keys.at(i)), panel);
         label->setObjectName(i == 0 ? QStringLiteral("title") : QStringLiteral("detail"));
         label->setAlignment(Qt::AlignCenter);
         label->setWordWrap(true);
-        QFont font = label->font();
-        font.setPixelSize(i == 0 ? 15 : 13);
-        font.setBold(i == 0);
-        label->setFont(font);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, i == 0 ? QColor(0x33, 0x33, 0x33) : QColor(0x99, 0x99, 0x99));
-        label->setPalette(palette);
+        if (i == 0)
+            QVBrowseLook::setLook(label, 15, QColor(0x33, 0x33, 0x33), true);
+        else
+            QVBrowseLook::setLook(label, 13, QColor(0x99, 0x99, 0x99));
         label->setProperty("top", y);
         y += 34;
     }

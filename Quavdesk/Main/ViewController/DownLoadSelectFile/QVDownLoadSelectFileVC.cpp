@@ -6,6 +6,7 @@
 #include "BaseViewController/View/QVNamedImage.h"
 #include "BaseViewController/View/QVShowTipsView.h"
 #include "Categories/RVColor.h"
+#include "Main/ViewController/DownLoadSelectFile/QVBrowseLook.h"
 #include "Main/Browse/QVDownLoadHandOff.h"
 #include "Main/Browse/QVProtectedRoot.h"
 #include "Main/ViewController/DownLoadFilePath/QVDownLoadFilePathSettingVC.h"
@@ -44,25 +45,10 @@ std::optional<QVRemoteBrowserServices> &defaultServices()
     return services;
 }
 
-QString localizable(const char *key)
-{
-    return QCoreApplication::translate("Localizable", key);
-}
-
-void setLook(QWidget *widget, int pixelSize, const QColor &color, bool bold = false)
-{
-    QFont font = widget->font();
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    widget->setFont(font);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
-
 } // namespace
+
+using QVBrowseLook::localizable;
+using QVBrowseLook::setLook;
 
 void QVDownLoadSelectFileVC::setDefaultServices(const QVRemoteBrowserServices &services)
 {

@@ -5,26 +5,13 @@
 #include "Categories/RVColor.h"
 #include "Main/Browse/QVEncryptLockout.h"
 #include "Main/Browse/QVProtectedRoot.h"
+#include "Main/ViewController/DownLoadSelectFile/QVBrowseLook.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 
-namespace {
-
-void setLook(QWidget *widget, int pixelSize, const QColor &color, bool bold = false)
-{
-    QFont font = widget->font();
-    font.setPixelSize(pixelSize);
-    font.setBold(bold);
-    widget->setFont(font);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    widget->setPalette(palette);
-}
-
-} // namespace
+using QVBrowseLook::localizable;
+using QVBrowseLook::setLook;
 
 QVEncryptPanelView::QVEncryptPanelView(QVProtectedRoot *protectedRoot, QWidget *parent)
     : QVBackgrounView(parent), m_protectedRoot(protectedRoot)
@@ -33,7 +20,7 @@ QVEncryptPanelView::QVEncryptPanelView(QVProtectedRoot *protectedRoot, QWidget *
     setBackgroundColor(Qt::white);
     setIsBlockingEvents(true);
     hide();
-    m_titleLabel = new QLabel(QCoreApplication::translate("Localizable", "downLoadFile_encrypt_title"), this);
+    m_titleLabel = new QLabel(localizable("downLoadFile_encrypt_title"), this);
     m_titleLabel->setAlignment(Qt::AlignCenter);
     setLook(m_titleLabel, 15, QColor(0x33, 0x33, 0x33), true);
     m_secureTextField = new QLineEdit(this);
@@ -46,9 +33,7 @@ QVEncryptPanelView::QVEncryptPanelView(QVProtectedRoot *protectedRoot, QWidget *
         field->setFrame(false);
         field->setAlignment(Qt::AlignCenter);
         field->setAttribute(Qt::WA_MacShowFocusRect, false);
-        QFont font = field->font();
-        font.setPixelSize(16);
-        field->setFont(font);
+        field->setFont(QVBrowseLook::pixelFont(16));
         field->setTextMargins(12, 0, 36, 0);
         connect(field, &QLineEdit::textEdited, this, [this, field] { passwordEdited(field); });
         connect(field, &QLineEdit::returnPressed, this, [this] {
@@ -61,7 +46,7 @@ QVEncryptPanelView::QVEncryptPanelView(QVProtectedRoot *protectedRoot, QWidget *
     m_eyeBtn->setObjectName(QStringLiteral("eyeBtn"));
     m_eyeBtn->setImage(QVNamedImage(QStringLiteral("list_encrypt_closeEye")));
     connect(m_eyeBtn, &QAbstractButton::clicked, this, &QVEncryptPanelView::eyeBtnClick);
-    m_confirmPwdBtn = new QVBaseButton(QCoreApplication::translate("Localizable", "alert_shareCode_sure"), this);
+    m_confirmPwdBtn = new QVBaseButton(localizable("alert_shareCode_sure"), this);
     m_confirmPwdBtn->setObjectName(QStringLiteral("confirmPwdBtn"));
     m_confirmPwdBtn->setIsRadius(true);
     m_confirmPwdBtn->setCornerRadius(5.0);
