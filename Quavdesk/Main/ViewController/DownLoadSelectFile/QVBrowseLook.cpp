@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
+#include <QPainter>
 #include <QToolTip>
 
 QString QVBrowseLook::plainToolTip(const QString &text)
@@ -13,12 +14,20 @@ QString QVBrowseLook::plainToolTip(const QString &text)
     return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
 }
 
-QPixmap QVBrowseDelegate::icon(const QString &name) const
+void QVBrowseDelegate::drawIcon(QPainter *painter, const QRect &rect, const QString &name) const
 {
-    auto it = m_icons.constFind(name);
-    if (it == m_icons.cend())
-        it = m_icons.insert(name, QVNamedImage(name));
-    return *it;
+    // Drawn scaled each time, the images would cost most of a large grid's
+    // paint.
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = rect.size() * ratio;
+    const QString key = QStringLiteral("%1@%2x%3").arg(name).arg(pixels.width()).arg(pixels.height());
+    auto it = m_icons.constFind(key);
+    if (it == m_icons.cend()) {
+        QPixmap scaled = QVNamedImage(name).scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
+        it = m_icons.insert(key, scaled);
+    }
+    painter->drawPixmap(rect.topLeft(), *it);
 }
 
 bool QVBrowseDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,

@@ -57,7 +57,8 @@ public:
 protected:
     // The whole text behind what the item shows cut; empty for no tip.
     virtual QString toolTipText(const QModelIndex &index, const QStyleOptionViewItem &option) const = 0;
-    QPixmap icon(const QString &name) const;
+    // The named image drawn at `rect` on `painter`, scaled once per size.
+    void drawIcon(QPainter *painter, const QRect &rect, const QString &name) const;
 
 private:
     mutable QHash<QString, QPixmap> m_icons;

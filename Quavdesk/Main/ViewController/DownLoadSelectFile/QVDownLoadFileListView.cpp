@@ -67,9 +67,17 @@ QString QVDownLoadFileItemDelegate::toolTipFor(const QModelIndex &index) const
     const QVRemoteFileEntryPtr entry = entryOf(index);
     if (m_layoutType != 0 || !entry)
         return QString();
-    qint64 lines = 0;
-    gridTitleLines(entry->name, &lines);
-    return lines >= 3 ? entry->name : QString();
+    return gridTitle(entry->name).lineCount >= 3 ? entry->name : QString();
+}
+
+const QVDownLoadFileItemDelegate::Title &QVDownLoadFileItemDelegate::gridTitle(const QString &name) const
+{
+    if (const Title *cached = m_titles.object(name))
+        return *cached;
+    auto *title = new Title;
+    title->lines = gridTitleLines(name, &title->lineCount);
+    m_titles.insert(name, title);
+    return *title;
 }
 
 QSize QVDownLoadFileItemDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -87,17 +95,33 @@ void QVDownLoadFileItemDelegate::paintPicture(QPainter *painter, const QRect &re
         QString name = QVPublicTools::getFileIconWithFileType(index.data(QVRemoteFolderModel::FileTypeRole).toString());
         if (name.isEmpty())
             name = QStringLiteral("list_fileType_other");
-        painter->drawPixmap(rect, icon(name));
+        drawIcon(painter, rect, name);
         return;
     }
-    painter->save();
-    if (rounded) {
-        QPainterPath clip;
-        clip.addRoundedRect(rect, 5.0, 5.0);
-        painter->setClipPath(clip);
+    if (!rounded) {
+        painter->drawImage(rect, thumbnail);
+        return;
     }
-    painter->drawImage(rect, thumbnail);
-    painter->restore();
+    // The corners are cut once per picture, not at each paint.
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QString key = QStringLiteral("%1@%2").arg(thumbnail.cacheKey()).arg(rect.width() * ratio);
+    QPixmap *shown = m_roundedThumbnails.object(key);
+    if (!shown) {
+        QImage cut(rect.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        cut.fill(Qt::transparent);
+        QPainter corners(&cut);
+        corners.setRenderHint(QPainter::Antialiasing);
+        corners.setRenderHint(QPainter::SmoothPixmapTransform);
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(cut.size())), 5.0 * ratio, 5.0 * ratio);
+        corners.setClipPath(clip);
+        corners.drawImage(QRect(QPoint(0, 0), cut.size()), thumbnail);
+        corners.end();
+        shown = new QPixmap(QPixmap::fromImage(cut));
+        shown->setDevicePixelRatio(ratio);
+        m_roundedThumbnails.insert(key, shown);
+    }
+    painter->drawPixmap(rect.topLeft(), *shown);
 }
 
 void QVDownLoadFileItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -109,22 +133,25 @@ void QVDownLoadFileItemDelegate::paint(QPainter *painter, const QStyleOptionView
     const bool picked = index.data(QVRemoteFolderModel::PickedRole).toBool();
     const QRect r = option.rect;
     painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    const QColor titleColor = rv_colorWithHexString(QStringLiteral("0x333333"));
+    static const QColor titleColor = rv_colorWithHexString(QStringLiteral("0x333333"));
     if (m_layoutType == 0) {
         const QRect cell(r.topLeft(), GridSize);
         if (picked) {
-            painter->setPen(QPen(rv_colorWithHexString(QStringLiteral("0x5879FC")), 2.0));
-            painter->setBrush(rv_colorWithHexString(QStringLiteral("0x5879FC18")));
+            static const QColor frame = rv_colorWithHexString(QStringLiteral("0x5879FC"));
+            static const QColor fill = rv_colorWithHexString(QStringLiteral("0x5879FC18"));
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(QPen(frame, 2.0));
+            painter->setBrush(fill);
             painter->drawRoundedRect(QRectF(cell).adjusted(3, 3, -3, -3), 6.0, 6.0);
+            painter->setRenderHint(QPainter::Antialiasing, false);
         }
         paintPicture(painter, QRect(cell.x() + (GridSize.width() - GridImageSide) / 2, cell.y() + 12, GridImageSide,
                                     GridImageSide),
                      index, true);
         painter->setPen(titleColor);
         painter->setFont(gridTitleFont());
-        const QStringList lines = gridTitleLines(entry->name);
+        const QStringList &lines = gridTitle(entry->name).lines;
         const int lineHeight = QFontMetrics(gridTitleFont()).height();
         for (int i = 0; i < lines.size(); ++i) {
             painter->drawText(QRect(cell.x() + 6, cell.y() + TitleTop + i * lineHeight, gridTitleWidth(), lineHeight),
@@ -135,9 +162,9 @@ void QVDownLoadFileItemDelegate::paint(QPainter *painter, const QStyleOptionView
         const int h = r.height();
         // Folders are never picked: they carry no mark.
         if (!entry->isFolder()) {
-            painter->drawPixmap(QRect(r.x() + 16, r.y() + (h - 18) / 2, 18, 18),
-                                icon(picked ? QStringLiteral("list_fileList_cell_select_1")
-                                            : QStringLiteral("list_fileList_cell_select_0")));
+            drawIcon(painter, QRect(r.x() + 16, r.y() + (h - 18) / 2, 18, 18),
+                     picked ? QStringLiteral("list_fileList_cell_select_1")
+                            : QStringLiteral("list_fileList_cell_select_0"));
         }
         paintPicture(painter, QRect(r.x() + 50, r.y() + (h - ListImageSide) / 2, ListImageSide, ListImageSide), index,
                      false);
@@ -146,8 +173,8 @@ void QVDownLoadFileItemDelegate::paint(QPainter *painter, const QStyleOptionView
         const QRect title(r.x() + ListTitleLeft, r.y(), std::max(0, w - ListTitleLeft - 16), h);
         painter->drawText(title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           QFontMetrics(listTitleFont()).elidedText(entry->name, Qt::ElideMiddle, title.width()));
-        painter->fillRect(QRect(r.x() + 50, r.y() + h - 1, std::max(0, w - 60), 1),
-                          rv_colorWithHexString(QStringLiteral("0xEEEEEE")));
+        static const QColor line = rv_colorWithHexString(QStringLiteral("0xEEEEEE"));
+        painter->fillRect(QRect(r.x() + 50, r.y() + h - 1, std::max(0, w - 60), 1), line);
     }
     painter->restore();
 }

@@ -3,6 +3,7 @@
 #include "Main/Browse/QVRemoteFileModels.h"
 #include "Main/ViewController/DownLoadSelectFile/QVBrowseLook.h"
 
+#include <QCache>
 #include <QListView>
 #include <QStringList>
 
@@ -49,10 +50,19 @@ protected:
     }
 
 private:
+    struct Title {
+        QStringList lines;
+        qint64 lineCount = 0;
+    };
+    const Title &gridTitle(const QString &name) const;
     void paintPicture(QPainter *painter, const QRect &rect, const QModelIndex &index, bool rounded) const;
 
     qint64 m_layoutType = 0;
     int m_listWidth = ListMaxWidth;
+    // Laid out once per name, and the pictures rounded once: a repaint of
+    // the grid draws what it drew before.
+    mutable QCache<QString, Title> m_titles{4096};
+    mutable QCache<QString, QPixmap> m_roundedThumbnails{256};
 };
 
 // The open folder's collection: a grid or a list over the folder model, no

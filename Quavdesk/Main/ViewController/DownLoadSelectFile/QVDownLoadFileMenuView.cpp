@@ -59,8 +59,8 @@ void QVDownLoadFileMenuDelegate::paint(QPainter *painter, const QStyleOptionView
         painter->setBrush(QColor(255, 255, 255, 60));
         painter->drawRoundedRect(QRectF(r.x() + 8, r.y() + 1, std::max(0, r.width() - 16), RowHeight - 2), 4.0, 4.0);
     }
-    painter->drawPixmap(QRect(r.x() + 18, r.y() + (RowHeight - 16) / 2, 16, 16),
-                        icon(index.data(QVRootMenuModel::IconRole).toString()));
+    drawIcon(painter, QRect(r.x() + 18, r.y() + (RowHeight - 16) / 2, 16, 16),
+             index.data(QVRootMenuModel::IconRole).toString());
     painter->setPen(Qt::white);
     painter->setFont(titleFont());
     painter->drawText(QRect(r.x() + TitleLeft, r.y(), titleWidth(r.width()), RowHeight),
