@@ -1,5 +1,7 @@
 #include "QVHttpBaseRequest.h"
 
+#include "TavlinLogText.h"
+
 #include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +19,14 @@
 #include "QVQueryString.h"
 
 namespace {
+
+// The answer as one log line: its texts are the server's (a receiver's file
+// names), so nothing in them may break or disguise the line; it is not cut.
+QString answerForLog(const QJsonDocument &document)
+{
+    const QByteArray json = document.toJson(QJsonDocument::Compact);
+    return escapedForLog(json, json.size());
+}
 
 QVHttpTimings &defaultTimingsStorage()
 {
@@ -100,8 +110,7 @@ ReadAnswer readAnswer(const QByteArray &bytes, bool fileShareRoad, const QString
     if (!logPrefix.isEmpty()) {
         QVHttpLog::write(QVHttpLog::Level::Debug, QVHttpLog::kHttpContext,
                          logPrefix
-                             + (emptyAnswer ? QStringLiteral("(null)")
-                                            : QString::fromUtf8(document.toJson(QJsonDocument::Compact))));
+                             + (emptyAnswer ? QStringLiteral("(null)") : answerForLog(document)));
     }
     read.response = emptyAnswer ? QVHttpBaseResponse{} : QVHttpBaseResponse::fromJsonObject(document.object());
     if (fileShareRoad)
