@@ -37,7 +37,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 #include "BenchProcess.h"
@@ -61,13 +60,6 @@ void quietInfo(QtMsgType type, const QMessageLogContext &, const QString &messag
     if (type == QtDebugMsg || type == QtInfoMsg)
         return;
     std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-qint64 threadCpuNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 // Measures how long stamped events wait for the GUI thread, and how much of
