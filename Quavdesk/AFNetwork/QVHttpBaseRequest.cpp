@@ -2,12 +2,15 @@
 
 #include "TavlinLogText.h"
 
+#include <QFutureWatcher>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPromise>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "QVAnswerReader.h"
@@ -75,6 +78,45 @@ TavlinError transportError(QNetworkReply::NetworkError error, const QString &tex
     default:
         return urlError(Unknown, text);
     }
+}
+
+// Answers from this size on are read off the main thread: parsing (and
+// printing for the log) a listing of thousands of entries would hold the
+// window for longer than anyone waits.
+constexpr qsizetype kAnswerBytesReadOnMainThread = 64 * 1024;
+
+// An answer's body as the request base reads it.
+struct ReadAnswer {
+    bool parsed = true;
+    QVHttpBaseResponse response;
+};
+
+// Parses the body, writes the log line (after `logPrefix`, unless it is
+// empty) and maps the answer; safe on any thread.
+ReadAnswer readAnswer(const QByteArray &bytes, bool fileShareRoad, const QString &logPrefix)
+{
+    ReadAnswer read;
+    // An answer without a body is no fault: it succeeds with nothing in
+    // it (code 0), and each caller takes its branch for other codes.
+    const bool emptyAnswer = bytes.trimmed().isEmpty();
+    QJsonDocument document;
+    if (!emptyAnswer) {
+        QJsonParseError parseError;
+        document = QJsonDocument::fromJson(bytes, &parseError);
+        if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+            read.parsed = false;
+            return read;
+        }
+    }
+    if (!logPrefix.isEmpty()) {
+        QVHttpLog::write(QVHttpLog::Level::Debug, QVHttpLog::kHttpContext,
+                         logPrefix
+                             + (emptyAnswer ? QStringLiteral("(null)") : answerForLog(document)));
+    }
+    read.response = emptyAnswer ? QVHttpBaseResponse{} : QVHttpBaseResponse::fromJsonObject(document.object());
+    if (fileShareRoad)
+        read.response.decodeContentText();
+    return read;
 }
 
 } // namespace
@@ -195,31 +237,42 @@ private:
         const QByteArray bytes = m_answer->takeBody();
         if (m_answer->tooLarge())
             return finishWithFailure(urlError(DataLengthExceedsMaximum, QStringLiteral("answer too large")));
-        // An answer without a body is no fault: it succeeds with nothing in
-        // it (code 0), and each caller takes its branch for other codes.
-        const bool emptyAnswer = bytes.trimmed().isEmpty();
-        QJsonDocument document;
-        if (!emptyAnswer) {
-            QJsonParseError parseError;
-            document = QJsonDocument::fromJson(bytes, &parseError);
-            if (parseError.error != QJsonParseError::NoError || !document.isObject())
-                return finishWithFailure(urlError(CannotParseResponse, QStringLiteral("answer is not a JSON object")));
-        }
+        const QString logPrefix =
+            m_logAnswer ? QStringLiteral("requestUrl = ") + redactedUrl(m_logUrl) + QStringLiteral(" \n headers = ")
+                              + headersText(m_logHeaders) + QStringLiteral(" \n parameters = ")
+                              + parametersText(m_logParameters) + QStringLiteral("  \n responseObject = ")
+                        : QString();
+        const bool fileShareRoad = m_road == Road::FileShare;
+        if (bytes.size() < kAnswerBytesReadOnMainThread)
+            return answerRead(readAnswer(bytes, fileShareRoad, logPrefix));
+        // Read on a worker; the answer comes back to this task, unless it
+        // has gone by then.
+        releaseReply(false);
+        auto promise = std::make_shared<QPromise<ReadAnswer>>();
+        auto *watcher = new QFutureWatcher<ReadAnswer>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+            const ReadAnswer read = watcher->result();
+            watcher->deleteLater();
+            if (m_cancelled)
+                return finishWithFailure(QVHttpError::urlError(QVHttpError::Cancelled, QStringLiteral("cancelled")));
+            answerRead(read);
+        });
+        watcher->setFuture(promise->future());
+        promise->start();
+        QThreadPool::globalInstance()->start([promise, bytes, fileShareRoad, logPrefix] {
+            promise->addResult(readAnswer(bytes, fileShareRoad, logPrefix));
+            promise->finish();
+        });
+    }
 
-        if (m_logAnswer) {
-            QVHttpLog::write(QVHttpLog::Level::Debug, QVHttpLog::kHttpContext,
-                             QStringLiteral("requestUrl = %1 \n headers = %2 \n parameters = %3  \n responseObject = %4")
-                                 .arg(redactedUrl(m_logUrl), headersText(m_logHeaders),
-                                      parametersText(m_logParameters),
-                                      emptyAnswer ? QStringLiteral("(null)") : answerForLog(document)));
-        }
-
-        QVHttpBaseResponse response =
-            emptyAnswer ? QVHttpBaseResponse{} : QVHttpBaseResponse::fromJsonObject(document.object());
-        if (m_road == Road::FileShare) {
-            response.decodeContentText();
+    void answerRead(const ReadAnswer &read)
+    {
+        using namespace QVHttpError;
+        if (!read.parsed)
+            return finishWithFailure(urlError(CannotParseResponse, QStringLiteral("answer is not a JSON object")));
+        const QVHttpBaseResponse &response = read.response;
+        if (m_road == Road::FileShare)
             return finishWithSuccess(response);
-        }
         if (response.code == kWebServiceSuccessCode)
             return finishWithSuccess(response);
         // A code the request handled itself still ends the exchange: in the

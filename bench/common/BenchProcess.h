@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <ctime>
 
 #include <QByteArray>
 #include <QFile>
@@ -51,6 +52,14 @@ inline double cpuSeconds(int who)
     rusage usage {};
     getrusage(who, &usage);
     return cpuSeconds(usage);
+}
+
+// The calling thread's processor time in nanoseconds.
+inline qint64 threadCpuNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 // What the figures were measured on, printed with them: the processor, the

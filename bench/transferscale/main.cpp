@@ -38,7 +38,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -56,13 +55,6 @@
 namespace {
 
 using namespace BenchProcess;
-
-qint64 threadCpuNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // The longest time between two ticks of a 1-ms timer on the GUI thread:
 // how long the window could not answer the user. With it, the processor

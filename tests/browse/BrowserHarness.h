@@ -3,27 +3,34 @@
 // The remote file browser as the download window shows it, against the
 // fake file-share server on a loopback address of the test's own: a share
 // manager over the fake casting library carries the server's address, the
-// browser's clocks run scaled, and the folder dialog is the test's.
+// browser's wall clock is the test's to move, its countdown ticks every
+// few milliseconds, and the folder dialog is the test's.
 
 #include "FrameTestSupport.h"
 
 #include "AFNetwork/QVHttpBaseRequest.h"
 #include "AFNetwork/QVNetWork.h"
 #include "BaseViewController/View/QVBaseButton.h"
+#include "Main/Browse/QVEncryptLockout.h"
+#include "Main/Browse/QVProtectedRoot.h"
+#include "Main/Browse/QVRemoteBrowser.h"
+#include "Main/Browse/QVRemoteFolderModel.h"
+#include "Main/Browse/QVRootMenuModel.h"
+#include "Main/Browse/QVSortAndLayout.h"
 #include "Main/ViewController/DownLoadFilePath/QVDownLoadFilePathSettingVC.h"
-#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileItems.h"
+#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileListView.h"
+#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileMenuView.h"
 #include "Main/ViewController/DownLoadSelectFile/QVDownLoadSelectFileVC.h"
 #include "Main/ViewController/DownLoadSelectFile/QVDownLoadSortMenuView.h"
+#include "Main/ViewController/DownLoadSelectFile/QVEncryptPanelView.h"
 #include "Main/ViewController/DownLoadSelectFile/QVFilePathView.h"
 #include "Main/ViewController/Root/QVTipsBanner.h"
 #include "PublicManager/QVNotificationCenter.h"
 
 #include "FakeFileShareServer.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,13 +41,12 @@
 class BrowserHarness : public FrameTest::Fixture
 {
 protected:
-    // Seconds of the lock-out per real millisecond.
-    static constexpr qint64 ClockScale = 10;
+    static constexpr qint64 WallStart = 1700000000;
+    static constexpr int CountdownMs = 20;
 
     void SetUp() override
     {
         FrameTest::Fixture::SetUp();
-        overrides.clear();
         ASSERT_TRUE(server.listen(TestSupport::uniqueLoopbackAddress()));
         server.addFile(QStringLiteral("Root-Local/report.pdf"), QByteArray(3000, 'r'), QStringLiteral("PDF"), 1000);
         server.addFile(QStringLiteral("Root-Local/notes.txt"), QByteArray("notes"), QStringLiteral("DOCUMENT"), 999);
@@ -49,18 +55,12 @@ protected:
         server.addFolder(QStringLiteral("Root-Download/only folders"));
         manager->setFileShareIp(server.baseUrl());
         QVNetWork::shareNetWork()->setIsConnect(true);
-        store()->remove(QVDownLoadSelectFileVC::LayoutSettingKey);
-        store()->remove(QVDownLoadSelectFileVC::SortSettingKey);
+        store()->remove(QVSortAndLayout::LayoutSettingKey);
+        store()->remove(QVSortAndLayout::SortSettingKey);
         store()->remove(QVEncryptLockout::StoreKey);
         store()->remove(QVPublicTools::DownLoadFilePathKey);
 
-        m_clock.start();
-        QVDownLoadSelectFileTimings timings;
-        timings.countdownMs = 20;
-        const QElapsedTimer *clock = &m_clock;
-        timings.wallSeconds = [clock] { return WallStart + clock->elapsed() * ClockScale; };
-        timings.monotonicMs = [clock] { return clock->elapsed() * ClockScale * 1000; };
-        QVDownLoadSelectFileVC::setDefaultTimings(timings);
+        QVDownLoadSelectFileVC::setDefaultServices(services());
         QVDownLoadFilePathSettingVC::setFolderChooser([this](QWidget *, const QString &title,
                                                              std::function<void(const QUrl &)> done) {
             chooserTitles.append(title);
@@ -78,13 +78,23 @@ protected:
     void TearDown() override
     {
         delete page.data();
-        QVDownLoadSelectFileVC::setDefaultTimings(QVDownLoadSelectFileTimings::systemClocks());
+        QVDownLoadSelectFileVC::resetDefaultServices();
         QVDownLoadFilePathSettingVC::setFolderChooser(nullptr);
         QVHttpBaseRequest::setDefaultTimings(QVHttpTimings());
         QVNetWork::shareNetWork()->setIsConnect(true);
         QVPublicTools::sharedPublicTools()->setDownLoadFileListArray({});
         QVPublicTools::sharedPublicTools()->setDownLoadFilePassWord(QStringLiteral(""));
         FrameTest::Fixture::TearDown();
+    }
+
+    // The program's services with the test's clock and a quick countdown.
+    QVRemoteBrowserServices services() const
+    {
+        QVRemoteBrowserServices services = QVRemoteBrowserServices::linuxDefaults();
+        services.countdownMs = CountdownMs;
+        const std::shared_ptr<qint64> clock = wall;
+        services.wallSeconds = [clock] { return *clock; };
+        return services;
     }
 
     static std::shared_ptr<Platform::KeyValueStore> store()
@@ -103,11 +113,12 @@ protected:
         return page.data();
     }
 
-    // Until no request is out and the page has taken every answer.
+    // Until every queued choice is made and no request is out.
     void settle(int timeoutMs = 5000)
     {
-        TestSupport::waitFor([this] { return page && !page->isLoading(); }, timeoutMs);
-        TestSupport::spin(20);
+        if (page)
+            QCoreApplication::sendPostedEvents(page.data(), QEvent::MetaCall);
+        EXPECT_TRUE(TestSupport::waitFor([this] { return page && !page->isLoading(); }, timeoutMs));
     }
 
     QStringList shownNames() const
@@ -125,23 +136,33 @@ protected:
         return names;
     }
     int indexOf(const QString &name) const { return static_cast<int>(shownNames().indexOf(name)); }
+    QVRemoteFileEntryPtr entryNamed(const QString &name) const { return page->folder()->entry(indexOf(name)); }
+    QPoint itemCentre(const QString &name) const
+    {
+        return page->fileListCollectionView()->itemRect(indexOf(name)).center();
+    }
     void clickItem(const QString &name)
     {
-        QTest::mouseClick(page->fileItem(indexOf(name)), Qt::LeftButton, {}, QPoint(30, 30));
+        QTest::mouseClick(page->fileListCollectionView()->viewport(), Qt::LeftButton, {}, itemCentre(name));
     }
     void doubleClickItem(const QString &name)
     {
-        QWidget *item = page->fileItem(indexOf(name));
-        QTest::mouseClick(item, Qt::LeftButton, {}, QPoint(30, 30));
-        QTest::mouseDClick(item, Qt::LeftButton, {}, QPoint(30, 30));
-        TestSupport::spin(10);
+        QWidget *viewport = page->fileListCollectionView()->viewport();
+        const QPoint at = itemCentre(name);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
         settle();
     }
     void clickRoot(int section, int item)
     {
-        QTest::mouseClick(page->menuItem(section, item), Qt::LeftButton, {}, QPoint(60, 15));
-        TestSupport::spin(10);
+        QVDownLoadFileMenuView *menu = page->menuListCollectionView();
+        QTest::mouseClick(menu->viewport(), Qt::LeftButton, {}, menu->rootRect(section, item).center());
         settle();
+    }
+    bool rootMarked(int section, int item) const
+    {
+        QVRootMenuModel *menu = page->browser()->rootMenu();
+        return menu->index(menu->rowOf(section, item)).data(QVRootMenuModel::SelectedRole).toBool();
     }
     void typePassword(const QString &text)
     {
@@ -151,15 +172,14 @@ protected:
         QTest::keyClicks(field, text);
     }
 
-    static constexpr qint64 WallStart = 1700000000;
-
     FakeServers::FakeFileShareServer server;
+    // The browser's wall clock, in seconds since 1970.
+    std::shared_ptr<qint64> wall = std::make_shared<qint64>(WallStart);
     QPointer<QVDownLoadSelectFileVC> page;
     QStringList chooserTitles;
     std::function<void(const QUrl &)> pendingChoice;
     QList<QPair<QString, QVariantMap>> posted;
 
 private:
-    QElapsedTimer m_clock;
     QObject m_listener;
 };

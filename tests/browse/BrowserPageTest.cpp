@@ -1,13 +1,22 @@
 // The remote file browser against the fake file-share server: the tree,
 // the answers of each code, stale answers, picking, sort and layout kept
-// between windows, the hand-over to the download page, and protected roots
-// with the lock-out on a scaled clock.
+// between windows, big folders, the hand-over to the download page, and
+// protected roots with the lock-out on the test's clock.
 
 #include "BrowserHarness.h"
 
+#include "Main/Browse/QVDownLoadHandOff.h"
+
 #include <QBuffer>
+#include <QHelpEvent>
 #include <QImageWriter>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include "BaseViewController/View/QVPopoverViewController.h"
+#include "BaseViewController/View/QVShowTipsView.h"
 
 using FakeServers::Fault;
 using FakeServers::FaultRule;
@@ -30,13 +39,13 @@ TEST_F(BrowserPageTest, BrowsesTheDeviceTreeDownAndBack)
     ASSERT_EQ(page->menuListArray().size(), 2);
     EXPECT_EQ(page->menuListArray().at(0).at(0).name, QStringLiteral("Local"));
     EXPECT_EQ(page->isGlimraVersion(), 1);
-    EXPECT_EQ(store()->value(QVDownLoadSelectFileVC::LayoutSettingKey).toString(), QStringLiteral("0"));
-    EXPECT_EQ(store()->value(QVDownLoadSelectFileVC::SortSettingKey).toString(), QStringLiteral("1"));
+    EXPECT_EQ(store()->value(QVSortAndLayout::LayoutSettingKey).toString(), QStringLiteral("0"));
+    EXPECT_EQ(store()->value(QVSortAndLayout::SortSettingKey).toString(), QStringLiteral("1"));
     EXPECT_EQ(shownNames(), (QStringList{"docs", "report.pdf", "notes.txt"}));
     EXPECT_EQ(page->canSelectFileCount(), 2);
     EXPECT_EQ(pathNames(), QStringList{"Local"});
     EXPECT_TRUE(page->backBtn()->isHidden());
-    EXPECT_TRUE(page->menuItem(0, 0)->isSelected());
+    EXPECT_TRUE(rootMarked(0, 0));
 
     doubleClickItem(QStringLiteral("docs"));
     EXPECT_EQ(pathNames(), (QStringList{"Local", "docs"}));
@@ -69,7 +78,8 @@ TEST_F(BrowserPageTest, BrowsesTheDeviceTreeDownAndBack)
     clickRoot(0, 1);
     EXPECT_EQ(pathNames(), QStringList{"Download"});
     EXPECT_EQ(shownNames(), QStringList{"only folders"});
-    EXPECT_TRUE(page->menuItem(0, 1)->isSelected());
+    EXPECT_TRUE(rootMarked(0, 1));
+    EXPECT_FALSE(rootMarked(0, 0));
     const int afterChoice = server.requestCount(kFileList);
     clickRoot(0, 1);
     EXPECT_EQ(server.requestCount(kFileList), afterChoice);
@@ -92,10 +102,16 @@ TEST_F(BrowserPageTest, OldDevicesGetTheFixedMenuAndNoThumbnails)
     server.addFile(QStringLiteral("Root-Local/photo.png"), png, QStringLiteral("IMAGE"), 2000);
 
     open();
-    const int photo = indexOf(QStringLiteral("photo.png"));
-    ASSERT_GE(photo, 0);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return page->fileItem(photo)->showsThumbnail(); }));
-    EXPECT_EQ(page->fileItem(photo)->shownImage().toImage().pixelColor(30, 30), QColor(Qt::blue));
+    const auto thumbnailOf = [this](const QString &name) {
+        return page->folder()->index(indexOf(name)).data(QVRemoteFolderModel::ThumbnailRole).value<QImage>();
+    };
+    ASSERT_GE(indexOf(QStringLiteral("photo.png")), 0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !thumbnailOf(QStringLiteral("photo.png")).isNull(); }));
+    // Decoded at the size the grid shows it, filling it.
+    const QImage thumbnail = thumbnailOf(QStringLiteral("photo.png"));
+    EXPECT_EQ(thumbnail.size(), page->browser()->thumbnails()->targetSize());
+    EXPECT_EQ(thumbnail.pixelColor(thumbnail.width() / 2, thumbnail.height() / 2), QColor(Qt::blue));
+    EXPECT_EQ(server.requestCount(QStringLiteral("api/glimra/fileShare/getThumb")), 1);
 
     server.setGlimraApiVersion({});
     server.clearRequests();
@@ -106,8 +122,8 @@ TEST_F(BrowserPageTest, OldDevicesGetTheFixedMenuAndNoThumbnails)
     EXPECT_EQ(menu.at(1).size(), 2);
     EXPECT_EQ(menu.at(0).at(0).name, QStringLiteral("downLoadFile_menuName_local"));
     EXPECT_EQ(pathNames(), QStringList{"downLoadFile_menuName_local"});
+    EXPECT_TRUE(thumbnailOf(QStringLiteral("photo.png")).isNull());
     TestSupport::spin(200);
-    EXPECT_FALSE(page->fileItem(indexOf(QStringLiteral("photo.png")))->showsThumbnail());
     EXPECT_EQ(server.requestCount(QStringLiteral("api/glimra/fileShare/getThumb")), 0);
 }
 
@@ -185,8 +201,9 @@ TEST_F(BrowserPageTest, ALateListingNeverReplacesTheFolderChosenSince)
     open();
     // Local answers slowly; the user moves on to Share meanwhile.
     server.setFault(kFileList, {Fault::Slow, 400, 0, {}, 1});
+    const int before = server.requestCount(kFileList);
     page->chooseRoot(1, 0);
-    TestSupport::spin(20);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kFileList) > before; }));
     page->chooseRoot(0, 2);
     settle();
     TestSupport::spin(600);
@@ -203,7 +220,7 @@ TEST_F(BrowserPageTest, PickingOnlyFilesAndSelectAll)
     clickItem(QStringLiteral("report.pdf"));
     EXPECT_EQ(page->fileSelectArray().size(), 1);
     EXPECT_TRUE(page->confirmBtn()->isEnabled());
-    EXPECT_TRUE(page->fileItem(indexOf(QStringLiteral("report.pdf")))->isPicked());
+    EXPECT_TRUE(page->folder()->isPicked(entryNamed(QStringLiteral("report.pdf"))));
     EXPECT_EQ(page->selectedNItemsLabel()->text(), QStringLiteral("downLoadFile_topBar_select_n_items"));
     clickItem(QStringLiteral("report.pdf"));
     EXPECT_TRUE(page->fileSelectArray().isEmpty());
@@ -239,25 +256,28 @@ TEST_F(BrowserPageTest, SortAndLayoutChoicesOutliveTheWindow)
     page->sortMenuView()->tableViewCellClick(2);
     EXPECT_FALSE(page->sortMenuView()->isVisible());
     EXPECT_EQ(shownNames(), (QStringList{"docs", "notes.txt", "report.pdf"}));
-    EXPECT_EQ(store()->value(QVDownLoadSelectFileVC::SortSettingKey).toLongLong(), 2);
+    EXPECT_EQ(store()->value(QVSortAndLayout::SortSettingKey).toLongLong(), 2);
     // A click beside the panel closes the menu.
     page->sortBtnClick();
     QTest::mouseClick(page->sortMenuView(), Qt::LeftButton, {}, QPoint(20, 400));
     EXPECT_FALSE(page->sortMenuView()->isVisible());
 
     page->layoutBtnClick();
-    EXPECT_EQ(store()->value(QVDownLoadSelectFileVC::LayoutSettingKey).toString(), QStringLiteral("1"));
-    EXPECT_NE(qobject_cast<QVDownLoadFileListVerItem *>(page->fileItem(0)), nullptr);
+    EXPECT_EQ(store()->value(QVSortAndLayout::LayoutSettingKey).toString(), QStringLiteral("1"));
+    EXPECT_EQ(page->fileListCollectionView()->viewMode(), QListView::ListMode);
 
     open();
     EXPECT_EQ(page->sortType(), 2);
     EXPECT_EQ(page->layoutType(), 1);
     EXPECT_EQ(page->sortMenuView()->selectIndex(), 2);
     EXPECT_EQ(shownNames(), (QStringList{"docs", "notes.txt", "report.pdf"}));
-    EXPECT_NE(qobject_cast<QVDownLoadFileListVerItem *>(page->fileItem(0)), nullptr);
+    EXPECT_EQ(page->fileListCollectionView()->viewMode(), QListView::ListMode);
+    // A list row spans the view, at most 738 wide.
+    EXPECT_EQ(page->fileListCollectionView()->itemRect(0).height(), QVDownLoadFileItemDelegate::ListHeight);
     page->layoutBtnClick();
-    EXPECT_NE(qobject_cast<QVDownLoadFileListHorItem *>(page->fileItem(0)), nullptr);
-    EXPECT_EQ(store()->value(QVDownLoadSelectFileVC::LayoutSettingKey).toString(), QStringLiteral("0"));
+    EXPECT_EQ(page->fileListCollectionView()->viewMode(), QListView::IconMode);
+    EXPECT_EQ(page->fileListCollectionView()->itemRect(0).size(), QVDownLoadFileItemDelegate::GridSize);
+    EXPECT_EQ(store()->value(QVSortAndLayout::LayoutSettingKey).toString(), QStringLiteral("0"));
 }
 
 TEST_F(BrowserPageTest, ConfirmHandsThePickedFilesOverOnceAFolderIsSet)
@@ -295,7 +315,7 @@ TEST_F(BrowserPageTest, ConfirmHandsThePickedFilesOverOnceAFolderIsSet)
     // With the folder set and the casting screen alive, straight through.
     posted.clear();
     pendingChoice = nullptr;
-    StandInPage castingScreen(QVDownLoadSelectFileVC::ShareScreenClassName, true);
+    StandInPage castingScreen(QVDownLoadHandOff::ShareScreenClassName, true);
     page->confirmBtnClick();
     EXPECT_FALSE(pendingChoice);
     ASSERT_EQ(posted.size(), 2);
@@ -305,6 +325,136 @@ TEST_F(BrowserPageTest, ConfirmHandsThePickedFilesOverOnceAFolderIsSet)
     page->cancelBtnClick();
     ASSERT_EQ(posted.size(), 1);
     EXPECT_EQ(posted.at(0).second.value(QVNotificationName::OpenStatusKey).toString(), QStringLiteral("0"));
+}
+
+TEST_F(BrowserPageTest, ItemsArePaintedAndAChangeRedrawsOnlyItsRows)
+{
+    open();
+    QVDownLoadFileListView *view = page->fileListCollectionView();
+    // No widget per entry: the view paints them.
+    EXPECT_TRUE(view->viewport()->findChildren<QWidget *>().isEmpty());
+    QSignalSpy changed(page->folder(), &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(page->folder(), &QAbstractItemModel::modelReset);
+    clickItem(QStringLiteral("report.pdf"));
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toModelIndex().row(), indexOf(QStringLiteral("report.pdf")));
+    EXPECT_EQ(changed.at(0).at(1).toModelIndex().row(), indexOf(QStringLiteral("report.pdf")));
+    changed.clear();
+    page->selectAllBtn()->click();
+    EXPECT_EQ(changed.size(), 1);
+
+    // Layout switches and resizes lay the same items out again.
+    page->layoutBtnClick();
+    page->resize(1000, 700);
+    QCoreApplication::processEvents();
+    page->layoutBtnClick();
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(page->fileSelectArray().size(), 2);
+    EXPECT_TRUE(view->viewport()->findChildren<QWidget *>().isEmpty());
+}
+
+TEST_F(BrowserPageTest, AFolderBeyondFiftyThousandShowsItsFirstAndSaysHowManyAreLeft)
+{
+    const qsizetype limit = QVRemoteFolderModel::MaxEntries;
+    QJsonArray big;
+    for (qsizetype i = 0; i < limit + 3; ++i) {
+        const QString name = QStringLiteral("f%1").arg(i);
+        big.append(QJsonObject{{"name", name},
+                               {"absPath", QStringLiteral("Root-Local/") + name},
+                               {"fileType", "DOC"},
+                               {"lastModifyTime", QString::number(i)}});
+    }
+    server.setContentOverride(kFileList, big);
+    // The server in this thread builds the answer meanwhile: no time-out.
+    QVHttpTimings patient;
+    patient.requestTimeout = std::chrono::milliseconds(300000);
+    QVHttpBaseRequest::setDefaultTimings(patient);
+    delete page.data();
+    page = new QVDownLoadSelectFileVC;
+    page->resize(900, 620);
+    page->show();
+    // A big answer takes a while to come in this build.
+    settle(120000);
+    // The device's first entries, newest first.
+    ASSERT_EQ(page->fileListArray().size(), limit);
+    EXPECT_EQ(page->fileListArray().first()->name, QStringLiteral("f%1").arg(limit - 1));
+    EXPECT_EQ(page->folder()->notShownCount(), 3);
+    EXPECT_TRUE(page->notShownLabel()->isVisibleTo(page));
+    EXPECT_EQ(page->canSelectFileCount(), limit);
+    page->selectAllBtn()->click();
+    EXPECT_EQ(page->fileSelectArray().size(), limit);
+
+    // A folder within the limit says nothing.
+    server.clearContentOverrides();
+    clickRoot(0, 1);
+    settle(120000);
+    EXPECT_EQ(page->folder()->notShownCount(), 0);
+    EXPECT_FALSE(page->notShownLabel()->isVisibleTo(page));
+}
+
+TEST_F(BrowserPageTest, DeviceNamesInTipsAreShownAsPlainText)
+{
+    // Markup as a rich-text reader would take it (a path has no "/" in a
+    // name, so no closing tags).
+    const QString file = QStringLiteral("<b>Quarterly report of the northern region, final version & more.pdf");
+    const QString folder = QStringLiteral("<i>Archive of the year");
+    const QString root = QStringLiteral("<b>Marked</b> root with a title far too long for its menu");
+    server.addFile(QStringLiteral("Root-Local/") + file, QByteArray("x"), QStringLiteral("PDF"), 5000);
+    server.addFolder(QStringLiteral("Root-Local/") + folder);
+    server.addRoot({QStringLiteral("Root-Marked"), root, false, {}, 1});
+    open();
+    const auto tipAt = [](QWidget *viewport, const QPoint &at) {
+        QToolTip::hideText();
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &help);
+        QTextDocument shown;
+        shown.setHtml(QToolTip::text());
+        return QToolTip::isVisible() ? shown.toPlainText() : QString();
+    };
+    // A grid title cut to two lines, and a root title cut at the menu's
+    // edge, show whole as written.
+    EXPECT_EQ(tipAt(page->fileListCollectionView()->viewport(), itemCentre(file)), file);
+    QVDownLoadFileMenuView *menu = page->menuListCollectionView();
+    EXPECT_EQ(tipAt(menu->viewport(), menu->rootRect(1, 2).center()), root);
+    QToolTip::hideText();
+
+    doubleClickItem(folder);
+    ASSERT_EQ(pathNames().last(), folder);
+    QVBaseButton *button = page->topFilePathView()->buttons().last();
+    auto *tip = qobject_cast<QVPopoverViewController *>(button->customPopover()->contentViewController());
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(tip->textLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(tip->textLabel()->text(), folder);
+}
+
+TEST_F(BrowserPageTest, TheBrowserWorksWithoutItsPage)
+{
+    QVRemoteBrowser browser(services());
+    browser.getRootMenuList();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !browser.isLoading() && browser.folder()->rowCount() == 3; }));
+    // Five roots and the separator before the second group.
+    EXPECT_EQ(browser.rootMenu()->rowCount(), 6);
+    EXPECT_TRUE(browser.rootMenu()->index(3).data(QVRootMenuModel::IsSeparatorRole).toBool());
+    EXPECT_EQ(browser.topDirArray().size(), 1);
+
+    const QVRemoteFileEntryPtr docs = browser.folder()->entry(0);
+    ASSERT_EQ(docs->name, QStringLiteral("docs"));
+    browser.openFolder(docs);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !browser.isLoading(); }));
+    EXPECT_EQ(browser.topDirArray().size(), 2);
+    browser.backBtnClick();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !browser.isLoading(); }));
+    browser.folder()->pickAllFiles();
+    EXPECT_EQ(browser.folder()->picked().size(), 2);
+    browser.chooseSortType(QVSortAndLayout::NameAscending);
+    EXPECT_EQ(browser.folder()->entry(2)->name, QStringLiteral("report.pdf"));
+    // A new order keeps what was picked.
+    EXPECT_EQ(browser.folder()->picked().size(), 2);
+
+    browser.chooseRoot(0, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !browser.isLoading(); }));
+    EXPECT_TRUE(browser.folder()->picked().isEmpty());
+    EXPECT_EQ(browser.currentRootMenuModel().rootKey, QStringLiteral("Root-Download"));
 }
 
 class ProtectedRootTest : public BrowserHarness
@@ -322,6 +472,18 @@ protected:
         clickRoot(1, 2);
         ASSERT_EQ(page->currentRootMenuModel().rootKey, QStringLiteral("Root-Encrypt"));
     }
+    // Three wrong passwords, the third at the test's clock.
+    void lockOut()
+    {
+        for (const char *wrong : {"111111", "222222", "333333"})
+            tryPassword(QString::fromLatin1(wrong));
+        ASSERT_TRUE(page->isLockTimerRunning());
+        ASSERT_EQ(record().value("lockTimestamp").toInteger(), *wall);
+    }
+    QString lockMessage(qint64 remaining) const
+    {
+        return QStringLiteral("downLoadFile_encrypt_lock_time").arg(QVEncryptLockout::getTimeString(remaining));
+    }
     void tryPassword(const QString &password)
     {
         typePassword(password);
@@ -334,7 +496,7 @@ protected:
     }
 };
 
-TEST_F(ProtectedRootTest, ThreeWrongPasswordsLockUntilTheScaledClockRunsOut)
+TEST_F(ProtectedRootTest, ThreeWrongPasswordsLockUntilTheClockRunsOut)
 {
     open();
     QSignalSpy banners(page->tipsBanner(), &QVTipsBanner::tipsShown);
@@ -376,8 +538,9 @@ TEST_F(ProtectedRootTest, ThreeWrongPasswordsLockUntilTheScaledClockRunsOut)
     EXPECT_FALSE(page->secureTextField()->isEnabled());
     EXPECT_EQ(server.requestCount(kCheckPwd), checks);
 
-    // 43,200 scaled seconds are 4.3 s here: the countdown ends the lock.
-    EXPECT_TRUE(TestSupport::waitFor([this] { return !page->isLockTimerRunning(); }, 20000));
+    // 43,201 s later the countdown's next tick ends the lock.
+    *wall += 43201;
+    EXPECT_TRUE(TestSupport::waitFor([this] { return !page->isLockTimerRunning(); }));
     EXPECT_FALSE(page->errorLabel()->isVisibleTo(page));
     EXPECT_TRUE(page->secureTextField()->isEnabled());
     EXPECT_FALSE(record().value("isLock").toBool());
@@ -448,4 +611,82 @@ TEST_F(ProtectedRootTest, DeviceAnswersOtherThanAVerdict)
     tryPassword(QStringLiteral("246810"));
     EXPECT_TRUE(page->encryptView()->isVisibleTo(page));
     EXPECT_EQ(record().value("faildPwdTimes").toArray().size(), 1);
+}
+
+TEST_F(ProtectedRootTest, TheWrongPasswordBannerLiesAcrossThePageTop)
+{
+    open();
+    page->resize(1000, 640);
+    QSignalSpy banners(page->tipsBanner(), &QVTipsBanner::tipsShown);
+    enterPrivate();
+    tryPassword(QStringLiteral("111111"));
+    ASSERT_EQ(banners.size(), 1);
+    QWidget *banner = page->tipsBanner()->tipsView();
+    EXPECT_TRUE(banner->isVisible());
+    EXPECT_EQ(banner->parentWidget(), page.data());
+    EXPECT_EQ(banner->geometry(), QRect(0, 0, page->width(), QVTipsBanner::DefaultHeight));
+}
+
+TEST_F(ProtectedRootTest, TheCountdownReadsTheRecordAndTheWallClockAtEachTick)
+{
+    open();
+    enterPrivate();
+    lockOut();
+    const qint64 lockedAt = *wall;
+    EXPECT_EQ(page->errorLabel()->text(), lockMessage(43199));
+
+    // Two hours asleep: the wall clock moved, the process's clocks did not.
+    *wall += 7200;
+    EXPECT_TRUE(TestSupport::waitFor([&] { return page->errorLabel()->text() == lockMessage(43200 - 7200); }));
+
+    // Another window locked this address again later: that lock holds, and
+    // the end of the first one wipes nothing.
+    QJsonObject relocked = record();
+    relocked.insert("lockTimestamp", lockedAt + 40000);
+    store()->setValue(QVEncryptLockout::StoreKey,
+                      QString::fromUtf8(QJsonDocument(QJsonObject{{server.baseUrl(), relocked}}).toJson()));
+    *wall = lockedAt + 43201;
+    EXPECT_TRUE(TestSupport::waitFor([&] { return page->errorLabel()->text() == lockMessage(40000 - 1); }));
+    EXPECT_TRUE(page->isLockTimerRunning());
+    EXPECT_FALSE(page->secureTextField()->isEnabled());
+    EXPECT_TRUE(record().value("isLock").toBool());
+    EXPECT_EQ(record().value("lockTimestamp").toInteger(), lockedAt + 40000);
+
+    // The wall clock set back a day: the lock counts from now, never longer.
+    *wall = lockedAt - 86400;
+    EXPECT_TRUE(TestSupport::waitFor([&] { return record().value("lockTimestamp").toInteger() == *wall; }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return page->errorLabel()->text() == lockMessage(43200); }));
+
+    // The lock was cleared meanwhile (the password accepted elsewhere): the
+    // entry comes back and the record stays as it is.
+    QVEncryptLockout(store()).savePassWord(server.baseUrl(), QStringLiteral("Root-Other"), QStringLiteral("135790"));
+    EXPECT_TRUE(TestSupport::waitFor([this] { return !page->isLockTimerRunning(); }));
+    EXPECT_TRUE(page->secureTextField()->isEnabled());
+    EXPECT_FALSE(page->errorLabel()->isVisibleTo(page));
+    EXPECT_EQ(QVEncryptLockout(store()).getPassWord(server.baseUrl(), QStringLiteral("Root-Other")),
+              QStringLiteral("135790"));
+}
+
+TEST_F(ProtectedRootTest, AMinimisedWindowKeepsCountingDownAndAClosedOneStops)
+{
+    open();
+    enterPrivate();
+    lockOut();
+    page->showMinimized();
+    ASSERT_TRUE(page->isMinimized());
+    EXPECT_TRUE(page->isLockTimerRunning());
+    *wall += 43201;
+    EXPECT_TRUE(TestSupport::waitFor([this] { return !page->isLockTimerRunning(); }));
+    EXPECT_FALSE(record().value("isLock").toBool());
+    page->showNormal();
+    EXPECT_TRUE(page->secureTextField()->isEnabled());
+
+    // Closed, the page counts no more; shown again, it goes on.
+    lockOut();
+    page->hide();
+    EXPECT_FALSE(page->isLockTimerRunning());
+    *wall += 60;
+    page->show();
+    EXPECT_TRUE(page->isLockTimerRunning());
+    EXPECT_EQ(page->errorLabel()->text(), lockMessage(43200 - 60));
 }

@@ -1,17 +1,23 @@
 // The browser's parts that need no device: listing entries and their
 // orders, the root menu from hostile answers, the path bar's folding, the
-// thumbnail fitting, and the client's lock-out record.
+// thumbnail fitting, the titles the views draw, and the client's lock-out
+// record.
 
 #include "BaseViewController/View/QVBaseButton.h"
-#include "Main/ViewController/DownLoadSelectFile/QVEncryptLockout.h"
+#include "Main/Browse/QVEncryptLockout.h"
+#include "Main/Browse/QVRemoteFileModels.h"
+#include "Main/Browse/QVRemoteFolderModel.h"
+#include "Main/Browse/QVRootMenuModel.h"
+#include "Main/Browse/QVSortAndLayout.h"
+#include "Main/Browse/QVThumbnailLoader.h"
+#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileListView.h"
+#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileMenuView.h"
 #include "Main/ViewController/DownLoadSelectFile/QVFilePathView.h"
-#include "Main/ViewController/DownLoadSelectFile/QVDownLoadFileItems.h"
-#include "Main/ViewController/DownLoadSelectFile/QVRemoteFileModels.h"
 
 #include "FakePlatform.h"
 
+#include <QFontMetrics>
 #include <QJsonArray>
-#include <QLabel>
 #include <QJsonDocument>
 #include <QPainter>
 
@@ -42,26 +48,64 @@ TEST(BrowserPartsTest, ListingsSortByTimeAsNumbersAndByNameAsText)
         {"name": "new", "pinyinName": "a", "lastModifyTime": 1000, "fileType": "FOLDER"},
         {"name": "mid", "pinyinName": "C", "lastModifyTime": "999x"},
         "not an entry", 7, null
-    ])"));
+    ])")).entries;
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries.at(1)->lastModifyTime, QStringLiteral("1000"));
     EXPECT_TRUE(entries.at(1)->isFolder());
     EXPECT_EQ(entries.at(0)->handOver().value(QStringLiteral("fileType")).toString(), QStringLiteral("PDF"));
 
     // A shorter stamp is older, whatever its text says.
-    QVRemoteFiles::sortEntries(entries, QVRemoteFiles::TimeAscending);
+    QVSortAndLayout::sortEntries(entries, QVSortAndLayout::TimeAscending);
     EXPECT_EQ(names(entries).mid(0, 2), (QStringList{"old", "new"}));
-    QVRemoteFiles::sortEntries(entries, QVRemoteFiles::TimeDescending);
+    QVSortAndLayout::sortEntries(entries, QVSortAndLayout::TimeDescending);
     EXPECT_EQ(names(entries).last(2), (QStringList{"new", "old"}));
     // Names compare as plain, case-sensitive text.
-    QVRemoteFiles::sortEntries(entries, QVRemoteFiles::NameAscending);
+    QVSortAndLayout::sortEntries(entries, QVSortAndLayout::NameAscending);
     EXPECT_EQ(names(entries), (QStringList{"mid", "new", "old"}));
-    QVRemoteFiles::sortEntries(entries, QVRemoteFiles::NameDescending);
+    QVSortAndLayout::sortEntries(entries, QVSortAndLayout::NameDescending);
     EXPECT_EQ(names(entries), (QStringList{"old", "new", "mid"}));
     // Unknown orders leave it.
-    QVRemoteFiles::sortEntries(entries, 7);
+    QVSortAndLayout::sortEntries(entries, 7);
     EXPECT_EQ(names(entries), (QStringList{"old", "new", "mid"}));
-    EXPECT_TRUE(QVRemoteFiles::entriesWithListing(json(R"({"a": 1})")).isEmpty());
+    EXPECT_TRUE(QVRemoteFiles::entriesWithListing(json(R"({"a": 1})")).entries.isEmpty());
+}
+
+TEST(BrowserPartsTest, AListingKeepsItsFirstEntriesUpToTheLimitAndCountsTheRest)
+{
+    const QJsonValue content = json(R"([{"name": "a"}, 1, {"name": "b"}, {"name": "c"}, "x", {"name": "d"}])");
+    const QVRemoteFiles::Listing all = QVRemoteFiles::entriesWithListing(content, 4);
+    EXPECT_EQ(names(all.entries), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(all.notShown, 0);
+    const QVRemoteFiles::Listing cut = QVRemoteFiles::entriesWithListing(content, 2);
+    EXPECT_EQ(names(cut.entries), (QStringList{"a", "b"}));
+    EXPECT_EQ(cut.notShown, 2);
+
+    // The model: picks by identity, in picking order, files only; a new
+    // listing starts with none.
+    QVRemoteFolderModel model;
+    model.setSortType(QVSortAndLayout::NameAscending);
+    QVRemoteFiles::Listing listing = QVRemoteFiles::entriesWithListing(json(R"([
+        {"name": "b", "pinyinName": "b"}, {"name": "dir", "pinyinName": "c", "fileType": "FOLDER"},
+        {"name": "a", "pinyinName": "a"}])"));
+    const QVRemoteFileEntryPtr b = listing.entries.at(0);
+    const QVRemoteFileEntryPtr dir = listing.entries.at(1);
+    model.setListing(listing);
+    EXPECT_EQ(names(model.entries()), (QStringList{"a", "b", "dir"}));
+    EXPECT_EQ(model.canSelectFileCount(), 2);
+    EXPECT_FALSE(model.togglePick(dir));
+    EXPECT_FALSE(model.togglePick(QVRemoteFiles::rootFolder("Root-Local", "Local")));
+    EXPECT_TRUE(model.togglePick(b));
+    EXPECT_TRUE(model.index(1).data(QVRemoteFolderModel::PickedRole).toBool());
+    model.pickAllFiles();
+    EXPECT_EQ(names(model.picked()), (QStringList{"a", "b"}));
+    EXPECT_TRUE(model.checkIsAllSelect());
+    model.setSortType(QVSortAndLayout::NameDescending);
+    EXPECT_EQ(names(model.entries()), (QStringList{"dir", "b", "a"}));
+    EXPECT_TRUE(model.isPicked(b));
+    model.setListing(QVRemoteFiles::entriesWithListing(json(R"([{"name": "dir", "fileType": "FOLDER"}])")));
+    EXPECT_TRUE(model.picked().isEmpty());
+    EXPECT_TRUE(model.checkAllFolderTypes());
+    EXPECT_FALSE(model.checkIsAllSelect());
 }
 
 TEST(BrowserPartsTest, RootGroupsSurviveMalformedAnswers)
@@ -164,26 +208,35 @@ TEST(BrowserPartsTest, ThumbnailsFillTheirSquareCentredAndNothingFromEmptyPictur
     EXPECT_TRUE(QVFitThumbnail(wide, QSize(0, 64)).isNull());
 }
 
-TEST(BrowserPartsTest, ALongRootTitleEndsInAnEllipsisAndShowsWholeInItsTip)
+TEST(BrowserPartsTest, LongTitlesEndInAnEllipsisAndShowWholeInTheirTips)
 {
-    QVDownLoadFileMenuListItem item;
-    item.resize(162, QVDownLoadFileMenuListItem::Height);
-    QVRootMenuListModel root;
-    root.rootKey = QStringLiteral("Root-Meeting");
-    root.isGlimraVersion = true;
-    root.name = QStringLiteral("Meeting recordings of the whole year");
-    item.setMenuModel(root);
-    const QString shown = item.titleLabel()->text();
+    const QString root = QStringLiteral("Meeting recordings of the whole year");
+    const int row = 170;
+    const QString shown = QVDownLoadFileMenuDelegate::shownTitle(root, row);
     EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
-    EXPECT_TRUE(root.name.startsWith(shown.chopped(1)));
-    EXPECT_LE(item.titleLabel()->fontMetrics().horizontalAdvance(shown), item.titleLabel()->width());
-    EXPECT_EQ(item.toolTip(), root.name);
-
+    EXPECT_TRUE(root.startsWith(shown.chopped(1)));
+    EXPECT_LE(QFontMetrics(QVDownLoadFileMenuDelegate::titleFont()).horizontalAdvance(shown),
+              row - QVDownLoadFileMenuDelegate::TitleLeft - 8);
+    EXPECT_EQ(QVDownLoadFileMenuDelegate::toolTipFor(root, row), root);
     // Wider, the same title fits: shown whole, no tip.
-    item.resize(600, QVDownLoadFileMenuListItem::Height);
-    item.setMenuModel(root);
-    EXPECT_EQ(item.titleLabel()->text(), root.name);
-    EXPECT_TRUE(item.toolTip().isEmpty());
+    EXPECT_EQ(QVDownLoadFileMenuDelegate::shownTitle(root, 600), root);
+    EXPECT_TRUE(QVDownLoadFileMenuDelegate::toolTipFor(root, 600).isEmpty());
+
+    // The grid: two lines at most, the second cut when the name needs more.
+    qint64 lines = 0;
+    EXPECT_EQ(QVDownLoadFileItemDelegate::gridTitleLines(QStringLiteral("notes.txt"), &lines),
+              QStringList{"notes.txt"});
+    EXPECT_EQ(lines, 1);
+    const QString name = QStringLiteral("Quarterly report of the northern region with every appendix.pdf");
+    const QStringList cut = QVDownLoadFileItemDelegate::gridTitleLines(name, &lines);
+    EXPECT_GE(lines, 3);
+    ASSERT_EQ(cut.size(), 2);
+    EXPECT_TRUE(name.startsWith(cut.at(0)));
+    EXPECT_TRUE(cut.at(1).endsWith(QChar(0x2026)));
+    for (const QString &line : cut)
+        EXPECT_LE(QFontMetrics(QVDownLoadFileItemDelegate::gridTitleFont()).horizontalAdvance(line),
+                  QVDownLoadFileItemDelegate::gridTitleWidth());
+    EXPECT_EQ(QVBrowseLook::plainToolTip(QStringLiteral("<b>a</b> & b")), QStringLiteral("<qt>&lt;b&gt;a&lt;/b&gt; &amp; b</qt>"));
 }
 
 TEST(BrowserPartsTest, RemainingLockTimeInHoursOrMinutes)
@@ -307,4 +360,28 @@ TEST_F(LockoutTest, AClockSetBackNeverMakesALockLongerThanTwelveHours)
     store->setValue(QVEncryptLockout::StoreKey, QStringLiteral("[garbage"));
     EXPECT_FALSE(lockout.checkPwdFaildTimes(device, "Root-A", false, t0).locked);
     EXPECT_FALSE(lockout.endLock(device, "Root-A"));
+}
+
+TEST_F(LockoutTest, TheLockIsReadFromTheRecordEachTime)
+{
+    EXPECT_FALSE(lockout.lockState(device, t0).hasRecord);
+    for (int i = 0; i < 3; ++i)
+        lockout.checkPwdFaildTimes(device, "Root-A", true, t0);
+    auto state = lockout.lockState(device, t0 + 100);
+    EXPECT_TRUE(state.locked);
+    EXPECT_EQ(state.remainingSeconds, 43100);
+    state = lockout.lockState(device, t0 + 43201);
+    EXPECT_FALSE(state.locked);
+    EXPECT_TRUE(state.expired);
+    // A lock in the future counts from now, and is stored so.
+    state = lockout.lockState(device, t0 - 50);
+    EXPECT_TRUE(state.locked);
+    EXPECT_EQ(state.remainingSeconds, 43200);
+    EXPECT_EQ(lockout.record(device).value("lockTimestamp").toInteger(), t0 - 50);
+    // An accepted password ends any lock.
+    lockout.savePassWord(device, "Root-A", "123456");
+    state = lockout.lockState(device, t0);
+    EXPECT_TRUE(state.hasRecord);
+    EXPECT_FALSE(state.locked);
+    EXPECT_FALSE(state.expired);
 }

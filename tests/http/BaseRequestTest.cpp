@@ -2,7 +2,9 @@
 // an exchange can end, time-out against cancel, logging and lifetime.
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -496,4 +498,49 @@ TEST_F(BaseRequest, EachStartEndsOnceEvenWhenStartedTwice)
     EXPECT_EQ(second->successes, 1);
     EXPECT_EQ(first->failures + second->failures, 0);
     EXPECT_EQ(server.requestCount(), 2);
+}
+
+TEST_F(BaseRequest, ALargeAnswerIsReadAsASmallOneAndEndsOnceWhateverHappensMeanwhile)
+{
+    // A listing of a few thousand entries: read off the main thread.
+    QJsonArray entries;
+    for (int i = 0; i < 6000; ++i)
+        entries.append(QJsonObject{{"name", QStringLiteral("file %1.pdf").arg(i)}, {"fileSize", "64"}});
+    const QByteArray json = QJsonDocument(QJsonObject{{"code", 200}, {"content", entries}}).toJson(QJsonDocument::Compact);
+    ASSERT_GT(json.size(), 64 * 1024);
+    server.answerJson("p", json);
+    ProgramLogCapture log;
+    // Generous bounds: a sanitizer build on a busy machine reads and logs
+    // such an answer slowly; only an answer that never ends fails.
+    constexpr int kLargeAnswerBoundMs = 30000;
+    auto outcome = start(request(), Road::FileShare);
+    ASSERT_TRUE(waitForEnd(outcome, kLargeAnswerBoundMs));
+    EXPECT_EQ(outcome->successes, 1);
+    EXPECT_EQ(outcome->response.content.toArray(), entries);
+    EXPECT_EQ(log.countContaining(QStringLiteral("responseObject = ") + QString::fromUtf8(json)), 1);
+
+    // A cancel or the request's end at any moment: one end (or none for a
+    // request that is gone), never a block after it.
+    for (const int afterMs : {0, 2, 5, 10, 20, 40}) {
+        auto cancelled = request();
+        auto ended = start(cancelled, Road::FileShare);
+        TestSupport::spin(afterMs);
+        cancelled->cancel();
+        ASSERT_TRUE(waitForEnd(ended, kLargeAnswerBoundMs));
+        EXPECT_EQ(ended->ends(), 1);
+        if (ended->failures == 1) {
+            EXPECT_TRUE(QVHttpError::isCancel(ended->error));
+        }
+
+        auto gone = std::make_shared<Outcome>();
+        {
+            TestRequest dropped;
+            dropped.base = server.baseUrl();
+            dropped.startGlimraHubRequestWithSuccess([gone](auto &&...) { ++gone->successes; },
+                                                     [gone](auto &&...) { ++gone->failures; });
+            TestSupport::spin(afterMs);
+        }
+        TestSupport::spin(100);
+        EXPECT_EQ(gone->ends(), 0);
+    }
 }

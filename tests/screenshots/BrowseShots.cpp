@@ -1,7 +1,8 @@
 // Takes the README's screenshots of the download window: the program's own
 // window, page host and browser over the fake file-share server, in the
-// grid and the list layout, a protected folder locked after three wrong
-// passwords, and a path too long for its bar. Run under the tests' X server:
+// grid and the list layout, a wrong password's banner, a protected folder
+// locked after three wrong passwords, and a path too long for its bar. Run
+// under the tests' X server:
 //
 //   /work/tools/testenv BUILD/tests/screenshots/browse-shots OUT_DIR
 //
@@ -26,7 +27,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QImageWriter>
-#include <QLineEdit>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
@@ -190,6 +190,8 @@ int main(int argc, char **argv)
         browser->secureTextField()->setText(QString::fromLatin1(wrong));
         browser->confirmPwdBtnClick();
         settle();
+        if (wrong[0] == '1')
+            grab("browser-wrong-password.png");
     }
     spin(2600);
     grab("locked-folder.png");

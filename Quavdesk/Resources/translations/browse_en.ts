@@ -32,6 +32,10 @@
         <translation>%1 selected</translation>
     </message>
     <message>
+        <source>downLoadFile_list_not_shown_n_items</source>
+        <translation>%1 more items in this folder are not shown</translation>
+    </message>
+    <message>
         <source>downLoadFile_btn_selectFile_confirm</source>
         <translation>Download</translation>
     </message>

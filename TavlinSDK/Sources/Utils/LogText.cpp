@@ -3,6 +3,8 @@
 #include <QList>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace {
 
 void appendHex(QString &out, const char *prefix, uint value, int digits)
@@ -57,12 +59,22 @@ QString escapedForLog(QStringView text, qsizetype maxCharacters)
 QString escapedForLog(const QByteArray &bytes, qsizetype maxCharacters)
 {
     QString out;
+    out.reserve(std::min(bytes.size(), maxCharacters) + 3);
     qsizetype shown = 0;
     qsizetype i = 0;
     while (i < bytes.size()) {
         if (shown == maxCharacters) {
             out += QLatin1String("...");
             break;
+        }
+        // A whole answer can be logged: its ASCII, nearly all of it, goes
+        // without a decoder each.
+        const auto ascii = static_cast<unsigned char>(bytes[i]);
+        if (ascii < 0x80) {
+            appendEscaped(out, ascii);
+            ++i;
+            ++shown;
+            continue;
         }
         // The longest run of whole UTF-8 from here, one character at a time.
         const auto lead = static_cast<unsigned char>(bytes[i]);

@@ -2,6 +2,7 @@
 
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVNamedImage.h"
+#include "BaseViewController/View/QVPopoverViewController.h"
 #include "Categories/RVColor.h"
 #include "PublicManager/QVPublicTools.h"
 
@@ -132,6 +133,9 @@ QVBaseButton *QVFilePathView::creatBtnWithTag(int index)
     button->setPopoverTitle(name);
     button->setPopoverTitleColor(Qt::black);
     button->setIsShowPopover(true);
+    // A device's folder name is plain text, never markup.
+    if (auto *tip = qobject_cast<QVPopoverViewController *>(button->customPopover()->contentViewController()))
+        tip->textLabel()->setTextFormat(Qt::PlainText);
     connect(button, &QAbstractButton::clicked, this, [this, button] { selectFilePath(button); });
     return button;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BaseViewController/View/QVBackgrounView.h"
-#include "Main/ViewController/DownLoadSelectFile/QVRemoteFileModels.h"
+#include "Main/Browse/QVRemoteFileModels.h"
 
 #include <QList>
 #include <QStringList>

@@ -35,7 +35,21 @@ public:
         qint64 remainingSeconds = 0;
     };
 
+    // The lock of an address as its record holds it now.
+    struct LockState {
+        bool hasRecord = false;
+        bool locked = false;
+        // The record holds a lock that is over.
+        bool expired = false;
+        // While locked: the seconds the lock still holds.
+        qint64 remainingSeconds = 0;
+    };
+
     explicit QVEncryptLockout(std::shared_ptr<Platform::KeyValueStore> store);
+
+    // The lock at `now`, read from the stored record (a lock time in the
+    // future is written back as now).
+    LockState lockState(const QString &address, qint64 now);
 
     // Records a failure when `failed`, and tells whether the address is
     // locked. Nothing is stored for an address without a record when
@@ -61,6 +75,10 @@ public:
     static QString passwordDigits(const QString &text);
 
 private:
+    // The record of an address with a lock time in the future moved to now
+    // (and stored so); empty when the address has none.
+    QJsonObject recordAt(const QString &address, qint64 now);
+    static LockState lockStateOf(const QJsonObject &record, qint64 now);
     QJsonObject allRecords() const;
     void writeRecord(const QString &address, const QJsonObject &record);
 

@@ -1,10 +1,8 @@
-#include "Main/ViewController/DownLoadSelectFile/QVRemoteFileModels.h"
+#include "Main/Browse/QVRemoteFileModels.h"
 
 #include "AFNetwork/QVHttpBaseResponse.h"
 
 #include <QJsonArray>
-
-#include <algorithm>
 
 namespace {
 
@@ -22,7 +20,7 @@ QString textMember(const QJsonObject &object, const QString &key)
 }
 
 // A whole decimal number without sign or blanks.
-bool wholeNumber(const QString &text, qulonglong *value)
+bool wholeNumber(const QString &text, quint64 *value)
 {
     if (text.isEmpty() || text.size() > 19)
         return false;
@@ -48,14 +46,19 @@ QVRemoteFileEntryPtr rootFolder(const QString &rootKey, const QString &name)
     return entry;
 }
 
-QList<QVRemoteFileEntryPtr> entriesWithListing(const QJsonValue &content)
+Listing entriesWithListing(const QJsonValue &content, qsizetype limit)
 {
-    QList<QVRemoteFileEntryPtr> entries;
+    Listing listing;
     if (!content.isArray())
-        return entries;
-    for (const QJsonValue &value : content.toArray()) {
+        return listing;
+    const QJsonArray array = content.toArray();
+    for (const QJsonValue &value : array) {
         if (!value.isObject())
             continue;
+        if (limit >= 0 && listing.entries.size() >= limit) {
+            ++listing.notShown;
+            continue;
+        }
         const QJsonObject object = value.toObject();
         auto entry = std::make_shared<QVRemoteFileEntry>();
         entry->name = textMember(object, QStringLiteral("name"));
@@ -63,10 +66,11 @@ QList<QVRemoteFileEntryPtr> entriesWithListing(const QJsonValue &content)
         entry->absPath = textMember(object, QStringLiteral("absPath"));
         entry->lastModifyTime = textMember(object, QStringLiteral("lastModifyTime"));
         entry->pinyinName = textMember(object, QStringLiteral("pinyinName"));
+        entry->timeIsNumber = wholeNumber(entry->lastModifyTime, &entry->timeNumber);
         entry->keyValues = object;
-        entries.append(entry);
+        listing.entries.append(entry);
     }
-    return entries;
+    return listing;
 }
 
 QVRootMenuGroups rootGroupsWithContent(const QJsonValue &content)
@@ -114,41 +118,6 @@ QVRootMenuGroups fixedRootGroups()
         {entry("Root-Meeting", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_meetingRecord")),
          entry("Root-Picture", QT_TRANSLATE_NOOP("Localizable", "downLoadFile_menuName_picture"))},
     };
-}
-
-bool timeLess(const QString &a, const QString &b)
-{
-    qulonglong x = 0;
-    qulonglong y = 0;
-    if (wholeNumber(a, &x) && wholeNumber(b, &y))
-        return x < y;
-    return QString::compare(a, b, Qt::CaseSensitive) < 0;
-}
-
-void sortEntries(QList<QVRemoteFileEntryPtr> &entries, qint64 sortType)
-{
-    const auto byName = [](const QVRemoteFileEntryPtr &a, const QVRemoteFileEntryPtr &b) {
-        return QString::compare(a->pinyinName, b->pinyinName, Qt::CaseSensitive) < 0;
-    };
-    switch (sortType) {
-    case TimeAscending:
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const auto &a, const auto &b) { return timeLess(a->lastModifyTime, b->lastModifyTime); });
-        break;
-    case TimeDescending:
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const auto &a, const auto &b) { return timeLess(b->lastModifyTime, a->lastModifyTime); });
-        break;
-    case NameAscending:
-        std::stable_sort(entries.begin(), entries.end(), byName);
-        break;
-    case NameDescending:
-        std::stable_sort(entries.begin(), entries.end(),
-                         [&byName](const auto &a, const auto &b) { return byName(b, a); });
-        break;
-    default:
-        break;
-    }
 }
 
 } // namespace QVRemoteFiles

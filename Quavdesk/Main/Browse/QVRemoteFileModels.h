@@ -35,6 +35,9 @@ struct QVRemoteFileEntry {
     QString pinyinName;
     // Every member the device sent.
     QJsonObject keyValues;
+    // `lastModifyTime` read once as a whole number, for sorting.
+    bool timeIsNumber = false;
+    quint64 timeNumber = 0;
 
     bool isFolder() const { return fileType == QLatin1String("FOLDER"); }
     // The device's entry as the download page reads it.
@@ -45,17 +48,21 @@ using QVRemoteFileEntryPtr = std::shared_ptr<QVRemoteFileEntry>;
 
 namespace QVRemoteFiles {
 
-// Sort orders: time ascending, time descending, name ascending, name
-// descending.
-enum SortType : qint64 { TimeAscending = 0, TimeDescending = 1, NameAscending = 2, NameDescending = 3 };
-
 // A folder entry for a root (its path is the root key).
 QVRemoteFileEntryPtr rootFolder(const QString &rootKey, const QString &name);
 
-// The entries of a listing's content: the objects of an array; members that
-// are numbers are read as their decimal text, members of other types stay
-// empty; anything that is not an object is passed over.
-QList<QVRemoteFileEntryPtr> entriesWithListing(const QJsonValue &content);
+// What a listing's content holds for the browser.
+struct Listing {
+    QList<QVRemoteFileEntryPtr> entries;
+    // Entries past the limit, counted but not kept.
+    qsizetype notShown = 0;
+};
+
+// The entries of a listing's content: the objects of an array, at most
+// `limit` of them in the device's order (a negative limit keeps all);
+// members that are numbers are read as their decimal text, members of other
+// types stay empty; anything that is not an object is passed over.
+Listing entriesWithListing(const QJsonValue &content, qsizetype limit = -1);
 
 // The device's root groups (content member "rootGroup"): groups that are
 // arrays, entries that are objects with a text "rootKey". Empty groups are
@@ -63,11 +70,5 @@ QList<QVRemoteFileEntryPtr> entriesWithListing(const QJsonValue &content);
 QVRootMenuGroups rootGroupsWithContent(const QJsonValue &content);
 // The menu of a device without the new interface.
 QVRootMenuGroups fixedRootGroups();
-
-// Orders `entries` by the sort type; other types leave the order. Times
-// that are both whole numbers compare as numbers (a stamp with fewer
-// digits is older), any other pair as plain text.
-void sortEntries(QList<QVRemoteFileEntryPtr> &entries, qint64 sortType);
-bool timeLess(const QString &a, const QString &b);
 
 } // namespace QVRemoteFiles

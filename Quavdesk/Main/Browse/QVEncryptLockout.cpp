@@ -1,4 +1,4 @@
-#include "Main/ViewController/DownLoadSelectFile/QVEncryptLockout.h"
+#include "Main/Browse/QVEncryptLockout.h"
 
 #include "AFNetwork/QVHttpBaseResponse.h"
 
@@ -64,34 +64,53 @@ void QVEncryptLockout::writeRecord(const QString &address, const QJsonObject &re
     m_store->setValue(StoreKey, QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact)));
 }
 
+QJsonObject QVEncryptLockout::recordAt(const QString &address, qint64 now)
+{
+    QJsonObject stored = record(address);
+    if (!stored.isEmpty() && integerMember(stored, LockTimestamp) > now) {
+        stored.insert(LockTimestamp, now);
+        writeRecord(address, stored);
+    }
+    return stored;
+}
+
+QVEncryptLockout::LockState QVEncryptLockout::lockStateOf(const QJsonObject &record, qint64 now)
+{
+    LockState state;
+    state.hasRecord = !record.isEmpty();
+    if (!QVJsonValue::boolValue(record.value(IsLock)))
+        return state;
+    const qint64 age = now - integerMember(record, LockTimestamp);
+    state.locked = age <= WindowSeconds;
+    state.expired = !state.locked;
+    state.remainingSeconds = state.locked ? WindowSeconds - age : 0;
+    return state;
+}
+
+QVEncryptLockout::LockState QVEncryptLockout::lockState(const QString &address, qint64 now)
+{
+    return lockStateOf(recordAt(address, now), now);
+}
+
 QVEncryptLockout::Verdict QVEncryptLockout::checkPwdFaildTimes(const QString &address, const QString &rootKey,
                                                                bool failed, qint64 now)
 {
     Verdict verdict;
-    const QJsonValue stored = allRecords().value(address);
-    if (!stored.isObject()) {
+    QJsonObject record = recordAt(address, now);
+    if (record.isEmpty()) {
         if (!failed)
             return verdict;
-        QJsonObject record = freshRecord(rootKey);
+        record = freshRecord(rootKey);
         record.insert(FaildPwdTimes, QJsonArray{QString::number(now)});
         writeRecord(address, record);
         verdict.triesLeft = MaxFailures - 1;
         return verdict;
     }
 
-    QJsonObject record = stored.toObject();
-    bool rewrite = false;
-    qint64 lockTimestamp = integerMember(record, LockTimestamp);
-    if (lockTimestamp > now) {
-        lockTimestamp = now;
-        record.insert(LockTimestamp, now);
-        rewrite = true;
-    }
-    if (QVJsonValue::boolValue(record.value(IsLock)) && now - lockTimestamp <= WindowSeconds) {
-        if (rewrite)
-            writeRecord(address, record);
+    const LockState lock = lockStateOf(record, now);
+    if (lock.locked) {
         verdict.locked = true;
-        verdict.remainingSeconds = WindowSeconds - (now - lockTimestamp);
+        verdict.remainingSeconds = lock.remainingSeconds;
         return verdict;
     }
 
