@@ -34,7 +34,6 @@ using QVShareScreenLook::localizable;
 const QString kMainPage = QStringLiteral("QVMainViewController");
 const QString kDownLoadFilePage = QStringLiteral("QVDownLoadFileVC");
 const QString kDownLoadSelectFilePage = QStringLiteral("QVDownLoadSelectFileVC");
-const QString kPermissionPrompt = QStringLiteral("QVPermissionPromptVC");
 
 const QString kPageColor = QStringLiteral("0x5879FC");
 const QString kOverlayColor = QStringLiteral("0x00000070");
@@ -180,6 +179,8 @@ void QVShareScreenViewController::resizeEvent(QResizeEvent *event)
     QVBaseViewController::resizeEvent(event);
     m_bgView->setGeometry(rect());
     m_hoverBgView->setGeometry(rect());
+    if (m_permissionPromptVC)
+        m_permissionPromptVC->setGeometry(rect());
     if (m_loadingView)
         m_loadingView->setGeometry(m_bgView->rect());
 }
@@ -562,16 +563,20 @@ void QVShareScreenViewController::deviceDidDisconnect(qint64 type)
 {
     if (type < 0 || type > 3)
         return;
-    // The upload page reports and handles the disconnect itself.
-    if (QVPublicTools::sharedPublicTools()->isInToUploadFilePage())
-        return;
     resetBtnStyle();
     setSwitchBtnStyle(0);
     setHoverStatus(true);
     removeAlertVC();
     removePermissionPromptVC();
+    // The session is over: the next connect, maybe to another receiver,
+    // makes a screen of its own.
     pageCache().remove(ClassName);
     removeKVOObserver();
+    if (QVPublicTools::sharedPublicTools()->isInToUploadFilePage()) {
+        // The upload page reports the disconnect and leaves by itself.
+        removeNotification();
+        return;
+    }
     QVPageCache &cache = pageCache();
     if (cache.contains(kDownLoadFilePage) || cache.contains(kDownLoadSelectFilePage)) {
         // The download window is still up: this page stays under its overlay
@@ -637,14 +642,11 @@ void QVShareScreenViewController::showPermissionPromptVC()
         this,
         [this] {
             if (!m_permissionPromptVC) {
-                // Made by its class name, as the receiver list makes it.
-                QWidget *prompt = QVPageRegistry::shared().makePage(kPermissionPrompt);
-                if (!prompt) {
-                    QVLogInfo(0, QStringLiteral("No page is named %1; the prompt is not shown").arg(kPermissionPrompt));
-                    return;
-                }
-                prompt->setParent(this);
-                m_permissionPromptVC = prompt;
+                m_permissionPromptVC = new QVPermissionPromptVC(this);
+                m_permissionPromptVC->setClosedBtnClickBlock([this] { removePermissionPromptVC(); });
+                // This desktop has no privacy settings to open; the button
+                // stays hidden and its block does nothing.
+                m_permissionPromptVC->setToSettingBtnClickBlock([] {});
             }
             m_permissionPromptVC->setGeometry(rect());
             m_permissionPromptVC->show();
@@ -655,7 +657,7 @@ void QVShareScreenViewController::showPermissionPromptVC()
 
 void QVShareScreenViewController::removePermissionPromptVC()
 {
-    if (QWidget *prompt = m_permissionPromptVC.data()) {
+    if (QVPermissionPromptVC *prompt = m_permissionPromptVC.data()) {
         m_permissionPromptVC.clear();
         prompt->hide();
         prompt->deleteLater();
