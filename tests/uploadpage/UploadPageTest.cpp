@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include "BaseViewController/View/QVBaseButton.h"
+#include "BaseViewController/View/QVNoPromptAlertController.h"
 #include "HttpTestSupport.h"
 #include "Main/Model/QVKVOModel.h"
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
@@ -228,4 +229,17 @@ TEST(UploadRow, ALongFileNameIsCutInItsMiddleInsideTheRowAndKeepsTheWholeNameInI
         QVUploadFileModel::withURL(QUrl::fromLocalFile(QDir::tempPath() + QStringLiteral("/short.pdf")))));
     TestSupport::spin(20);
     EXPECT_EQ(title->shownText(), QStringLiteral("short.pdf"));
+}
+
+TEST_F(UploadPage, TheDeleteQuestionIsTheUploadsOwn)
+{
+    tools()->setAlert_uploadFile_noPromptAgain(false);
+    open();
+    bool deleted = false;
+    page->singleDeleteWithAction([&deleted] { deleted = true; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return page->noPromptAlertVC() != nullptr; }));
+    // The upload's own question: the download page's asks about the folder.
+    EXPECT_EQ(page->noPromptAlertVC()->contentLabel()->text(), QStringLiteral("alert_uploadFile_sureDelete"));
+    page->noPromptAlertVC()->doubleRightBtn()->click();
+    EXPECT_TRUE(deleted);
 }
