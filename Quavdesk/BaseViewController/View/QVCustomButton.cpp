@@ -93,7 +93,7 @@ void QVCustomButton::paintEvent(QPaintEvent *)
 void QVCustomButton::enterEvent(QEnterEvent *event)
 {
     QAbstractButton::enterEvent(event);
-    if (m_isInteraction)
+    if (m_isInteraction && QVAdd::applicationIsActive())
         QVAdd::setLayerOpacity(this, kHoverOpacity);
 }
 
