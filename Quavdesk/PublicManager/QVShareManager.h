@@ -109,7 +109,8 @@ public:
 
     // The quit path: stops a cast (which gives the sound back to the user's
     // output), ends a session, and releases the library. Later commands do
-    // nothing.
+    // nothing. Asked while the virtual device's installation waits for the
+    // administrator's password, it releases the library once that returns.
     void terminate();
 
     // TavlinDelegate
@@ -130,6 +131,9 @@ public:
 
 private:
     void initTavlinSDK();
+    // What start-up does once the event loop runs: the virtual sound
+    // device's installation, then the permission requests.
+    void finishStartUp();
     void callConnectDeviceStatusBlock(qint64 status);
     // Runs `work` now when on the manager's thread, else queued to it.
     void onOwnThread(std::function<void()> work);
@@ -143,4 +147,6 @@ private:
     DeviceInformation m_connectDeviceModel;
     QString m_fileShareIp;
     std::unique_ptr<QVTavlinInterface> m_tavlinSDK;
+    bool m_installingDriver = false;
+    bool m_releaseAfterInstall = false;
 };
