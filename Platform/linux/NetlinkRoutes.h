@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "Platform/NetworkInterfaceWatch.h"
 #include "Platform/PlatformExport.h"
 
 // Reads of the kernel's IPv4 routing and address tables for the current
@@ -27,5 +28,8 @@ PLATFORM_EXPORT QByteArray hardwareAddressOf(const QString &interfaceName);
 // The hardware address of the first interface that is up, not the loop-back
 // and has a non-zero six-byte address, or empty.
 PLATFORM_EXPORT QByteArray firstNonLoopbackHardwareAddress();
+
+// Every interface with its state and IPv4 addresses, in the kernel's order.
+PLATFORM_EXPORT QList<NetworkInterface> interfaces();
 
 } // namespace Platform::Linux::Net

@@ -12,6 +12,7 @@
 #include "InterfaceAddresses.h"
 #include "KeyValueStore.h"
 #include "MachineInfo.h"
+#include "NetworkInterfaceWatch.h"
 #include "PlatformExport.h"
 #include "PrimaryIPv4Monitor.h"
 #include "RemoteInputConsent.h"
@@ -45,6 +46,7 @@ PLATFORM_EXPORT std::shared_ptr<ActivityInhibitor> makeActivityInhibitor();
 PLATFORM_EXPORT std::shared_ptr<ScreenLockMonitor> makeScreenLockMonitor();
 PLATFORM_EXPORT std::shared_ptr<PrimaryIPv4Monitor> makePrimaryIPv4Monitor();
 PLATFORM_EXPORT std::shared_ptr<InterfaceAddresses> makeInterfaceAddresses();
+PLATFORM_EXPORT std::shared_ptr<NetworkInterfaceWatch> makeNetworkInterfaceWatch();
 PLATFORM_EXPORT std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
 // The desktop's file manager over D-Bus, or the folder through xdg-open.
 PLATFORM_EXPORT std::shared_ptr<FileRevealer> makeFileRevealer();
