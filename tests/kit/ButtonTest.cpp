@@ -323,7 +323,7 @@ TEST_F(ButtonTest, CustomButtonDrawsThroughItsCellWithoutChangingItsState)
     EXPECT_EQ(button->shareStyle(), 3);
     EXPECT_TRUE(button->isInteraction());
     EXPECT_EQ(button->buttonCell()->textColor(), QColor(Qt::white));
-    EXPECT_DOUBLE_EQ(button->buttonCell()->textFont().pointSizeF(), 12.0);
+    EXPECT_EQ(button->buttonCell()->textFont().pixelSize(), 12);
 
     const auto white = [](const QColor &c) { return c.alpha() > 0 && c.red() > 200 && c.green() > 200 && c.blue() > 200; };
     const auto red = [](const QColor &c) { return c.alpha() == 255 && c.red() == 255 && c.green() == 0; };

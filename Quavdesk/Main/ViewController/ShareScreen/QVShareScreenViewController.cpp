@@ -135,7 +135,7 @@ void QVShareScreenViewController::baseSetting()
     m_connectDescribeLabel->setGeometry(20, 130, 335, 34);
 
     m_switchBtn = makeButton(m_bgView, QStringLiteral("switchBtn"), 2);
-    m_switchBtn->setGeometry(107, 172, 160, 124);
+    m_switchBtn->setGeometry(92, 172, 190, 124);
     auto *buttonRow = new QWidget(m_bgView);
     buttonRow->setObjectName(QStringLiteral("buttonRow"));
     buttonRow->setGeometry(20, 304, 335, 72);
@@ -147,7 +147,7 @@ void QVShareScreenViewController::baseSetting()
     m_disconnectBtn = makeButton(buttonRow, QStringLiteral("disconnectBtn"), 1);
     rowLayout->addStretch();
     for (QVCustomButton *button : {m_freezeBtn, m_fullScreenBtn, m_disconnectBtn}) {
-        button->setFixedSize(96, 72);
+        button->setFixedSize(104, 72);
         rowLayout->addWidget(button);
     }
     rowLayout->addStretch();
@@ -207,7 +207,10 @@ void QVShareScreenViewController::showEvent(QShowEvent *event)
 void QVShareScreenViewController::viewWillAppear()
 {
     QVShareManager *manager = shareManager();
-    m_deviceNameLabel->setText(manager ? manager->connectDeviceModel().deviceName() : QString());
+    // A name longer than the label ends in an ellipsis, not at its edge.
+    const QString name = manager ? manager->connectDeviceModel().deviceName() : QString();
+    m_deviceNameLabel->setText(
+        m_deviceNameLabel->fontMetrics().elidedText(name, Qt::ElideRight, m_deviceNameLabel->width()));
     if (QVKVOModel *kvo = model(); kvo && kvo->castScreenStatus() == 1)
         resetBtnStyle();
     // Until the receiver has named its functions, its search reply's extra
@@ -233,7 +236,7 @@ void QVShareScreenViewController::initBtnStyle()
 
     setSwitchBtnStyle(0);
     QFont font = QApplication::font();
-    font.setPointSizeF(15.0);
+    font.setPixelSize(15);
     m_switchBtn->buttonCell()->setTextFont(font);
     m_switchBtn->buttonCell()->setBtnStyle(2);
     connect(m_switchBtn, &QAbstractButton::clicked, this, &QVShareScreenViewController::switchBtnClick);
