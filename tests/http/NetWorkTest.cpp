@@ -14,6 +14,7 @@
 
 #include "FakePlatform.h"
 #include "HttpTestSupport.h"
+#include "TestSupport.h"
 #include "QVHttpError.h"
 #include "QVNetWork.h"
 #include "QVServiceAddresses.h"
@@ -43,11 +44,7 @@ NetworkInterface lan(bool up = true, QStringList addresses = {QStringLiteral("10
 
 void ip(const QString &arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("ip"), arguments.split(QLatin1Char(' ')));
-    ASSERT_TRUE(process.waitForFinished(10000)) << qPrintable(arguments);
-    ASSERT_EQ(process.exitCode(), 0) << qPrintable(arguments) << ": " << process.readAll().constData();
+    ASSERT_TRUE(TestSupport::ip(arguments));
 }
 
 } // namespace

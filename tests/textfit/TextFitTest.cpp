@@ -382,27 +382,37 @@ QWidget *castingScreenFrozen(TextFitTest &t)
     return t.mainWindowChrome();
 }
 
+// Shows each alert in turn over `window`, measures it, and takes it away.
+using Alerts = std::vector<std::pair<const char *, std::function<void()>>>;
+void measureEach(QWidget *window, const Alerts &alerts, const std::function<bool()> &showing,
+                 const std::function<void()> &dismiss)
+{
+    for (const auto &[name, show] : alerts) {
+        show();
+        TextFitTest::settle();
+        EXPECT_TRUE(showing()) << name;
+        for (const TextFit::Misfit &misfit : TextFit::misfitsIn(window))
+            ADD_FAILURE() << name << ": " << misfit.describe().toStdString();
+        dismiss();
+        TextFitTest::settle();
+    }
+}
+
 QWidget *castingScreenAlerts(TextFitTest &t)
 {
     QVShareScreenViewController *screen = t.castingScreen();
     QWidget *window = t.mainWindowChrome();
-    const std::pair<const char *, std::function<void()>> alerts[] = {
-        {"low version", [screen] { screen->setSystemVersionIsLowerAlertVC(); }},
-        {"server error", [screen] { screen->setConnectServerErrorAlertVC(); }},
-        {"refused", [screen] { screen->setServerRejectUploadAlertVC(); }},
-        {"busy", [screen] { screen->setServerCUPLoadAlertVC(); }},
-        {"upgrade", [screen] { screen->setUpgradeAlertVC(); }},
-        {"code", [screen, &t] { screen->checkFileShareVerifyCode(QStringLiteral("4F2A"), t.fileShare.baseUrl()); }},
-    };
-    for (const auto &[name, show] : alerts) {
-        show();
-        TextFitTest::settle();
-        EXPECT_TRUE(screen->checkShowingAlert()) << name;
-        for (const TextFit::Misfit &misfit : TextFit::misfitsIn(window))
-            ADD_FAILURE() << name << ": " << misfit.describe().toStdString();
-        screen->removeAlertVC();
-        TextFitTest::settle();
-    }
+    measureEach(window,
+                {
+                    {"low version", [screen] { screen->setSystemVersionIsLowerAlertVC(); }},
+                    {"server error", [screen] { screen->setConnectServerErrorAlertVC(); }},
+                    {"refused", [screen] { screen->setServerRejectUploadAlertVC(); }},
+                    {"busy", [screen] { screen->setServerCUPLoadAlertVC(); }},
+                    {"upgrade", [screen] { screen->setUpgradeAlertVC(); }},
+                    {"code",
+                     [screen, &t] { screen->checkFileShareVerifyCode(QStringLiteral("4F2A"), t.fileShare.baseUrl()); }},
+                },
+                [screen] { return screen->checkShowingAlert(); }, [screen] { screen->removeAlertVC(); });
     return window;
 }
 
@@ -464,23 +474,16 @@ QWidget *uploadPageAlerts(TextFitTest &t)
 {
     QVTransferFileViewController *upload = t.uploadPage();
     QWidget *window = t.mainWindowChrome();
-    const std::pair<const char *, std::function<void()>> alerts[] = {
-        {"delete", [upload] { upload->setSingleDeleteAlert([] {}); }},
-        {"network lost", [upload] { upload->setNetworkReconnectAlert(); }},
-        {"busy", [upload] { upload->setServerCUPLoadAlertVC(); }},
-        {"refused", [upload] { upload->setServerRejectUploadAlertVC(); }},
-        {"no space", [upload] { upload->setNotEnoughSpaceAlert(); }},
-        {"leave", [upload] { upload->setCancelUploadAlert(); }},
-    };
-    for (const auto &[name, show] : alerts) {
-        show();
-        TextFitTest::settle();
-        EXPECT_TRUE(upload->checkShowingAlert()) << name;
-        for (const TextFit::Misfit &misfit : TextFit::misfitsIn(window))
-            ADD_FAILURE() << name << ": " << misfit.describe().toStdString();
-        upload->removeAlertVC();
-        TextFitTest::settle();
-    }
+    measureEach(window,
+                {
+                    {"delete", [upload] { upload->setSingleDeleteAlert([] {}); }},
+                    {"network lost", [upload] { upload->setNetworkReconnectAlert(); }},
+                    {"busy", [upload] { upload->setServerCUPLoadAlertVC(); }},
+                    {"refused", [upload] { upload->setServerRejectUploadAlertVC(); }},
+                    {"no space", [upload] { upload->setNotEnoughSpaceAlert(); }},
+                    {"leave", [upload] { upload->setCancelUploadAlert(); }},
+                },
+                [upload] { return upload->checkShowingAlert(); }, [upload] { upload->removeAlertVC(); });
     return window;
 }
 
@@ -503,22 +506,15 @@ QWidget *downloadPageAlerts(TextFitTest &t)
 {
     QVDownLoadFileVC *download = t.downloadPage();
     QWidget *window = t.mainWindowChrome();
-    const std::pair<const char *, std::function<void()>> alerts[] = {
-        {"delete", [download] { download->setSingleDeleteAlert([] {}); }},
-        {"network lost", [download] { download->setNetworkReconnectAlert(); }},
-        {"busy", [download] { download->setServerCUPLoadAlertVC(); }},
-        {"refused", [download] { download->setServerRejectUploadAlertVC(); }},
-        {"leave", [download] { download->setCancelDownLoadAlertVC(); }},
-    };
-    for (const auto &[name, show] : alerts) {
-        show();
-        TextFitTest::settle();
-        EXPECT_TRUE(download->checkShowingAlert()) << name;
-        for (const TextFit::Misfit &misfit : TextFit::misfitsIn(window))
-            ADD_FAILURE() << name << ": " << misfit.describe().toStdString();
-        download->removeAlertVC();
-        TextFitTest::settle();
-    }
+    measureEach(window,
+                {
+                    {"delete", [download] { download->setSingleDeleteAlert([] {}); }},
+                    {"network lost", [download] { download->setNetworkReconnectAlert(); }},
+                    {"busy", [download] { download->setServerCUPLoadAlertVC(); }},
+                    {"refused", [download] { download->setServerRejectUploadAlertVC(); }},
+                    {"leave", [download] { download->setCancelDownLoadAlertVC(); }},
+                },
+                [download] { return download->checkShowingAlert(); }, [download] { download->removeAlertVC(); });
     return window;
 }
 
@@ -606,8 +602,8 @@ QWidget *browserProtectedFolder(TextFitTest &t)
     serveFiles(t.fileShare);
     QVDownLoadSelectFileVC *page = t.browser();
     page->chooseRoot(2, 0);
-    TextFitTest::settle(300);
-    EXPECT_TRUE(page->encryptView()->isVisible());
+    EXPECT_TRUE(waitFor([page] { return page->encryptView()->isVisible(); }));
+    TextFitTest::settle();
     QWidget *window = t.downloadWindowChrome();
     for (const TextFit::Misfit &misfit : TextFit::misfitsIn(window))
         ADD_FAILURE() << "password: " << misfit.describe().toStdString();

@@ -2,6 +2,7 @@
 
 #include "AFNetwork/QVNetWork.h"
 #include "AFNetwork/QVServiceAddresses.h"
+#include "BaseViewController/View/QVAlertParts.h"
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVLoadingView.h"
@@ -243,25 +244,17 @@ void QVMainViewController::setUpSoundCardView()
     m_soundCardTitltLabel->setWordWrap(true);
     m_soundCardTitltLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    const auto makeButton = [this](const QString &name, const char *fill, const QColor &titleColor) {
-        auto *button = new QVBaseButton(m_soundCardView);
-        button->setObjectName(name);
-        button->setBackgroundColor(rv_colorWithHexString(QString::fromLatin1(fill)));
-        button->setIsRadius(true);
+    // The alerts' blue and grey buttons, with the banner's corners.
+    m_installBtn = QVAlertParts::makeConfirmButton(QString(), m_soundCardView);
+    m_installBtn->setObjectName(QStringLiteral("installBtn"));
+    m_notInstallBtn = QVAlertParts::makeCancelButton(QString(), m_soundCardView);
+    m_notInstallBtn->setObjectName(QStringLiteral("notInstallBtn"));
+    for (QVBaseButton *button : {m_installBtn, m_notInstallBtn}) {
         button->setCornerRadius(5.0);
+        button->setFixedHeight(kSoundCardButtonHeight);
         button->setIsInteraction(true);
         button->setFocusPolicy(Qt::NoFocus);
-        QPalette palette = button->palette();
-        palette.setColor(QPalette::ButtonText, titleColor);
-        button->setPalette(palette);
-        QFont font = button->font();
-        font.setPixelSize(13);
-        button->setFont(font);
-        return button;
-    };
-    m_installBtn = makeButton(QStringLiteral("installBtn"), "0x5879FC", Qt::white);
-    m_notInstallBtn = makeButton(QStringLiteral("notInstallBtn"), "0xEDEDED",
-                                 rv_colorWithHexString(QStringLiteral("0x333333")));
+    }
     connect(m_installBtn, &QAbstractButton::clicked, this, &QVMainViewController::installBtnClick);
     connect(m_notInstallBtn, &QAbstractButton::clicked, this, &QVMainViewController::notInstallBtnClick);
     m_soundCardView->hide();
