@@ -18,7 +18,6 @@
 #include "Main/Model/QVDownLoadFileModel.h"
 #include "Main/Model/QVKVOModel.h"
 #include "Main/Model/QVUploadFileModel.h"
-#include "Main/ViewController/DownLoadFile/QVDownLoadFileListCellView.h"
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileVC.h"
 #include "Main/ViewController/DownLoadSelectFile/QVDownLoadSelectFileVC.h"
 #include "Main/ViewController/Main/QVInputViewController.h"
@@ -33,8 +32,8 @@
 #include "Main/ViewController/Setting/QVForceUpgradeVC.h"
 #include "Main/ViewController/Setting/QVNewVersionInfoModel.h"
 #include "Main/ViewController/ShareScreen/QVShareScreenViewController.h"
+#include "Main/ViewController/TransferFile/QVTransferListModel.h"
 #include "Main/ViewController/TransferFile/QVTransferTableView.h"
-#include "Main/ViewController/UploadFile/QVTransferFileListCellView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileViewController.h"
 #include "PublicManager/QVBundleAdd.h"
 #include "PublicManager/QVPageRegistry.h"
@@ -44,6 +43,7 @@
 #include "FakePlatformServices.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -435,17 +435,16 @@ QWidget *castingScreenPermissionPrompt(TextFitTest &t)
     return t.mainWindowChrome();
 }
 
-// The rows of a transfer page, one per state, in the page's own table.
-template <typename Row, typename Model>
-void showRows(QVTransferTableView *table, const QList<std::shared_ptr<Model>> &models)
+// The rows of a transfer page, one per state, drawn by the page's own row
+// delegate in its own table over a list of the test's.
+template <typename Model>
+void showRows(QVTransferTableView *table, const QList<std::shared_ptr<Model>> &models,
+              std::function<QString(const Model &)> name, std::function<qint64(const Model &)> status)
 {
-    table->setDataSource([count = int(models.size())] { return count; },
-                         [models](int row) -> QWidget * {
-                             auto *cell = new Row;
-                             cell->setItemModel(models.at(row));
-                             return cell;
-                         });
-    table->reloadData();
+    auto *list = new QVKVOMutableArray<Model>(table);
+    list->addObjectsFromArray(models);
+    table->setModel(new QVTransferRows<Model>(
+        *list, {std::move(name), std::move(status), [](const Model &, float) { return 0.5f; }}, list));
     TextFitTest::settle();
 }
 
@@ -466,7 +465,10 @@ QWidget *uploadPageRows(TextFitTest &t)
         model->setUploadStatus(status);
         models.append(model);
     }
-    showRows<QVTransferFileListCellView>(upload->tableView(), models);
+    showRows<QVUploadFileModel>(
+        upload->tableView(), models,
+        [](const QVUploadFileModel &file) { return QFileInfo(file.sourceFileURL().toLocalFile()).fileName(); },
+        [](const QVUploadFileModel &file) { return file.uploadStatus(); });
     return t.mainWindowChrome();
 }
 
@@ -498,7 +500,9 @@ QWidget *downloadPageRows(TextFitTest &t)
         model->setDownLoadStatus(status);
         models.append(model);
     }
-    showRows<QVDownLoadFileListCellView>(download->tableView(), models);
+    showRows<QVDownLoadFileModel>(
+        download->tableView(), models, [](const QVDownLoadFileModel &file) { return file.name(); },
+        [](const QVDownLoadFileModel &file) { return file.downLoadStatus(); });
     return t.mainWindowChrome();
 }
 
