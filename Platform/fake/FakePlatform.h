@@ -12,6 +12,7 @@
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/KeyValueStore.h"
 #include "Platform/MachineInfo.h"
+#include "Platform/NetworkInterfaceWatch.h"
 #include "Platform/PrimaryIPv4Monitor.h"
 #include "Platform/RemoteInputConsent.h"
 #include "Platform/ScreenCaptureAccess.h"
@@ -108,6 +109,30 @@ public:
 
     QString ipv4;
     QByteArray mac;
+};
+
+class FakeNetworkInterfaceWatch final : public NetworkInterfaceWatch {
+public:
+    QList<NetworkInterface> interfaces() override
+    {
+        ++readCount;
+        return list;
+    }
+    void start() override { ++startCount; }
+    // Changes the interfaces and notifies as the real watch would.
+    void setInterfaces(QList<NetworkInterface> value)
+    {
+        list = std::move(value);
+        emit changed();
+    }
+
+    // A meeting-room LAN: an address, no gateway needed.
+    QList<NetworkInterface> list{
+        NetworkInterface{QStringLiteral("lo"), true, true, {QStringLiteral("127.0.0.1")}},
+        NetworkInterface{QStringLiteral("eth0"), true, false, {QStringLiteral("192.168.10.20")}},
+    };
+    int readCount = 0;
+    int startCount = 0;
 };
 
 class FakeScreenCaptureAccess final : public ScreenCaptureAccess {

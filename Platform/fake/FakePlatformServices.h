@@ -28,6 +28,7 @@ struct FakePlatformServices {
     std::shared_ptr<FakeScreenLockMonitor> screenLockMonitor = std::make_shared<FakeScreenLockMonitor>();
     std::shared_ptr<FakePrimaryIPv4Monitor> ipv4Monitor = std::make_shared<FakePrimaryIPv4Monitor>();
     std::shared_ptr<FakeInterfaceAddresses> interfaceAddresses = std::make_shared<FakeInterfaceAddresses>();
+    std::shared_ptr<FakeNetworkInterfaceWatch> networkInterfaceWatch = std::make_shared<FakeNetworkInterfaceWatch>();
     std::shared_ptr<FakeScreenCaptureAccess> screenCaptureAccess = std::make_shared<FakeScreenCaptureAccess>();
     std::shared_ptr<FakeEncoderProbe> encoderProbe = std::make_shared<FakeEncoderProbe>();
     std::shared_ptr<FakeSoundDevices> soundDevices = std::make_shared<FakeSoundDevices>();
@@ -53,6 +54,7 @@ struct FakePlatformServices {
         s.screenLockMonitor = screenLockMonitor;
         s.ipv4Monitor = ipv4Monitor;
         s.interfaceAddresses = interfaceAddresses;
+        s.networkInterfaceWatch = networkInterfaceWatch;
         s.screenCaptureAccess = screenCaptureAccess;
         s.makeScreenSource = [] { return std::make_unique<FakeScreenSource>(); };
         s.makeH264Encoder = [probe = encoderProbe] { return std::make_unique<FakeH264Encoder>(probe); };

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QSocketNotifier>
-#include <memory>
-
+#include "NetlinkChanges.h"
+#include "Platform/NetworkInterfaceWatch.h"
 #include "Platform/PrimaryIPv4Monitor.h"
 
 namespace Platform::Linux {
@@ -13,17 +12,25 @@ namespace Platform::Linux {
 class NetlinkPrimaryIPv4Monitor final : public PrimaryIPv4Monitor {
 public:
     explicit NetlinkPrimaryIPv4Monitor(QObject *parent = nullptr);
-    ~NetlinkPrimaryIPv4Monitor() override;
 
     bool isPrimaryIPv4Present() override;
     void start() override;
 
 private:
-    void readMessages();
+    NetlinkChanges m_changes;
+};
 
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    bool m_failureLogged = false;
+// Watches the kernel's link and IPv4 address messages and reports each
+// batch as a possible change; reads every interface with its addresses.
+class PLATFORM_EXPORT NetlinkInterfaceWatch final : public NetworkInterfaceWatch {
+public:
+    explicit NetlinkInterfaceWatch(QObject *parent = nullptr);
+
+    QList<NetworkInterface> interfaces() override;
+    void start() override;
+
+private:
+    NetlinkChanges m_changes;
 };
 
 } // namespace Platform::Linux

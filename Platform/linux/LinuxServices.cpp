@@ -22,6 +22,7 @@ PlatformServices makePlatformServices()
     services.screenLockMonitor = makeScreenLockMonitor();
     services.ipv4Monitor = makePrimaryIPv4Monitor();
     services.interfaceAddresses = makeInterfaceAddresses();
+    services.networkInterfaceWatch = makeNetworkInterfaceWatch();
 
     services.screenCaptureAccess = makeScreenCaptureAccess();
     services.makeScreenSource = [] { return makeScreenSource(); };

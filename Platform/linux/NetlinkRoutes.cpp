@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QList>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -274,6 +275,28 @@ QByteArray firstNonLoopbackHardwareAddress()
             return mac;
     }
     return {};
+}
+
+QList<NetworkInterface> interfaces()
+{
+    QList<NetworkInterface> result;
+    const IfaddrsList list = interfaceList();
+    for (const ifaddrs *entry = list.get(); entry; entry = entry->ifa_next) {
+        const QString name = QString::fromLocal8Bit(entry->ifa_name);
+        auto found = std::find_if(result.begin(), result.end(),
+                                  [&name](const NetworkInterface &known) { return known.name == name; });
+        if (found == result.end()) {
+            NetworkInterface fresh;
+            fresh.name = name;
+            fresh.up = (entry->ifa_flags & IFF_UP) && (entry->ifa_flags & IFF_RUNNING);
+            fresh.loopback = entry->ifa_flags & IFF_LOOPBACK;
+            result.append(fresh);
+            found = result.end() - 1;
+        }
+        if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET)
+            found->ipv4Addresses.append(dotted(entry->ifa_addr));
+    }
+    return result;
 }
 
 } // namespace Platform::Linux::Net

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "Platform/NetworkInterfaceWatch.h"
+
 // Reads of the kernel's IPv4 routing and address tables for the current
 // network namespace. Internal to the Linux platform implementations.
 namespace Platform::Linux::Net {
@@ -25,5 +27,8 @@ QByteArray hardwareAddressOf(const QString &interfaceName);
 // The hardware address of the first interface that is up, not the loop-back
 // and has a non-zero six-byte address, or empty.
 QByteArray firstNonLoopbackHardwareAddress();
+
+// Every interface with its state and IPv4 addresses, in the kernel's order.
+QList<NetworkInterface> interfaces();
 
 } // namespace Platform::Linux::Net

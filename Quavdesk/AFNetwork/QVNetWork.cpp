@@ -1,15 +1,18 @@
 #include "QVNetWork.h"
 
-#include <QCoreApplication>
+#include "PublicManager/QVPlatform.h"
+
+#include <algorithm>
 
 QVNetWork *QVNetWork::shareNetWork()
 {
     // Lives for the process, like the monitoring it runs.
-    static QVNetWork *instance = new QVNetWork(Backend::Any);
+    static QVNetWork *instance = new QVNetWork(QVPlatform::services().networkInterfaceWatch);
     return instance;
 }
 
-QVNetWork::QVNetWork(Backend backend, QObject *parent) : QObject(parent), m_backend(backend)
+QVNetWork::QVNetWork(std::shared_ptr<Platform::NetworkInterfaceWatch> watch, QObject *parent)
+    : QObject(parent), m_watch(std::move(watch))
 {
     openNetMonitoring();
 }
@@ -20,40 +23,31 @@ void QVNetWork::setIsConnect(bool connected)
         emit isConnectChanged(connected);
 }
 
-std::optional<bool> QVNetWork::verdictFor(QNetworkInformation::Reachability reachability)
+bool QVNetWork::verdictFor(const QList<Platform::NetworkInterface> &interfaces)
 {
-    switch (reachability) {
-    case QNetworkInformation::Reachability::Disconnected:
-        return false;
-    case QNetworkInformation::Reachability::Local:
-    case QNetworkInformation::Reachability::Site:
-    case QNetworkInformation::Reachability::Online:
-        return true;
-    case QNetworkInformation::Reachability::Unknown:
-        break;
-    }
-    return std::nullopt;
+    return std::any_of(interfaces.begin(), interfaces.end(), [](const Platform::NetworkInterface &interface) {
+        if (!interface.up || interface.loopback)
+            return false;
+        return std::any_of(interface.ipv4Addresses.begin(), interface.ipv4Addresses.end(), [](const QString &address) {
+            return !address.isEmpty() && !address.startsWith(QLatin1String("127."));
+        });
+    });
 }
 
-void QVNetWork::apply(QNetworkInformation::Reachability reachability)
+void QVNetWork::takeReading()
 {
-    if (const auto verdict = verdictFor(reachability))
-        setIsConnect(*verdict);
+    setIsConnect(verdictFor(m_watch->interfaces()));
 }
 
 void QVNetWork::openNetMonitoring()
 {
     setIsConnect(true);
-    if (m_backend == Backend::None || m_hasBackend)
+    if (!m_watch)
         return;
-    if (!QNetworkInformation::instance()
-        && !QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
-        return;
-    QNetworkInformation *information = QNetworkInformation::instance();
-    if (!information || !information->supports(QNetworkInformation::Feature::Reachability))
-        return;
-    m_hasBackend = true;
-    connect(information, &QNetworkInformation::reachabilityChanged, this,
-            [this](QNetworkInformation::Reachability reachability) { apply(reachability); });
-    apply(information->reachability());
+    if (!m_following) {
+        m_following = true;
+        connect(m_watch.get(), &Platform::NetworkInterfaceWatch::changed, this, &QVNetWork::takeReading);
+    }
+    m_watch->start();
+    takeReading();
 }

@@ -1,50 +1,52 @@
 #pragma once
 
-#include <QNetworkInformation>
 #include <QObject>
-#include <atomic>
-#include <optional>
 
-// The program's reachability flag, fed by the system's network information.
-// The web-service requests are not sent while it says there is no network;
-// the file-exchange pages read it before they list a folder.
+#include <atomic>
+#include <memory>
+
+#include "Platform/NetworkInterfaceWatch.h"
+
+// The program's reachability flag, fed by the platform's own watch of the
+// network interfaces. The web-service requests are not sent while it says
+// there is no network; the file-exchange pages read it before they list a
+// folder.
 //
-// The flag is YES from creation until a report says otherwise, and stays YES
-// when the system offers no network-information backend. A local network
-// without internet counts as reachable: receivers live on such networks.
+// Receivers live on the local network, often one without a gateway (a
+// meeting room's LAN): an IPv4 address on an interface that is up, the
+// loop-back aside, counts as a network. The flag is YES from creation until
+// the watch says otherwise, follows every change the watch reports as it
+// happens, and stays YES without a watch.
 class QVNetWork : public QObject {
     Q_OBJECT
 public:
-    // Which backend to watch: any that reports reachability, or none.
-    enum class Backend { Any, None };
-
-    // The process's instance, made on first use; it starts monitoring.
+    // The process's instance over the program's platform services, made on
+    // first use; it starts monitoring.
     static QVNetWork *shareNetWork();
 
-    explicit QVNetWork(Backend backend = Backend::Any, QObject *parent = nullptr);
+    explicit QVNetWork(std::shared_ptr<Platform::NetworkInterfaceWatch> watch, QObject *parent = nullptr);
 
     bool isConnect() const { return m_isConnect.load(); }
     // Sets the verdict; observers hear of every change.
     void setIsConnect(bool connected);
 
-    // Loads the backend (when there is one to load), follows its reports and
-    // sets the flag to YES. Called by the constructor.
+    // Sets the flag to YES, starts the watch (when there is one), follows
+    // its reports and takes its present reading. Called by the constructor.
     void openNetMonitoring();
 
-    // Whether monitoring runs on a backend.
-    bool hasBackend() const { return m_hasBackend; }
+    // Whether a watch feeds the flag.
+    bool hasBackend() const { return m_watch != nullptr; }
 
-    // The verdict for one report of the system: YES for a local, site or
-    // internet connection, NO for none, no change for an unknown state.
-    static std::optional<bool> verdictFor(QNetworkInformation::Reachability reachability);
+    // The verdict for the interfaces as they stand.
+    static bool verdictFor(const QList<Platform::NetworkInterface> &interfaces);
 
 signals:
     void isConnectChanged(bool connected);
 
 private:
-    void apply(QNetworkInformation::Reachability reachability);
+    void takeReading();
 
-    Backend m_backend;
-    bool m_hasBackend = false;
+    std::shared_ptr<Platform::NetworkInterfaceWatch> m_watch;
+    bool m_following = false;
     std::atomic<bool> m_isConnect{true};
 };

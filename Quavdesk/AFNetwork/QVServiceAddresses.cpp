@@ -33,4 +33,14 @@ QString webSiteUrl()
     return configured(kWebSiteKey, QUAVDESK_WEB_SITE_URL_DEFAULT);
 }
 
+QString soundCardPageUrl()
+{
+    return configured(kSoundCardPageKey, QUAVDESK_SOUND_CARD_PAGE_URL_DEFAULT);
+}
+
+QString soundCardConfigUrl()
+{
+    return configured(kSoundCardConfigKey, QUAVDESK_SOUND_CARD_CONFIG_URL_DEFAULT);
+}
+
 } // namespace QVServiceAddresses

@@ -2,6 +2,7 @@
 
 #include "Categories/QVLayerEffect.h"
 
+#include <QApplication>
 #include <QWidget>
 #include <cmath>
 
@@ -177,6 +178,13 @@ void setLayerOpacity(QWidget *view, double opacity)
 void setLayerShadow(QWidget *view, const QColor &color, const QSizeF &offset, double radius)
 {
     layer(view)->setShadow(color, QPointF(offset.width(), offset.height()), radius);
+}
+
+bool applicationIsActive()
+{
+    // One of the program's windows has the focus: the program is the one in
+    // front, whichever of its windows that is.
+    return QApplication::activeWindow() != nullptr;
 }
 
 } // namespace QVAdd

@@ -52,4 +52,9 @@ QVLayerEffect *layer(QWidget *view);
 double layerOpacity(const QWidget *view);
 void setLayerOpacity(QWidget *view, double opacity);
 
+// Whether this program is the one the user works in: the buttons that
+// follow the pointer do so only then, as their tracking on the desktop
+// they were drawn for did.
+bool applicationIsActive();
+
 } // namespace QVAdd

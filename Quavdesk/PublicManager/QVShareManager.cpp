@@ -72,8 +72,26 @@ void QVShareManager::initTavlinSDK()
     m_tavlinSDK = m_services.tavlinFactory(this);
     if (!m_tavlinSDK)
         return;
-    if (!m_tavlinSDK->isSonvaleInstalled())
+    // The rest may ask for the administrator's password: it waits for the
+    // event loop, which by then shows the main window and keeps it, the tray
+    // and quitting alive while the password is asked.
+    QMetaObject::invokeMethod(this, &QVShareManager::finishStartUp, Qt::QueuedConnection);
+}
+
+void QVShareManager::finishStartUp()
+{
+    if (!m_tavlinSDK)
+        return;
+    if (!m_tavlinSDK->isSonvaleInstalled()) {
+        m_installingDriver = true;
         m_tavlinSDK->installSonvalePlugin();
+        m_installingDriver = false;
+        if (m_releaseAfterInstall) {
+            // The program quit while the installation waited.
+            m_tavlinSDK.reset();
+            return;
+        }
+    }
     if (!m_tavlinSDK->isCanRecordScreen())
         m_tavlinSDK->takeAScreenShot();
     checkMicrophonePermission();
@@ -193,6 +211,12 @@ void QVShareManager::terminate()
     if (m_connectStatus || m_tavlinSDK->isConnected())
         m_tavlinSDK->disconnectWithDevice();
     m_connectStatus = false;
+    if (m_installingDriver) {
+        // The facade is inside the installation, further down this very
+        // call stack: it goes as soon as the installation returns.
+        m_releaseAfterInstall = true;
+        return;
+    }
     // Releasing the facade ends whatever is still running, cast included.
     m_tavlinSDK.reset();
 }

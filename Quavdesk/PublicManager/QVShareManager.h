@@ -111,7 +111,9 @@ public:
     // output), ends a session, and releases the library, whose end hands
     // what the two queued for the receiver ("TEARDOWN", the disconnect
     // message) to the system at once, without waiting on the receiver: the
-    // program may end right after. Later commands do nothing.
+    // program may end right after. Later commands do nothing. Asked while
+    // the virtual device's installation waits for the administrator's
+    // password, it releases the library once that returns.
     void terminate();
 
     // TavlinDelegate
@@ -132,6 +134,9 @@ public:
 
 private:
     void initTavlinSDK();
+    // What start-up does once the event loop runs: the virtual sound
+    // device's installation, then the permission requests.
+    void finishStartUp();
     void callConnectDeviceStatusBlock(qint64 status);
     // Runs `work` now when on the manager's thread, else queued to it.
     void onOwnThread(std::function<void()> work);
@@ -145,4 +150,6 @@ private:
     DeviceInformation m_connectDeviceModel;
     QString m_fileShareIp;
     std::unique_ptr<QVTavlinInterface> m_tavlinSDK;
+    bool m_installingDriver = false;
+    bool m_releaseAfterInstall = false;
 };

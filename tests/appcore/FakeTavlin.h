@@ -30,6 +30,8 @@ public:
         QString broadcast;
         // Runs inside startMirror, as a library that answers at once would.
         std::function<void()> onStartMirror;
+        // Runs inside installSonvalePlugin, as while the password is asked.
+        std::function<void()> onInstall;
         int made = 0;
         int destroyed = 0;
     };
@@ -43,7 +45,13 @@ public:
     }
 
     bool isSonvaleInstalled() override { return record(QStringLiteral("isSonvaleInstalled"), m->sonvaleInstalled); }
-    bool installSonvalePlugin() override { return record(QStringLiteral("installSonvalePlugin"), true); }
+    bool installSonvalePlugin() override
+    {
+        m->calls.append(QStringLiteral("installSonvalePlugin"));
+        if (m->onInstall)
+            m->onInstall();
+        return true;
+    }
     bool isTavlinAudioInstalled() override { return record(QStringLiteral("isTavlinAudioInstalled"), m->audioInstalled); }
     bool isCanRecordScreen() override { return record(QStringLiteral("isCanRecordScreen"), m->canRecordScreen); }
     void takeAScreenShot() override { m->calls.append(QStringLiteral("takeAScreenShot")); }

@@ -9,10 +9,12 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -50,14 +52,18 @@ QList<DeviceInformation> twoReceivers()
 
 } // namespace
 
-TEST_F(ShareManagerTest, StartUpInstallsTheDriverAndAsksForPermissionsWhenMissing)
+TEST_F(ShareManagerTest, StartUpInstallsTheDriverAndAsksForPermissionsOnceTheEventLoopRuns)
 {
     fake->sonvaleInstalled = false;
     fake->canRecordScreen = false;
     make();
+    // Made at once; the rest, which may ask for a password, waits for the
+    // event loop.
+    EXPECT_EQ(fake->calls, QStringList{"made"});
+    EXPECT_EQ(capture->requests, 0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return capture->requests == 1; }));
     EXPECT_EQ(fake->calls, (QStringList{"made", "isSonvaleInstalled", "installSonvalePlugin", "isCanRecordScreen",
                                         "takeAScreenShot"}));
-    EXPECT_EQ(capture->requests, 1);
     EXPECT_EQ(manager->tavlinSDK() != nullptr, true);
     EXPECT_FALSE(manager->connectStatus());
 }
@@ -65,8 +71,34 @@ TEST_F(ShareManagerTest, StartUpInstallsTheDriverAndAsksForPermissionsWhenMissin
 TEST_F(ShareManagerTest, StartUpLeavesAnInstalledDriverAndGrantedRecordingAlone)
 {
     make();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return capture->requests == 1; }));
     EXPECT_EQ(fake->calls, (QStringList{"made", "isSonvaleInstalled", "isCanRecordScreen"}));
     EXPECT_EQ(fake->made, 1);
+}
+
+TEST_F(ShareManagerTest, AQuitWhileTheInstallationWaitsReleasesTheLibraryOnlyAfterIt)
+{
+    fake->sonvaleInstalled = false;
+    // The installation waits for the password in a loop of its own; the
+    // quit comes from inside it, as from the tray while the dialog is up.
+    fake->onInstall = [this] {
+        QEventLoop password;
+        QTimer::singleShot(0, &password, [this] {
+            fake->casting = true;
+            manager->terminate();
+            // Still there: the installation is running inside it.
+            EXPECT_EQ(fake->destroyed, 0);
+        });
+        QTimer::singleShot(20, &password, &QEventLoop::quit);
+        password.exec();
+    };
+    make();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return fake->destroyed == 1; }));
+    EXPECT_EQ(fake->calls, (QStringList{"made", "isSonvaleInstalled", "installSonvalePlugin", "stopMirror",
+                                        "destroyed"}));
+    EXPECT_EQ(manager->tavlinSDK(), nullptr);
+    // Start-up does not go on with a library that is gone.
+    EXPECT_EQ(capture->requests, 0);
 }
 
 TEST_F(ShareManagerTest, TheModelStartsWithItsDefaults)

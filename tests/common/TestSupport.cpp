@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <atomic>
@@ -63,6 +64,18 @@ void spin(int ms)
 QString python3()
 {
     return QStandardPaths::findExecutable(QStringLiteral("python3"));
+}
+
+::testing::AssertionResult ip(const QString &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("ip"), arguments.split(QLatin1Char(' ')));
+    if (!process.waitForFinished(10000))
+        return ::testing::AssertionFailure() << "ip " << arguments.toStdString() << " did not end";
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return ::testing::AssertionFailure() << "ip " << arguments.toStdString() << ": " << process.readAll().constData();
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace TestSupport

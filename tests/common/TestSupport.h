@@ -31,4 +31,8 @@ void spin(int ms);
 // Path of a program built with the project (for subprocess tests).
 QString python3();
 
+// Runs `ip` with the arguments (split at spaces), as the tests that drive a
+// network namespace of their own do; fails with its output.
+::testing::AssertionResult ip(const QString &arguments);
+
 } // namespace TestSupport

@@ -86,6 +86,18 @@ protected:
 
 } // namespace
 
+TEST_F(AppDelegateTest, TheVirtualDevicesPasswordIsAskedOnlyOnceTheMainWindowShows)
+{
+    fake->sonvaleInstalled = false;
+    bool windowShownFirst = false;
+    fake->onInstall = [&] {
+        windowShownFirst = delegate && delegate->mainWindowController()->window()->isVisible();
+    };
+    launch();
+    ASSERT_TRUE(waitFor([&] { return fake->calls.contains(QStringLiteral("installSonvalePlugin")); }));
+    EXPECT_TRUE(windowShownFirst);
+}
+
 TEST_F(AppDelegateTest, LaunchStepsRunInTheirOrder)
 {
     QStringList seen;

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -63,6 +65,32 @@ TEST(SingleInstanceTest, WhatACrashedInstanceLeftBehindIsTakenOver)
     QVSingleInstance later(name);
     EXPECT_EQ(later.start(), QVSingleInstance::Role::Secondary);
     ASSERT_TRUE(TestSupport::waitFor([&] { return raised.count() == 1; }, 3000));
+}
+
+TEST(SingleInstanceTest, AStartWhileAnotherHoldsTheLockLeavesEvenBeforeTheOtherListens)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = uniqueName(dir);
+    // Another start is between asking and listening: it holds the lock and
+    // nobody answers under the name yet.
+    QLockFile other(QVSingleInstance::lockFilePath(name));
+    ASSERT_TRUE(other.tryLock(0));
+
+    QVSingleInstance late(name);
+    EXPECT_EQ(late.start(), QVSingleInstance::Role::Secondary);
+    // It took nothing over.
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    EXPECT_FALSE(probe.waitForConnected(200));
+
+    // Once the lock is free (its holder gone), a start becomes the first
+    // and keeps the lock while it runs.
+    other.unlock();
+    QVSingleInstance first(name);
+    EXPECT_EQ(first.start(), QVSingleInstance::Role::Primary);
+    QLockFile again(QVSingleInstance::lockFilePath(name));
+    EXPECT_FALSE(again.tryLock(0));
 }
 
 TEST(SingleInstanceTest, TheUsersOwnNameLivesInTheUsersRuntimeFolder)

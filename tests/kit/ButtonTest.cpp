@@ -12,6 +12,7 @@
 #include "Categories/QVViewAdd.h"
 #include "Categories/RVColor.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
@@ -322,7 +323,7 @@ TEST_F(ButtonTest, CustomButtonDrawsThroughItsCellWithoutChangingItsState)
     EXPECT_EQ(button->shareStyle(), 3);
     EXPECT_TRUE(button->isInteraction());
     EXPECT_EQ(button->buttonCell()->textColor(), QColor(Qt::white));
-    EXPECT_DOUBLE_EQ(button->buttonCell()->textFont().pointSizeF(), 12.0);
+    EXPECT_EQ(button->buttonCell()->textFont().pixelSize(), 12);
 
     const auto white = [](const QColor &c) { return c.alpha() > 0 && c.red() > 200 && c.green() > 200 && c.blue() > 200; };
     const auto red = [](const QColor &c) { return c.alpha() == 255 && c.red() == 255 && c.green() == 0; };
@@ -406,6 +407,52 @@ TEST_F(ButtonTest, CustomButtonViewReportsItsStyleAndDimsUnderThePointer)
     EXPECT_DOUBLE_EQ(QVAdd::layerOpacity(view), 0.7);
     moveMouse(window.get(), QPoint(150, 110));
     EXPECT_DOUBLE_EQ(QVAdd::layerOpacity(view), 1.0);
+}
+
+// The casting screen's buttons, the image buttons and the button views follow
+// the pointer while the program is the one in front, whichever of its
+// windows is; not while another program is.
+TEST_F(ButtonTest, TheOtherButtonsFollowThePointerOnlyWhileTheProgramIsActive)
+{
+    auto window = shownWindow(QSize(300, 100));
+    auto *custom = new QVCustomButton(window.get());
+    custom->setGeometry(0, 0, 100, 100);
+    auto *image = new QVImageHoverButton(window.get());
+    image->setGeometry(100, 0, 100, 100);
+    auto *view = new QVCustomButtonView(window.get());
+    view->setGeometry(200, 0, 100, 100);
+    for (QWidget *widget : {static_cast<QWidget *>(custom), static_cast<QWidget *>(image), static_cast<QWidget *>(view)})
+        widget->show();
+    const auto hovered = [&](int index) {
+        switch (index) {
+        case 0:
+            return QVAdd::layerOpacity(custom) < 1.0;
+        case 1:
+            return image->mouseInside();
+        default:
+            return QVAdd::layerOpacity(view) < 1.0;
+        }
+    };
+
+    // Another window of the program in front: still followed.
+    auto other = shownWindow(QSize(50, 50));
+    ASSERT_FALSE(window->isActiveWindow());
+    for (int index = 0; index < 3; ++index) {
+        moveMouse(window.get(), QPoint(50 + 100 * index, 50));
+        EXPECT_TRUE(hovered(index)) << index;
+        moveMouse(window.get(), QPoint(50 + 100 * index, 150));
+        EXPECT_FALSE(hovered(index)) << index;
+    }
+
+    // Another program in front: the pointer passes unnoticed.
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    for (int index = 0; index < 3; ++index) {
+        moveMouse(window.get(), QPoint(50 + 100 * index, 50));
+        EXPECT_FALSE(hovered(index)) << index;
+        moveMouse(window.get(), QPoint(50 + 100 * index, 150));
+        EXPECT_FALSE(hovered(index)) << index;
+    }
 }
 
 TEST_F(ButtonTest, BaseImageViewScalesDownAndKeepsTheSelectedFlag)

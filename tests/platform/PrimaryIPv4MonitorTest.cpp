@@ -30,11 +30,7 @@ bool namespacesAvailable()
 
 void ip(const QString &arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("ip"), arguments.split(QLatin1Char(' ')));
-    ASSERT_TRUE(process.waitForFinished(10000)) << qPrintable(arguments);
-    ASSERT_EQ(process.exitCode(), 0) << qPrintable(arguments) << ": " << process.readAll().constData();
+    ASSERT_TRUE(TestSupport::ip(arguments));
 }
 
 QByteArray linkAddress(const QString &interfaceName)

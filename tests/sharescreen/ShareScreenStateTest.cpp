@@ -5,12 +5,15 @@
 
 #include "ShareScreenTestSupport.h"
 
+#include "BaseViewController/View/QVBaseButton.h"
+#include "Main/ViewController/PermissionPrompt/QVPermissionPromptVC.h"
 #include "Main/ViewController/Root/QVWindow.h"
 #include "PublicManager/QVNotificationCenter.h"
 
 #include "FakePlatformServices.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 
 using TestSupport::waitFor;
@@ -225,7 +228,7 @@ TEST_F(ShareScreenStateTest, FreezeHidesTheWindowsFirstAndARefusedFreezeIsNotSho
     EXPECT_EQ(screen->freezeBtn()->shareStyle(), QVShareScreenViewController::StyleFreeze);
 }
 
-TEST_F(ShareScreenStateTest, StartWithoutScreenCaptureShowsThePromptAndSendsNothing)
+TEST_F(ShareScreenStateTest, StartWithoutScreenCaptureShowsThePromptAndItsCloseButtonRemovesIt)
 {
     ASSERT_TRUE(openScreen());
     capture->allowed = false;
@@ -233,14 +236,35 @@ TEST_F(ShareScreenStateTest, StartWithoutScreenCaptureShowsThePromptAndSendsNoth
     settle();
     EXPECT_EQ(callCount(QStringLiteral("startMirror")), 0);
     EXPECT_EQ(screen->switchBtnTag(), QVShareScreenViewController::SwitchTagStart);
-    ASSERT_NE(screen->permissionPromptVC(), nullptr);
-    EXPECT_EQ(screen->permissionPromptVC()->objectName(), QStringLiteral("QVPermissionPromptVC"));
-    EXPECT_TRUE(screen->permissionPromptVC()->isVisible());
+    QPointer<QVPermissionPromptVC> prompt = screen->permissionPromptVC();
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_TRUE(prompt->isVisible());
+    EXPECT_EQ(prompt->geometry(), screen->rect());
+    EXPECT_EQ(prompt->titleLabel()->text(), QStringLiteral("permissionPrompt_tips_title"));
+    // The prompt covers the page: a click on the start button reaches the
+    // prompt's dimming layer, not the button.
+    const QPoint startButton = screen->switchBtn()->mapTo(screen, screen->switchBtn()->rect().center());
+    EXPECT_NE(screen->childAt(startButton), screen->switchBtn());
     // A second refusal shows the same prompt, not a second one.
-    QWidget *prompt = screen->permissionPromptVC();
     screen->switchBtn()->click();
     settle();
-    EXPECT_EQ(screen->permissionPromptVC(), prompt);
+    EXPECT_EQ(screen->permissionPromptVC(), prompt.data());
+
+    // A real click on its close button takes it away, and the page takes
+    // clicks again.
+    QVBaseButton *close = prompt->closedBtn();
+    ASSERT_TRUE(close->isVisible());
+    QTest::mouseClick(close, Qt::LeftButton, Qt::NoModifier, close->rect().center());
+    settle();
+    EXPECT_EQ(screen->permissionPromptVC(), nullptr);
+    EXPECT_TRUE(prompt.isNull());
+    EXPECT_EQ(screen->childAt(startButton), screen->switchBtn());
+
+    // The next refusal makes a prompt afresh.
+    screen->switchBtn()->click();
+    settle();
+    ASSERT_NE(screen->permissionPromptVC(), nullptr);
+    EXPECT_TRUE(screen->permissionPromptVC()->isVisible());
 }
 
 TEST_F(ShareScreenStateTest, DisconnectGoesBackToTheReceiverListAndStopsListening)
@@ -322,16 +346,32 @@ TEST_F(ShareScreenStateTest, DownloadWindowCoversTheScreenUntilItCloses)
     EXPECT_TRUE(cache().contains(ShareScreenTest::ScreenName));
 }
 
-TEST_F(ShareScreenStateTest, DisconnectWhileTheUploadPageShowsIsLeftToIt)
+TEST_F(ShareScreenStateTest, DisconnectWhileTheUploadPageShowsEndsTheScreenButLeavesTheWayToThatPage)
 {
     ASSERT_TRUE(openScreen());
+    // The upload page shows; the screen waits detached, in the cache.
+    host->showNextPageViewWithClassStr(QStringLiteral("QVTransferFileViewController"));
+    ASSERT_TRUE(waitFor([&] { return currentPageName() == QStringLiteral("QVTransferFileViewController"); }));
     QVPublicTools::sharedPublicTools()->setIsInToUploadFilePage(true);
+    ASSERT_TRUE(cache().contains(ShareScreenTest::ScreenName));
+
     library()->deviceDidDisconnectWithError(
         TavlinError{QStringLiteral("com.TavlinError.Domain"), 1, QStringLiteral("network")});
     settle();
-    EXPECT_FALSE(screen->kvoIsRemoved());
-    EXPECT_TRUE(cache().contains(ShareScreenTest::ScreenName));
-    EXPECT_EQ(currentPageName(), ShareScreenTest::ScreenName);
+    // The upload page stays where it is: it reports and leaves by itself.
+    EXPECT_EQ(currentPageName(), QStringLiteral("QVTransferFileViewController"));
+    // The screen of the ended session is gone, and with it its observers.
+    EXPECT_FALSE(cache().contains(ShareScreenTest::ScreenName));
+    ASSERT_TRUE(waitFor([&] {
+        FrameTest::runDeferredDeletes();
+        return screen.isNull();
+    }));
+    // The next connect, here to another receiver, gets a screen of its own.
+    manager->setConnectDeviceModel(DeviceInformation(address.toString(), QStringLiteral("Lobby")));
+    host->showNextPageViewWithClassStr(ShareScreenTest::ScreenName);
+    ASSERT_TRUE(waitFor([&] { return currentScreen() != nullptr; }));
+    EXPECT_FALSE(currentScreen()->kvoIsRemoved());
+    EXPECT_EQ(currentScreen()->deviceNameLabel()->text(), QStringLiteral("Lobby"));
 }
 
 // The consent to remote input, over the platform's fake consent and settings.

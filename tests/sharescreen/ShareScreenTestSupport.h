@@ -58,7 +58,6 @@ protected:
         manager->setConnectDeviceModel(DeviceInformation(address.toString(), ReceiverName));
         standIn(QStringLiteral("QVDownLoadFileVC"), true);
         standIn(QStringLiteral("QVTransferFileViewController"), false);
-        standIn(QStringLiteral("QVPermissionPromptVC"), false);
         services.fileSharePorts = {QString::number(server.port())};
         services.freezeDelayMs = 30;
         services.tileClock = clock.clock();

@@ -20,6 +20,7 @@
 
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVDefaultAlertController.h"
+#include "BaseViewController/View/QVNoPromptAlertController.h"
 #include "BaseViewController/View/QVPopoverViewController.h"
 #include "HttpTestSupport.h"
 #include "Main/Model/QVKVOModel.h"
@@ -369,4 +370,17 @@ TEST_F(UploadPage, ALongFileNameIsCutInItsMiddleInsideTheRowAndKeepsTheWholeName
     // Room for the whole name shows it whole.
     page->resize(3000, 640);
     ASSERT_TRUE(TestSupport::waitFor([&] { return shownName(0) == name; }));
+}
+
+TEST_F(UploadPage, TheDeleteQuestionIsTheUploadsOwn)
+{
+    tools()->setAlert_uploadFile_noPromptAgain(false);
+    open();
+    bool deleted = false;
+    page->singleDeleteWithAction([&deleted] { deleted = true; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return page->noPromptAlertVC() != nullptr; }));
+    // The upload's own question: the download page's asks about the folder.
+    EXPECT_EQ(page->noPromptAlertVC()->contentLabel()->text(), QStringLiteral("alert_uploadFile_sureDelete"));
+    page->noPromptAlertVC()->doubleRightBtn()->click();
+    EXPECT_TRUE(deleted);
 }

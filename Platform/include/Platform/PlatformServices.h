@@ -13,6 +13,7 @@
 #include "KeyValueStore.h"
 #include "KeyboardLayout.h"
 #include "MachineInfo.h"
+#include "NetworkInterfaceWatch.h"
 #include "PrimaryIPv4Monitor.h"
 #include "PrivilegedRunner.h"
 #include "RemoteInputConsent.h"
@@ -46,6 +47,8 @@ struct PlatformServices {
     std::shared_ptr<ScreenLockMonitor> screenLockMonitor;
     std::shared_ptr<PrimaryIPv4Monitor> ipv4Monitor;
     std::shared_ptr<InterfaceAddresses> interfaceAddresses;
+    // Every interface and its IPv4 addresses: the program's reachability.
+    std::shared_ptr<NetworkInterfaceWatch> networkInterfaceWatch;
 
     // Each cast opens its own capture and encoder, on threads of its own.
     std::shared_ptr<ScreenCaptureAccess> screenCaptureAccess;

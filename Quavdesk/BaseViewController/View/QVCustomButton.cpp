@@ -70,8 +70,10 @@ QVCustomButtonCell *QVCustomButton::buttonCell()
     if (!m_buttonCell) {
         m_buttonCell = std::make_unique<QVCustomButtonCell>();
         m_buttonCell->setTextColor(Qt::white);
+        // The 12 points of the desktop these buttons were drawn for are 12
+        // pixels here, as every size of the kit.
         QFont font = QApplication::font();
-        font.setPointSizeF(12);
+        font.setPixelSize(12);
         m_buttonCell->setTextFont(font);
     }
     return m_buttonCell.get();
@@ -93,7 +95,7 @@ void QVCustomButton::paintEvent(QPaintEvent *)
 void QVCustomButton::enterEvent(QEnterEvent *event)
 {
     QAbstractButton::enterEvent(event);
-    if (m_isInteraction)
+    if (m_isInteraction && QVAdd::applicationIsActive())
         QVAdd::setLayerOpacity(this, kHoverOpacity);
 }
 

@@ -51,7 +51,7 @@ public:
     // screen, 2 exit full screen, 3 freeze, 4 unfreeze); stored only.
     qint64 shareStyle() const { return m_shareStyle; }
     void setShareStyle(qint64 style) { m_shareStyle = style; }
-    // Made on first use: white text in the 12-point system font.
+    // Made on first use: white text in the system font, 12 pixels.
     QVCustomButtonCell *buttonCell();
     bool isInteraction() const { return m_isInteraction; }
     void setIsInteraction(bool isInteraction) { m_isInteraction = isInteraction; }

@@ -40,7 +40,8 @@ void QVCustomButtonView::resizeEvent(QResizeEvent *)
 void QVCustomButtonView::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
-    QVAdd::setLayerOpacity(this, kHoverOpacity);
+    if (QVAdd::applicationIsActive())
+        QVAdd::setLayerOpacity(this, kHoverOpacity);
 }
 
 void QVCustomButtonView::leaveEvent(QEvent *event)

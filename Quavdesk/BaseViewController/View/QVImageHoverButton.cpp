@@ -1,6 +1,7 @@
 #include "BaseViewController/View/QVImageHoverButton.h"
 
 #include "BaseViewController/View/QVImageDrawing.h"
+#include "Categories/QVViewAdd.h"
 #include "Categories/RVColor.h"
 
 #include <QPainter>
@@ -43,6 +44,8 @@ void QVImageHoverButton::paintEvent(QPaintEvent *)
 void QVImageHoverButton::enterEvent(QEnterEvent *event)
 {
     QAbstractButton::enterEvent(event);
+    if (!QVAdd::applicationIsActive())
+        return;
     m_mouseInside = true;
     update();
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QLocalServer>
+#include <QLockFile>
 #include <QLocalSocket>
 
 #include <unistd.h>
@@ -30,8 +31,29 @@ QString QVSingleInstance::defaultName()
     return QStringLiteral("Quavdesk-%1.instance").arg(::getuid());
 }
 
+QString QVSingleInstance::lockFilePath(const QString &name)
+{
+    // Where the local socket of a bare name lives.
+    const QString path = QDir::isAbsolutePath(name) ? name : QDir(QDir::tempPath()).filePath(name);
+    return path + QStringLiteral(".lock");
+}
+
 QVSingleInstance::Role QVSingleInstance::start()
 {
+    auto lock = std::make_unique<QLockFile>(lockFilePath(m_name));
+    // Only a holder that is gone makes a lock stale, however long ago it
+    // was taken.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        m_lock = std::move(lock);
+    } else if (lock->error() == QLockFile::LockFailedError) {
+        // Another start holds the step, or runs: this one leaves. It may
+        // not listen yet; then it comes forward by itself.
+        askRunningInstance();
+        return Role::Secondary;
+    } else {
+        QVLogInfo(0, QStringLiteral("Quavdesk cannot lock its instance name %1").arg(m_name));
+    }
     // Ask first: listening would take the name over even from a running
     // instance (the socket is made aside and moved into place).
     if (askRunningInstance())

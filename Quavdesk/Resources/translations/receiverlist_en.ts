@@ -31,5 +31,17 @@
         <source>permissionPrompt_tips_toSetting</source>
         <translation>Open Settings</translation>
     </message>
+    <message>
+        <source>main_soundCard_title</source>
+        <translation>Install the Quavdesk sound card so that receivers play this computer's sound while you cast.</translation>
+    </message>
+    <message>
+        <source>main_soundCard_btn_install</source>
+        <translation>Install</translation>
+    </message>
+    <message>
+        <source>main_soundCard_btn_notInstall</source>
+        <translation>Not now</translation>
+    </message>
 </context>
 </TS>

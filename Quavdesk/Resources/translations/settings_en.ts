@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>feedBack_enter_prompt</source>
-        <translation>Tell us what works well and what does not</translation>
+        <translation>Tell us what works and what does not</translation>
     </message>
     <message>
         <source>feedBack_submit</source>

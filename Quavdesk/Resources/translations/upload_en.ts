@@ -4,6 +4,10 @@
 <context>
     <name>Localizable</name>
     <message>
+        <source>alert_uploadFile_sureDelete</source>
+        <translation>Remove this file? What reached the receiver is deleted there; the file on this computer stays.</translation>
+    </message>
+    <message>
         <source>transferFile_title</source>
         <translation>Send files to the receiver</translation>
     </message>

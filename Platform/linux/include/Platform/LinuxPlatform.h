@@ -12,6 +12,7 @@
 #include "Platform/InterfaceAddresses.h"
 #include "Platform/KeyValueStore.h"
 #include "Platform/MachineInfo.h"
+#include "Platform/NetworkInterfaceWatch.h"
 #include "Platform/PrimaryIPv4Monitor.h"
 #include "Platform/RemoteInputConsent.h"
 #include "Platform/ScreenCaptureAccess.h"
@@ -44,6 +45,7 @@ std::shared_ptr<ActivityInhibitor> makeActivityInhibitor();
 std::shared_ptr<ScreenLockMonitor> makeScreenLockMonitor();
 std::shared_ptr<PrimaryIPv4Monitor> makePrimaryIPv4Monitor();
 std::shared_ptr<InterfaceAddresses> makeInterfaceAddresses();
+std::shared_ptr<NetworkInterfaceWatch> makeNetworkInterfaceWatch();
 std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
 // The desktop's file manager over D-Bus, or the folder through xdg-open.
 std::shared_ptr<FileRevealer> makeFileRevealer();

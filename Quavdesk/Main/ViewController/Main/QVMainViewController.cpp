@@ -1,5 +1,8 @@
 #include "Main/ViewController/Main/QVMainViewController.h"
 
+#include "AFNetwork/QVNetWork.h"
+#include "AFNetwork/QVServiceAddresses.h"
+#include "BaseViewController/View/QVAlertParts.h"
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVLoadingView.h"
@@ -21,9 +24,15 @@
 
 #include <QBoxLayout>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QListWidget>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QShowEvent>
+#include <QtMath>
 
 QV_REGISTER_PAGE(QVMainViewController)
 
@@ -31,6 +40,17 @@ namespace {
 
 constexpr int kSideMargin = 20;
 constexpr int kHeaderButtonSide = 32;
+
+// The sound-card banner: its title wraps at 12 pixels; the padding around
+// it and the button row below make up the 80 points added to its height.
+constexpr int kSoundCardTitleSize = 12;
+constexpr int kSoundCardPadding = 16;
+constexpr int kSoundCardButtonHeight = 32;
+constexpr int kSoundCardExtraHeight = 80;
+static_assert(3 * kSoundCardPadding + kSoundCardButtonHeight == kSoundCardExtraHeight);
+// The remote configuration is a few lines of JSON.
+constexpr qint64 kSoundCardConfigMaxBytes = 64 * 1024;
+constexpr int kSoundCardConfigTimeoutMs = 8000;
 
 QString localizable(const char *key)
 {
@@ -88,6 +108,7 @@ QVMainViewController::QVMainViewController(QWidget *parent)
     connect(model, &QVKVOModel::deviceListChanged, this, &QVMainViewController::deviceListChanged);
 
     setUpViews();
+    showVirtualSoundCardWithStatus(false);
     QVPublicTools::sharedPublicTools()->vcCacheDictionary().insert(ClassName, this);
     m_shownDevices = model->deviceList();
     reloadData();
@@ -193,18 +214,59 @@ void QVMainViewController::setUpViews()
     header->addWidget(m_refreshBtn, 0, Qt::AlignVCenter);
     header->addWidget(m_settingBtn, 0, Qt::AlignVCenter);
 
+    setUpSoundCardView();
+    auto *banner = new QHBoxLayout;
+    banner->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    banner->addWidget(m_soundCardView);
+
     auto *page = new QVBoxLayout(m_bgView);
     page->setContentsMargins(0, 28, 0, 12);
     page->setSpacing(18);
     page->addLayout(header);
     page->addWidget(m_tableView, 1);
     page->addWidget(m_noDataView, 1);
+    page->addLayout(banner);
+}
+
+void QVMainViewController::setUpSoundCardView()
+{
+    m_soundCardView = new QVBackgrounView(m_bgView);
+    m_soundCardView->setObjectName(QStringLiteral("soundCardView"));
+    m_soundCardView->setBackgroundColor(Qt::white);
+    m_soundCardView->setIsRadius(true);
+    m_soundCardView->setCornerRadius(6.0);
+    // A white card on the white page: a hairline sets it off.
+    m_soundCardView->setIsBorder(true);
+    m_soundCardView->setBorderColor(rv_colorWithHexString(QStringLiteral("0xEDEDED")));
+    m_soundCardView->setBorderWidth(1.0);
+
+    m_soundCardTitltLabel = makeLabel(m_soundCardView, kSoundCardTitleSize, false, "0x333333");
+    m_soundCardTitltLabel->setObjectName(QStringLiteral("soundCardTitltLabel"));
+    m_soundCardTitltLabel->setWordWrap(true);
+    m_soundCardTitltLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // The alerts' blue and grey buttons, with the banner's corners.
+    m_installBtn = QVAlertParts::makeConfirmButton(QString(), m_soundCardView);
+    m_installBtn->setObjectName(QStringLiteral("installBtn"));
+    m_notInstallBtn = QVAlertParts::makeCancelButton(QString(), m_soundCardView);
+    m_notInstallBtn->setObjectName(QStringLiteral("notInstallBtn"));
+    for (QVBaseButton *button : {m_installBtn, m_notInstallBtn}) {
+        button->setCornerRadius(5.0);
+        button->setFixedHeight(kSoundCardButtonHeight);
+        button->setIsInteraction(true);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+    connect(m_installBtn, &QAbstractButton::clicked, this, &QVMainViewController::installBtnClick);
+    connect(m_notInstallBtn, &QAbstractButton::clicked, this, &QVMainViewController::notInstallBtnClick);
+    m_soundCardView->hide();
 }
 
 void QVMainViewController::resizeEvent(QResizeEvent *event)
 {
     QVBaseViewController::resizeEvent(event);
     m_bgView->setGeometry(rect());
+    if (!m_soundCardView->isHidden())
+        layOutSoundCardView();
     for (QWidget *overlay : {static_cast<QWidget *>(m_alertVC.data()),
                              static_cast<QWidget *>(m_permissionPromptVC.data())}) {
         if (overlay)
@@ -511,4 +573,105 @@ void QVMainViewController::removePermissionPromptVC()
         prompt->hide();
         prompt->deleteLater();
     }
+}
+
+// ---------------------------------------------------------------------------
+// Sound-card banner
+
+void QVMainViewController::showVirtualSoundCardWithStatus(bool status)
+{
+    QPointer<QVMainViewController> page(this);
+    QMetaObject::invokeMethod(
+        this,
+        [page, status] {
+            if (page)
+                page->applySoundCardStatus(status);
+        },
+        Qt::QueuedConnection);
+}
+
+void QVMainViewController::applySoundCardStatus(bool status)
+{
+    // No page to download from: nothing to offer.
+    if (!status || QVServiceAddresses::soundCardPageUrl().isEmpty()) {
+        m_soundCardView->hide();
+        return;
+    }
+    m_soundCardTitltLabel->setText(localizable(QT_TRANSLATE_NOOP("Localizable", "main_soundCard_title")));
+    m_installBtn->setText(localizable(QT_TRANSLATE_NOOP("Localizable", "main_soundCard_btn_install")));
+    m_notInstallBtn->setText(localizable(QT_TRANSLATE_NOOP("Localizable", "main_soundCard_btn_notInstall")));
+    layOutSoundCardView();
+    m_soundCardView->show();
+}
+
+void QVMainViewController::layOutSoundCardView()
+{
+    // The banner spans the page between the side margins.
+    const int width = qMax(1, m_bgView->width() - 2 * kSideMargin);
+    const int labelWidth = qMax(1, width - 2 * kSoundCardPadding);
+    const int labelHeight = qCeil(QVPublicTools::getLabelHeightWithText(m_soundCardTitltLabel->text(),
+                                                                        kSoundCardTitleSize, labelWidth));
+    m_soundCardViewHeight = labelHeight + kSoundCardExtraHeight;
+    m_soundCardView->setFixedHeight(m_soundCardViewHeight);
+    m_soundCardTitltLabel->setGeometry(kSoundCardPadding, kSoundCardPadding, labelWidth, labelHeight);
+    const int buttonTop = kSoundCardPadding + labelHeight + kSoundCardPadding;
+    const int buttonWidth = (labelWidth - kSoundCardPadding) / 2;
+    m_notInstallBtn->setGeometry(kSoundCardPadding, buttonTop, buttonWidth, kSoundCardButtonHeight);
+    m_installBtn->setGeometry(kSoundCardPadding + labelWidth - buttonWidth, buttonTop, buttonWidth,
+                              kSoundCardButtonHeight);
+}
+
+void QVMainViewController::installBtnClick()
+{
+    if (!QVNetWork::shareNetWork()->isConnect())
+        return;
+    const QString page = QVServiceAddresses::soundCardPageUrl();
+    if (!page.isEmpty())
+        QDesktopServices::openUrl(QUrl(page));
+    showVirtualSoundCardWithStatus(false);
+}
+
+void QVMainViewController::notInstallBtnClick()
+{
+    showVirtualSoundCardWithStatus(false);
+}
+
+void QVMainViewController::getAppStoreOssVirtualSoundCardStatus()
+{
+    const QString address = QVServiceAddresses::soundCardConfigUrl();
+    if (!QVNetWork::shareNetWork()->isConnect() || address.isEmpty()) {
+        showVirtualSoundCardWithStatus(false);
+        return;
+    }
+    if (!m_soundCardNetwork)
+        m_soundCardNetwork = new QNetworkAccessManager(this);
+    QNetworkRequest request{QUrl(address)};
+    request.setTransferTimeout(kSoundCardConfigTimeoutMs);
+    QNetworkReply *reply = m_soundCardNetwork->get(request);
+    // A configuration larger than any real one is not read to its end.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > kSoundCardConfigMaxBytes || total > kSoundCardConfigMaxBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { soundCardConfigArrived(reply); });
+}
+
+void QVMainViewController::soundCardConfigArrived(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const QByteArray body =
+        reply->error() == QNetworkReply::NoError ? reply->read(kSoundCardConfigMaxBytes + 1) : QByteArray();
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (body.size() > kSoundCardConfigMaxBytes || error.error != QJsonParseError::NoError || !document.isObject()) {
+        QVLogInfo(0, QStringLiteral("QVMainViewController sound card configuration not usable"));
+        showVirtualSoundCardWithStatus(false);
+        return;
+    }
+    const QJsonObject config = document.object();
+    const QJsonValue build = config.value(QStringLiteral("build_number"));
+    const QString buildText = build.isDouble() ? QString::number(build.toInteger()) : build.toString();
+    // While the store reviews this very build, the banner keeps quiet.
+    const bool reviewing = config.value(QStringLiteral("appstore_reviewing")).toBool();
+    showVirtualSoundCardWithStatus(!(reviewing && buildText == QVPublicTools::appBuild()));
 }

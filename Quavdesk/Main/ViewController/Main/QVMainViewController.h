@@ -13,6 +13,8 @@
 
 class QLabel;
 class QListWidget;
+class QNetworkAccessManager;
+class QNetworkReply;
 class QVBackgrounView;
 class QVBaseButton;
 class QVInputViewController;
@@ -77,6 +79,14 @@ public:
     QVInputViewController *alertVC() const { return m_alertVC.data(); }
     QVPermissionPromptVC *permissionPromptVC() const { return m_permissionPromptVC.data(); }
     bool isLoading() const;
+    // The banner that offers the virtual sound card, hidden from the start.
+    QVBackgrounView *soundCardView() const { return m_soundCardView; }
+    QLabel *soundCardTitltLabel() const { return m_soundCardTitltLabel; }
+    QVBaseButton *installBtn() const { return m_installBtn; }
+    QVBaseButton *notInstallBtn() const { return m_notInstallBtn; }
+    // The banner's height as last set: its title's wrapped height plus room
+    // for the buttons.
+    int soundCardViewHeight() const { return m_soundCardViewHeight; }
 
     // The list as the table shows it.
     QList<DeviceInformation> shownDevices() const { return m_shownDevices; }
@@ -96,9 +106,22 @@ public:
     void showPermissionPromptVC();
     void removePermissionPromptVC();
 
+    // Shows (true) or hides (false) the sound-card banner, on the next turn
+    // of the event loop. The page only ever hides it; without a download
+    // page to offer it stays hidden.
+    void showVirtualSoundCardWithStatus(bool status);
+    // Asks the remote configuration whether to offer the sound card, and
+    // shows or hides the banner by its answer. Nothing in the program calls
+    // it; without a network or a configuration address the banner hides.
+    void getAppStoreOssVirtualSoundCardStatus();
+
 public Q_SLOTS:
     void refreshBtnClick();
     void settintBtnClick();
+    // The banner's buttons: open the download page (and hide the banner
+    // when the network is up), or just hide it.
+    void installBtnClick();
+    void notInstallBtnClick();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -117,6 +140,10 @@ private:
     void downLoadFileListJump(const QVariantMap &userInfo);
     void runVersionCheck();
     void layOver(QWidget *overlay);
+    void setUpSoundCardView();
+    void applySoundCardStatus(bool status);
+    void layOutSoundCardView();
+    void soundCardConfigArrived(QNetworkReply *reply);
 
     QVMainViewControllerTimings m_timings;
 
@@ -130,6 +157,12 @@ private:
     QVLoadingView *m_loadingView = nullptr;
     QPointer<QVInputViewController> m_alertVC;
     QPointer<QVPermissionPromptVC> m_permissionPromptVC;
+    QVBackgrounView *m_soundCardView = nullptr;
+    QLabel *m_soundCardTitltLabel = nullptr;
+    QVBaseButton *m_installBtn = nullptr;
+    QVBaseButton *m_notInstallBtn = nullptr;
+    int m_soundCardViewHeight = 0;
+    QNetworkAccessManager *m_soundCardNetwork = nullptr;
 
     QList<DeviceInformation> m_shownDevices;
     QTimer m_connectWatchdog;

@@ -40,7 +40,6 @@ QVVersionCheck *QVVersionCheck::checkForPage(QWidget *page, QVBaseButton *settin
     auto *check = page->findChild<QVVersionCheck *>(QString(), Qt::FindDirectChildrenOnly);
     if (!check) {
         check = new QVVersionCheck(page, page);
-        check->m_checksOnAppearance = true;
         if (settingBtn) {
             QPointer<QVBaseButton> button(settingBtn);
             connect(check, &QVVersionCheck::settingImageNameChanged, settingBtn, [button](const QString &imageName) {
@@ -135,17 +134,6 @@ void QVVersionCheck::showForceUpgradeVC()
 
 bool QVVersionCheck::eventFilter(QObject *watched, QEvent *event)
 {
-    // The page leaving and coming back (another page shown in its place, its
-    // window closed and opened) is a new appearance; a window minimised and
-    // restored by the desktop is not.
-    if (watched == m_page && m_checksOnAppearance && !event->spontaneous()) {
-        if (event->type() == QEvent::Hide) {
-            m_pageWasHidden = true;
-        } else if (event->type() == QEvent::Show && m_pageWasHidden) {
-            m_pageWasHidden = false;
-            getVersionSupportSeries();
-        }
-    }
     // The dialog keeps covering the whole page; and stays above whatever the
     // page lays over itself later.
     if (watched == m_page && m_forceUpgradeVC && m_forceUpgradeVC->isVisibleTo(m_page)) {

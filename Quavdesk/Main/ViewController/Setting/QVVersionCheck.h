@@ -19,10 +19,9 @@ class QWidget;
 // update lays the forced-upgrade dialog over the list.
 //
 // The receiver list calls checkForPage() when it has loaded and after each
-// click on its settings button; from then on the list's every later
-// appearance checks again by itself. Failures are silent: an answer that is
-// not a success of the expected shape changes nothing, and no service
-// address means no request.
+// click on its settings button, and at no other time. Failures are silent:
+// an answer that is not a success of the expected shape changes nothing,
+// and no service address means no request.
 class QVVersionCheck : public QObject
 {
     Q_OBJECT
@@ -32,8 +31,7 @@ public:
 
     // The receiver list's entry: runs a check for `page` (the dialog's
     // parent) whose answers set `settingBtn`'s image. The page keeps one
-    // check, made on the first call, that checks again whenever the page
-    // appears anew (shown after it was hidden); the check goes with the page.
+    // check, made on the first call; the check goes with the page.
     static QVVersionCheck *checkForPage(QWidget *page, QVBaseButton *settingBtn);
 
     explicit QVVersionCheck(QWidget *page, QObject *parent = nullptr);
@@ -68,6 +66,4 @@ private:
     QPointer<QWidget> m_page;
     QPointer<QVForceUpgradeVC> m_forceUpgradeVC;
     QString m_settingImageName = SettingImage;
-    bool m_checksOnAppearance = false;
-    bool m_pageWasHidden = false;
 };

@@ -34,7 +34,6 @@ using QVShareScreenLook::localizable;
 const QString kMainPage = QStringLiteral("QVMainViewController");
 const QString kDownLoadFilePage = QStringLiteral("QVDownLoadFileVC");
 const QString kDownLoadSelectFilePage = QStringLiteral("QVDownLoadSelectFileVC");
-const QString kPermissionPrompt = QStringLiteral("QVPermissionPromptVC");
 
 const QString kPageColor = QStringLiteral("0x5879FC");
 const QString kOverlayColor = QStringLiteral("0x00000070");
@@ -136,7 +135,7 @@ void QVShareScreenViewController::baseSetting()
     m_connectDescribeLabel->setGeometry(20, 130, 335, 34);
 
     m_switchBtn = makeButton(m_bgView, QStringLiteral("switchBtn"), 2);
-    m_switchBtn->setGeometry(107, 172, 160, 124);
+    m_switchBtn->setGeometry(92, 172, 190, 124);
     auto *buttonRow = new QWidget(m_bgView);
     buttonRow->setObjectName(QStringLiteral("buttonRow"));
     buttonRow->setGeometry(20, 304, 335, 72);
@@ -148,7 +147,7 @@ void QVShareScreenViewController::baseSetting()
     m_disconnectBtn = makeButton(buttonRow, QStringLiteral("disconnectBtn"), 1);
     rowLayout->addStretch();
     for (QVCustomButton *button : {m_freezeBtn, m_fullScreenBtn, m_disconnectBtn}) {
-        button->setFixedSize(96, 72);
+        button->setFixedSize(104, 72);
         rowLayout->addWidget(button);
     }
     rowLayout->addStretch();
@@ -180,6 +179,8 @@ void QVShareScreenViewController::resizeEvent(QResizeEvent *event)
     QVBaseViewController::resizeEvent(event);
     m_bgView->setGeometry(rect());
     m_hoverBgView->setGeometry(rect());
+    if (m_permissionPromptVC)
+        m_permissionPromptVC->setGeometry(rect());
     if (m_loadingView)
         m_loadingView->setGeometry(m_bgView->rect());
 }
@@ -206,7 +207,10 @@ void QVShareScreenViewController::showEvent(QShowEvent *event)
 void QVShareScreenViewController::viewWillAppear()
 {
     QVShareManager *manager = shareManager();
-    m_deviceNameLabel->setText(manager ? manager->connectDeviceModel().deviceName() : QString());
+    // A name longer than the label ends in an ellipsis, not at its edge.
+    const QString name = manager ? manager->connectDeviceModel().deviceName() : QString();
+    m_deviceNameLabel->setText(
+        m_deviceNameLabel->fontMetrics().elidedText(name, Qt::ElideRight, m_deviceNameLabel->width()));
     if (QVKVOModel *kvo = model(); kvo && kvo->castScreenStatus() == 1)
         resetBtnStyle();
     // Until the receiver has named its functions, its search reply's extra
@@ -232,7 +236,7 @@ void QVShareScreenViewController::initBtnStyle()
 
     setSwitchBtnStyle(0);
     QFont font = QApplication::font();
-    font.setPointSizeF(15.0);
+    font.setPixelSize(15);
     m_switchBtn->buttonCell()->setTextFont(font);
     m_switchBtn->buttonCell()->setBtnStyle(2);
     connect(m_switchBtn, &QAbstractButton::clicked, this, &QVShareScreenViewController::switchBtnClick);
@@ -562,16 +566,20 @@ void QVShareScreenViewController::deviceDidDisconnect(qint64 type)
 {
     if (type < 0 || type > 3)
         return;
-    // The upload page reports and handles the disconnect itself.
-    if (QVPublicTools::sharedPublicTools()->isInToUploadFilePage())
-        return;
     resetBtnStyle();
     setSwitchBtnStyle(0);
     setHoverStatus(true);
     removeAlertVC();
     removePermissionPromptVC();
+    // The session is over: the next connect, maybe to another receiver,
+    // makes a screen of its own.
     pageCache().remove(ClassName);
     removeKVOObserver();
+    if (QVPublicTools::sharedPublicTools()->isInToUploadFilePage()) {
+        // The upload page reports the disconnect and leaves by itself.
+        removeNotification();
+        return;
+    }
     QVPageCache &cache = pageCache();
     if (cache.contains(kDownLoadFilePage) || cache.contains(kDownLoadSelectFilePage)) {
         // The download window is still up: this page stays under its overlay
@@ -637,14 +645,11 @@ void QVShareScreenViewController::showPermissionPromptVC()
         this,
         [this] {
             if (!m_permissionPromptVC) {
-                // Made by its class name, as the receiver list makes it.
-                QWidget *prompt = QVPageRegistry::shared().makePage(kPermissionPrompt);
-                if (!prompt) {
-                    QVLogInfo(0, QStringLiteral("No page is named %1; the prompt is not shown").arg(kPermissionPrompt));
-                    return;
-                }
-                prompt->setParent(this);
-                m_permissionPromptVC = prompt;
+                m_permissionPromptVC = new QVPermissionPromptVC(this);
+                m_permissionPromptVC->setClosedBtnClickBlock([this] { removePermissionPromptVC(); });
+                // This desktop has no privacy settings to open; the button
+                // stays hidden and its block does nothing.
+                m_permissionPromptVC->setToSettingBtnClickBlock([] {});
             }
             m_permissionPromptVC->setGeometry(rect());
             m_permissionPromptVC->show();
@@ -655,7 +660,7 @@ void QVShareScreenViewController::showPermissionPromptVC()
 
 void QVShareScreenViewController::removePermissionPromptVC()
 {
-    if (QWidget *prompt = m_permissionPromptVC.data()) {
+    if (QVPermissionPromptVC *prompt = m_permissionPromptVC.data()) {
         m_permissionPromptVC.clear();
         prompt->hide();
         prompt->deleteLater();

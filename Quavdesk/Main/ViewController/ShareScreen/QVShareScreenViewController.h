@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BaseViewController/View/QVBaseViewController.h"
+#include "Main/ViewController/PermissionPrompt/QVPermissionPromptVC.h"
 #include "Main/ViewController/ShareScreen/QVShareScreenServices.h"
 
 #include <QPointer>
@@ -112,7 +113,7 @@ public:
     // The prompt shown where the screen cannot be captured.
     void showPermissionPromptVC();
     void removePermissionPromptVC();
-    QWidget *permissionPromptVC() const { return m_permissionPromptVC.data(); }
+    QVPermissionPromptVC *permissionPromptVC() const { return m_permissionPromptVC.data(); }
 
     // The file-share entry: the probe of the receiver's file functions, the
     // tiles' clicks, the file-share code and the alerts.
@@ -198,7 +199,7 @@ private:
     QVAlertSlot *m_alertSlot = nullptr;
     QVLoadingView *m_loadingView = nullptr;
     bool m_kvoIsRemoved = false;
-    QPointer<QWidget> m_permissionPromptVC;
+    QPointer<QVPermissionPromptVC> m_permissionPromptVC;
     QPointer<QVKVOModel> m_observedModel;
 
     qint64 m_switchBtnTag = SwitchTagStart;

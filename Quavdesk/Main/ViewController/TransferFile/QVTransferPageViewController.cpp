@@ -120,7 +120,7 @@ void QVTransferPageViewController::setSingleDeleteAlert(const std::function<void
     if (!alert)
         return;
     alert->setAlertType(1);
-    alert->contentLabel()->setText(localizable("alert_transferFile_sureDelete"));
+    alert->contentLabel()->setText(deleteQuestion());
     QPointer<QVTransferPageViewController> self(this);
     alert->setDoubleLeftBtnClickBlock([self] {
         if (self)
@@ -139,6 +139,12 @@ void QVTransferPageViewController::setSingleDeleteAlert(const std::function<void
             deleteNow();
         }
     });
+}
+
+QString QVTransferPageViewController::deleteQuestion() const
+{
+    // A download's delete takes the file out of the download folder too.
+    return localizable(QT_TRANSLATE_NOOP("Localizable", "alert_transferFile_sureDelete"));
 }
 
 void QVTransferPageViewController::showOneButtonAlert(const QString &text)

@@ -75,6 +75,9 @@ protected:
     // Delete, then remove the confirmation (download), or the other way
     // round (upload).
     virtual bool deletesBeforeRemovingAlert() const { return true; }
+    // The delete confirmation's question, which says what the page's delete
+    // removes.
+    virtual QString deleteQuestion() const;
     virtual AlertTexts networkDisconnectTexts() const = 0;
     virtual void networkReconnection() = 0;
     virtual void backToPreviousPage() = 0;

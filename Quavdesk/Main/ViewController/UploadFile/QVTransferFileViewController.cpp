@@ -385,6 +385,13 @@ void QVTransferFileViewController::onDisconnectDeviceType(qint64 type)
         backToPreviousPage();
 }
 
+QString QVTransferFileViewController::deleteQuestion() const
+{
+    // The upload's delete reaches the receiver's partial copy only; the
+    // file on this computer is never touched.
+    return localizable(QT_TRANSLATE_NOOP("Localizable", "alert_uploadFile_sureDelete"));
+}
+
 bool QVTransferFileViewController::noPromptAgain() const
 {
     return QVPublicTools::sharedPublicTools()->alert_uploadFile_noPromptAgain();

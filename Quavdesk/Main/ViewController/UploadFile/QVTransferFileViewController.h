@@ -65,6 +65,7 @@ protected:
     bool noPromptAgain() const override;
     void setNoPromptAgain(bool value) override;
     bool deletesBeforeRemovingAlert() const override { return false; }
+    QString deleteQuestion() const override;
     AlertTexts networkDisconnectTexts() const override;
     void networkReconnection() override;
     void applyTransferFileBtnStyle(qint64 style) override;
