@@ -20,6 +20,7 @@
 #include "Main/Model/QVUploadFileModel.h"
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileVC.h"
 #include "Main/ViewController/DownLoadSelectFile/QVDownLoadSelectFileVC.h"
+#include "Main/ViewController/DownLoadSelectFile/QVEncryptPanelView.h"
 #include "Main/ViewController/Main/QVInputViewController.h"
 #include "Main/ViewController/Main/QVMainViewController.h"
 #include "Main/ViewController/PermissionPrompt/QVPermissionPromptVC.h"
