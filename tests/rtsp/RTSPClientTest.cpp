@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
-#include <QVariantMap>
+#include <QVariant>
 
 #include "FakePlatform.h"
 #include "FakeSenders.h"
@@ -22,7 +22,9 @@ namespace {
 
 struct PostedNotification {
     QString name;
-    QVariantMap object;
+    QVariant object;
+
+    EncoderSizeRequest request() const { return object.value<EncoderSizeRequest>(); }
 };
 
 class RTSPClientTest : public ::testing::Test {
@@ -41,7 +43,7 @@ protected:
         observer = std::make_unique<QObject>();
         QObject::connect(NotificationCenter::defaultCenter(), &NotificationCenter::notificationPosted,
                          observer.get(), [this](const QString &name, const QVariant &object) {
-                             notifications.append({name, object.toMap()});
+                             notifications.append({name, object});
                          });
     }
 
@@ -165,9 +167,9 @@ TEST_F(RTSPClientTest, FullCastSendsEveryRequestByteForByteAndStartsTheSendersIn
         EXPECT_EQ(requests[i].raw, expectedHead("OPTIONS", i + 1, std::nullopt, 0)) << i;
     }
 
-    // The senders, in the order the cast needs them.
-    EXPECT_TRUE(containsInOrder(fakes.log(), {"VideoDisplaySession.init", "remote.init", "video.startMrror",
-                                              "video.setMonitorCallback", "remote.startController",
+    // The media and remote input, in the order the cast needs them.
+    EXPECT_TRUE(containsInOrder(fakes.log(), {"VideoDisplaySession.init", "remote.init", "video.setMonitorCallback",
+                                              "video.startMrror", "remote.startController",
                                               "audio.init(7011)", "audio.start"}))
         << fakes.log().join(", ").toStdString();
     EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{7011});
@@ -177,8 +179,8 @@ TEST_F(RTSPClientTest, FullCastSendsEveryRequestByteForByteAndStartsTheSendersIn
     fakes.clearLog();
     const int before = receiver.requests().size();
     client->stopMirror();
-    EXPECT_EQ(fakes.log(), (QStringList{"video.setPauseCast(0)", "audio.setPauseCast(0)", "video.stopMirror",
-                                        "audio.stop", "remote.stopController"}));
+    EXPECT_EQ(fakes.log(), (QStringList{"video.setPauseResumeMark(0)", "audio.setPauseCast(0)", "audio.stop",
+                                        "video.stopMirror", "remote.stopController"}));
     ASSERT_TRUE(waitFor([&] { return receiver.methods().contains("TEARDOWN"); }));
     const RtspReceiver::Request teardown = receiver.requests().last();
     EXPECT_EQ(teardown.head, expectedHead("TEARDOWN", before + 1, std::nullopt, teardown.body.size()));
@@ -229,7 +231,7 @@ TEST_F(RTSPClientTest, SplitRepliesAreReassembled)
     EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{7011});
     receiver.queueOptionsBody(R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":1})");
     ASSERT_TRUE(waitFor([&] { return !notifications.isEmpty(); }));
-    EXPECT_EQ(notifications.first().object.value(EncoderAttributeNotification::kWidthKey), QStringLiteral("1280"));
+    EXPECT_EQ(notifications.first().request().width, 1280);
     EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnected});
 }
 
@@ -246,7 +248,7 @@ TEST_F(RTSPClientTest, CoalescedRepliesEachCountAndAreMatchedInOrder)
     receiver.queueOptionsBody({});
     receiver.queueOptionsBody(R"({"casting_win_width":800,"casting_win_height":600,"Framerate":-5,"feature":1})");
     ASSERT_TRUE(waitFor([&] { return !notifications.isEmpty(); }));
-    EXPECT_EQ(notifications.first().object.value(EncoderAttributeNotification::kFpsKey), QStringLiteral("20"));
+    EXPECT_EQ(notifications.first().request().fps, 20);
     ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 12; }));
     EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnected});
     EXPECT_LE(client->keepAliveCount(), 2);
@@ -439,9 +441,15 @@ TEST_F(RTSPClientTest, EncoderSizeRequestsArePostedUnderTheRoadsName)
         ASSERT_EQ(notifications.size(), 1);
         EXPECT_EQ(notifications[0].name, apple ? EncoderAttributeNotification::kAppleSiliconName
                                                : EncoderAttributeNotification::kIntelName);
-        EXPECT_EQ(notifications[0].object, (QVariantMap{{"encoder_width", QStringLiteral("1280")},
-                                                        {"encoder_height", QStringLiteral("720")},
-                                                        {"encoder_fps", QStringLiteral("25")}}));
+        EXPECT_EQ(notifications[0].request(), (EncoderSizeRequest{1280, 720, 25}));
+        // The request reaches this cast's media, and a request under the
+        // other road's name does not.
+        EXPECT_EQ(fakes.shared().encoderSizes, QList<EncoderSizeRequest>{(EncoderSizeRequest{1280, 720, 25})});
+        NotificationCenter::defaultCenter()->postEncoderSizeRequest(
+            apple ? EncoderAttributeNotification::kIntelName : EncoderAttributeNotification::kAppleSiliconName,
+            EncoderSizeRequest{640, 360, 10});
+        EXPECT_EQ(fakes.shared().encoderSizes.size(), 1);
+        fakes.shared().encoderSizes.clear();
         client.reset();
     }
 }

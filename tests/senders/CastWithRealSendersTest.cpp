@@ -16,6 +16,7 @@
 #include "FakePlatform.h"
 #include "FakeScreenSource.h"
 #include "FakeSound.h"
+#include "Mirror/CastPipeline.h"
 #include "Mirror/H264Packet.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
@@ -182,21 +183,11 @@ protected:
         services.remoteInput.timings.connectTimeoutMs = 2000;
 
         MirrorSenderFactory factory = makeMirrorSenderFactory(services);
-        const auto remember = [this](std::unique_ptr<MirrorVideoSender> sender) {
-            videoSender = static_cast<MirrorVideoSenderAdapter *>(sender.get())->sender();
-            return sender;
-        };
-        factory.makeVideoSession = [make = factory.makeVideoSession, remember](const DevicePtr &d) {
-            return remember(make(d));
-        };
-        factory.makeVideoDisplaySession = [make = factory.makeVideoDisplaySession, remember](const DevicePtr &d) {
-            return remember(make(d));
-        };
-        factory.makeAudioSession = [this, make = factory.makeAudioSession](const DevicePtr &d, quint16 port) {
-            auto sender = make(d, port);
-            audioSession = dynamic_cast<AudioSession *>(sender.get());
-            audioPorts.append(port);
-            return sender;
+        factory.makeMedia = [this, make = factory.makeMedia](const DevicePtr &d, bool captureSessionRoad) {
+            std::unique_ptr<MirrorMedia> media = make(d, captureSessionRoad);
+            pipeline = static_cast<CastPipeline *>(media.get());
+            videoSender = pipeline->video();
+            return media;
         };
         factory.makeRemoteController = [this, make = factory.makeRemoteController](const DevicePtr &d) {
             auto sender = make(d);
@@ -285,10 +276,12 @@ protected:
     bool realSound = false;
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreen;
 
+    // The cast's media, its picture and its sound (none before the receiver
+    // named its data port).
+    CastPipeline *pipeline = nullptr;
     VideoSenderBase *videoSender = nullptr;
-    AudioSession *audioSession = nullptr;
+    AudioSession *audioSession() const { return pipeline ? pipeline->sound() : nullptr; }
     RemoteController *remoteController = nullptr;
-    QList<quint16> audioPorts;
 
     std::unique_ptr<RTSPClient> client;
     QList<qint32> statuses;
@@ -327,9 +320,8 @@ TEST_P(CastOnEachRoad, EverySenderStreamsToTheReceiver)
     const QList<RtspReceiver::Request> requests = rtsp->requests();
     ASSERT_GE(requests.size(), 3);
     EXPECT_EQ(requests[1].method, "SETUP");
-    EXPECT_EQ(audioPorts, QList<quint16>{audio->port()});
-    ASSERT_NE(audioSession, nullptr);
-    EXPECT_EQ(audioSession->dataPort(), audio->port());
+    ASSERT_NE(audioSession(), nullptr);
+    EXPECT_EQ(audioSession()->dataPort(), audio->port());
     {
         std::lock_guard lock(tone->mutex);
         EXPECT_EQ(tone->device, QStringLiteral("Echovane"));
@@ -415,7 +407,7 @@ TEST_F(CastWithRealSenders, StopLeavesNothingStreamingAndReleasesWhatTheReceiver
     ASSERT_TRUE(screen->isRunning());
 
     client->stopMirror();
-    const quint16 packedBeforeStop = audioSession->seqno();
+    const quint16 packedBeforeStop = audioSession()->seqno();
 
     // Sound capture has ended by the time the stop returns, and what the
     // receiver held down is let go. The video connection is closed at once;
@@ -461,7 +453,7 @@ TEST_F(CastWithRealSenders, PauseStopsSoundAndPicturesWhileCaptureAndRemoteInput
     client->setMirrorPause(true);
     EXPECT_TRUE(client->getPauseMark());
     EXPECT_TRUE(videoSender->pauseCast());
-    EXPECT_TRUE(audioSession->pauseCast());
+    EXPECT_TRUE(audioSession()->pauseCast());
 
     // Let what was under way arrive, then nothing more may.
     ASSERT_TRUE(settle([&] { return audio->packetCount() + video->packetCount(); }));
@@ -480,7 +472,7 @@ TEST_F(CastWithRealSenders, PauseStopsSoundAndPicturesWhileCaptureAndRemoteInput
 
     client->setMirrorPause(false);
     EXPECT_FALSE(client->getPauseMark());
-    EXPECT_FALSE(audioSession->pauseCast());
+    EXPECT_FALSE(audioSession()->pauseCast());
     ASSERT_TRUE(waitFor([&] {
         return audio->packetCount() >= audioPackets + 20 && video->packetCount() >= videoPackets + 2;
     }, 10000));
@@ -590,7 +582,7 @@ TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
     rtsp->setBehaviour(behaviour);
     startCast();
     ASSERT_TRUE(waitFor([&] { return video->decodedFrames() >= 2 && rtsp->methods().count("OPTIONS") >= 2; }));
-    EXPECT_EQ(audioSession, nullptr);
+    EXPECT_EQ(audioSession(), nullptr);
     EXPECT_EQ(tone->starts, 0);
     EXPECT_EQ(audio->packetCount(), 0);
     EXPECT_EQ(statuses, QList<qint32>{0});
@@ -598,35 +590,31 @@ TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
 
 // --- The production senders ---
 
-TEST(MirrorSenderFactoryLinux, MakesTheRealSenderOfEachKind)
+TEST(MirrorSenderFactoryLinux, MakesTheRealMediaOfEachRoad)
 {
     const MirrorSenderFactory factory = MirrorSenderFactory::fromPlatform(Platform::Linux::makePlatformServices());
-    ASSERT_TRUE(factory.makeVideoSession);
-    ASSERT_TRUE(factory.makeVideoDisplaySession);
-    ASSERT_TRUE(factory.makeAudioSession);
+    ASSERT_TRUE(factory.makeMedia);
     ASSERT_TRUE(factory.makeRemoteController);
 
     const DevicePtr device = std::make_shared<Device>();
     device->mHostIp = QStringLiteral("127.0.0.1");
-    const auto appleRoad = factory.makeVideoSession(device);
-    const auto intelRoad = factory.makeVideoDisplaySession(device);
-    EXPECT_NE(dynamic_cast<VideoSession *>(static_cast<MirrorVideoSenderAdapter *>(appleRoad.get())->sender()),
-              nullptr);
-    EXPECT_NE(
-        dynamic_cast<VideoDisplaySession *>(static_cast<MirrorVideoSenderAdapter *>(intelRoad.get())->sender()),
-        nullptr);
-    const auto sound = factory.makeAudioSession(device, 7011);
-    const auto *audioSession = dynamic_cast<AudioSession *>(sound.get());
-    ASSERT_NE(audioSession, nullptr);
-    EXPECT_EQ(audioSession->dataPort(), 7011);
+    const auto appleRoad = factory.makeMedia(device, true);
+    const auto intelRoad = factory.makeMedia(device, false);
+    const auto *applePipeline = dynamic_cast<CastPipeline *>(appleRoad.get());
+    const auto *intelPipeline = dynamic_cast<CastPipeline *>(intelRoad.get());
+    ASSERT_NE(applePipeline, nullptr);
+    ASSERT_NE(intelPipeline, nullptr);
+    EXPECT_NE(dynamic_cast<VideoSession *>(applePipeline->video()), nullptr);
+    EXPECT_NE(dynamic_cast<VideoDisplaySession *>(intelPipeline->video()), nullptr);
+    EXPECT_EQ(applePipeline->sound(), nullptr);
     EXPECT_NE(dynamic_cast<RemoteController *>(factory.makeRemoteController(device).get()), nullptr);
 
-    // The adapter hands the pause flags on.
-    appleRoad->setPauseResumeMark(true);
-    EXPECT_TRUE(appleRoad->pauseCast());
-    EXPECT_TRUE(static_cast<MirrorVideoSenderAdapter *>(appleRoad.get())->sender()->pauseCast());
-    appleRoad->setPauseCast(false);
-    EXPECT_FALSE(static_cast<MirrorVideoSenderAdapter *>(appleRoad.get())->sender()->pauseCast());
+    // The pipeline hands the pause flag on.
+    appleRoad->setPaused(true);
+    EXPECT_TRUE(appleRoad->isPaused());
+    EXPECT_TRUE(applePipeline->video()->pauseCast());
+    appleRoad->setPaused(false);
+    EXPECT_FALSE(applePipeline->video()->pauseCast());
 }
 
 TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
@@ -796,11 +784,11 @@ TEST_F(CastWithRealSenders, TheSoundServerGoingAwayLeavesTheCastWithoutSound)
     TestSupport::LogCapture log;
     startCast();
     ASSERT_TRUE(streaming(20, 3));
-    ASSERT_NE(audioSession, nullptr);
-    ASSERT_TRUE(audioSession->isCapturing());
+    ASSERT_NE(audioSession(), nullptr);
+    ASSERT_TRUE(audioSession()->isCapturing());
 
     pulse.kill();
-    ASSERT_TRUE(waitFor([&] { return !audioSession->isCapturing(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !audioSession()->isCapturing(); }, 5000));
     spin(300);
     const int audioPackets = audio->packetCount();
     const int videoPackets = video->packetCount();

@@ -101,12 +101,6 @@ private:
     qint64 m_droppedCaptureMs;
 };
 
-QVariantMap sizeRequest(const QString &width, const QString &height, const QString &fps)
-{
-    return {{QStringLiteral("encoder_width"), width},
-            {QStringLiteral("encoder_height"), height},
-            {QStringLiteral("encoder_fps"), fps}};
-}
 
 class VideoSenderTest : public VideoReceiverTest {
 protected:
@@ -128,14 +122,13 @@ protected:
         }
         else
             s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
-        s.notificationCenter = &poster;
         return s;
     }
 
     void makeSender(Road road, const VideoSenderServices &s)
     {
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
-        sender = makeVideoSenderForCpuBrand(device, s);
+        sender = makeVideoSenderForCpuBrand(device, s, media);
         sender->setMonitorCallback([this](qint32 status) { statuses.append(status); });
     }
 
@@ -149,7 +142,6 @@ protected:
         return out;
     }
 
-    NotificationPoster poster;
     FakeScreenSource *screen = nullptr;
     QList<qint32> statuses;
 };
@@ -161,12 +153,10 @@ TEST_F(VideoSenderTest, CpuBrandChoosesTheRoad)
     const VideoSenderServices s = services(QSize(640, 480), std::make_shared<FakeEncoderProbe>());
     for (const char *brand : {"Apple", "Intel", "unknow", ""}) {
         TavlinGlobal::setMacCpuChipBrand(QString::fromLatin1(brand));
-        auto chosen = makeVideoSenderForCpuBrand(device, s);
+        auto chosen = makeVideoSenderForCpuBrand(device, s, media);
         const bool apple = QByteArray(brand) == "Apple";
         EXPECT_EQ(dynamic_cast<VideoSession *>(chosen.get()) != nullptr, apple) << brand;
         EXPECT_EQ(dynamic_cast<VideoDisplaySession *>(chosen.get()) != nullptr, !apple) << brand;
-        EXPECT_EQ(chosen->encoderNotificationName(), apple ? QStringLiteral("changeEncoderAttributeRelatedForM1")
-                                                           : QStringLiteral("changeEncoderAttributeRelated"));
         EXPECT_TRUE(chosen->isBusy());
         EXPECT_EQ(chosen->fps(), 20);
     }
@@ -450,18 +440,10 @@ TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
     for (Road road : {Road::Intel, Road::Apple}) {
         SCOPED_TRACE(roadName(road));
         makeSender(road, services(QSize(1920, 1080)));
-        const QString mine = sender->encoderNotificationName();
-        const QString other = road == Road::Apple ? QStringLiteral("changeEncoderAttributeRelated")
-                                                  : QStringLiteral("changeEncoderAttributeRelatedForM1");
         sender->startMrror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 3; }, 20000));
 
-        // The other road's notification is not for this sender.
-        poster.post(other, sizeRequest("640", "360", "10"));
-        TestSupport::spin(150);
-        EXPECT_EQ(sender->screenWidth(), 1920);
-
-        poster.post(mine, sizeRequest("1280", "720", "30"));
+        sender->changeEncoderAttributeRelated({1280, 720, 30});
         EXPECT_EQ(sender->screenWidth(), 1280);
         EXPECT_EQ(sender->screenHeight(), 720);
         EXPECT_EQ(sender->fps(), 30);
@@ -484,7 +466,7 @@ TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
 
         // The same request again changes nothing.
         const int starts = screen->startCount();
-        poster.post(mine, sizeRequest("1280", "720", "30"));
+        sender->changeEncoderAttributeRelated({1280, 720, 30});
         TestSupport::spin(200);
         EXPECT_EQ(screen->startCount(), starts);
         EXPECT_EQ(receiver->decodeErrors(), 0);
@@ -505,7 +487,7 @@ TEST_F(VideoSenderTest, AResizeWhileTheConnectionComesUpStartsOneCapture)
         s.timings.resizeRestartDelayMs = 200;
         makeSender(road, s);
         sender->startMrror();
-        sender->changeEncoderAttributeRelated(sizeRequest("1280", "720", "20"));
+        sender->changeEncoderAttributeRelated({1280, 720, 20});
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
         TestSupport::spin(400);
         EXPECT_EQ(screen->startCount(), 1);
@@ -526,24 +508,23 @@ TEST_F(VideoSenderTest, ResizeRequestsOutOfReasonAreRefused)
     auto probe = std::make_shared<FakeEncoderProbe>();
     makeSender(Road::Intel, services(QSize(1920, 1080), probe));
     struct Case {
-        QVariantMap request;
+        EncoderSizeRequest request;
         QSize size;
         qint64 fps;
     };
     const QList<Case> cases = {
-        {sizeRequest("-1280", "-720", "20"), {1920, 1080}, 20},
-        {sizeRequest("0", "720", "20"), {1920, 1080}, 20},
-        {sizeRequest("abc", "720", "20"), {1920, 1080}, 20},
-        {sizeRequest("1", "1", "20"), {1920, 1080}, 20},
-        {sizeRequest("8", "4", "20"), {1920, 1080}, 20},
-        {QVariantMap(), {1920, 1080}, 20},
+        {{-1280, -720, 20}, {1920, 1080}, 20},
+        {{0, 720, 20}, {1920, 1080}, 20},
+        {{1, 1, 20}, {1920, 1080}, 20},
+        {{8, 4, 20}, {1920, 1080}, 20},
+        {{}, {1920, 1080}, 20},
+        // A side that fits within the bounds only on a screen of another
+        // shape: the screen fitted into 16x9000 is 16 wide and 9 high.
+        {{16, 9000, 20}, {1920, 1080}, 20},
         // Accepted with the frame rate brought into range.
-        {sizeRequest("1280", "720", "5000"), {1280, 720}, 60},
-        {sizeRequest("1280", "720", "-3"), {1280, 720}, 1},
-        // Numbers rather than text, and a text with a tail.
-        {{{QStringLiteral("encoder_width"), 960}, {QStringLiteral("encoder_height"), 540.7},
-          {QStringLiteral("encoder_fps"), QStringLiteral("25fps")}},
-         {960, 540}, 25},
+        {{1280, 720, 5000}, {1280, 720}, 60},
+        {{1280, 720, -3}, {1280, 720}, 1},
+        {{960, 540, 25}, {960, 540}, 25},
     };
     for (const Case &c : cases) {
         sender->changeEncoderAttributeRelated(c.request);
@@ -566,7 +547,7 @@ TEST_F(VideoSenderTest, ResizeRestartCancelledByStopAndByDisconnect)
         makeSender(Road::Intel, s);
         sender->startMrror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return screen && screen->isRunning(); }));
-        sender->changeEncoderAttributeRelated(sizeRequest("1280", "720", "20"));
+        sender->changeEncoderAttributeRelated({1280, 720, 20});
         EXPECT_FALSE(screen->isRunning());
         if (byStop)
             sender->stopMirror();
@@ -849,7 +830,6 @@ TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
         VideoSenderServices s;
         s.makeScreenSource = [] { return Platform::Linux::makeScreenSource(); };
         s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
-        s.notificationCenter = &poster;
         makeSender(road, s);
         const QSize expected = VideoSizing::startSize(bounds, road == Road::Apple ? 8 : 2);
         sender->startMrror();

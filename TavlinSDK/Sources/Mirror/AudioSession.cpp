@@ -16,11 +16,12 @@ AudioSessionServices AudioSessionServices::fromPlatform(const Platform::Platform
     return services;
 }
 
-AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent)
-    : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_media(MediaThread::acquire()),
+AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, MediaThread &media,
+                           QObject *parent)
+    : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_media(media),
       m_services(std::move(services))
 {
-    m_audioSocket = m_media->make<AsyncUdpSocket>();
+    m_audioSocket = m_media.make<AsyncUdpSocket>();
 }
 
 AudioSession::~AudioSession() { stop(); }
@@ -102,7 +103,7 @@ void AudioSession::stop()
     m_sending = false;
     if (m_audioSocket) {
         // Sends still waiting on the media thread go with the socket.
-        m_media->destroy(m_audioSocket);
+        m_media.destroy(m_audioSocket);
         m_audioSocket = nullptr;
     }
     m_stopped = true;

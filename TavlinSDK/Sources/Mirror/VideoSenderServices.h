@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -21,10 +19,6 @@ struct VideoSenderTimings {
 struct VideoSenderServices {
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreenSource;
     std::function<std::unique_ptr<Platform::H264Encoder>()> makeEncoder;
-    // Where the receiver's encoder-size requests are posted: an object with a
-    // signal notificationPosted(QString name, QVariant object). None: the
-    // sender hears only direct calls of changeEncoderAttributeRelated().
-    QPointer<QObject> notificationCenter;
     VideoSenderTimings timings;
     // The capture-session road stops encoding while any write waits on the
     // video socket. The display-stream road encodes every frame, up to this
