@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
+
+extern "C" {
+#include <x264.h>
+}
 
 #include "FakeH264Encoder.h"
 #include "FakeScreenSource.h"
@@ -20,6 +25,7 @@
 #include "Mirror/VideoSizing.h"
 #include "Platform/LinuxPlatform.h"
 #include "Platform/TcpOptions.h"
+#include "X264Encoder.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
@@ -101,6 +107,58 @@ private:
     qint64 m_droppedCaptureMs;
 };
 
+
+// x264 as the sender opens it, keeping the settings x264 reports once open.
+class ReadBackEncoder final : public Platform::H264Encoder {
+public:
+    struct Settings {
+        std::mutex mutex;
+        std::optional<x264_param_t> params;
+
+        std::optional<x264_param_t> get()
+        {
+            std::lock_guard lock(mutex);
+            return params;
+        }
+    };
+
+    explicit ReadBackEncoder(std::shared_ptr<Settings> settings) : m_settings(std::move(settings)) {}
+
+    bool open(const Platform::H264EncoderConfig &config, QString *error) override
+    {
+        if (!m_inner.open(config, error))
+            return false;
+        x264_param_t params;
+        if (m_inner.parameters(params)) {
+            std::lock_guard lock(m_settings->mutex);
+            m_settings->params = params;
+        }
+        return true;
+    }
+    bool reconfigure(const Platform::H264EncoderConfig &config) override { return m_inner.reconfigure(config); }
+    bool encode(const Platform::VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
+                std::vector<Platform::H264EncodedFrame> &out) override
+    {
+        return m_inner.encode(frame, pts, duration, forceKeyframe, out);
+    }
+    bool flush(std::vector<Platform::H264EncodedFrame> &out) override { return m_inner.flush(out); }
+    int delayedFrames() const override { return m_inner.delayedFrames(); }
+    void close() override { m_inner.close(); }
+    std::unique_ptr<Platform::H264Picture> makePicture() override { return m_inner.makePicture(); }
+    bool convert(const Platform::VideoFramePtr &frame, Platform::H264Picture &picture) override
+    {
+        return m_inner.convert(frame, picture);
+    }
+    bool encodePicture(Platform::H264Picture &picture, qint64 pts, qint64 duration, bool forceKeyframe,
+                       std::vector<Platform::H264EncodedFrame> &out) override
+    {
+        return m_inner.encodePicture(picture, pts, duration, forceKeyframe, out);
+    }
+
+private:
+    Platform::Linux::X264Encoder m_inner;
+    std::shared_ptr<Settings> m_settings;
+};
 
 class VideoSenderTest : public VideoReceiverTest {
 protected:
@@ -336,6 +394,49 @@ TEST_F(VideoSenderTest, EncoderSetUpPerRoad)
         EXPECT_EQ(screen->lastOptions().fps, 20);
         EXPECT_TRUE(screen->lastOptions().showCursor);
         sender.reset();
+    }
+}
+
+TEST_F(VideoSenderTest, EachRoadsRatesReachX264AsABufferThatHoldsTheLimit)
+{
+    struct Case {
+        Road road;
+        QSize screen;
+        VideoSenderBase::EncoderRates rates;
+    };
+    const QList<Case> cases = {
+        {Road::Apple, {1920, 1080}, {VideoSession::kAverageBitrate, VideoSession::kDataRateLimitBytes}},
+        {Road::Intel, {1920, 1080}, VideoDisplaySession::encoderRatesForHeight(1080)},
+        {Road::Intel, {1080, 1920}, VideoDisplaySession::encoderRatesForHeight(1920)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(roadName(c.road));
+        SCOPED_TRACE(c.screen.height());
+        auto settings = std::make_shared<ReadBackEncoder::Settings>();
+        VideoSenderServices s = services(c.screen);
+        s.makeEncoder = [settings] { return std::make_unique<ReadBackEncoder>(settings); };
+        receiver->setDecoding(false);
+        makeSender(c.road, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return settings->get().has_value(); }, 20000));
+        const x264_param_t p = *settings->get();
+        const double limitKbit = double(c.rates.limitBytes) * 8 / 1000;
+
+        EXPECT_EQ(p.rc.i_rc_method, X264_RC_ABR);
+        EXPECT_EQ(p.rc.i_bitrate, c.rates.averageBitrate / 1000);
+        // Strictly above the average bit rate: at or below it, x264 would
+        // fill the stream up to a constant rate.
+        EXPECT_GT(p.rc.i_vbv_max_bitrate, p.rc.i_bitrate);
+        // No second carries more than the limit: what the buffer holds at its
+        // start and what flows in during it.
+        EXPECT_LE(p.rc.i_vbv_buffer_size + p.rc.i_vbv_max_bitrate, limitKbit);
+        // The buffer, which is what a key frame may spend, has all the limit
+        // leaves above the average, and it is full at the start.
+        EXPECT_GE(p.rc.i_vbv_buffer_size, limitKbit - p.rc.i_bitrate - 2);
+        EXPECT_FLOAT_EQ(p.rc.f_vbv_buffer_init, 1.0f);
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
     }
 }
 
