@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <plist/plist.h>
 
@@ -15,6 +17,7 @@
 #include "FakeInput.h"
 #include "FakePlatform.h"
 #include "FakeScreenSource.h"
+#include "HangingListener.h"
 #include "FakeSound.h"
 #include "Mirror/CastPipeline.h"
 #include "Mirror/H264Packet.h"
@@ -75,6 +78,24 @@ bool settle(const std::function<int()> &count, int quietMs = 300, int timeoutMs 
         }
     }
     return false;
+}
+
+// This process's threads that belong to a cast, by the names the library
+// gives them ("tavlin-media", "-capture", "-convert", "-encode", "-audio";
+// x264's own threads take the coding thread's name).
+QStringList castThreads()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly)) {
+            const QString name = QString::fromUtf8(comm.readAll()).trimmed();
+            if (name.startsWith(QLatin1String("tavlin-")))
+                names << name;
+        }
+    }
+    return names;
 }
 
 // The receiver's audio "SETUP" reply body, made with libplist rather than
@@ -181,6 +202,7 @@ protected:
         services.remoteInput.consent = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
         services.remoteInput.consent->setGiven(true);
         services.remoteInput.timings.connectTimeoutMs = 2000;
+        services.video.timings.resizeRestartDelayMs = resizeRestartDelayMs;
 
         MirrorSenderFactory factory = makeMirrorSenderFactory(services);
         factory.makeMedia = [this, make = factory.makeMedia](const DevicePtr &d, bool captureSessionRoad) {
@@ -203,7 +225,7 @@ protected:
         RTSPClientServices services;
         services.senders = senders();
         services.timings.connectTimeoutMs = 3000;
-        services.timings.keepAliveIntervalMs = 100;
+        services.timings.keepAliveIntervalMs = keepAliveMs;
         services.timings.stopGraceMs = 200;
         services.store = store;
         services.userInfo = userInfo;
@@ -274,6 +296,8 @@ protected:
     bool screenStarts = true;
     bool encoderRefuses = false;
     bool realSound = false;
+    int resizeRestartDelayMs = 50;
+    int keepAliveMs = 100;
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreen;
 
     // The cast's media, its picture and its sound (none before the receiver
@@ -573,6 +597,138 @@ TEST_F(CastWithRealSenders, TheOwnerMayStopAndDropTheCastInsideTheStatusCallback
     EXPECT_TRUE(waitFor([&] { return rtsp->clientClosed() && remote->clientCloseCount() == 1; }));
     spin(100);
     EXPECT_EQ(statuses.size(), 2);
+}
+
+TEST_F(CastWithRealSenders, AStopInAnyStateOfTheCastLeavesNoThreadOfIt)
+{
+    ASSERT_TRUE(castThreads().isEmpty()) << castThreads().join(QLatin1Char(',')).toStdString();
+    const quint16 videoPort = video->port();
+    const quint16 controlPort = rtsp->port();
+    const RtspReceiver::Behaviour usual = rtsp->behaviour();
+    // The re-size below waits long enough to be caught in the middle.
+    resizeRestartDelayMs = 3000;
+    const auto running = [](std::initializer_list<const char *> names) {
+        return waitFor([&] {
+            const QStringList threads = castThreads();
+            for (const char *name : names) {
+                if (!threads.contains(QLatin1String(name)))
+                    return false;
+            }
+            return true;
+        });
+    };
+    const auto streamingFully = [&] {
+        startCast();
+        return streaming(5, 2) && running({"tavlin-media", "tavlin-capture", "tavlin-convert", "tavlin-encode",
+                                           "tavlin-audio"});
+    };
+    std::unique_ptr<TestSupport::HangingListener> hanging;
+
+    struct State {
+        const char *name;
+        // Brings the cast to the state; false when it does not get there.
+        std::function<bool()> reach;
+        // The cast has ended on its own: nobody calls stop.
+        bool endsOnItsOwn = false;
+    };
+    const QList<State> states = {
+        {"made, not started",
+         [&] {
+             client = std::make_unique<RTSPClient>(device, controlServices(Road::Intel));
+             return true;
+         }},
+        {"control connection coming up",
+         [&] {
+             hanging = std::make_unique<TestSupport::HangingListener>(address);
+             if (!hanging->fill())
+                 return false;
+             DynamicPortTable::setDynamicPort_51040(hanging->port());
+             startCast();
+             spin(50);
+             return client->isBusy();
+         }},
+        {"video connection coming up",
+         [&] {
+             hanging = std::make_unique<TestSupport::HangingListener>(address);
+             if (!hanging->fill())
+                 return false;
+             DynamicPortTable::setDynamicPort_51030(hanging->port());
+             startCast();
+             return running({"tavlin-media"});
+         }},
+        {"picture without sound yet",
+         [&] {
+             RtspReceiver::Behaviour behaviour = usual;
+             behaviour.answerAudioSetup = false;
+             rtsp->setBehaviour(behaviour);
+             // The unanswered request is given up only after six ticks.
+             keepAliveMs = 5000;
+             startCast();
+             return waitFor([&] { return video->decodedFrames() >= 2; })
+                    && running({"tavlin-media", "tavlin-capture", "tavlin-convert", "tavlin-encode"});
+         }},
+        {"picture and sound", streamingFully},
+        {"paused",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             client->setMirrorPause(true);
+             spin(100);
+             return true;
+         }},
+        {"re-sizing",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             rtsp->queueOptionsBody(RtspReceiver::encoderRequest(320, 180, 15));
+             return waitFor([&] { return videoSender->screenWidth() == 320 && !videoSender->isCapturing(); });
+         }},
+        {"picture ended by the receiver",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             video->closeConnection();
+             return waitFor([&] { return statuses.contains(-7); });
+         }},
+        {"control connection ended by the receiver",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             rtsp->closeClient();
+             return waitFor([&] { return statuses.contains(-7); });
+         },
+         true},
+        {"heartbeat lost",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             RtspReceiver::Behaviour behaviour = usual;
+             behaviour.answerOptions = false;
+             rtsp->setBehaviour(behaviour);
+             return waitFor([&] { return statuses.contains(-8); });
+         },
+         true},
+    };
+    for (const State &state : states) {
+        SCOPED_TRACE(state.name);
+        statuses.clear();
+        ASSERT_TRUE(state.reach());
+        if (!state.endsOnItsOwn)
+            client->stopMirror();
+        // Joined by the time the stop returns; a joined thread may stay
+        // listed for a moment while the system reaps it.
+        EXPECT_TRUE(waitFor([] { return castThreads().isEmpty(); }, 2000))
+            << castThreads().join(QLatin1Char(',')).toStdString();
+        client.reset();
+        EXPECT_TRUE(castThreads().isEmpty());
+        hanging.reset();
+        keepAliveMs = 100;
+        rtsp->setBehaviour(usual);
+        DynamicPortTable::setDynamicPort_51030(videoPort);
+        DynamicPortTable::setDynamicPort_51040(controlPort);
+        // Whatever the receivers still hold of this cast goes before the next.
+        spin(100);
+    }
 }
 
 TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
