@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <sys/prctl.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -54,8 +56,19 @@ constexpr int kCOffset = (128 << (kBits + 2)) + (1 << (kBits + 1));
 
 // Written as plain loops over one row so that the compiler vectorises them,
 // once for the baseline processor and once with AVX2's wider registers and
-// whole 32-bit multiplies, picked when the library loads.
+// whole 32-bit multiplies, picked when the library loads. Not under
+// ThreadSanitizer: the picking runs while the library is relocated, before
+// the sanitizer's runtime is up, and its instrumentation would crash there.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TAVLIN_NO_CLONES
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(TAVLIN_NO_CLONES)
+#define TAVLIN_VECTOR_CLONES
+#else
 #define TAVLIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
 
 TAVLIN_VECTOR_CLONES void lumaRow(const uint8_t *__restrict bgra, uint8_t *__restrict luma, int width)
 {
@@ -83,6 +96,7 @@ TAVLIN_VECTOR_CLONES void chromaRow(const uint8_t *__restrict top, const uint8_t
     }
 }
 #undef TAVLIN_VECTOR_CLONES
+#undef TAVLIN_NO_CLONES
 } // namespace bt709
 
 struct FreeStorage {
@@ -476,6 +490,13 @@ void X264Encoder::close()
 
 std::unique_ptr<H264Encoder> makeH264Encoder()
 {
+    // x264 asks for 2 MiB pages for each buffer of 1.75 MiB or more, among
+    // them an 8 MiB output buffer for each slice thread, of which a slice
+    // fills a few kilobytes: with those pages every one of them holds 2 MiB,
+    // about 19 MiB of a 1080p cast in all. x264 is the only one in this
+    // process that asks for such pages, so the process does without them.
+    static std::once_flag once;
+    std::call_once(once, [] { prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0); });
     return std::make_unique<X264Encoder>();
 }
 

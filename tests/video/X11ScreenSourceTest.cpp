@@ -190,6 +190,45 @@ TEST(X11ScreenSource, EveryTickWithoutDuplicateRemoval)
     EXPECT_EQ(memcmp(a.data, b.data, size_t(a.stride) * size_t(a.height)), 0);
 }
 
+TEST(X11ScreenSource, ABoundOnHeldFramesPausesCaptureUntilOneIsLetGo)
+{
+    PrivateXServer server;
+    if (!TestSupport::requireFacility("Xvfb", server.start()))
+        return;
+    Frames frames;
+    auto source = Platform::Linux::makeScreenSource(server.displayName());
+    Platform::ScreenCaptureOptions options;
+    options.fps = 50;
+    options.dropDuplicates = false;
+    options.maxFramesHeld = 2;
+    ASSERT_TRUE(source->start(options, [&](Platform::VideoFramePtr f) { frames.add(std::move(f)); }, {}));
+    // Two held (one of them also the source's own last frame): every tick
+    // after finds them held and captures nothing.
+    ASSERT_TRUE(waitForFrames(frames, 2, 20000));
+    QThread::msleep(300);
+    EXPECT_EQ(frames.size(), 2);
+    // Letting go of one lets capture go on, one frame at a time.
+    {
+        std::lock_guard lock(frames.mutex);
+        frames.list.removeFirst();
+    }
+    ASSERT_TRUE(waitForFrames(frames, 2, 20000));
+    QThread::msleep(300);
+    EXPECT_EQ(frames.size(), 2);
+    {
+        std::lock_guard lock(frames.mutex);
+        frames.list.clear();
+    }
+    // Nothing held downstream: capture runs at its pace again.
+    std::atomic<int> seen{0};
+    source->stop();
+    ASSERT_TRUE(source->start(options, [&](Platform::VideoFramePtr) { ++seen; }, {}));
+    for (int i = 0; i < 2000 && seen.load() < 10; ++i)
+        QThread::msleep(10);
+    EXPECT_GE(seen.load(), 10);
+    source->stop();
+}
+
 TEST(X11ScreenSource, DrawsThePointer)
 {
     PrivateXServer server;

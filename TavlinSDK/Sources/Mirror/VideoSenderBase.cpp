@@ -277,6 +277,7 @@ void VideoSenderBase::startScreenCapture()
     options.fps = int(m_fps);
     options.showCursor = true;
     options.dropDuplicates = true;
+    options.maxFramesHeld = m_services.maxFramesHeld;
     const CaptureContext context{++m_generation, m_link, m_encoder.get()};
     withLink([&context](VideoLink &link) { link.setEncoder(context.encoder, context.generation); });
     captureWillStart(context);
