@@ -60,9 +60,9 @@ protected:
     {
         RTSPClientServices s;
         s.senders = fakes.factory();
-        s.timings.connectTimeoutMs = 3000;
-        s.timings.keepAliveIntervalMs = keepAliveMs;
-        s.timings.stopGraceMs = 200;
+        s.timings.connectTimeoutMs = TestSupport::scaled(3000);
+        s.timings.keepAliveIntervalMs = TestSupport::scaled(keepAliveMs);
+        s.timings.stopGraceMs = TestSupport::scaled(200);
         s.store = store;
         s.userInfo = userInfo;
         return s;

@@ -201,8 +201,8 @@ protected:
         services.remoteInput.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
         services.remoteInput.consent = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
         services.remoteInput.consent->setGiven(true);
-        services.remoteInput.timings.connectTimeoutMs = 2000;
-        services.video.timings.resizeRestartDelayMs = resizeRestartDelayMs;
+        services.remoteInput.timings.connectTimeoutMs = TestSupport::scaled(2000);
+        services.video.timings.resizeRestartDelayMs = TestSupport::scaled(resizeRestartDelayMs);
 
         MirrorSenderFactory factory = makeMirrorSenderFactory(services);
         factory.makeMedia = [this, make = factory.makeMedia](const DevicePtr &d, bool captureSessionRoad) {
@@ -224,9 +224,9 @@ protected:
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
         RTSPClientServices services;
         services.senders = senders();
-        services.timings.connectTimeoutMs = 3000;
-        services.timings.keepAliveIntervalMs = keepAliveMs;
-        services.timings.stopGraceMs = 200;
+        services.timings.connectTimeoutMs = TestSupport::scaled(3000);
+        services.timings.keepAliveIntervalMs = TestSupport::scaled(keepAliveMs);
+        services.timings.stopGraceMs = TestSupport::scaled(200);
         services.store = store;
         services.userInfo = userInfo;
         return services;

@@ -6,6 +6,7 @@
 
 #include "Mirror/AudioRtpPacket.h"
 #include "Mirror/TickCount.h"
+#include "Utils/ThreadHandover.h"
 
 AudioSessionServices AudioSessionServices::fromPlatform(const Platform::PlatformServices &platform)
 {
@@ -79,8 +80,7 @@ void AudioSession::start()
                                      encoderOnWorker->encode(pcm);
                              },
                              [this](const QString &reason) {
-                                 QMetaObject::invokeMethod(this, [this, reason] { soundEnded(reason); },
-                                                           Qt::QueuedConnection);
+                                 ThreadHandover::post(this, [this, reason] { soundEnded(reason); });
                              });
     if (!started) {
         qInfo().noquote() << "audio sender not started: cannot record from" << recording->name;
@@ -148,13 +148,10 @@ void AudioSession::sendDatagram(const QByteArray &datagram)
     AsyncUdpSocket *socket = m_audioSocket;
     if (!socket || !m_device || !m_sending.load())
         return;
-    QMetaObject::invokeMethod(
-        socket,
-        [this, socket, datagram, host = m_device->mHostIp, port = quint16(m_dataPort)] {
-            if (m_sending.load())
-                socket->sendData(datagram, host, port, -1, 0);
-        },
-        Qt::QueuedConnection);
+    ThreadHandover::post(socket, [this, socket, datagram, host = m_device->mHostIp, port = quint16(m_dataPort)] {
+        if (m_sending.load())
+            socket->sendData(datagram, host, port, -1, 0);
+    });
 }
 
 QString AudioSession::dumpPCMPath() { return QDir::temp().filePath(QStringLiteral("tavlin_audio_dump.pcm")); }

@@ -6,6 +6,8 @@
 #include <QMetaObject>
 #include <future>
 
+#include "Utils/ThreadHandover.h"
+
 MediaThread::~MediaThread()
 {
     stop();
@@ -37,7 +39,7 @@ void MediaThread::stop()
     if (m_objects.load() != 0)
         qWarning().noquote() << "media thread stopped with" << m_objects.load() << "objects still on it";
     QEventLoop *loop = m_loop;
-    QMetaObject::invokeMethod(m_context, [loop] { loop->quit(); }, Qt::QueuedConnection);
+    ThreadHandover::post(m_context, [loop] { loop->quit(); });
     m_thread.join();
     m_context = nullptr;
     m_loop = nullptr;
@@ -51,7 +53,7 @@ void MediaThread::run(const std::function<void()> &task)
     }
     if (!m_context)
         return;
-    QMetaObject::invokeMethod(m_context, task, Qt::BlockingQueuedConnection);
+    ThreadHandover::runAndWait(m_context, task);
 }
 
 void MediaThread::destroy(QObject *object)

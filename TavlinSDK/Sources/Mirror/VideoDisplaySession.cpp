@@ -5,6 +5,7 @@
 
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
+#include "Utils/ThreadHandover.h"
 
 // The display-stream road's frame handling, on the media thread: the frames
 // the capture thread hands over, the repeat of a still screen, and the
@@ -47,13 +48,10 @@ public:
         if (m_waiting.load() >= kQueueDepth)
             return;
         ++m_waiting;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, frame] {
-                --m_waiting;
-                streamFrame(generation, frame);
-            },
-            Qt::QueuedConnection);
+        ThreadHandover::post(this, [this, generation, frame] {
+            --m_waiting;
+            streamFrame(generation, frame);
+        });
     }
 
 private:

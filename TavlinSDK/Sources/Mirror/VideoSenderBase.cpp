@@ -11,6 +11,7 @@
 #include "Platform/TcpOptions.h"
 #include "Socket/SocketErrors.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
+#include "Utils/ThreadHandover.h"
 
 
 VideoSenderServices VideoSenderServices::fromPlatform(const Platform::PlatformServices &platform)
@@ -48,18 +49,15 @@ VideoLink::Hooks VideoSenderBase::linkHooks()
     hooks.configureConnected = [this](GCDAsyncSocket &socket) { configureConnectedSocket(socket); };
     hooks.pictureReady = [this](const VTPSampleBuffer &picture) { pictureReady(picture); };
     hooks.frameWritten = m_services.frameWritten;
-    hooks.connected = [this] { QMetaObject::invokeMethod(this, [this] { linkConnected(); }, Qt::QueuedConnection); };
+    hooks.connected = [this] { ThreadHandover::post(this, [this] { linkConnected(); }); };
     hooks.ended = [this](std::optional<qint32> status) {
-        QMetaObject::invokeMethod(this, [this, status] { linkEnded(status); }, Qt::QueuedConnection);
+        ThreadHandover::post(this, [this, status] { linkEnded(status); });
     };
     hooks.encoderFailed = [this](quint64 generation) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation == m_generation && m_capturing)
-                    failCast(QStringLiteral("the encoder cannot encode"));
-            },
-            Qt::QueuedConnection);
+        ThreadHandover::post(this, [this, generation] {
+            if (generation == m_generation && m_capturing)
+                failCast(QStringLiteral("the encoder cannot encode"));
+        });
     };
     return hooks;
 }
@@ -196,13 +194,10 @@ void VideoSenderBase::failCast(const QString &reason)
 
 void VideoSenderBase::failCastFromCaptureThread(quint64 generation, const QString &reason)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, reason] {
-            if (generation == m_generation && m_capturing)
-                failCast(reason);
-        },
-        Qt::QueuedConnection);
+    ThreadHandover::post(this, [this, generation, reason] {
+        if (generation == m_generation && m_capturing)
+            failCast(reason);
+    });
 }
 
 void VideoSenderBase::reportLater(qint32 status)

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "Utils/ThreadHandover.h"
+
 
 namespace {
 
@@ -757,22 +759,19 @@ void VTPCompressionSession::postDelivery(const VTPSampleBufferRef &buffer, bool 
     }
     if (!target)
         return;
-    QMetaObject::invokeMethod(
-        target,
-        [delivery, buffer, dropped] {
-            VTPCompressionSessionDelegate *delegate = nullptr;
-            VTPCompressionSession *session = nullptr;
-            {
-                std::lock_guard lock(delivery->mutex);
-                delegate = delivery->delegate;
-                session = delivery->session;
-            }
-            if (!delegate || !session)
-                return;
-            if (dropped)
-                delegate->videoCompressionSessionDidDropSampleBuffer(session, buffer);
-            else
-                delegate->videoCompressionSessionDidEncodeSampleBuffer(session, buffer);
-        },
-        Qt::QueuedConnection);
+    ThreadHandover::post(target, [delivery, buffer, dropped] {
+        VTPCompressionSessionDelegate *delegate = nullptr;
+        VTPCompressionSession *session = nullptr;
+        {
+            std::lock_guard lock(delivery->mutex);
+            delegate = delivery->delegate;
+            session = delivery->session;
+        }
+        if (!delegate || !session)
+            return;
+        if (dropped)
+            delegate->videoCompressionSessionDidDropSampleBuffer(session, buffer);
+        else
+            delegate->videoCompressionSessionDidEncodeSampleBuffer(session, buffer);
+    });
 }
