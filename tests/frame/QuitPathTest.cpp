@@ -126,35 +126,126 @@ TEST_F(QuitPathTest, AStopThatHangsDoesNotKeepTheProgramAlive)
 
 namespace {
 
+// Quitting with the real casting library against the emulated receiver. The
+// process ends at the exit: from there on nothing of the program runs, so the
+// shared connections are dropped as the end of the process would drop them,
+// and what the receiver records is what the quit itself handed to the system.
 class QuitDuringACastTest : public EmulatedReceiverTest
 {
+protected:
+    void SetUp() override
+    {
+        EmulatedReceiverTest::SetUp();
+        path.setStopWork([this] { manager->terminate(); });
+        path.setExit([this](int code) {
+            exits.append(code);
+            TavlinGlobal::resetSockets();
+        });
+        path.setBoundPassed([this] { ++boundPassed; });
+    }
+
+    void TearDown() override
+    {
+        path.removeSignalHandlers();
+        EmulatedReceiverTest::TearDown();
+    }
+
+    void castUnderway()
+    {
+        connectAndCast();
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(sound.current(), sound.sonvale.id);
+    }
+
+    // Quits, through the menu's road or by a signal, and checks that the
+    // program ended at once with status 0 and gave the sound back.
+    void quit(int signal = 0)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (signal) {
+            ASSERT_TRUE(path.installSignalHandlers());
+            ::kill(::getpid(), signal);
+            ASSERT_TRUE(waitFor([&] { return !exits.isEmpty(); }, 2000));
+        } else {
+            QVQuitPath::quitApplication();
+        }
+        EXPECT_LT(clock.elapsed(), 2000);
+        EXPECT_EQ(exits, QList<int>{0});
+        EXPECT_EQ(manager->tavlinSDK(), nullptr);
+        EXPECT_EQ(sound.current(), sound.speakers.id);
+        EXPECT_TRUE(displayInhibitor->held.isEmpty());
+        EXPECT_FALSE(senders.shared().videoAlive);
+    }
+
+    void expectTheReceiverLeft()
+    {
+        ASSERT_TRUE(waitFor([&] { return rtsp.methods().contains("TEARDOWN"); }, 5000));
+        ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) == 1; }, 5000));
+        ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }, 5000));
+        EXPECT_EQ(boundPassed, 0);
+    }
+
+    QVQuitPath path;
+    QList<int> exits;
+    std::atomic<int> boundPassed{0};
 };
 
 } // namespace
 
-TEST_F(QuitDuringACastTest, TheReceiverIsLeftAndTheSoundGivenBackWithinTheBound)
+TEST_F(QuitDuringACastTest, TheMenusQuitEndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
 {
-    findAndConnect();
+    castUnderway();
     if (HasFatalFailure())
         return;
-    cast();
-    if (HasFatalFailure())
-        return;
-    ASSERT_EQ(sound.current(), sound.sonvale.id);
+    quit();
+    expectTheReceiverLeft();
+}
 
-    QVQuitPath path;
-    QList<int> exits;
-    int boundPassed = 0;
-    path.setStopWork([this] { manager->terminate(); });
-    path.setExit([&](int code) { exits.append(code); });
-    path.setBoundPassed([&] { ++boundPassed; });
-    QElapsedTimer clock;
-    clock.start();
-    path.requestQuit();
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_EQ(exits, QList<int>{0});
-    EXPECT_EQ(sound.current(), sound.speakers.id);
-    EXPECT_FALSE(senders.shared().videoAlive);
-    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) > 0; }, 5000));
+class QuitBySignalDuringACastTest : public QuitDuringACastTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(QuitBySignalDuringACastTest, EndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
+{
+    castUnderway();
+    if (HasFatalFailure())
+        return;
+    quit(GetParam());
+    expectTheReceiverLeft();
+}
+
+INSTANTIATE_TEST_SUITE_P(TerminationSignals, QuitBySignalDuringACastTest, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int> &paramInfo) {
+                             return std::string(paramInfo.param == SIGTERM ? "Sigterm" : "Sigint");
+                         });
+
+TEST_F(QuitDuringACastTest, AReceiverThatStoppedReadingDoesNotHoldTheQuitUp)
+{
+    castUnderway();
+    if (HasFatalFailure())
+        return;
+    // It takes nothing more on the cast's control connection and answers no
+    // heartbeat.
+    RtspReceiver::Behaviour stalled = rtsp.behaviour();
+    stalled.readRequests = false;
+    rtsp.setBehaviour(stalled);
+    MasterControlBehaviour silent = master->behaviour();
+    silent.answerHeartbeats = false;
+    master->setBehaviour(silent);
+    quit();
+    EXPECT_EQ(boundPassed, 0);
+}
+
+TEST_F(QuitDuringACastTest, AReceiverThatIsGoneDoesNotHoldTheQuitUp)
+{
+    castUnderway();
+    if (HasFatalFailure())
+        return;
+    // Every connection cut, nothing listening any more.
+    receiver->call([](ReceiverEmulator &emulator) { emulator.stop(); });
+    rtsp.closeClient();
+    quit();
     EXPECT_EQ(boundPassed, 0);
 }
