@@ -4,7 +4,7 @@
 #include <atomic>
 #include <functional>
 
-#include "Utils/NamedThread.h"
+#include "Support/NamedThread.h"
 
 class QEventLoop;
 
@@ -60,7 +60,7 @@ public:
     int objectCount() const { return m_objects.load(); }
 
 private:
-    NamedThread m_thread;
+    Support::NamedThread m_thread;
     // Both live on the thread while it runs; set and cleared by start() and
     // stop() on the owner's thread.
     QObject *m_context = nullptr;

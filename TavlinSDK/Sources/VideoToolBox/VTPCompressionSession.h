@@ -16,7 +16,7 @@
 #include "Platform/H264Encoder.h"
 #include "TavlinError.h"
 #include "TavlinExport.h"
-#include "Utils/NamedThread.h"
+#include "Support/NamedThread.h"
 #include "VideoToolBox/VTPError.h"
 #include "VideoToolBox/VTPSampleBuffer.h"
 
@@ -190,8 +190,8 @@ private:
     // conversion; after that its conversion belongs to the conversion thread
     // and the rest to the coding thread.
     std::unique_ptr<Platform::H264Encoder> m_encoder;
-    NamedThread m_converter;
-    NamedThread m_coder;
+    Support::NamedThread m_converter;
+    Support::NamedThread m_coder;
     bool m_prepared = false;
     bool m_finished = false;
     bool m_quit = false;

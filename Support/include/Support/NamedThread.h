@@ -4,11 +4,13 @@
 #include <string>
 #include <thread>
 
-// How the library runs a thread of its own: its owner starts it with a name
-// (as the system shows it, at most 15 bytes) in the owner's start step, makes
-// its body return and joins it in the owner's stop step or destructor. It is
-// never detached and never shared through a static, so a thread never
-// outlives the object that started it.
+namespace Support {
+
+// How the casting library runs a thread of its own (the serial worker is one
+// too): its owner starts it with a name (as the system shows it, at most 15
+// bytes) in the owner's start step, makes its body return and joins it in
+// the owner's stop step or destructor. It is never detached and never shared
+// through a static, so a thread never outlives the object that started it.
 class NamedThread {
 public:
     NamedThread() = default;
@@ -28,3 +30,5 @@ public:
 private:
     std::thread m_thread;
 };
+
+} // namespace Support

@@ -1,6 +1,8 @@
-#include "Utils/NamedThread.h"
+#include "Support/NamedThread.h"
 
 #include <pthread.h>
+
+namespace Support {
 
 NamedThread::~NamedThread()
 {
@@ -21,3 +23,5 @@ void NamedThread::join()
     if (m_thread.joinable() && !isCurrent())
         m_thread.join();
 }
+
+} // namespace Support
