@@ -136,10 +136,14 @@ int runX264Alone(const QString &path, QSize size, int pictures, int fps, qint64 
     config.profile = Platform::H264Profile::Main;
     std::unique_ptr<Platform::H264Encoder> encoder = Platform::Linux::makeH264Encoder();
     QString error;
+    // x264's own memory: what opening it adds, and what coding adds beyond
+    // the pictures made for it.
+    const qint64 anonBeforeOpen = statusKiB("RssAnon");
     if (!encoder->open(config, &error)) {
         std::fprintf(stderr, "x264 alone: %s\n", qPrintable(error));
         return 1;
     }
+    const qint64 openedKiB = statusKiB("RssAnon") - anonBeforeOpen;
 
     // The conversion, timed on its own: each picture read, then converted.
     auto frame = std::make_shared<Platform::VideoFrame>();
@@ -175,6 +179,7 @@ int runX264Alone(const QString &path, QSize size, int pictures, int fps, qint64 
     // The coding, at the cast's pace: x264's threads wait between pictures
     // as they do in the cast.
     std::vector<Platform::H264EncodedFrame> out;
+    const qint64 anonBeforeCoding = statusKiB("RssAnon");
     const double before = cpuSeconds(RUSAGE_SELF);
     const auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < converted.size(); ++i) {
@@ -188,9 +193,11 @@ int runX264Alone(const QString &path, QSize size, int pictures, int fps, qint64 
     out.clear();
     encoder->flush(out);
     const double codingSeconds = cpuSeconds(RUSAGE_SELF) - before;
+    const qint64 ownKiB = openedKiB + statusKiB("RssAnon") - anonBeforeCoding;
     encoder->close();
     const double n = double(converted.size());
-    std::printf("x264 %d %.3f %.3f\n", int(converted.size()), conversionSeconds * 1000 / n, codingSeconds * 1000 / n);
+    std::printf("x264 %d %.3f %.3f %.1f\n", int(converted.size()), conversionSeconds * 1000 / n,
+                codingSeconds * 1000 / n, double(ownKiB) / 1024.0);
     std::fflush(stdout);
     return 0;
 }

@@ -40,6 +40,7 @@ std::unique_ptr<Platform::ScreenSource> recordingScreenSource(std::unique_ptr<Pl
 // The floor under the cast's processor time, in a process of its own: the
 // recorded pictures converted to I420 by the encoder's own conversion, then
 // coded by x264 alone, with the road's settings, at the rate the cast ran
-// at. Prints "x264 <pictures> <conversion ms> <coding ms>", the processor
-// time per picture of each step; answers the exit code.
+// at. Prints "x264 <pictures> <conversion ms> <coding ms> <own MiB>", the
+// processor time per picture of each step and the private memory x264 took
+// for itself (its frames, lookahead and threads); answers the exit code.
 int runX264Alone(const QString &path, QSize size, int pictures, int fps, qint64 averageBitrate, qint64 limitBytes);

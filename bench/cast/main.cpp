@@ -14,7 +14,9 @@
 //     after the rate's measurement, then converted by the encoder's own
 //     conversion and coded with the road's settings at the same rate, in a
 //     process of its own),
-//   - its resident-memory peak (VmHWM) over each rate's run,
+//   - its resident-memory peak (VmHWM) over each rate's run, and where the
+//     memory is at the end: private (x264's own share measured by x264
+//     alone), the capture's MIT-SHM segments, the mapped libraries,
 // each with the machine's load at the end of the run.
 //
 // Usage: bench_cast [--size WxH] [--warmup S] [--seconds S] [--rates 20,60]
@@ -233,9 +235,14 @@ struct RateRun {
     double conversionMs = 0;
     double x264Ms = 0;
     double peakMiB = 0;
-    // What is resident at the end, private and shared with the X server.
+    // What is resident at the end: private, shared with the X server (the
+    // capture's MIT-SHM segments), and the mapped libraries (Qt's among them).
     double anonMiB = 0;
     double shmemMiB = 0;
+    double fileMiB = 0;
+    // Of the private part, what x264 alone takes for its own frames,
+    // lookahead and threads at this size and rate.
+    double x264OwnMiB = 0;
     qint64 decoded = 0;
     QString load;
 };
@@ -419,6 +426,7 @@ int runCast(const Options &options)
         run.peakMiB = statusKiB("VmHWM") / 1024.0;
         run.anonMiB = statusKiB("RssAnon") / 1024.0;
         run.shmemMiB = statusKiB("RssShmem") / 1024.0;
+        run.fileMiB = statusKiB("RssFile") / 1024.0;
         run.load = QString::fromLatin1(BenchProcess::loadAverage());
         run.frames = qint64(latencies.size());
         std::sort(latencies.begin(), latencies.end());
@@ -430,9 +438,10 @@ int runCast(const Options &options)
             run.decoded = after[2].toLongLong() - before[2].toLongLong();
         std::printf("asked %d fps (%s): %.1f fps sent, capture-to-socket p50 %d ms, p95 %d ms, max %d ms, "
                     "CPU %.2f ms per frame, peak RSS %.1f MiB (at the end %.1f MiB private, %.1f MiB shared "
-                    "with the X server), receiver decoded %lld (%s, %s decode errors); load %s\n",
+                    "with the X server, %.1f MiB of libraries), receiver decoded %lld (%s, %s decode errors); "
+                    "load %s\n",
                     fps, qPrintable(run.how), run.frames / run.seconds, run.p50, run.p95, run.worst,
-                    run.cpuMsPerFrame, run.peakMiB, run.anonMiB, run.shmemMiB, run.decoded, after.isEmpty() ? "?" : after[5].constData(),
+                    run.cpuMsPerFrame, run.peakMiB, run.anonMiB, run.shmemMiB, run.fileMiB, run.decoded, after.isEmpty() ? "?" : after[5].constData(),
                     after.isEmpty() ? "?" : after[3].constData(), qPrintable(run.load));
         std::fflush(stdout);
 
@@ -458,15 +467,21 @@ int runCast(const Options &options)
                              QString::number(rates.limitBytes)}))
                 words = alone.readLine(120000).split(' ');
             alone.finish(false);
-            if (words.size() == 4 && words[0] == "x264") {
+            if (words.size() == 5 && words[0] == "x264") {
                 run.x264Pictures = words[1].toInt();
                 run.conversionMs = words[2].toDouble();
                 run.x264Ms = words[3].toDouble();
+                run.x264OwnMiB = words[4].toDouble();
                 std::printf("asked %d fps: x264 alone on %d pictures of this cast %.2f ms per frame, the "
                             "conversion %.2f ms; the whole cast %.2f ms, which is the conversion and %.2f times x264 "
                             "alone\n",
                             fps, run.x264Pictures, run.x264Ms, run.conversionMs, run.cpuMsPerFrame,
                             (run.cpuMsPerFrame - run.conversionMs) / std::max(0.001, run.x264Ms));
+                std::printf("asked %d fps: memory at the end %.1f MiB private, of which x264's own frames, lookahead "
+                            "and threads %.1f MiB (x264 alone) and the rest %.1f MiB (the cast's I420 pictures, "
+                            "buffers, Qt); %.1f MiB MIT-SHM; %.1f MiB libraries\n",
+                            fps, run.anonMiB, run.x264OwnMiB, run.anonMiB - run.x264OwnMiB, run.shmemMiB,
+                            run.fileMiB);
             } else {
                 std::fprintf(stderr, "cast bench: x264 alone did not run\n");
             }
