@@ -766,6 +766,10 @@ TEST_F(VideoSenderTest, VideoThatCannotGoOnEndsTheCastWithMinusOne)
             EXPECT_FALSE(sender->isBusy());
             EXPECT_FALSE(sender->isCapturing());
             EXPECT_FALSE(screen->isRunning());
+            // The receiver's thread may take its time to count the connection.
+            if (c.connects) {
+                EXPECT_TRUE(TestSupport::waitFor([&] { return receiver->connectionCount() == 1; }));
+            }
             EXPECT_EQ(receiver->connectionCount(), c.connects ? 1 : 0);
             EXPECT_TRUE(TestSupport::waitFor([&] { return !receiver->isConnected(); }));
             // The owner's stop afterwards changes nothing.
