@@ -3,6 +3,7 @@
 
 #include <QDebug>
 #include <QRect>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <pthread.h>
@@ -369,11 +370,14 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
         }
     }
 
-    // Frames travel downstream in their segments. Should every segment be
-    // held there, the grab goes through a segment of its own and the frame
-    // gets a copy.
-    auto pool = std::make_shared<ShmPool>(c, 8);
+    // Frames travel downstream in their segments. With a bound on the frames
+    // held there are as many segments; without one, should every segment be
+    // held, the grab goes through a segment of its own and the frame gets a
+    // copy.
+    const int maxHeld = std::max(0, options.maxFramesHeld);
+    auto pool = std::make_shared<ShmPool>(c, maxHeld > 0 ? maxHeld : 8);
     auto scratch = std::make_shared<ShmPool>(c, 1);
+    auto held = std::make_shared<std::atomic<int>>(0);
     QRect area = mainRect(c, screen);
     qint64 lastGeometryCheck = monotonicMs();
     VideoFramePtr previous;
@@ -408,6 +412,8 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
             lastGeometryCheck = monotonicMs();
         }
         if (area.isEmpty())
+            continue;
+        if (maxHeld > 0 && held->load() >= maxHeld)
             continue;
 
         auto frame = std::make_shared<VideoFrame>();
@@ -467,6 +473,14 @@ void X11ScreenSource::run(void *connection, int screenNumber, ScreenCaptureOptio
         if (haveCursor)
             drawCursor(c, area, pixels, frame->stride);
         frame->data = pixels;
+        if (maxHeld > 0) {
+            // Counted while any holder keeps the pixels.
+            ++*held;
+            frame->storage = std::shared_ptr<void>(pixels, [storage = std::move(frame->storage), held](void *) mutable {
+                storage.reset();
+                --*held;
+            });
+        }
 
         if (options.dropDuplicates && previous && samePicture(*previous, *frame))
             continue;

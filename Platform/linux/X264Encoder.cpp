@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <sys/prctl.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -54,8 +56,19 @@ constexpr int kCOffset = (128 << (kBits + 2)) + (1 << (kBits + 1));
 
 // Written as plain loops over one row so that the compiler vectorises them,
 // once for the baseline processor and once with AVX2's wider registers and
-// whole 32-bit multiplies, picked when the library loads.
+// whole 32-bit multiplies, picked when the library loads. Not under
+// ThreadSanitizer: the picking runs while the library is relocated, before
+// the sanitizer's runtime is up, and its instrumentation would crash there.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TAVLIN_NO_CLONES
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(TAVLIN_NO_CLONES)
+#define TAVLIN_VECTOR_CLONES
+#else
 #define TAVLIN_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
 
 TAVLIN_VECTOR_CLONES void lumaRow(const uint8_t *__restrict bgra, uint8_t *__restrict luma, int width)
 {
@@ -83,6 +96,7 @@ TAVLIN_VECTOR_CLONES void chromaRow(const uint8_t *__restrict top, const uint8_t
     }
 }
 #undef TAVLIN_VECTOR_CLONES
+#undef TAVLIN_NO_CLONES
 } // namespace bt709
 
 struct FreeStorage {
@@ -119,6 +133,40 @@ struct X264Encoder::Picture final : H264Picture {
     int stride[3] = {};
 };
 
+namespace {
+
+// The data-rate limit "at most so many bytes in so many seconds" as x264's
+// VBV, in kbit/s and kbit.
+struct X264RateLimit {
+    int maxRateKbit = 0;
+    int bufferKbit = 0;
+    float initialFill = 1.0f; // share of the buffer full at the start
+};
+
+X264RateLimit x264RateLimit(int averageKbit, qint64 limitBytes, double limitSeconds)
+{
+    // "At most B bytes in any S seconds" as a VBV: a stretch of S seconds
+    // carries at most what the buffer held at its start plus what flowed in
+    // meanwhile, so buffer C and rate R keep C + R * S <= B. The buffer is
+    // what a key frame may spend at once, so R is held as low as it may be:
+    // the least whole kbit/s strictly above the average bit rate (at or below
+    // it x264 codes at a constant bit rate), and C takes the rest of the
+    // limit. The buffer starts full: the key frame that opens the
+    // stream has all of it.
+    const double limitKbit = double(limitBytes) * 8.0 / 1000.0;
+    const double limitRate = limitKbit / limitSeconds;
+    X264RateLimit limit;
+    double rate = averageKbit > 0 ? averageKbit + 1.0 : limitRate * 0.5;
+    // A limit with no room above the average holds all the same: the rate
+    // gives way, and keeps a tenth of the limit for the buffer.
+    rate = std::min(rate, std::floor(limitRate * 0.9));
+    limit.maxRateKbit = int(std::max(1.0, rate));
+    limit.bufferKbit = int(std::max(1.0, std::floor(limitKbit - limit.maxRateKbit * limitSeconds)));
+    return limit;
+}
+
+} // namespace
+
 X264Encoder::X264Encoder() = default;
 
 X264Encoder::~X264Encoder()
@@ -133,19 +181,11 @@ static void applyRateControl(x264_param_t &p, const H264EncoderConfig &config)
         p.rc.i_bitrate = int(std::max<qint64>(1, config.averageBitrate / 1000));
     }
     if (config.dataRateLimitBytes > 0 && config.dataRateLimitSeconds > 0) {
-        // "At most B bytes in any S seconds" as a VBV: a stretch of S seconds
-        // carries at most what the buffer held at its start plus what flowed
-        // in meanwhile, so buffer C and rate R keep C + R * S <= B. The rate
-        // covers the average bit rate where the limit allows, and stays
-        // between half and nine tenths of the limit's rate, which leaves the
-        // buffer room for a key frame.
-        const double limitKilobits = double(config.dataRateLimitBytes) * 8.0 / 1000.0;
-        const double limitRate = limitKilobits / config.dataRateLimitSeconds;
-        const double average = double(config.averageBitrate) / 1000.0;
-        const double rate = std::clamp(average, limitRate * 0.5, limitRate * 0.9);
-        p.rc.i_vbv_max_bitrate = int(std::max(1.0, std::floor(rate)));
-        p.rc.i_vbv_buffer_size =
-            int(std::max(1.0, std::floor(limitKilobits - p.rc.i_vbv_max_bitrate * config.dataRateLimitSeconds)));
+        const X264RateLimit limit = x264RateLimit(config.averageBitrate > 0 ? p.rc.i_bitrate : 0,
+                                                  config.dataRateLimitBytes, config.dataRateLimitSeconds);
+        p.rc.i_vbv_max_bitrate = limit.maxRateKbit;
+        p.rc.i_vbv_buffer_size = limit.bufferKbit;
+        p.rc.f_vbv_buffer_init = limit.initialFill;
     }
 }
 
@@ -421,6 +461,14 @@ int X264Encoder::delayedFrames() const
     return m_encoder ? x264_encoder_delayed_frames(m_encoder) : 0;
 }
 
+bool X264Encoder::parameters(x264_param_t &out) const
+{
+    if (!m_encoder)
+        return false;
+    x264_encoder_parameters(m_encoder, &out);
+    return true;
+}
+
 void X264Encoder::close()
 {
     if (m_encoder) {
@@ -442,6 +490,13 @@ void X264Encoder::close()
 
 std::unique_ptr<H264Encoder> makeH264Encoder()
 {
+    // x264 asks for 2 MiB pages for each buffer of 1.75 MiB or more, among
+    // them an 8 MiB output buffer for each slice thread, of which a slice
+    // fills a few kilobytes: with those pages every one of them holds 2 MiB,
+    // about 19 MiB of a 1080p cast in all. x264 is the only one in this
+    // process that asks for such pages, so the process does without them.
+    static std::once_flag once;
+    std::call_once(once, [] { prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0); });
     return std::make_unique<X264Encoder>();
 }
 

@@ -6,6 +6,7 @@
 #include "Platform/H264Encoder.h"
 
 struct x264_t;
+struct x264_param_t;
 struct SwsContext;
 
 namespace Platform::Linux {
@@ -28,6 +29,8 @@ public:
     bool flush(std::vector<H264EncodedFrame> &out) override;
     int delayedFrames() const override;
     void close() override;
+    // The settings x264 runs with, as it reports them; false while closed.
+    bool parameters(x264_param_t &out) const;
 
     std::unique_ptr<H264Picture> makePicture() override;
     bool convert(const VideoFramePtr &frame, H264Picture &picture) override;

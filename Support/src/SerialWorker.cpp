@@ -1,7 +1,6 @@
 #include "Support/SerialWorker.h"
 
 #include <future>
-#include <pthread.h>
 
 namespace Support {
 
@@ -11,7 +10,10 @@ namespace {
 thread_local const SerialWorker *t_current = nullptr;
 } // namespace
 
-SerialWorker::SerialWorker(std::string name) : m_name(std::move(name)), m_thread([this] { run(); }) {}
+SerialWorker::SerialWorker(std::string name) : m_name(std::move(name))
+{
+    m_thread.start(m_name, [this] { run(); });
+}
 
 SerialWorker::~SerialWorker()
 {
@@ -54,7 +56,6 @@ bool SerialWorker::isCurrent() const
 void SerialWorker::run()
 {
     t_current = this;
-    pthread_setname_np(pthread_self(), m_name.substr(0, 15).c_str());
     for (;;) {
         std::function<void()> job;
         {

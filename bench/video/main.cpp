@@ -61,21 +61,22 @@ constexpr qint64 kKeyframeInterval = 1440000;
 // More pictures in flight than this and the session drops the newest.
 constexpr int kSessionQueue = 3;
 
-// x264's VBV as the encoder derives it from the data-rate limit: a rate
-// between half and nine tenths of the limit's rate, and the buffer that
-// leaves, so that buffer plus a second's flow stays within the limit.
+// x264's VBV as the encoder derives it from the data-rate limit: the least
+// whole kbit/s above the average bit rate (at most nine tenths of the limit's
+// rate), a buffer of what that leaves of the limit, full at the start.
 struct Vbv {
     int rateKbit;
     int bufferKbit;
+    float initialFill;
 };
 
 Vbv vbvFromLimit()
 {
     const double limitKilobits = double(kLimitBytes) * 8.0 / 1000.0;
     const double limitRate = limitKilobits / kLimitSeconds;
-    const double rate = std::clamp(double(kBitrate) / 1000.0, limitRate * 0.5, limitRate * 0.9);
-    const int rateKbit = int(std::max(1.0, std::floor(rate)));
-    return {rateKbit, int(std::max(1.0, std::floor(limitKilobits - rateKbit * kLimitSeconds)))};
+    const double rate = std::min(double(kBitrate / 1000) + 1.0, std::floor(limitRate * 0.9));
+    const int rateKbit = int(std::max(1.0, rate));
+    return {rateKbit, int(std::max(1.0, std::floor(limitKilobits - rateKbit * kLimitSeconds))), 1.0f};
 }
 
 double median(std::vector<double> v)
@@ -293,6 +294,7 @@ int childX264(const char *path, int width, int height, int frames)
     const Vbv vbv = vbvFromLimit();
     p.rc.i_vbv_max_bitrate = vbv.rateKbit;
     p.rc.i_vbv_buffer_size = vbv.bufferKbit;
+    p.rc.f_vbv_buffer_init = vbv.initialFill;
     p.vui.i_colorprim = 1;
     p.vui.i_transfer = 1;
     p.vui.i_colmatrix = 1;

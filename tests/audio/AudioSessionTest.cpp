@@ -47,6 +47,7 @@ protected:
         receiver = emulator->addComponent<AudioRtpReceiver>();
         ASSERT_TRUE(emulator->start()) << emulator->errorString().toStdString();
         device->mHostIp = address.toString();
+        media.start();
     }
 
     AudioSessionServices services()
@@ -60,7 +61,7 @@ protected:
 
     std::unique_ptr<AudioSession> makeSession(qint64 port = -1)
     {
-        return std::make_unique<AudioSession>(device, port < 0 ? receiver->port() : port, services());
+        return std::make_unique<AudioSession>(device, port < 0 ? receiver->port() : port, services(), media);
     }
 
     // Feeds `frames` stereo frames of the tone from another thread, in
@@ -82,6 +83,8 @@ protected:
     AudioRtpReceiver *receiver = nullptr;
     QHostAddress address;
     DevicePtr device = std::make_shared<Device>();
+    // The cast's owner would hold it; here the sessions of one case share it.
+    MediaThread media;
 };
 
 TEST_F(AudioSessionTest, SoundFromTheLoopBackDeviceArrivesAsDecodableRtp)
@@ -132,7 +135,7 @@ TEST_F(AudioSessionTest, WithoutTheLoopBackDeviceNothingIsRecordedAndStopIsHarml
 TEST_F(AudioSessionTest, ThePortFromTheReceiverMustBeAUdpPort)
 {
     for (qint64 port : {qint64(0), qint64(70000), qint64(-5)}) {
-        AudioSession session(device, port, services());
+        AudioSession session(device, port, services(), media);
         session.start();
         EXPECT_FALSE(session.isCapturing()) << port;
     }
@@ -143,7 +146,7 @@ TEST_F(AudioSessionTest, NoCaptureWhenTheEncoderCannotBeSetUp)
 {
     AudioSessionServices broken = services();
     broken.encoderParameters.samplerate = 12345;
-    AudioSession session(device, receiver->port(), broken);
+    AudioSession session(device, receiver->port(), broken, media);
     session.start();
     EXPECT_FALSE(session.isCapturing());
     EXPECT_EQ(source->startCount, 0);
@@ -216,8 +219,7 @@ TEST_F(AudioSessionTest, NoDatagramLeavesAfterStop)
     session->start();
     // The media thread is held while the sound is packed, so its datagrams
     // still wait there when stop() comes.
-    std::shared_ptr<MediaThread> media = MediaThread::acquire();
-    QObject *holder = media->make<QObject>();
+    QObject *holder = media.make<QObject>();
     std::atomic<bool> release{false};
     QMetaObject::invokeMethod(
         holder,
@@ -235,7 +237,7 @@ TEST_F(AudioSessionTest, NoDatagramLeavesAfterStop)
     });
     session->stop();
     releaser.join();
-    media->destroy(holder);
+    media.destroy(holder);
     EXPECT_FALSE(source->running);
     EXPECT_FALSE(source->push(pcm));
     EXPECT_EQ(session->encoder(), nullptr);

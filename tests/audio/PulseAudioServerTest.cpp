@@ -20,6 +20,7 @@
 #include "AudioTestSupport.h"
 #include "FakePlatform.h"
 #include "Mirror/AudioSession.h"
+#include "Mirror/MediaThread.h"
 #include "Platform/LinuxServices.h"
 #include "Platform/LinuxSoundPlatform.h"
 #include "TestSupport.h"
@@ -138,7 +139,8 @@ TEST_F(PulseAudioServerTest, TheArchiveConfigurationMakesTheOutputAndItsLoopBack
 
     AudioSessionServices sessionServices;
     sessionServices.devices = devices;
-    AudioSession session(std::make_shared<Device>(), 9, sessionServices);
+    MediaThread media;
+    AudioSession session(std::make_shared<Device>(), 9, sessionServices, media);
     ASSERT_TRUE(session.getRecordingAudioDevice());
     EXPECT_EQ(session.getRecordingAudioDevice()->name, QStringLiteral("Echovane"));
 
@@ -229,7 +231,10 @@ TEST_F(PulseAudioServerTest, TheCastsSoundArrivesDecodableAtTheReceiver)
     auto device = std::make_shared<Device>();
     device->mHostIp = address.toString();
 
-    AudioSession session(device, receiver.port(), AudioSessionServices::fromPlatform(Platform::Linux::makePlatformServices()));
+    MediaThread media;
+    media.start();
+    AudioSession session(device, receiver.port(), AudioSessionServices::fromPlatform(Platform::Linux::makePlatformServices()),
+                         media);
     session.start();
     ASSERT_TRUE(session.isCapturing());
     play(QStringLiteral("Sonvale"), 1000, 10);

@@ -48,9 +48,9 @@ protected:
         s.rtsp.senders = senders.factory();
         s.rtsp.store = store;
         s.rtsp.userInfo = std::make_shared<Platform::Fake::FakeUserInfo>();
-        s.rtsp.timings.connectTimeoutMs = connectTimeoutMs;
-        s.rtsp.timings.keepAliveIntervalMs = keepAliveMs;
-        s.rtsp.timings.stopGraceMs = 200;
+        s.rtsp.timings.connectTimeoutMs = TestSupport::scaled(connectTimeoutMs);
+        s.rtsp.timings.keepAliveIntervalMs = TestSupport::scaled(keepAliveMs);
+        s.rtsp.timings.stopGraceMs = TestSupport::scaled(200);
         s.soundDevices = sound.devices;
         s.displaySleepInhibitor = inhibitor;
         s.timings.pauseDelayMs = 60;

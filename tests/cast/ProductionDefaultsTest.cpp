@@ -44,9 +44,7 @@ TEST(ProductionDefaults, EveryPartIsMadeOverTheOneBundle)
     EXPECT_EQ(master.cast.rtsp.store, platform.store);
     EXPECT_EQ(master.cast.rtsp.userInfo, platform.userInfo);
     const MirrorSenderFactory &senders = master.cast.rtsp.senders;
-    EXPECT_TRUE(senders.makeVideoSession);
-    EXPECT_TRUE(senders.makeVideoDisplaySession);
-    EXPECT_TRUE(senders.makeAudioSession);
+    EXPECT_TRUE(senders.makeMedia);
     EXPECT_TRUE(senders.makeRemoteController);
 
     const RemoteControllerServices input = RemoteControllerServices::fromPlatform(platform);

@@ -1,4 +1,5 @@
 #include "CaseTimeLimit.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,7 @@ void installCaseTimeLimit()
         seconds = std::strtol(text, nullptr, 10);
     if (seconds <= 0)
         return;
+    seconds *= TestSupport::timeScale();
     g_mainThread = pthread_self();
     struct sigaction action {};
     action.sa_handler = printStackAndExit;

@@ -40,9 +40,23 @@ QHostAddress uniqueLoopbackAddress()
     return QHostAddress(addr);
 }
 
+int timeScale()
+{
+    static const int scale = [] {
+        const int value = qEnvironmentVariableIntValue("QUAVDESK_TEST_TIME_SCALE");
+        return value > 1 ? value : 1;
+    }();
+    return scale;
+}
+
+int scaled(int ms)
+{
+    return ms * timeScale();
+}
+
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer deadline(qint64(timeoutMs) * timeScale());
     while (!condition()) {
         if (deadline.hasExpired())
             return false;

@@ -20,9 +20,16 @@ bool requireFacility(const char *facility, bool available);
 // parallel do not share ports.
 QHostAddress uniqueLoopbackAddress();
 
-// Runs the event loop until `condition` holds or `timeoutMs` passes. The
-// default leaves room for a machine slowed many times over; a test's own
-// time limit still stops a case that waits too often.
+// How many times slower than usual the tests run (QUAVDESK_TEST_TIME_SCALE,
+// 1 when unset): a sanitizer that slows every thread many times over sets
+// it, and the timings a test gives the code under test follow it.
+int timeScale();
+// `ms` milliseconds, scaled.
+int scaled(int ms);
+
+// Runs the event loop until `condition` holds or `timeoutMs` (scaled)
+// passes. The default leaves room for a machine slowed many times over; a
+// test's own time limit still stops a case that waits too often.
 bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
 
 // Runs the event loop for `ms` milliseconds.

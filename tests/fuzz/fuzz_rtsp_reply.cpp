@@ -27,9 +27,8 @@ void use(const RTSPCodec::Reply &reply)
         const std::optional<quint16> port = RTSPPlistBodies::audioDataPort(*reply.body);
         check(!port || *port != 0);
         if (auto change = RTSPCodec::parseEncoderChange(*reply.body)) {
-            check(change->width >= RTSPCodec::kEncoderSizeMin && change->width <= RTSPCodec::kEncoderSizeMax);
-            check(change->height >= RTSPCodec::kEncoderSizeMin && change->height <= RTSPCodec::kEncoderSizeMax);
-            check(change->fps >= RTSPCodec::kEncoderFpsMin && change->fps <= RTSPCodec::kEncoderFpsMax);
+            check(EncoderSizeRequest::sideInRange(change->width) && EncoderSizeRequest::sideInRange(change->height));
+            check(change->fps >= EncoderSizeRequest::kMinFps && change->fps <= EncoderSizeRequest::kMaxFps);
         }
     }
     (void)RTSPCodec::isValidUtf8(reply.raw);

@@ -5,8 +5,9 @@
 
 #include "Rtsp/MirrorSenders.h"
 
-// Senders that only record what the control session asks of them. All fakes
-// made by one FakeSenders share its log, so the order across kinds is seen.
+// Media and remote input that only record what the control session asks of
+// them. All fakes made by one FakeSenders share its log, so the order across
+// kinds is seen.
 class FakeSenders {
 public:
     struct Shared {
@@ -19,70 +20,71 @@ public:
         bool audioPaused = false;
         QList<quint16> audioPorts;
         QStringList videoRoads;
+        QList<EncoderSizeRequest> encoderSizes;
     };
 
-    class Video final : public MirrorVideoSender {
+    class Media final : public MirrorMedia {
     public:
-        Video(std::shared_ptr<Shared> shared, QString road) : m_shared(std::move(shared)), m_road(std::move(road))
+        Media(std::shared_ptr<Shared> shared, QString road) : m_shared(std::move(shared))
         {
             m_shared->videoAlive = true;
-            m_shared->videoRoads.append(m_road);
-            m_shared->log.append(m_road + ".init");
+            m_shared->videoRoads.append(road);
+            m_shared->log.append(road + ".init");
         }
-        ~Video() override
+        ~Media() override
         {
             m_shared->videoAlive = false;
+            m_shared->audioAlive = false;
             m_shared->videoCallback = nullptr;
-            m_shared->log.append(QStringLiteral("video.destroyed"));
+            m_shared->log.append(QStringLiteral("media.destroyed"));
         }
-        void startMrror() override { m_shared->log.append(QStringLiteral("video.startMrror")); }
-        void stopMirror() override { m_shared->log.append(QStringLiteral("video.stopMirror")); }
         void setMonitorCallback(MirrorMonitorCallback callback) override
         {
             m_shared->log.append(QStringLiteral("video.setMonitorCallback"));
             m_shared->videoCallback = std::move(callback);
         }
-        void setPauseResumeMark(bool pause) override
-        {
-            m_shared->log.append(QStringLiteral("video.setPauseResumeMark(%1)").arg(pause));
-            m_shared->videoPaused = pause;
-        }
-        bool pauseCast() const override { return m_shared->videoPaused; }
-        void setPauseCast(bool pause) override
-        {
-            m_shared->log.append(QStringLiteral("video.setPauseCast(%1)").arg(pause));
-            m_shared->videoPaused = pause;
-        }
-
-    private:
-        std::shared_ptr<Shared> m_shared;
-        QString m_road;
-    };
-
-    class Audio final : public MirrorAudioSender {
-    public:
-        Audio(std::shared_ptr<Shared> shared, quint16 port) : m_shared(std::move(shared))
+        void startVideo() override { m_shared->log.append(QStringLiteral("video.startMrror")); }
+        void startSound(quint16 dataPort) override
         {
             m_shared->audioAlive = true;
-            m_shared->audioPorts.append(port);
-            m_shared->log.append(QStringLiteral("audio.init(%1)").arg(port));
+            m_shared->audioPorts.append(dataPort);
+            m_shared->log.append(QStringLiteral("audio.init(%1)").arg(dataPort));
+            // The sound starts paused when the picture is.
+            if (m_shared->videoPaused) {
+                m_shared->audioPaused = true;
+                m_shared->log.append(QStringLiteral("audio.setPauseCast(1)"));
+            }
+            m_shared->log.append(QStringLiteral("audio.start"));
         }
-        ~Audio() override
+        void stop() override
         {
-            m_shared->audioAlive = false;
-            m_shared->log.append(QStringLiteral("audio.destroyed"));
+            if (m_stopped)
+                return;
+            m_stopped = true;
+            if (m_shared->audioAlive)
+                m_shared->log.append(QStringLiteral("audio.stop"));
+            m_shared->log.append(QStringLiteral("video.stopMirror"));
         }
-        void start() override { m_shared->log.append(QStringLiteral("audio.start")); }
-        void stop() override { m_shared->log.append(QStringLiteral("audio.stop")); }
-        bool pauseCast() const override { return m_shared->audioPaused; }
-        void setPauseCast(bool pause) override
+        void setPaused(bool paused) override
         {
-            m_shared->log.append(QStringLiteral("audio.setPauseCast(%1)").arg(pause));
-            m_shared->audioPaused = pause;
+            m_shared->log.append(QStringLiteral("video.setPauseResumeMark(%1)").arg(paused));
+            m_shared->videoPaused = paused;
+            if (m_shared->audioAlive) {
+                m_shared->log.append(QStringLiteral("audio.setPauseCast(%1)").arg(paused));
+                m_shared->audioPaused = paused;
+            }
+        }
+        bool isPaused() const override { return m_shared->videoPaused; }
+        void changeEncoderSize(const EncoderSizeRequest &request) override
+        {
+            m_shared->encoderSizes.append(request);
+            m_shared->log.append(
+                QStringLiteral("video.changeEncoderSize(%1x%2@%3)").arg(request.width).arg(request.height).arg(request.fps));
         }
 
     private:
         std::shared_ptr<Shared> m_shared;
+        bool m_stopped = false;
     };
 
     class Remote final : public MirrorRemoteInput {
@@ -108,14 +110,9 @@ public:
     {
         MirrorSenderFactory factory;
         auto shared = m_shared;
-        factory.makeVideoSession = [shared](const DevicePtr &) {
-            return std::make_unique<Video>(shared, QStringLiteral("VideoSession"));
-        };
-        factory.makeVideoDisplaySession = [shared](const DevicePtr &) {
-            return std::make_unique<Video>(shared, QStringLiteral("VideoDisplaySession"));
-        };
-        factory.makeAudioSession = [shared](const DevicePtr &, quint16 port) {
-            return std::make_unique<Audio>(shared, port);
+        factory.makeMedia = [shared](const DevicePtr &, bool captureSessionRoad) {
+            return std::make_unique<Media>(shared, captureSessionRoad ? QStringLiteral("VideoSession")
+                                                                      : QStringLiteral("VideoDisplaySession"));
         };
         factory.makeRemoteController = [shared](const DevicePtr &) { return std::make_unique<Remote>(shared); };
         return factory;

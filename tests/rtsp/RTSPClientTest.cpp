@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
-#include <QVariantMap>
+#include <QVariant>
 
 #include "FakePlatform.h"
 #include "FakeSenders.h"
@@ -24,7 +24,9 @@ namespace {
 
 struct PostedNotification {
     QString name;
-    QVariantMap object;
+    QVariant object;
+
+    EncoderSizeRequest request() const { return object.value<EncoderSizeRequest>(); }
 };
 
 class RTSPClientTest : public ::testing::Test {
@@ -43,7 +45,7 @@ protected:
         observer = std::make_unique<QObject>();
         QObject::connect(NotificationCenter::defaultCenter(), &NotificationCenter::notificationPosted,
                          observer.get(), [this](const QString &name, const QVariant &object) {
-                             notifications.append({name, object.toMap()});
+                             notifications.append({name, object});
                          });
     }
 
@@ -60,9 +62,9 @@ protected:
     {
         RTSPClientServices s;
         s.senders = fakes.factory();
-        s.timings.connectTimeoutMs = 3000;
-        s.timings.keepAliveIntervalMs = keepAliveMs;
-        s.timings.stopGraceMs = 200;
+        s.timings.connectTimeoutMs = TestSupport::scaled(3000);
+        s.timings.keepAliveIntervalMs = TestSupport::scaled(keepAliveMs);
+        s.timings.stopGraceMs = TestSupport::scaled(200);
         s.store = store;
         s.userInfo = userInfo;
         return s;
@@ -167,9 +169,9 @@ TEST_F(RTSPClientTest, FullCastSendsEveryRequestByteForByteAndStartsTheSendersIn
         EXPECT_EQ(requests[i].raw, expectedHead("OPTIONS", i + 1, std::nullopt, 0)) << i;
     }
 
-    // The senders, in the order the cast needs them.
-    EXPECT_TRUE(containsInOrder(fakes.log(), {"VideoDisplaySession.init", "remote.init", "video.startMrror",
-                                              "video.setMonitorCallback", "remote.startController",
+    // The media and remote input, in the order the cast needs them.
+    EXPECT_TRUE(containsInOrder(fakes.log(), {"VideoDisplaySession.init", "remote.init", "video.setMonitorCallback",
+                                              "video.startMrror", "remote.startController",
                                               "audio.init(7011)", "audio.start"}))
         << fakes.log().join(", ").toStdString();
     EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{7011});
@@ -179,8 +181,8 @@ TEST_F(RTSPClientTest, FullCastSendsEveryRequestByteForByteAndStartsTheSendersIn
     fakes.clearLog();
     const int before = receiver.requests().size();
     client->stopMirror();
-    EXPECT_EQ(fakes.log(), (QStringList{"video.setPauseCast(0)", "audio.setPauseCast(0)", "video.stopMirror",
-                                        "audio.stop", "remote.stopController"}));
+    EXPECT_EQ(fakes.log(), (QStringList{"video.setPauseResumeMark(0)", "audio.setPauseCast(0)", "audio.stop",
+                                        "video.stopMirror", "remote.stopController"}));
     ASSERT_TRUE(waitFor([&] { return receiver.methods().contains("TEARDOWN"); }));
     const RtspReceiver::Request teardown = receiver.requests().last();
     EXPECT_EQ(teardown.head, expectedHead("TEARDOWN", before + 1, std::nullopt, teardown.body.size()));
@@ -231,7 +233,7 @@ TEST_F(RTSPClientTest, SplitRepliesAreReassembled)
     EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{7011});
     receiver.queueOptionsBody(R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":1})");
     ASSERT_TRUE(waitFor([&] { return !notifications.isEmpty(); }));
-    EXPECT_EQ(notifications.first().object.value(EncoderAttributeNotification::kWidthKey), QStringLiteral("1280"));
+    EXPECT_EQ(notifications.first().request().width, 1280);
     EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnected});
 }
 
@@ -248,7 +250,7 @@ TEST_F(RTSPClientTest, CoalescedRepliesEachCountAndAreMatchedInOrder)
     receiver.queueOptionsBody({});
     receiver.queueOptionsBody(R"({"casting_win_width":800,"casting_win_height":600,"Framerate":-5,"feature":1})");
     ASSERT_TRUE(waitFor([&] { return !notifications.isEmpty(); }));
-    EXPECT_EQ(notifications.first().object.value(EncoderAttributeNotification::kFpsKey), QStringLiteral("20"));
+    EXPECT_EQ(notifications.first().request().fps, 20);
     ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 12; }));
     EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnected});
     EXPECT_LE(client->keepAliveCount(), 2);
@@ -458,9 +460,15 @@ TEST_F(RTSPClientTest, EncoderSizeRequestsArePostedUnderTheRoadsName)
         ASSERT_EQ(notifications.size(), 1);
         EXPECT_EQ(notifications[0].name, apple ? EncoderAttributeNotification::kAppleSiliconName
                                                : EncoderAttributeNotification::kIntelName);
-        EXPECT_EQ(notifications[0].object, (QVariantMap{{"encoder_width", QStringLiteral("1280")},
-                                                        {"encoder_height", QStringLiteral("720")},
-                                                        {"encoder_fps", QStringLiteral("25")}}));
+        EXPECT_EQ(notifications[0].request(), (EncoderSizeRequest{1280, 720, 25}));
+        // The request reaches this cast's media, and a request under the
+        // other road's name does not.
+        EXPECT_EQ(fakes.shared().encoderSizes, QList<EncoderSizeRequest>{(EncoderSizeRequest{1280, 720, 25})});
+        NotificationCenter::defaultCenter()->postEncoderSizeRequest(
+            apple ? EncoderAttributeNotification::kIntelName : EncoderAttributeNotification::kAppleSiliconName,
+            EncoderSizeRequest{640, 360, 10});
+        EXPECT_EQ(fakes.shared().encoderSizes.size(), 1);
+        fakes.shared().encoderSizes.clear();
         client.reset();
     }
 }

@@ -216,33 +216,33 @@ TEST(RTSPEncoderChange, AppliesTheReceiversRules)
 {
     struct Case {
         const char *body;
-        std::optional<EncoderChange> expected;
+        std::optional<EncoderSizeRequest> expected;
     };
     const Case cases[] = {
         {R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":1})",
-         EncoderChange{1280, 720, 30}},
+         EncoderSizeRequest{1280, 720, 30}},
         // Any zero value, a missing key included, asks for nothing.
         {R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":0,"feature":1})", std::nullopt},
         {R"({"casting_win_width":1280,"casting_win_height":720,"feature":1})", std::nullopt},
         {R"({"casting_win_width":1280,"casting_win_height":0,"Framerate":30,"feature":1})", std::nullopt},
         // A negative frame rate means the default one.
         {R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":-5,"feature":1})",
-         EncoderChange{1280, 720, 20}},
+         EncoderSizeRequest{1280, 720, 20}},
         // Bit 0 of "feature" must be set.
         {R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":2})", std::nullopt},
         {R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":3})",
-         EncoderChange{1280, 720, 30}},
+         EncoderSizeRequest{1280, 720, 30}},
         // Sizes no encoder can take are refused; frame rates are held to 1..60.
         {R"({"casting_win_width":-1280,"casting_win_height":-720,"Framerate":30,"feature":1})", std::nullopt},
         {R"({"casting_win_width":1,"casting_win_height":1,"Framerate":30,"feature":1})", std::nullopt},
         {R"({"casting_win_width":100000,"casting_win_height":720,"Framerate":30,"feature":1})", std::nullopt},
         {R"({"casting_win_width":8192,"casting_win_height":16,"Framerate":30,"feature":1})",
-         EncoderChange{8192, 16, 30}},
+         EncoderSizeRequest{8192, 16, 30}},
         {R"({"casting_win_width":1920,"casting_win_height":1080,"Framerate":100000,"feature":1})",
-         EncoderChange{1920, 1080, 60}},
+         EncoderSizeRequest{1920, 1080, 60}},
         // Numbers in text and with fractions count by their integer part.
         {R"({"casting_win_width":"1280","casting_win_height":720.9,"Framerate":" 25fps","feature":true})",
-         EncoderChange{1280, 720, 25}},
+         EncoderSizeRequest{1280, 720, 25}},
         // Not an object, not JSON, empty.
         {R"([1280,720,30,1])", std::nullopt},
         {"casting_win_width=1280", std::nullopt},

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <plist/plist.h>
 
@@ -15,7 +17,9 @@
 #include "FakeInput.h"
 #include "FakePlatform.h"
 #include "FakeScreenSource.h"
+#include "HangingListener.h"
 #include "FakeSound.h"
+#include "Mirror/CastPipeline.h"
 #include "Mirror/H264Packet.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
@@ -74,6 +78,24 @@ bool settle(const std::function<int()> &count, int quietMs = 300, int timeoutMs 
         }
     }
     return false;
+}
+
+// This process's threads that belong to a cast, by the names the library
+// gives them ("tavlin-media", "-capture", "-convert", "-encode", "-audio";
+// x264's own threads take the coding thread's name).
+QStringList castThreads()
+{
+    QStringList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly)) {
+            const QString name = QString::fromUtf8(comm.readAll()).trimmed();
+            if (name.startsWith(QLatin1String("tavlin-")))
+                names << name;
+        }
+    }
+    return names;
 }
 
 // The receiver's audio "SETUP" reply body, made with libplist rather than
@@ -179,24 +201,15 @@ protected:
         services.remoteInput.store = std::make_shared<Platform::Fake::FakeKeyValueStore>();
         services.remoteInput.consent = std::make_shared<Platform::Fake::FakeRemoteInputConsent>();
         services.remoteInput.consent->setGiven(true);
-        services.remoteInput.timings.connectTimeoutMs = 2000;
+        services.remoteInput.timings.connectTimeoutMs = TestSupport::scaled(2000);
+        services.video.timings.resizeRestartDelayMs = TestSupport::scaled(resizeRestartDelayMs);
 
         MirrorSenderFactory factory = makeMirrorSenderFactory(services);
-        const auto remember = [this](std::unique_ptr<MirrorVideoSender> sender) {
-            videoSender = static_cast<MirrorVideoSenderAdapter *>(sender.get())->sender();
-            return sender;
-        };
-        factory.makeVideoSession = [make = factory.makeVideoSession, remember](const DevicePtr &d) {
-            return remember(make(d));
-        };
-        factory.makeVideoDisplaySession = [make = factory.makeVideoDisplaySession, remember](const DevicePtr &d) {
-            return remember(make(d));
-        };
-        factory.makeAudioSession = [this, make = factory.makeAudioSession](const DevicePtr &d, quint16 port) {
-            auto sender = make(d, port);
-            audioSession = dynamic_cast<AudioSession *>(sender.get());
-            audioPorts.append(port);
-            return sender;
+        factory.makeMedia = [this, make = factory.makeMedia](const DevicePtr &d, bool captureSessionRoad) {
+            std::unique_ptr<MirrorMedia> media = make(d, captureSessionRoad);
+            pipeline = static_cast<CastPipeline *>(media.get());
+            videoSender = pipeline->video();
+            return media;
         };
         factory.makeRemoteController = [this, make = factory.makeRemoteController](const DevicePtr &d) {
             auto sender = make(d);
@@ -211,9 +224,9 @@ protected:
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
         RTSPClientServices services;
         services.senders = senders();
-        services.timings.connectTimeoutMs = 3000;
-        services.timings.keepAliveIntervalMs = 100;
-        services.timings.stopGraceMs = 200;
+        services.timings.connectTimeoutMs = TestSupport::scaled(3000);
+        services.timings.keepAliveIntervalMs = TestSupport::scaled(keepAliveMs);
+        services.timings.stopGraceMs = TestSupport::scaled(200);
         services.store = store;
         services.userInfo = userInfo;
         return services;
@@ -283,12 +296,16 @@ protected:
     bool screenStarts = true;
     bool encoderRefuses = false;
     bool realSound = false;
+    int resizeRestartDelayMs = 50;
+    int keepAliveMs = 100;
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreen;
 
+    // The cast's media, its picture and its sound (none before the receiver
+    // named its data port).
+    CastPipeline *pipeline = nullptr;
     VideoSenderBase *videoSender = nullptr;
-    AudioSession *audioSession = nullptr;
+    AudioSession *audioSession() const { return pipeline ? pipeline->sound() : nullptr; }
     RemoteController *remoteController = nullptr;
-    QList<quint16> audioPorts;
 
     std::unique_ptr<RTSPClient> client;
     QList<qint32> statuses;
@@ -327,9 +344,8 @@ TEST_P(CastOnEachRoad, EverySenderStreamsToTheReceiver)
     const QList<RtspReceiver::Request> requests = rtsp->requests();
     ASSERT_GE(requests.size(), 3);
     EXPECT_EQ(requests[1].method, "SETUP");
-    EXPECT_EQ(audioPorts, QList<quint16>{audio->port()});
-    ASSERT_NE(audioSession, nullptr);
-    EXPECT_EQ(audioSession->dataPort(), audio->port());
+    ASSERT_NE(audioSession(), nullptr);
+    EXPECT_EQ(audioSession()->dataPort(), audio->port());
     {
         std::lock_guard lock(tone->mutex);
         EXPECT_EQ(tone->device, QStringLiteral("Echovane"));
@@ -415,7 +431,7 @@ TEST_F(CastWithRealSenders, StopLeavesNothingStreamingAndReleasesWhatTheReceiver
     ASSERT_TRUE(screen->isRunning());
 
     client->stopMirror();
-    const quint16 packedBeforeStop = audioSession->seqno();
+    const quint16 packedBeforeStop = audioSession()->seqno();
 
     // Sound capture has ended by the time the stop returns, and what the
     // receiver held down is let go. The video connection is closed at once;
@@ -461,7 +477,7 @@ TEST_F(CastWithRealSenders, PauseStopsSoundAndPicturesWhileCaptureAndRemoteInput
     client->setMirrorPause(true);
     EXPECT_TRUE(client->getPauseMark());
     EXPECT_TRUE(videoSender->pauseCast());
-    EXPECT_TRUE(audioSession->pauseCast());
+    EXPECT_TRUE(audioSession()->pauseCast());
 
     // Let what was under way arrive, then nothing more may.
     ASSERT_TRUE(settle([&] { return audio->packetCount() + video->packetCount(); }));
@@ -480,7 +496,7 @@ TEST_F(CastWithRealSenders, PauseStopsSoundAndPicturesWhileCaptureAndRemoteInput
 
     client->setMirrorPause(false);
     EXPECT_FALSE(client->getPauseMark());
-    EXPECT_FALSE(audioSession->pauseCast());
+    EXPECT_FALSE(audioSession()->pauseCast());
     ASSERT_TRUE(waitFor([&] {
         return audio->packetCount() >= audioPackets + 20 && video->packetCount() >= videoPackets + 2;
     }, 10000));
@@ -583,6 +599,138 @@ TEST_F(CastWithRealSenders, TheOwnerMayStopAndDropTheCastInsideTheStatusCallback
     EXPECT_EQ(statuses.size(), 2);
 }
 
+TEST_F(CastWithRealSenders, AStopInAnyStateOfTheCastLeavesNoThreadOfIt)
+{
+    ASSERT_TRUE(castThreads().isEmpty()) << castThreads().join(QLatin1Char(',')).toStdString();
+    const quint16 videoPort = video->port();
+    const quint16 controlPort = rtsp->port();
+    const RtspReceiver::Behaviour usual = rtsp->behaviour();
+    // The re-size below waits long enough to be caught in the middle.
+    resizeRestartDelayMs = 3000;
+    const auto running = [](std::initializer_list<const char *> names) {
+        return waitFor([&] {
+            const QStringList threads = castThreads();
+            for (const char *name : names) {
+                if (!threads.contains(QLatin1String(name)))
+                    return false;
+            }
+            return true;
+        });
+    };
+    const auto streamingFully = [&] {
+        startCast();
+        return streaming(5, 2) && running({"tavlin-media", "tavlin-capture", "tavlin-convert", "tavlin-encode",
+                                           "tavlin-audio"});
+    };
+    std::unique_ptr<TestSupport::HangingListener> hanging;
+
+    struct State {
+        const char *name;
+        // Brings the cast to the state; false when it does not get there.
+        std::function<bool()> reach;
+        // The cast has ended on its own: nobody calls stop.
+        bool endsOnItsOwn = false;
+    };
+    const QList<State> states = {
+        {"made, not started",
+         [&] {
+             client = std::make_unique<RTSPClient>(device, controlServices(Road::Intel));
+             return true;
+         }},
+        {"control connection coming up",
+         [&] {
+             hanging = std::make_unique<TestSupport::HangingListener>(address);
+             if (!hanging->fill())
+                 return false;
+             DynamicPortTable::setDynamicPort_51040(hanging->port());
+             startCast();
+             spin(50);
+             return client->isBusy();
+         }},
+        {"video connection coming up",
+         [&] {
+             hanging = std::make_unique<TestSupport::HangingListener>(address);
+             if (!hanging->fill())
+                 return false;
+             DynamicPortTable::setDynamicPort_51030(hanging->port());
+             startCast();
+             return running({"tavlin-media"});
+         }},
+        {"picture without sound yet",
+         [&] {
+             RtspReceiver::Behaviour behaviour = usual;
+             behaviour.answerAudioSetup = false;
+             rtsp->setBehaviour(behaviour);
+             // The unanswered request is given up only after six ticks.
+             keepAliveMs = 5000;
+             startCast();
+             return waitFor([&] { return video->decodedFrames() >= 2; })
+                    && running({"tavlin-media", "tavlin-capture", "tavlin-convert", "tavlin-encode"});
+         }},
+        {"picture and sound", streamingFully},
+        {"paused",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             client->setMirrorPause(true);
+             spin(100);
+             return true;
+         }},
+        {"re-sizing",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             rtsp->queueOptionsBody(RtspReceiver::encoderRequest(320, 180, 15));
+             return waitFor([&] { return videoSender->screenWidth() == 320 && !videoSender->isCapturing(); });
+         }},
+        {"picture ended by the receiver",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             video->closeConnection();
+             return waitFor([&] { return statuses.contains(-7); });
+         }},
+        {"control connection ended by the receiver",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             rtsp->closeClient();
+             return waitFor([&] { return statuses.contains(-7); });
+         },
+         true},
+        {"heartbeat lost",
+         [&] {
+             if (!streamingFully())
+                 return false;
+             RtspReceiver::Behaviour behaviour = usual;
+             behaviour.answerOptions = false;
+             rtsp->setBehaviour(behaviour);
+             return waitFor([&] { return statuses.contains(-8); });
+         },
+         true},
+    };
+    for (const State &state : states) {
+        SCOPED_TRACE(state.name);
+        statuses.clear();
+        ASSERT_TRUE(state.reach());
+        if (!state.endsOnItsOwn)
+            client->stopMirror();
+        // Joined by the time the stop returns; a joined thread may stay
+        // listed for a moment while the system reaps it.
+        EXPECT_TRUE(waitFor([] { return castThreads().isEmpty(); }, 2000))
+            << castThreads().join(QLatin1Char(',')).toStdString();
+        client.reset();
+        EXPECT_TRUE(castThreads().isEmpty());
+        hanging.reset();
+        keepAliveMs = 100;
+        rtsp->setBehaviour(usual);
+        DynamicPortTable::setDynamicPort_51030(videoPort);
+        DynamicPortTable::setDynamicPort_51040(controlPort);
+        // Whatever the receivers still hold of this cast goes before the next.
+        spin(100);
+    }
+}
+
 TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
 {
     RtspReceiver::Behaviour behaviour = rtsp->behaviour();
@@ -590,7 +738,7 @@ TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
     rtsp->setBehaviour(behaviour);
     startCast();
     ASSERT_TRUE(waitFor([&] { return video->decodedFrames() >= 2 && rtsp->methods().count("OPTIONS") >= 2; }));
-    EXPECT_EQ(audioSession, nullptr);
+    EXPECT_EQ(audioSession(), nullptr);
     EXPECT_EQ(tone->starts, 0);
     EXPECT_EQ(audio->packetCount(), 0);
     EXPECT_EQ(statuses, QList<qint32>{0});
@@ -598,35 +746,31 @@ TEST_F(CastWithRealSenders, WithoutADataPortTheCastGoesOnWithoutSound)
 
 // --- The production senders ---
 
-TEST(MirrorSenderFactoryLinux, MakesTheRealSenderOfEachKind)
+TEST(MirrorSenderFactoryLinux, MakesTheRealMediaOfEachRoad)
 {
     const MirrorSenderFactory factory = MirrorSenderFactory::fromPlatform(Platform::Linux::makePlatformServices());
-    ASSERT_TRUE(factory.makeVideoSession);
-    ASSERT_TRUE(factory.makeVideoDisplaySession);
-    ASSERT_TRUE(factory.makeAudioSession);
+    ASSERT_TRUE(factory.makeMedia);
     ASSERT_TRUE(factory.makeRemoteController);
 
     const DevicePtr device = std::make_shared<Device>();
     device->mHostIp = QStringLiteral("127.0.0.1");
-    const auto appleRoad = factory.makeVideoSession(device);
-    const auto intelRoad = factory.makeVideoDisplaySession(device);
-    EXPECT_NE(dynamic_cast<VideoSession *>(static_cast<MirrorVideoSenderAdapter *>(appleRoad.get())->sender()),
-              nullptr);
-    EXPECT_NE(
-        dynamic_cast<VideoDisplaySession *>(static_cast<MirrorVideoSenderAdapter *>(intelRoad.get())->sender()),
-        nullptr);
-    const auto sound = factory.makeAudioSession(device, 7011);
-    const auto *audioSession = dynamic_cast<AudioSession *>(sound.get());
-    ASSERT_NE(audioSession, nullptr);
-    EXPECT_EQ(audioSession->dataPort(), 7011);
+    const auto appleRoad = factory.makeMedia(device, true);
+    const auto intelRoad = factory.makeMedia(device, false);
+    const auto *applePipeline = dynamic_cast<CastPipeline *>(appleRoad.get());
+    const auto *intelPipeline = dynamic_cast<CastPipeline *>(intelRoad.get());
+    ASSERT_NE(applePipeline, nullptr);
+    ASSERT_NE(intelPipeline, nullptr);
+    EXPECT_NE(dynamic_cast<VideoSession *>(applePipeline->video()), nullptr);
+    EXPECT_NE(dynamic_cast<VideoDisplaySession *>(intelPipeline->video()), nullptr);
+    EXPECT_EQ(applePipeline->sound(), nullptr);
     EXPECT_NE(dynamic_cast<RemoteController *>(factory.makeRemoteController(device).get()), nullptr);
 
-    // The adapter hands the pause flags on.
-    appleRoad->setPauseResumeMark(true);
-    EXPECT_TRUE(appleRoad->pauseCast());
-    EXPECT_TRUE(static_cast<MirrorVideoSenderAdapter *>(appleRoad.get())->sender()->pauseCast());
-    appleRoad->setPauseCast(false);
-    EXPECT_FALSE(static_cast<MirrorVideoSenderAdapter *>(appleRoad.get())->sender()->pauseCast());
+    // The pipeline hands the pause flag on.
+    appleRoad->setPaused(true);
+    EXPECT_TRUE(appleRoad->isPaused());
+    EXPECT_TRUE(applePipeline->video()->pauseCast());
+    appleRoad->setPaused(false);
+    EXPECT_FALSE(applePipeline->video()->pauseCast());
 }
 
 TEST_F(CastWithRealSenders, ThePlainControlSessionCastsThisSystemsScreen)
@@ -796,11 +940,11 @@ TEST_F(CastWithRealSenders, TheSoundServerGoingAwayLeavesTheCastWithoutSound)
     TestSupport::LogCapture log;
     startCast();
     ASSERT_TRUE(streaming(20, 3));
-    ASSERT_NE(audioSession, nullptr);
-    ASSERT_TRUE(audioSession->isCapturing());
+    ASSERT_NE(audioSession(), nullptr);
+    ASSERT_TRUE(audioSession()->isCapturing());
 
     pulse.kill();
-    ASSERT_TRUE(waitFor([&] { return !audioSession->isCapturing(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !audioSession()->isCapturing(); }, 5000));
     spin(300);
     const int audioPackets = audio->packetCount();
     const int videoPackets = video->packetCount();

@@ -1,6 +1,7 @@
 #include "ToneSoundSource.h"
 
 #include <chrono>
+#include <pthread.h>
 
 #include "AudioTestSupport.h"
 
@@ -26,7 +27,11 @@ bool ToneSoundSource::start(const QString &deviceName, const Platform::SoundForm
         m_stopRequested = false;
     }
     m_probe->running = true;
-    m_thread = std::thread([this, format, handler = std::move(handler)] { run(format, handler); });
+    m_thread = std::thread([this, format, handler = std::move(handler)] {
+        // Named as the sound server's record thread is.
+        pthread_setname_np(pthread_self(), "tavlin-audio");
+        run(format, handler);
+    });
     return true;
 }
 

@@ -205,7 +205,26 @@ struct RoadRates {
     qint64 limitBytes;
 };
 
-class H264RoadRates : public ::testing::TestWithParam<RoadRates> {};
+class H264RoadRates : public ::testing::TestWithParam<RoadRates> {
+protected:
+    // The encoder set up as the road's video sender sets it up.
+    static Platform::H264EncoderConfig roadConfig(const RoadRates &road, QSize size, int fps)
+    {
+        Platform::H264EncoderConfig config;
+        config.width = size.width();
+        config.height = size.height();
+        config.fps = fps;
+        config.maxKeyframeInterval = 1440000;
+        config.allowFrameReordering = false;
+        config.averageBitrate = road.averageBitrate;
+        config.dataRateLimitBytes = road.limitBytes;
+        config.dataRateLimitSeconds = 1;
+        config.realtime = true;
+        config.maxFrameDelayCount = 1;
+        config.profile = Platform::H264Profile::Main;
+        return config;
+    }
+};
 
 TEST_P(H264RoadRates, BitRateAndRateLimitHoldOnTheEncodedStream)
 {
@@ -213,20 +232,8 @@ TEST_P(H264RoadRates, BitRateAndRateLimitHoldOnTheEncodedStream)
     constexpr int kFps = 20;
     const QSize size(640, 360);
     auto encoder = Platform::Linux::makeH264Encoder();
-    Platform::H264EncoderConfig config;
-    config.width = size.width();
-    config.height = size.height();
-    config.fps = kFps;
-    config.maxKeyframeInterval = 1440000;
-    config.allowFrameReordering = false;
-    config.averageBitrate = road.averageBitrate;
-    config.dataRateLimitBytes = road.limitBytes;
-    config.dataRateLimitSeconds = 1;
-    config.realtime = true;
-    config.maxFrameDelayCount = 1;
-    config.profile = Platform::H264Profile::Main;
     QString error;
-    ASSERT_TRUE(encoder->open(config, &error)) << error.toStdString();
+    ASSERT_TRUE(encoder->open(roadConfig(road, size, kFps), &error)) << error.toStdString();
 
     // Busy for six seconds, still for two, busy again: the first stretch
     // shows the average, and a busy screen after a still one is where a limit
@@ -276,6 +283,39 @@ INSTANTIATE_TEST_SUITE_P(Roads, H264RoadRates,
                                            RoadRates{"DisplayStreamTaller", 6710886, 2097152},
                                            RoadRates{"CaptureSession", 6710886, 1048576}),
                          [](const ::testing::TestParamInfo<RoadRates> &road) { return std::string(road.param.name); });
+
+TEST_P(H264RoadRates, AKeyFrameMaySpendTheBufferTheLimitLeaves)
+{
+    // The key frame that opens a stream of noise wants far more than any
+    // limit gives it: what it gets is bounded by the buffer.
+    const RoadRates road = GetParam();
+    constexpr int kFps = 20;
+    const QSize size = road.limitBytes > 1048576 ? QSize(1080, 1920) : QSize(1920, 1080);
+    auto encoder = Platform::Linux::makeH264Encoder();
+    QString error;
+    ASSERT_TRUE(encoder->open(roadConfig(road, size, kFps), &error)) << error.toStdString();
+    std::vector<Platform::H264EncodedFrame> out;
+    for (int i = 0; i < 2 * kFps; ++i)
+        ASSERT_TRUE(encoder->encode(*noise(size, quint32(100 + i)), i * 50, 50, i == 0, out));
+    ASSERT_TRUE(encoder->flush(out));
+    ASSERT_EQ(out.size(), size_t(2 * kFps));
+    qint64 worst = 0;
+    for (size_t from = 0; from + kFps <= out.size(); ++from) {
+        qint64 window = 0;
+        for (size_t i = from; i < from + kFps; ++i)
+            window += out[i].data.size();
+        worst = std::max(worst, window);
+    }
+    EXPECT_TRUE(out[0].keyframe);
+    EXPECT_LE(worst, road.limitBytes);
+    // What a second leaves above the average is the key frame's to spend;
+    // x264 plans to keep part of it, but most of it goes into the frame
+    // (a buffer sized by a rate far above the average, or a fill that
+    // starts below full, gives it less than half).
+    const qint64 leftAboveAverage = road.limitBytes - road.averageBitrate / 8;
+    EXPECT_GT(out[0].data.size(), leftAboveAverage * 55 / 100);
+    encoder->close();
+}
 
 TEST(H264Encoding, PlatformEncoderRefusesOddSizes)
 {

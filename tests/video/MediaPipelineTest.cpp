@@ -1,6 +1,6 @@
 // The cast's threads against receivers on threads of their own: pictures and
-// sound reach the sockets without the main thread, the media thread goes
-// with the last sender, and stops that land at awkward moments leave no
+// sound reach the sockets without the main thread, each cast's threads go
+// with its pipeline's stop, and stops that land at awkward moments leave no
 // callback and nothing written behind (the suite's sanitizers catch what
 // they would leave in memory).
 
@@ -19,6 +19,7 @@
 #include "FakeSound.h"
 #include "HangingListener.h"
 #include "Mirror/AudioSession.h"
+#include "Mirror/CastPipeline.h"
 #include "Mirror/H264Packet.h"
 #include "Mirror/MediaThread.h"
 #include "Mirror/TickCount.h"
@@ -89,7 +90,7 @@ protected:
     void makeSender(Road road, const VideoSenderServices &s)
     {
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
-        sender = makeVideoSenderForCpuBrand(device, s);
+        sender = makeVideoSenderForCpuBrand(device, s, media);
         sender->setMonitorCallback([this](qint32 status) { statuses.append(status); });
     }
 
@@ -134,7 +135,7 @@ TEST_F(MediaPipelineTest, PicturesAndSoundReachTheReceiverWhileTheMainThreadIsBl
             source->target = sound;
             return source;
         };
-        auto audio = std::make_unique<AudioSession>(device, audioReceiver->port(), audioServices);
+        auto audio = std::make_unique<AudioSession>(device, audioReceiver->port(), audioServices, media);
 
         makeSender(road, services());
         sender->startMrror();
@@ -179,29 +180,51 @@ TEST_F(MediaPipelineTest, PicturesAndSoundReachTheReceiverWhileTheMainThreadIsBl
     }
 }
 
-TEST_F(MediaPipelineTest, TheThreadsAreNamedAndTheMediaThreadEndsWithItsLastHolder)
+TEST_F(MediaPipelineTest, EachCastHasThreadsOfItsOwnThatGoWithItsStop)
 {
-    const QString media = QString::fromLatin1(MediaThread::kName);
+    const QString mediaName = QString::fromLatin1(MediaThread::kName);
     const QString capture = QStringLiteral("tavlin-capture");
     const auto names = [] { return threadNames().join(QLatin1Char(',')).toStdString(); };
-    EXPECT_FALSE(threadNames().contains(media)) << names();
-    makeSender(Road::Intel, services());
-    auto second = makeVideoSenderForCpuBrand(device, services());
-    EXPECT_EQ(threadNames().count(media), 1) << names();
-    sender->startMrror();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
-    EXPECT_EQ(threadNames().count(capture), 1) << names();
+    // The fixture's own media thread runs; the casts below have their own.
+    const int before = int(threadNames().count(mediaName));
+    // Two casts to two receivers.
+    QHostAddress otherAddress;
+    QString error;
+    std::unique_ptr<VideoReceiver> otherReceiver = startVideoReceiver(&otherAddress, &error);
+    ASSERT_TRUE(otherReceiver) << error.toStdString();
+    otherReceiver->setDecoding(false);
+    auto otherDevice = std::make_shared<Device>();
+    otherDevice->mHostIp = otherAddress.toString();
+    const auto pipeline = [&](const DevicePtr &to) {
+        CastPipelineServices s;
+        s.video = services();
+        return std::make_unique<CastPipeline>(to, false, s);
+    };
+    auto first = pipeline(device);
+    auto second = pipeline(otherDevice);
+    // Made, not started: no thread yet.
+    EXPECT_EQ(threadNames().count(mediaName), before) << names();
+    first->startVideo();
+    second->startVideo();
+    EXPECT_EQ(threadNames().count(mediaName), before + 2) << names();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return threadNames().count(capture) == 2; })) << names();
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        return receiver->packetCount() >= 2 && otherReceiver->packetCount() >= 2;
+    }));
+
     // A joined thread may still be listed for a moment while the system
     // reaps it; one left running would stay.
-    const auto gone = [](const QString &name) {
-        return TestSupport::waitFor([&] { return !threadNames().contains(name); }, 2000);
+    const auto countSettles = [&](const QString &name, int count) {
+        return TestSupport::waitFor([&] { return threadNames().count(name) == count; }, 2000);
     };
-    sender.reset();
-    // The capture ends with its sender; the media thread stays for the other.
-    EXPECT_TRUE(gone(capture)) << names();
-    EXPECT_EQ(threadNames().count(media), 1) << names();
+    first->stop();
+    EXPECT_TRUE(countSettles(mediaName, before + 1)) << names();
+    EXPECT_TRUE(countSettles(capture, 1)) << names();
+    EXPECT_FALSE(first->mediaThread().isRunning());
     second.reset();
-    EXPECT_TRUE(gone(media)) << names();
+    EXPECT_TRUE(countSettles(mediaName, before)) << names();
+    EXPECT_TRUE(countSettles(capture, 0)) << names();
+    EXPECT_TRUE(statuses.isEmpty());
 }
 
 TEST_F(MediaPipelineTest, StopsAtAwkwardMomentsAreQuiet)

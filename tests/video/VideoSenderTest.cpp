@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
+
+extern "C" {
+#include <x264.h>
+}
 
 #include "FakeH264Encoder.h"
 #include "FakeScreenSource.h"
@@ -20,6 +25,7 @@
 #include "Mirror/VideoSizing.h"
 #include "Platform/LinuxPlatform.h"
 #include "Platform/TcpOptions.h"
+#include "X264Encoder.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
@@ -101,12 +107,58 @@ private:
     qint64 m_droppedCaptureMs;
 };
 
-QVariantMap sizeRequest(const QString &width, const QString &height, const QString &fps)
-{
-    return {{QStringLiteral("encoder_width"), width},
-            {QStringLiteral("encoder_height"), height},
-            {QStringLiteral("encoder_fps"), fps}};
-}
+
+// x264 as the sender opens it, keeping the settings x264 reports once open.
+class ReadBackEncoder final : public Platform::H264Encoder {
+public:
+    struct Settings {
+        std::mutex mutex;
+        std::optional<x264_param_t> params;
+
+        std::optional<x264_param_t> get()
+        {
+            std::lock_guard lock(mutex);
+            return params;
+        }
+    };
+
+    explicit ReadBackEncoder(std::shared_ptr<Settings> settings) : m_settings(std::move(settings)) {}
+
+    bool open(const Platform::H264EncoderConfig &config, QString *error) override
+    {
+        if (!m_inner.open(config, error))
+            return false;
+        x264_param_t params;
+        if (m_inner.parameters(params)) {
+            std::lock_guard lock(m_settings->mutex);
+            m_settings->params = params;
+        }
+        return true;
+    }
+    bool reconfigure(const Platform::H264EncoderConfig &config) override { return m_inner.reconfigure(config); }
+    bool encode(const Platform::VideoFrame &frame, qint64 pts, qint64 duration, bool forceKeyframe,
+                std::vector<Platform::H264EncodedFrame> &out) override
+    {
+        return m_inner.encode(frame, pts, duration, forceKeyframe, out);
+    }
+    bool flush(std::vector<Platform::H264EncodedFrame> &out) override { return m_inner.flush(out); }
+    int delayedFrames() const override { return m_inner.delayedFrames(); }
+    void close() override { m_inner.close(); }
+    std::unique_ptr<Platform::H264Picture> makePicture() override { return m_inner.makePicture(); }
+    bool convert(const Platform::VideoFramePtr &frame, Platform::H264Picture &picture) override
+    {
+        return m_inner.convert(frame, picture);
+    }
+    bool encodePicture(Platform::H264Picture &picture, qint64 pts, qint64 duration, bool forceKeyframe,
+                       std::vector<Platform::H264EncodedFrame> &out) override
+    {
+        return m_inner.encodePicture(picture, pts, duration, forceKeyframe, out);
+    }
+
+private:
+    Platform::Linux::X264Encoder m_inner;
+    std::shared_ptr<Settings> m_settings;
+};
 
 class VideoSenderTest : public VideoReceiverTest {
 protected:
@@ -128,14 +180,13 @@ protected:
         }
         else
             s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
-        s.notificationCenter = &poster;
         return s;
     }
 
     void makeSender(Road road, const VideoSenderServices &s)
     {
         TavlinGlobal::setMacCpuChipBrand(road == Road::Apple ? QStringLiteral("Apple") : QStringLiteral("Intel"));
-        sender = makeVideoSenderForCpuBrand(device, s);
+        sender = makeVideoSenderForCpuBrand(device, s, media);
         sender->setMonitorCallback([this](qint32 status) { statuses.append(status); });
     }
 
@@ -149,7 +200,6 @@ protected:
         return out;
     }
 
-    NotificationPoster poster;
     FakeScreenSource *screen = nullptr;
     QList<qint32> statuses;
 };
@@ -161,12 +211,10 @@ TEST_F(VideoSenderTest, CpuBrandChoosesTheRoad)
     const VideoSenderServices s = services(QSize(640, 480), std::make_shared<FakeEncoderProbe>());
     for (const char *brand : {"Apple", "Intel", "unknow", ""}) {
         TavlinGlobal::setMacCpuChipBrand(QString::fromLatin1(brand));
-        auto chosen = makeVideoSenderForCpuBrand(device, s);
+        auto chosen = makeVideoSenderForCpuBrand(device, s, media);
         const bool apple = QByteArray(brand) == "Apple";
         EXPECT_EQ(dynamic_cast<VideoSession *>(chosen.get()) != nullptr, apple) << brand;
         EXPECT_EQ(dynamic_cast<VideoDisplaySession *>(chosen.get()) != nullptr, !apple) << brand;
-        EXPECT_EQ(chosen->encoderNotificationName(), apple ? QStringLiteral("changeEncoderAttributeRelatedForM1")
-                                                           : QStringLiteral("changeEncoderAttributeRelated"));
         EXPECT_TRUE(chosen->isBusy());
         EXPECT_EQ(chosen->fps(), 20);
     }
@@ -349,6 +397,49 @@ TEST_F(VideoSenderTest, EncoderSetUpPerRoad)
     }
 }
 
+TEST_F(VideoSenderTest, EachRoadsRatesReachX264AsABufferThatHoldsTheLimit)
+{
+    struct Case {
+        Road road;
+        QSize screen;
+        VideoSenderBase::EncoderRates rates;
+    };
+    const QList<Case> cases = {
+        {Road::Apple, {1920, 1080}, {VideoSession::kAverageBitrate, VideoSession::kDataRateLimitBytes}},
+        {Road::Intel, {1920, 1080}, VideoDisplaySession::encoderRatesForHeight(1080)},
+        {Road::Intel, {1080, 1920}, VideoDisplaySession::encoderRatesForHeight(1920)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(roadName(c.road));
+        SCOPED_TRACE(c.screen.height());
+        auto settings = std::make_shared<ReadBackEncoder::Settings>();
+        VideoSenderServices s = services(c.screen);
+        s.makeEncoder = [settings] { return std::make_unique<ReadBackEncoder>(settings); };
+        receiver->setDecoding(false);
+        makeSender(c.road, s);
+        sender->startMrror();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return settings->get().has_value(); }, 20000));
+        const x264_param_t p = *settings->get();
+        const double limitKbit = double(c.rates.limitBytes) * 8 / 1000;
+
+        EXPECT_EQ(p.rc.i_rc_method, X264_RC_ABR);
+        EXPECT_EQ(p.rc.i_bitrate, c.rates.averageBitrate / 1000);
+        // Strictly above the average bit rate: at or below it, x264 would
+        // fill the stream up to a constant rate.
+        EXPECT_GT(p.rc.i_vbv_max_bitrate, p.rc.i_bitrate);
+        // No second carries more than the limit: what the buffer holds at its
+        // start and what flows in during it.
+        EXPECT_LE(p.rc.i_vbv_buffer_size + p.rc.i_vbv_max_bitrate, limitKbit);
+        // The buffer, which is what a key frame may spend, has all the limit
+        // leaves above the average, and it is full at the start.
+        EXPECT_GE(p.rc.i_vbv_buffer_size, limitKbit - p.rc.i_bitrate - 2);
+        EXPECT_FLOAT_EQ(p.rc.f_vbv_buffer_init, 1.0f);
+        sender.reset();
+        receiver = std::make_unique<VideoReceiver>(address);
+        ASSERT_TRUE(receiver->start());
+    }
+}
+
 TEST_F(VideoSenderTest, DisplayStreamRoadRepeatsAStillScreen)
 {
     auto probe = std::make_shared<FakeEncoderProbe>();
@@ -450,18 +541,10 @@ TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
     for (Road road : {Road::Intel, Road::Apple}) {
         SCOPED_TRACE(roadName(road));
         makeSender(road, services(QSize(1920, 1080)));
-        const QString mine = sender->encoderNotificationName();
-        const QString other = road == Road::Apple ? QStringLiteral("changeEncoderAttributeRelated")
-                                                  : QStringLiteral("changeEncoderAttributeRelatedForM1");
         sender->startMrror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->decodedFrames() >= 3; }, 20000));
 
-        // The other road's notification is not for this sender.
-        poster.post(other, sizeRequest("640", "360", "10"));
-        TestSupport::spin(150);
-        EXPECT_EQ(sender->screenWidth(), 1920);
-
-        poster.post(mine, sizeRequest("1280", "720", "30"));
+        sender->changeEncoderAttributeRelated({1280, 720, 30});
         EXPECT_EQ(sender->screenWidth(), 1280);
         EXPECT_EQ(sender->screenHeight(), 720);
         EXPECT_EQ(sender->fps(), 30);
@@ -484,7 +567,7 @@ TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
 
         // The same request again changes nothing.
         const int starts = screen->startCount();
-        poster.post(mine, sizeRequest("1280", "720", "30"));
+        sender->changeEncoderAttributeRelated({1280, 720, 30});
         TestSupport::spin(200);
         EXPECT_EQ(screen->startCount(), starts);
         EXPECT_EQ(receiver->decodeErrors(), 0);
@@ -505,7 +588,7 @@ TEST_F(VideoSenderTest, AResizeWhileTheConnectionComesUpStartsOneCapture)
         s.timings.resizeRestartDelayMs = 200;
         makeSender(road, s);
         sender->startMrror();
-        sender->changeEncoderAttributeRelated(sizeRequest("1280", "720", "20"));
+        sender->changeEncoderAttributeRelated({1280, 720, 20});
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
         TestSupport::spin(400);
         EXPECT_EQ(screen->startCount(), 1);
@@ -526,24 +609,23 @@ TEST_F(VideoSenderTest, ResizeRequestsOutOfReasonAreRefused)
     auto probe = std::make_shared<FakeEncoderProbe>();
     makeSender(Road::Intel, services(QSize(1920, 1080), probe));
     struct Case {
-        QVariantMap request;
+        EncoderSizeRequest request;
         QSize size;
         qint64 fps;
     };
     const QList<Case> cases = {
-        {sizeRequest("-1280", "-720", "20"), {1920, 1080}, 20},
-        {sizeRequest("0", "720", "20"), {1920, 1080}, 20},
-        {sizeRequest("abc", "720", "20"), {1920, 1080}, 20},
-        {sizeRequest("1", "1", "20"), {1920, 1080}, 20},
-        {sizeRequest("8", "4", "20"), {1920, 1080}, 20},
-        {QVariantMap(), {1920, 1080}, 20},
+        {{-1280, -720, 20}, {1920, 1080}, 20},
+        {{0, 720, 20}, {1920, 1080}, 20},
+        {{1, 1, 20}, {1920, 1080}, 20},
+        {{8, 4, 20}, {1920, 1080}, 20},
+        {{}, {1920, 1080}, 20},
+        // A side that fits within the bounds only on a screen of another
+        // shape: the screen fitted into 16x9000 is 16 wide and 9 high.
+        {{16, 9000, 20}, {1920, 1080}, 20},
         // Accepted with the frame rate brought into range.
-        {sizeRequest("1280", "720", "5000"), {1280, 720}, 60},
-        {sizeRequest("1280", "720", "-3"), {1280, 720}, 1},
-        // Numbers rather than text, and a text with a tail.
-        {{{QStringLiteral("encoder_width"), 960}, {QStringLiteral("encoder_height"), 540.7},
-          {QStringLiteral("encoder_fps"), QStringLiteral("25fps")}},
-         {960, 540}, 25},
+        {{1280, 720, 5000}, {1280, 720}, 60},
+        {{1280, 720, -3}, {1280, 720}, 1},
+        {{960, 540, 25}, {960, 540}, 25},
     };
     for (const Case &c : cases) {
         sender->changeEncoderAttributeRelated(c.request);
@@ -566,7 +648,7 @@ TEST_F(VideoSenderTest, ResizeRestartCancelledByStopAndByDisconnect)
         makeSender(Road::Intel, s);
         sender->startMrror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return screen && screen->isRunning(); }));
-        sender->changeEncoderAttributeRelated(sizeRequest("1280", "720", "20"));
+        sender->changeEncoderAttributeRelated({1280, 720, 20});
         EXPECT_FALSE(screen->isRunning());
         if (byStop)
             sender->stopMirror();
@@ -684,6 +766,10 @@ TEST_F(VideoSenderTest, VideoThatCannotGoOnEndsTheCastWithMinusOne)
             EXPECT_FALSE(sender->isBusy());
             EXPECT_FALSE(sender->isCapturing());
             EXPECT_FALSE(screen->isRunning());
+            // The receiver's thread may take its time to count the connection.
+            if (c.connects) {
+                EXPECT_TRUE(TestSupport::waitFor([&] { return receiver->connectionCount() == 1; }));
+            }
             EXPECT_EQ(receiver->connectionCount(), c.connects ? 1 : 0);
             EXPECT_TRUE(TestSupport::waitFor([&] { return !receiver->isConnected(); }));
             // The owner's stop afterwards changes nothing.
@@ -849,7 +935,6 @@ TEST_F(VideoSenderTest, EachRoadCastsTheXDisplay)
         VideoSenderServices s;
         s.makeScreenSource = [] { return Platform::Linux::makeScreenSource(); };
         s.makeEncoder = [] { return Platform::Linux::makeH264Encoder(); };
-        s.notificationCenter = &poster;
         makeSender(road, s);
         const QSize expected = VideoSizing::startSize(bounds, road == Road::Apple ? 8 : 2);
         sender->startMrror();

@@ -10,21 +10,11 @@
 
 #include "LogCapture.h"
 #include "PrivateXServer.h"
+#include "Mirror/MediaThread.h"
 #include "Mirror/VideoSenderBase.h"
 #include "TestSupport.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
 #include "VideoReceiver.h"
-
-// Stands for the library's notification centre: posts named notifications
-// with an object, as the control session posts the encoder-size requests.
-class NotificationPoster : public QObject {
-    Q_OBJECT
-public:
-    void post(const QString &name, const QVariant &object) { emit notificationPosted(name, object); }
-
-signals:
-    void notificationPosted(const QString &name, const QVariant &object);
-};
 
 using TestSupport::LogCapture;
 
@@ -50,8 +40,9 @@ inline std::unique_ptr<VideoReceiver> startVideoReceiver(QHostAddress *address, 
     return nullptr;
 }
 
-// A video receiver of its own for each case, and the library's global state
-// reset around it; the sender goes before the receiver.
+// A video receiver of its own for each case, a running media thread as a
+// cast's owner holds one, and the library's global state reset around them;
+// the sender goes before the media thread and the receiver.
 class VideoReceiverTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -63,11 +54,13 @@ protected:
         ASSERT_TRUE(receiver) << error.toStdString();
         device = std::make_shared<Device>();
         device->mHostIp = address.toString();
+        media.start();
     }
 
     void TearDown() override
     {
         sender.reset();
+        media.stop();
         TestSupport::spin(10);
         receiver.reset();
         TavlinGlobal::resetAll();
@@ -77,5 +70,6 @@ protected:
     QHostAddress address;
     std::unique_ptr<VideoReceiver> receiver;
     DevicePtr device;
+    MediaThread media;
     std::unique_ptr<VideoSenderBase> sender;
 };

@@ -166,7 +166,7 @@ TEST(X11ScreenSource, CapturesTheMainDisplay)
     EXPECT_EQ(pixel(*first, 150, 150), 0xff0000u);
 }
 
-TEST(X11ScreenSource, EveryTickWithoutDuplicateRemoval)
+TEST(X11ScreenSource, EveryTickWithoutDuplicateRemovalAndABoundOnHeldFrames)
 {
     PrivateXServer server;
     if (!TestSupport::requireFacility("Xvfb", server.start()))
@@ -183,11 +183,43 @@ TEST(X11ScreenSource, EveryTickWithoutDuplicateRemoval)
     // Copies of whole screens under a busy machine: give them time.
     ASSERT_TRUE(waitForFrames(frames, 15, 20000));
     source->stop();
-    std::lock_guard lock(frames.mutex);
-    const Platform::VideoFrame &a = *frames.list.first();
-    const Platform::VideoFrame &b = *frames.list.last();
-    ASSERT_EQ(a.stride * a.height, b.stride * b.height);
-    EXPECT_EQ(memcmp(a.data, b.data, size_t(a.stride) * size_t(a.height)), 0);
+    {
+        std::lock_guard lock(frames.mutex);
+        const Platform::VideoFrame &a = *frames.list.first();
+        const Platform::VideoFrame &b = *frames.list.last();
+        ASSERT_EQ(a.stride * a.height, b.stride * b.height);
+        EXPECT_EQ(memcmp(a.data, b.data, size_t(a.stride) * size_t(a.height)), 0);
+        frames.list.clear();
+    }
+
+    // With a bound of two held frames (the source's own last one counts),
+    // every tick that finds two held captures nothing.
+    options.fps = 50;
+    options.maxFramesHeld = 2;
+    ASSERT_TRUE(source->start(options, [&](Platform::VideoFramePtr f) { frames.add(std::move(f)); }, {}));
+    ASSERT_TRUE(waitForFrames(frames, 2, 20000));
+    QThread::msleep(300);
+    EXPECT_EQ(frames.size(), 2);
+    // Letting go of one lets capture go on, one frame at a time.
+    {
+        std::lock_guard lock(frames.mutex);
+        frames.list.removeFirst();
+    }
+    ASSERT_TRUE(waitForFrames(frames, 2, 20000));
+    QThread::msleep(300);
+    EXPECT_EQ(frames.size(), 2);
+    source->stop();
+    {
+        std::lock_guard lock(frames.mutex);
+        frames.list.clear();
+    }
+    // Nothing held downstream: capture runs at its pace.
+    std::atomic<int> seen{0};
+    ASSERT_TRUE(source->start(options, [&](Platform::VideoFramePtr) { ++seen; }, {}));
+    for (int i = 0; i < 2000 && seen.load() < 10; ++i)
+        QThread::msleep(10);
+    EXPECT_GE(seen.load(), 10);
+    source->stop();
 }
 
 TEST(X11ScreenSource, DrawsThePointer)

@@ -24,6 +24,11 @@ struct ScreenCaptureOptions {
     int fps = 20;                 // at most this many frames per second
     bool showCursor = true;       // draw the pointer into the frames
     bool dropDuplicates = true;   // deliver a frame only when the picture changed
+    // Frames handed out and still held anywhere (the source's own last one,
+    // kept to find duplicates, counts), at most; a tick that finds that many
+    // held captures nothing, so a consumer that falls behind gets fewer,
+    // fresher frames and the memory stays bounded. 0: no bound.
+    int maxFramesHeld = 0;
 };
 
 // Captures the main display. Frames reach the handler on the source's own

@@ -5,7 +5,8 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
+
+#include "Support/NamedThread.h"
 
 namespace Support {
 
@@ -39,7 +40,7 @@ private:
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
-    std::thread m_thread;
+    NamedThread m_thread;
 };
 
 } // namespace Support

@@ -6,6 +6,7 @@
 
 #include "Mirror/AudioRtpPacket.h"
 #include "Mirror/TickCount.h"
+#include "Utils/ThreadHandover.h"
 
 AudioSessionServices AudioSessionServices::fromPlatform(const Platform::PlatformServices &platform)
 {
@@ -16,11 +17,12 @@ AudioSessionServices AudioSessionServices::fromPlatform(const Platform::Platform
     return services;
 }
 
-AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent)
-    : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_media(MediaThread::acquire()),
+AudioSession::AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, MediaThread &media,
+                           QObject *parent)
+    : QObject(parent), m_device(std::move(device)), m_dataPort(dataPort), m_media(media),
       m_services(std::move(services))
 {
-    m_audioSocket = m_media->make<AsyncUdpSocket>();
+    m_audioSocket = m_media.make<AsyncUdpSocket>();
 }
 
 AudioSession::~AudioSession() { stop(); }
@@ -78,8 +80,7 @@ void AudioSession::start()
                                      encoderOnWorker->encode(pcm);
                              },
                              [this](const QString &reason) {
-                                 QMetaObject::invokeMethod(this, [this, reason] { soundEnded(reason); },
-                                                           Qt::QueuedConnection);
+                                 ThreadHandover::post(this, [this, reason] { soundEnded(reason); });
                              });
     if (!started) {
         qInfo().noquote() << "audio sender not started: cannot record from" << recording->name;
@@ -102,7 +103,7 @@ void AudioSession::stop()
     m_sending = false;
     if (m_audioSocket) {
         // Sends still waiting on the media thread go with the socket.
-        m_media->destroy(m_audioSocket);
+        m_media.destroy(m_audioSocket);
         m_audioSocket = nullptr;
     }
     m_stopped = true;
@@ -147,13 +148,10 @@ void AudioSession::sendDatagram(const QByteArray &datagram)
     AsyncUdpSocket *socket = m_audioSocket;
     if (!socket || !m_device || !m_sending.load())
         return;
-    QMetaObject::invokeMethod(
-        socket,
-        [this, socket, datagram, host = m_device->mHostIp, port = quint16(m_dataPort)] {
-            if (m_sending.load())
-                socket->sendData(datagram, host, port, -1, 0);
-        },
-        Qt::QueuedConnection);
+    ThreadHandover::post(socket, [this, socket, datagram, host = m_device->mHostIp, port = quint16(m_dataPort)] {
+        if (m_sending.load())
+            socket->sendData(datagram, host, port, -1, 0);
+    });
 }
 
 QString AudioSession::dumpPCMPath() { return QDir::temp().filePath(QStringLiteral("tavlin_audio_dump.pcm")); }

@@ -13,7 +13,6 @@
 #include "Platform/PlatformServices.h"
 #include "Platform/SoundDevices.h"
 #include "Platform/SoundSource.h"
-#include "Rtsp/MirrorSenders.h"
 #include "Socket/AsyncUdpSocket.h"
 
 // What the audio sender needs from the system.
@@ -33,29 +32,31 @@ struct AudioSessionServices {
 //
 // Lives on the main thread, which only starts and stops it. Capture, encoding
 // and packing run on the sound source's worker thread; each datagram then
-// hops to the cast's media thread, where the socket lives and sends it. The
-// sound never waits for the main thread.
-class AudioSession : public QObject, public MirrorAudioSender, public FdkAACEncoderDelegate {
+// hops to the cast's media thread (held by the cast's owner, running while
+// this sender lives), where the socket lives and sends it. The sound never
+// waits for the main thread.
+class AudioSession : public QObject, public FdkAACEncoderDelegate {
     Q_OBJECT
 public:
     // The unique ID of the capture device that carries the cast's sound.
     static constexpr const char *kRecordingDeviceUniqueId = "Echovane:0";
 
-    AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, QObject *parent = nullptr);
+    AudioSession(DevicePtr device, qint64 dataPort, AudioSessionServices services, MediaThread &media,
+                 QObject *parent = nullptr);
     ~AudioSession() override;
 
     // Starts capturing and sending; does nothing without the capture device,
     // with a data port outside 1..65535, or when the encoder cannot be set up.
-    void start() override;
+    void start();
     // Stops capture (joining its thread), then the encoder, and closes the
     // socket on the media thread: no datagram leaves after it, not even one
     // packed before it and still on its way to that thread. Sound that ends on its own (the
     // sound server went away) is logged once and the cast goes on without.
-    void stop() override;
+    void stop();
 
     void setPauseResumeMark(bool pause) { setPauseCast(pause); }
-    bool pauseCast() const override { return m_pauseCast.load(); }
-    void setPauseCast(bool pause) override { m_pauseCast.store(pause); }
+    bool pauseCast() const { return m_pauseCast.load(); }
+    void setPauseCast(bool pause) { m_pauseCast.store(pause); }
 
     // The capture device whose unique ID is "Echovane:0", first in the
     // server's order; none when there is none.
@@ -92,7 +93,7 @@ private:
     std::atomic<bool> m_sending{true};
     DevicePtr m_device;
     qint64 m_dataPort = 0;
-    std::shared_ptr<MediaThread> m_media;
+    MediaThread &m_media;
     AsyncUdpSocket *m_audioSocket = nullptr; // on the media thread
     std::unique_ptr<Platform::SoundSource> m_source;
     std::unique_ptr<FdkAACEncoder> m_fdkEncoder;

@@ -1,41 +1,48 @@
 #include "Mirror/MediaThread.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+#include <QEventLoop>
 #include <QMetaObject>
-#include <mutex>
+#include <future>
 
-namespace {
-
-std::mutex sharedMutex;
-std::weak_ptr<MediaThread> sharedThread;
-
-} // namespace
-
-std::shared_ptr<MediaThread> MediaThread::acquire()
-{
-    std::lock_guard lock(sharedMutex);
-    std::shared_ptr<MediaThread> thread = sharedThread.lock();
-    if (!thread) {
-        thread = std::shared_ptr<MediaThread>(new MediaThread);
-        sharedThread = thread;
-    }
-    return thread;
-}
-
-MediaThread::MediaThread()
-{
-    // Qt gives the system thread this name when it starts.
-    m_thread.setObjectName(QString::fromLatin1(kName));
-    m_context = new QObject;
-    m_context->moveToThread(&m_thread);
-    m_thread.start();
-}
+#include "Utils/ThreadHandover.h"
 
 MediaThread::~MediaThread()
 {
-    m_thread.quit();
-    m_thread.wait();
-    // The thread has ended: nothing runs on the context any more.
-    delete m_context;
+    stop();
+}
+
+void MediaThread::start()
+{
+    if (m_context)
+        return;
+    std::promise<std::pair<QObject *, QEventLoop *>> ready;
+    m_thread.start(kName, [&ready] {
+        QEventLoop loop;
+        QObject context;
+        ready.set_value({&context, &loop});
+        loop.exec();
+        // What was let go with deleteLater() goes with the loop, as a
+        // QThread's would.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    });
+    const auto [context, loop] = ready.get_future().get();
+    m_context = context;
+    m_loop = loop;
+}
+
+void MediaThread::stop()
+{
+    if (!m_context)
+        return;
+    if (m_objects.load() != 0)
+        qWarning().noquote() << "media thread stopped with" << m_objects.load() << "objects still on it";
+    QEventLoop *loop = m_loop;
+    ThreadHandover::post(m_context, [loop] { loop->quit(); });
+    m_thread.join();
+    m_context = nullptr;
+    m_loop = nullptr;
 }
 
 void MediaThread::run(const std::function<void()> &task)
@@ -44,11 +51,15 @@ void MediaThread::run(const std::function<void()> &task)
         task();
         return;
     }
-    QMetaObject::invokeMethod(m_context, task, Qt::BlockingQueuedConnection);
+    if (!m_context)
+        return;
+    ThreadHandover::runAndWait(m_context, task);
 }
 
 void MediaThread::destroy(QObject *object)
 {
-    if (object)
-        run([object] { delete object; });
+    if (!object)
+        return;
+    run([object] { delete object; });
+    --m_objects;
 }

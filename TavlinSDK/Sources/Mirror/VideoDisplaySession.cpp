@@ -5,6 +5,7 @@
 
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
+#include "Utils/ThreadHandover.h"
 
 // The display-stream road's frame handling, on the media thread: the frames
 // the capture thread hands over, the repeat of a still screen, and the
@@ -47,13 +48,10 @@ public:
         if (m_waiting.load() >= kQueueDepth)
             return;
         ++m_waiting;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, frame] {
-                --m_waiting;
-                streamFrame(generation, frame);
-            },
-            Qt::QueuedConnection);
+        ThreadHandover::post(this, [this, generation, frame] {
+            --m_waiting;
+            streamFrame(generation, frame);
+        });
     }
 
 private:
@@ -99,18 +97,28 @@ private:
     std::atomic<int> m_waiting{0};
 };
 
-VideoDisplaySession::VideoDisplaySession(DevicePtr device, VideoSenderServices services, QObject *parent)
-    : VideoSenderBase(std::move(device), std::move(services), 2, parent)
+VideoDisplaySession::VideoDisplaySession(DevicePtr device, VideoSenderServices services, MediaThread &media,
+                                         QObject *parent)
+    : VideoSenderBase(std::move(device), std::move(services), media, 2, parent)
 {
-    m_pacer = media().make<DisplayStreamPacer>(link(), &m_pauseCast, m_services.maxQueuedWrites);
 }
 
 VideoDisplaySession::~VideoDisplaySession()
 {
-    // Capture and encoder end before the pacer that they feed and that
-    // feeds them.
     endMedia();
+}
+
+void VideoDisplaySession::linkMade()
+{
+    m_pacer = media().make<DisplayStreamPacer>(link(), &m_pauseCast, m_services.maxQueuedWrites);
+}
+
+void VideoDisplaySession::linkWillGo()
+{
+    // Capture and encoder have ended: nothing feeds the pacer any more, and
+    // it feeds nothing.
     media().destroy(m_pacer);
+    m_pacer = nullptr;
 }
 
 void VideoDisplaySession::logStartMirror()
@@ -129,20 +137,28 @@ void VideoDisplaySession::configureConnectedSocket(GCDAsyncSocket &socket)
     setTcpNoDelay(socket);
 }
 
+VideoSenderBase::EncoderRates VideoDisplaySession::encoderRatesForHeight(qint64 height)
+{
+    const bool tall = height > 1080;
+    return {tall ? 6710886 : 3355443, tall ? 2097152 : 1048576};
+}
+
 VideoSenderBase::EncoderRates VideoDisplaySession::encoderRates() const
 {
-    const bool tall = m_screenHeight > 1080;
-    return {tall ? 6710886 : 3355443, tall ? 2097152 : 1048576};
+    return encoderRatesForHeight(m_screenHeight);
 }
 
 void VideoDisplaySession::captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context)
 {
+    // Capture runs only while the link, and with it the pacer, exists.
     m_pacer->offer(context.generation, frame);
 }
 
 void VideoDisplaySession::captureWillStart(const CaptureContext &context)
 {
     DisplayStreamPacer *pacer = m_pacer;
+    if (!pacer)
+        return;
     const qint64 fps = m_fps;
     media().run([pacer, context, fps] { pacer->begin(context.encoder, context.generation, fps); });
 }

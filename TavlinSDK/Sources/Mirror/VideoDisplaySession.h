@@ -15,12 +15,13 @@ class DisplayStreamPacer;
 class VideoDisplaySession final : public VideoSenderBase {
     Q_OBJECT
 public:
-    static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelated");
-
-    VideoDisplaySession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
+    VideoDisplaySession(DevicePtr device, VideoSenderServices services, MediaThread &media,
+                        QObject *parent = nullptr);
     ~VideoDisplaySession() override;
 
-    QString encoderNotificationName() const override { return kEncoderNotificationName; }
+    // The road's encoder rates for a picture `height` pixels high.
+    static EncoderRates encoderRatesForHeight(qint64 height);
+
     bool isCpuBrandOfApple() const { return false; }
     // Tag of the last packet write; 0 at each start. Any thread.
     qint64 currentSockTag() const { return m_currentSockTag.load(); }
@@ -34,6 +35,8 @@ protected:
     void logStartMirror() override;
     void logStopMirror() override;
     void configureConnectedSocket(GCDAsyncSocket &socket) override;
+    void linkMade() override;
+    void linkWillGo() override;
 
 private:
     DisplayStreamPacer *m_pacer = nullptr; // on the media thread

@@ -1,7 +1,6 @@
 #include "Mirror/VideoSenderBase.h"
 
 #include <QDebug>
-#include <QVariantMap>
 #include <algorithm>
 #include <climits>
 
@@ -11,30 +10,9 @@
 #include "Mirror/VideoSizing.h"
 #include "Platform/TcpOptions.h"
 #include "Socket/SocketErrors.h"
-#include "Utils/IntegerValue.h"
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
+#include "Utils/ThreadHandover.h"
 
-namespace {
-
-// Sizes outside this range are not a screen the receiver can mean.
-constexpr int kMinEncoderSide = 16;
-constexpr int kMaxEncoderSide = 8192;
-constexpr qint64 kMaxFps = 60;
-
-// The integer at the start of a text ("1280", " 720", "30fps"), or the
-// number itself; 0 when there is none.
-qint64 integerValue(const QVariant &value)
-{
-    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray)
-        return integerValueOfText(value.toString());
-    bool ok = false;
-    const double d = value.toDouble(&ok);
-    if (!ok || d != d)
-        return 0;
-    return qint64(std::clamp(d, double(LLONG_MIN / 2), double(LLONG_MAX / 2)));
-}
-
-} // namespace
 
 VideoSenderServices VideoSenderServices::fromPlatform(const Platform::PlatformServices &platform)
 {
@@ -44,12 +22,24 @@ VideoSenderServices VideoSenderServices::fromPlatform(const Platform::PlatformSe
     return services;
 }
 
-VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services, int sizeMultiple, QObject *parent)
-    : QObject(parent), m_device(std::move(device)), m_services(std::move(services)), m_media(MediaThread::acquire())
+VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services, MediaThread &media,
+                                 int sizeMultiple, QObject *parent)
+    : QObject(parent), m_device(std::move(device)), m_services(std::move(services)), m_media(media)
 {
     if (m_services.makeScreenSource)
         m_screenSource = m_services.makeScreenSource();
 
+    const QSize start = VideoSizing::startSize(screenPixelSize(), sizeMultiple);
+    m_screenWidth = start.width();
+    m_screenHeight = start.height();
+    m_fps = 20;
+
+    m_restartTimer.setSingleShot(true);
+    connect(&m_restartTimer, &QTimer::timeout, this, &VideoSenderBase::restartCaptureAfterResize);
+}
+
+VideoLink::Hooks VideoSenderBase::linkHooks()
+{
     // The link's status hooks run on the media thread and post to this
     // sender; they are gone with the link, which goes before this sender.
     VideoLink::Hooks hooks;
@@ -59,32 +49,17 @@ VideoSenderBase::VideoSenderBase(DevicePtr device, VideoSenderServices services,
     hooks.configureConnected = [this](GCDAsyncSocket &socket) { configureConnectedSocket(socket); };
     hooks.pictureReady = [this](const VTPSampleBuffer &picture) { pictureReady(picture); };
     hooks.frameWritten = m_services.frameWritten;
-    hooks.connected = [this] { QMetaObject::invokeMethod(this, [this] { linkConnected(); }, Qt::QueuedConnection); };
+    hooks.connected = [this] { ThreadHandover::post(this, [this] { linkConnected(); }); };
     hooks.ended = [this](std::optional<qint32> status) {
-        QMetaObject::invokeMethod(this, [this, status] { linkEnded(status); }, Qt::QueuedConnection);
+        ThreadHandover::post(this, [this, status] { linkEnded(status); });
     };
     hooks.encoderFailed = [this](quint64 generation) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation == m_generation && m_capturing)
-                    failCast(QStringLiteral("the encoder cannot encode"));
-            },
-            Qt::QueuedConnection);
+        ThreadHandover::post(this, [this, generation] {
+            if (generation == m_generation && m_capturing)
+                failCast(QStringLiteral("the encoder cannot encode"));
+        });
     };
-    m_link = m_media->make<VideoLink>(std::move(hooks), m_services.maxQueuedBytes);
-
-    const QSize start = VideoSizing::startSize(screenPixelSize(), sizeMultiple);
-    m_screenWidth = start.width();
-    m_screenHeight = start.height();
-    m_fps = 20;
-
-    m_restartTimer.setSingleShot(true);
-    connect(&m_restartTimer, &QTimer::timeout, this, &VideoSenderBase::restartCaptureAfterResize);
-    if (m_services.notificationCenter) {
-        connect(m_services.notificationCenter.data(), SIGNAL(notificationPosted(QString, QVariant)), this,
-                SLOT(onNotificationPosted(QString, QVariant)));
-    }
+    return hooks;
 }
 
 VideoSenderBase::~VideoSenderBase()
@@ -96,16 +71,19 @@ VideoSenderBase::~VideoSenderBase()
 
 void VideoSenderBase::endMedia()
 {
+    m_stopped = true;
     m_restartTimer.stop();
     stopScreenCapture();
     if (m_screenSource)
         m_screenSource->stop();
-    // The encoder's worker is joined: nothing more is delivered to the link.
+    // The encoder's threads are joined: nothing more is delivered to the link.
     m_encoder.reset();
     if (m_link) {
-        m_media->destroy(m_link);
+        linkWillGo();
+        m_media.destroy(m_link);
         m_link = nullptr;
     }
+    m_linkBusy = false;
 }
 
 void VideoSenderBase::withLink(const std::function<void(VideoLink &)> &task)
@@ -113,7 +91,7 @@ void VideoSenderBase::withLink(const std::function<void(VideoLink &)> &task)
     if (!m_link)
         return;
     VideoLink *link = m_link;
-    m_media->run([link, &task] { task(*link); });
+    m_media.run([link, &task] { task(*link); });
 }
 
 QSize VideoSenderBase::screenPixelSize()
@@ -124,8 +102,16 @@ QSize VideoSenderBase::screenPixelSize()
 void VideoSenderBase::startMrror()
 {
     logStartMirror();
-    if (!m_link || !m_linkBusy || m_stopped)
+    if (!m_linkBusy || m_stopped)
         return;
+    if (!m_link) {
+        m_link = m_media.make<VideoLink>(linkHooks(), m_services.maxQueuedBytes);
+        if (!m_link) {
+            failCast(QStringLiteral("no media thread"));
+            return;
+        }
+        linkMade();
+    }
     const QString host = m_device ? m_device->mHostIp : QString();
     // A port no connection can have is refused, not cut to 16 bits (which
     // would reach some other service of the receiver).
@@ -178,8 +164,9 @@ void VideoSenderBase::linkEnded(std::optional<qint32> status)
     m_restartTimer.stop();
     stopScreenCapture();
     m_linkBusy = false;
+    // An end that crossed a stop is not reported: the owner asked for it.
     // Last: the owner may drop this sender from inside the callback.
-    if (status && m_monitorblock) {
+    if (status && m_monitorblock && !m_stopped) {
         const auto callback = m_monitorblock;
         callback(*status);
     }
@@ -207,13 +194,10 @@ void VideoSenderBase::failCast(const QString &reason)
 
 void VideoSenderBase::failCastFromCaptureThread(quint64 generation, const QString &reason)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, reason] {
-            if (generation == m_generation && m_capturing)
-                failCast(reason);
-        },
-        Qt::QueuedConnection);
+    ThreadHandover::post(this, [this, generation, reason] {
+        if (generation == m_generation && m_capturing)
+            failCast(reason);
+    });
 }
 
 void VideoSenderBase::reportLater(qint32 status)
@@ -288,6 +272,7 @@ void VideoSenderBase::startScreenCapture()
     options.fps = int(m_fps);
     options.showCursor = true;
     options.dropDuplicates = true;
+    options.maxFramesHeld = m_services.maxFramesHeld;
     const CaptureContext context{++m_generation, m_link, m_encoder.get()};
     withLink([&context](VideoLink &link) { link.setEncoder(context.encoder, context.generation); });
     captureWillStart(context);
@@ -320,31 +305,20 @@ void VideoSenderBase::stopScreenCapture()
     withLink([](VideoLink &link) { link.setEncoder(nullptr, 0); });
 }
 
-void VideoSenderBase::onNotificationPosted(const QString &name, const QVariant &object)
+void VideoSenderBase::changeEncoderAttributeRelated(const EncoderSizeRequest &request)
 {
-    if (name == encoderNotificationName())
-        changeEncoderAttributeRelated(object);
-}
-
-void VideoSenderBase::changeEncoderAttributeRelated(const QVariant &object)
-{
-    const QVariantMap map = object.toMap();
-    const qint64 width = integerValue(map.value(QStringLiteral("encoder_width")));
-    const qint64 height = integerValue(map.value(QStringLiteral("encoder_height")));
-    const qint64 requestedFps = integerValue(map.value(QStringLiteral("encoder_fps")));
-    if (width <= 0 || height <= 0) {
-        qInfo().noquote() << QStringLiteral("ignored encoder size %1x%2").arg(width).arg(height);
+    if (request.width <= 0 || request.height <= 0) {
+        qInfo().noquote() << QStringLiteral("ignored encoder size %1x%2").arg(request.width).arg(request.height);
         return;
     }
-    const QSize fitted = VideoSizing::fittedSize(
-        QSize(int(std::min<qint64>(width, INT_MAX / 4)), int(std::min<qint64>(height, INT_MAX / 4))),
-        screenPixelSize());
-    if (fitted.width() < kMinEncoderSide || fitted.height() < kMinEncoderSide || fitted.width() > kMaxEncoderSide
-        || fitted.height() > kMaxEncoderSide) {
+    const QSize fitted = VideoSizing::fittedSize(QSize(std::min(request.width, INT_MAX / 4),
+                                                       std::min(request.height, INT_MAX / 4)),
+                                                 screenPixelSize());
+    if (!EncoderSizeRequest::sideInRange(fitted.width()) || !EncoderSizeRequest::sideInRange(fitted.height())) {
         qInfo().noquote() << QStringLiteral("ignored encoder size %1x%2").arg(fitted.width()).arg(fitted.height());
         return;
     }
-    const qint64 fps = std::clamp<qint64>(requestedFps, 1, kMaxFps);
+    const qint64 fps = std::clamp(request.fps, EncoderSizeRequest::kMinFps, EncoderSizeRequest::kMaxFps);
     if (fitted.width() == m_screenWidth && fitted.height() == m_screenHeight && fps == m_fps)
         return;
     // Capture ends before the values its thread reads change.
@@ -363,10 +337,16 @@ void VideoSenderBase::restartCaptureAfterResize()
         startScreenCapture();
 }
 
-std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
-                                                            const VideoSenderServices &services)
+std::unique_ptr<VideoSenderBase> makeVideoSender(bool captureSessionRoad, const DevicePtr &device,
+                                                 const VideoSenderServices &services, MediaThread &media)
 {
-    if (TavlinGlobal::getMacCpuChipBrand() == QLatin1String("Apple"))
-        return std::make_unique<VideoSession>(device, services);
-    return std::make_unique<VideoDisplaySession>(device, services);
+    if (captureSessionRoad)
+        return std::make_unique<VideoSession>(device, services, media);
+    return std::make_unique<VideoDisplaySession>(device, services, media);
+}
+
+std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
+                                                            const VideoSenderServices &services, MediaThread &media)
+{
+    return makeVideoSender(TavlinGlobal::getMacCpuChipBrand() == QLatin1String("Apple"), device, services, media);
 }

@@ -3,12 +3,12 @@
 #include <QObject>
 #include <QSize>
 #include <QTimer>
-#include <QVariant>
 #include <atomic>
 #include <functional>
 #include <memory>
 
 #include "Device/Device.h"
+#include "Mirror/EncoderSizeRequest.h"
 #include "Mirror/MediaThread.h"
 #include "Mirror/VideoLink.h"
 #include "Mirror/VideoSenderServices.h"
@@ -22,13 +22,19 @@
 // The sender lives on the main thread and decides (start, stop, re-size,
 // failures); the pictures never come here. Capture runs on the screen
 // source's thread, conversion and encoding on the encoder's, and the coded
-// pictures go from the encoder straight to the media thread, where the
-// sender's VideoLink owns the connection. Threads are stopped and joined
-// before anything they use goes away; the link's status reaches the sender by
-// queued calls, which die with it.
+// pictures go from the encoder straight to the media thread (the cast's, held
+// by its owner), where the sender's VideoLink owns the connection. Threads
+// are stopped and joined before anything they use goes away; the link's
+// status reaches the sender by queued calls, which die with it.
 class VideoSenderBase : public QObject {
     Q_OBJECT
 public:
+    // A road's encoder set-up.
+    struct EncoderRates {
+        qint32 averageBitrate = 0; // bits per second
+        qint64 limitBytes = 0;     // at most this many bytes in one second
+    };
+
     // Values of the status callback (the cast's MirrorSocketStatus).
     static constexpr qint32 kStatusOther = -1;
     static constexpr qint32 kStatusConnectTimeout = -6;
@@ -36,7 +42,7 @@ public:
 
     ~VideoSenderBase() override;
 
-    // Connects the video socket to the receiver.
+    // Connects the video socket to the receiver; the media thread runs.
     void startMrror();
     // Closes the video socket at once, also while it is still connecting,
     // and ends capture; no status follows, and the sender starts nothing
@@ -50,17 +56,18 @@ public:
     // True while the video connection is in use (until its end has been
     // handled here).
     bool isBusy() const { return m_linkBusy; }
+    // Ends capture, the encoder and the connection for good and lets go of
+    // everything the sender keeps on the media thread, which may stop
+    // afterwards. No status follows, and the sender starts nothing more.
+    void endMedia();
 
-    // The receiver asks for another encoder size: a map of "encoder_width",
-    // "encoder_height" and "encoder_fps" (decimal strings).
-    void changeEncoderAttributeRelated(const QVariant &object);
+    // The receiver asks for another encoder size.
+    void changeEncoderAttributeRelated(const EncoderSizeRequest &request);
 
     qint64 screenWidth() const { return m_screenWidth; }
     qint64 screenHeight() const { return m_screenHeight; }
     qint64 fps() const { return m_fps; }
     bool isCapturing() const { return m_capturing; }
-    // The encoder-size notification this road observes.
-    virtual QString encoderNotificationName() const = 0;
 
 protected:
     // What the capture thread of one capture works with: both outlive that
@@ -70,12 +77,9 @@ protected:
         VideoLink *link = nullptr;
         VTPCompressionSession *encoder = nullptr;
     };
-    struct EncoderRates {
-        qint32 averageBitrate = 0; // bits per second
-        qint64 limitBytes = 0;     // at most this many bytes in one second
-    };
 
-    VideoSenderBase(DevicePtr device, VideoSenderServices services, int sizeMultiple, QObject *parent);
+    VideoSenderBase(DevicePtr device, VideoSenderServices services, MediaThread &media, int sizeMultiple,
+                    QObject *parent);
 
     // Both roads start, stop and join their capture here: one capture at a
     // time, a new encoder with each, the capture thread joined before the
@@ -101,12 +105,15 @@ protected:
     virtual void configureConnectedSocket(GCDAsyncSocket & /*socket*/) {}
     virtual void logStartMirror() {}
     virtual void logStopMirror() = 0;
+    // On the main thread: the link has been made on the media thread (at the
+    // first start), and it is about to go; the road makes and lets go of what
+    // it keeps there beside it.
+    virtual void linkMade() {}
+    virtual void linkWillGo() {}
 
-    // The roads' destructors end here, before their own members go: capture
-    // stops, the encoder finishes, and the link is destroyed on the media
-    // thread, so nothing calls into the road afterwards.
-    void endMedia();
-    MediaThread &media() { return *m_media; }
+    // The roads' destructors end their media too, before their own members
+    // go, so nothing calls into the road afterwards.
+    MediaThread &media() { return m_media; }
     VideoLink *link() const { return m_link; }
 
     // A new compression session at the current size with the road's rates.
@@ -136,10 +143,8 @@ protected:
     qint64 m_screenHeight = 0;
     qint64 m_fps = 20;
 
-private slots:
-    void onNotificationPosted(const QString &name, const QVariant &object);
-
 private:
+    VideoLink::Hooks linkHooks();
     void restartCaptureAfterResize();
     void reportLater(qint32 status);
     // Status from the link, on the main thread.
@@ -148,14 +153,18 @@ private:
     // Runs `task` on the media thread with the link, when there is one.
     void withLink(const std::function<void(VideoLink &)> &task);
 
-    std::shared_ptr<MediaThread> m_media;
+    MediaThread &m_media;
     VideoLink *m_link = nullptr;
     bool m_linkBusy = true;
     QTimer m_restartTimer;
     quint64 m_generation = 0;
 };
 
+// The sender of the capture-session road (VideoSession) or of the
+// display-stream road (VideoDisplaySession), on the cast's media thread.
+std::unique_ptr<VideoSenderBase> makeVideoSender(bool captureSessionRoad, const DevicePtr &device,
+                                                 const VideoSenderServices &services, MediaThread &media);
 // The sender of the road the CPU brand chooses: VideoSession when the brand is
 // exactly "Apple", VideoDisplaySession otherwise.
 std::unique_ptr<VideoSenderBase> makeVideoSenderForCpuBrand(const DevicePtr &device,
-                                                                          const VideoSenderServices &services);
+                                                            const VideoSenderServices &services, MediaThread &media);

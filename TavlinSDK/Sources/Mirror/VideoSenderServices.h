@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -20,16 +18,19 @@ struct VideoSenderTimings {
 struct VideoSenderServices {
     std::function<std::unique_ptr<Platform::ScreenSource>()> makeScreenSource;
     std::function<std::unique_ptr<Platform::H264Encoder>()> makeEncoder;
-    // Where the receiver's encoder-size requests are posted: an object with a
-    // signal notificationPosted(QString name, QVariant object). None: the
-    // sender hears only direct calls of changeEncoderAttributeRelated().
-    QPointer<QObject> notificationCenter;
     VideoSenderTimings timings;
     // The capture-session road stops encoding while any write waits on the
     // video socket. The display-stream road encodes every frame, up to this
     // many waiting writes: a receiver that stops reading must not make the
     // queue grow without end.
     int maxQueuedWrites = 30;
+    // Pictures between the grab and their conversion, with the last one kept
+    // to find duplicates (and, on the display-stream road, to repeat a still
+    // screen): the one being converted and one grabbed meanwhile. A capture
+    // that finds this many held grabs nothing: each is a screen's worth of
+    // shared memory, and a picture that would wait behind two others is
+    // late anyway.
+    int maxFramesHeld = 3;
     // Past the drop rules of both roads, a hard bound on the bytes waiting on
     // the video socket, far above one key frame (which can pass 2 MiB): a
     // receiver that stops reading ends the video connection rather than

@@ -5,8 +5,8 @@
 #include "Mirror/H264Packet.h"
 #include "Mirror/TickCount.h"
 
-VideoSession::VideoSession(DevicePtr device, VideoSenderServices services, QObject *parent)
-    : VideoSenderBase(std::move(device), std::move(services), 8, parent)
+VideoSession::VideoSession(DevicePtr device, VideoSenderServices services, MediaThread &media, QObject *parent)
+    : VideoSenderBase(std::move(device), std::move(services), media, 8, parent)
 {
 }
 

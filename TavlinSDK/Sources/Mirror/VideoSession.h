@@ -11,16 +11,15 @@
 class VideoSession final : public VideoSenderBase {
     Q_OBJECT
 public:
-    static inline const QString kEncoderNotificationName = QStringLiteral("changeEncoderAttributeRelatedForM1");
+    // The road's encoder rates.
+    static constexpr qint32 kAverageBitrate = 6710886;
+    static constexpr qint64 kDataRateLimitBytes = 1048576;
 
-    // With this system's screen and encoder.
-    VideoSession(DevicePtr device, VideoSenderServices services, QObject *parent = nullptr);
+    VideoSession(DevicePtr device, VideoSenderServices services, MediaThread &media, QObject *parent = nullptr);
     ~VideoSession() override;
 
-    QString encoderNotificationName() const override { return kEncoderNotificationName; }
-
 protected:
-    EncoderRates encoderRates() const override { return {6710886, 1048576}; }
+    EncoderRates encoderRates() const override { return {kAverageBitrate, kDataRateLimitBytes}; }
     void captureOutput(const Platform::VideoFramePtr &frame, const CaptureContext &context) override;
     void captureDidStart() override;
     void captureWillStop(bool running) override;

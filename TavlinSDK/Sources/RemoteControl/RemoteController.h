@@ -14,7 +14,7 @@
 #include "Platform/PlatformServices.h"
 #include "Platform/RemoteInputConsent.h"
 #include "RemoteControl/RemoteInputDecoder.h"
-#include "Rtsp/MirrorSenders.h"
+#include "RemoteControl/MirrorRemoteInput.h"
 #include "Socket/AsyncSocket.h"
 
 // Intervals of remote input, in milliseconds.

@@ -5,62 +5,27 @@
 #include <memory>
 
 #include "Device/Device.h"
+#include "Mirror/MirrorMedia.h"
+#include "RemoteControl/MirrorRemoteInput.h"
 
 namespace Platform {
 struct PlatformServices;
 }
 
-// The senders that a cast control session starts. The session sees each kind
-// through one of these interfaces and makes them through MirrorSenderFactory,
-// so the session does not depend on how capture, encoding or injection work.
-
-// The status callback every sender of a cast shares (MirrorSocketStatus).
-using MirrorMonitorCallback = std::function<void(qint32)>;
-
-// Screen capture and the video connection, either capture road.
-class MirrorVideoSender {
-public:
-    virtual ~MirrorVideoSender() = default;
-    virtual void startMrror() = 0;
-    virtual void stopMirror() = 0;
-    virtual void setMonitorCallback(MirrorMonitorCallback callback) = 0;
-    // Capture goes on; encoding and sending stop while paused.
-    virtual void setPauseResumeMark(bool pause) = 0;
-    virtual bool pauseCast() const = 0;
-    virtual void setPauseCast(bool pause) = 0;
-};
-
-// Sound capture and its RTP stream to the receiver's "dataPort".
-class MirrorAudioSender {
-public:
-    virtual ~MirrorAudioSender() = default;
-    virtual void start() = 0;
-    virtual void stop() = 0;
-    virtual bool pauseCast() const = 0;
-    virtual void setPauseCast(bool pause) = 0;
-};
-
-// The receiver's mouse and keyboard events, injected locally.
-class MirrorRemoteInput {
-public:
-    virtual ~MirrorRemoteInput() = default;
-    virtual void startController() = 0;
-    virtual void stopController() = 0;
-};
-
-// How a control session makes its senders. An empty function makes no sender
-// of that kind; the session then goes on without it.
+// How a control session makes what it drives: the cast's media (picture and
+// sound, MirrorMedia) and the remote-input controller. The session sees each
+// through its interface, so it does not depend on how capture, encoding or
+// injection work. An empty function makes nothing of that kind; the session
+// then goes on without it.
 struct MirrorSenderFactory {
-    // The Apple-silicon capture road (`VideoSession`).
-    std::function<std::unique_ptr<MirrorVideoSender>(const DevicePtr &)> makeVideoSession;
-    // The other capture road (`VideoDisplaySession`).
-    std::function<std::unique_ptr<MirrorVideoSender>(const DevicePtr &)> makeVideoDisplaySession;
-    // `AudioSession` for the receiver's data port.
-    std::function<std::unique_ptr<MirrorAudioSender>(const DevicePtr &, quint16 dataPort)> makeAudioSession;
+    // The media of one cast: the capture-session road (`VideoSession`) when
+    // `captureSessionRoad`, else the display-stream road
+    // (`VideoDisplaySession`), and the sound (`AudioSession`).
+    std::function<std::unique_ptr<MirrorMedia>(const DevicePtr &, bool captureSessionRoad)> makeMedia;
     // `RemoteController`.
     std::function<std::unique_ptr<MirrorRemoteInput>(const DevicePtr &)> makeRemoteController;
 
-    // The real senders over the screen, H.264 encoder, sound server and
-    // input injection of the process's platform services.
+    // The real ones over the screen, H.264 encoder, sound server and input
+    // injection of the process's platform services.
     static MirrorSenderFactory fromPlatform(const Platform::PlatformServices &platform);
 };

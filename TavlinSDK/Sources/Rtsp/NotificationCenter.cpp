@@ -10,3 +10,9 @@ void NotificationCenter::postNotification(const QString &name, const QVariant &o
 {
     emit notificationPosted(name, object);
 }
+
+void NotificationCenter::postEncoderSizeRequest(const QString &name, const EncoderSizeRequest &request)
+{
+    emit encoderSizeRequested(name, request);
+    emit notificationPosted(name, QVariant::fromValue(request));
+}

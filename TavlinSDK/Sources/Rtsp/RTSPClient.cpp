@@ -1,7 +1,6 @@
 #include "Rtsp/RTSPClient.h"
 
 #include <QCoreApplication>
-#include <QVariantMap>
 
 #include "Platform/TcpOptions.h"
 #include "Rtsp/NotificationCenter.h"
@@ -44,14 +43,14 @@ RTSPClient::RTSPClient(DevicePtr device, RTSPClientServices services, QObject *p
     m_isCpuBrandOfApple = TavlinGlobal::getMacCpuChipBrand() == kAppleBrand;
 
     const MirrorSenderFactory &factory = m_services.senders;
-    if (m_isCpuBrandOfApple) {
-        if (factory.makeVideoSession)
-            m_video = factory.makeVideoSession(m_mDevice);
-    } else if (factory.makeVideoDisplaySession) {
-        m_video = factory.makeVideoDisplaySession(m_mDevice);
-    }
+    if (factory.makeMedia)
+        m_media = factory.makeMedia(m_mDevice, m_isCpuBrandOfApple);
     if (factory.makeRemoteController)
         m_mRemoteController = factory.makeRemoteController(m_mDevice);
+    // The receiver's encoder-size requests reach the media of this road,
+    // whoever posts them.
+    connect(NotificationCenter::defaultCenter(), &NotificationCenter::encoderSizeRequested, this,
+            &RTSPClient::onEncoderSizeRequested);
 
     ProtocolTimer::setUp(m_timer, this, ProtocolTimer::kCastKeepAlive, false);
     connect(&m_timer, &QTimer::timeout, this, &RTSPClient::onTick);
@@ -123,10 +122,8 @@ void RTSPClient::stopMirror()
         }
         return;
     }
-    if (m_video)
-        m_video->setPauseCast(false);
-    if (m_mAudioSession)
-        m_mAudioSession->setPauseCast(false);
+    if (m_media)
+        m_media->setPaused(false);
     teardown();
     m_stopping = true;
     m_rtspSocket->setUserData(kSocketClosedHere);
@@ -146,15 +143,13 @@ bool RTSPClient::isBusy() const
 
 void RTSPClient::setMirrorPause(bool pause)
 {
-    if (m_video)
-        m_video->setPauseResumeMark(pause);
-    if (m_mAudioSession)
-        m_mAudioSession->setPauseCast(pause);
+    if (m_media)
+        m_media->setPaused(pause);
 }
 
 bool RTSPClient::getPauseMark() const
 {
-    return m_video ? m_video->pauseCast() : false;
+    return m_media ? m_media->isPaused() : false;
 }
 
 void RTSPClient::sendScreenChange()
@@ -320,13 +315,13 @@ void RTSPClient::handleReply(const RTSPCodec::Reply &reply)
     switch (tag) {
     case TagSetupVideo:
         m_timeout = 0;
-        if (m_video) {
-            m_video->startMrror();
+        if (m_media) {
             QPointer<RTSPClient> self(this);
-            m_video->setMonitorCallback([self](qint32 status) {
+            m_media->setMonitorCallback([self](qint32 status) {
                 if (self)
                     self->report(status);
             });
+            m_media->startVideo();
         }
         if (m_mRemoteController)
             m_mRemoteController->startController();
@@ -336,13 +331,8 @@ void RTSPClient::handleReply(const RTSPCodec::Reply &reply)
         std::optional<quint16> port;
         if (reply.body)
             port = RTSPPlistBodies::audioDataPort(*reply.body);
-        if (port && m_services.senders.makeAudioSession) {
-            m_mAudioSession = m_services.senders.makeAudioSession(m_mDevice, *port);
-            if (m_mAudioSession) {
-                if (getPauseMark())
-                    m_mAudioSession->setPauseCast(true);
-                m_mAudioSession->start();
-            }
+        if (port && m_media) {
+            m_media->startSound(*port);
         } else if (!port) {
             qInfo("rtsp audio setup reply names no usable data port, casting without sound");
         }
@@ -372,17 +362,20 @@ void RTSPClient::checkChangeEncoderAttribute(const std::optional<QByteArray> &bo
 {
     if (!body)
         return;
-    const std::optional<RTSPCodec::EncoderChange> change = RTSPCodec::parseEncoderChange(*body);
-    if (!change)
-        return;
-    QVariantMap object;
-    object.insert(EncoderAttributeNotification::kWidthKey, QString::number(change->width));
-    object.insert(EncoderAttributeNotification::kHeightKey, QString::number(change->height));
-    object.insert(EncoderAttributeNotification::kFpsKey, QString::number(change->fps));
-    NotificationCenter::defaultCenter()->postNotification(m_isCpuBrandOfApple
-                                                              ? EncoderAttributeNotification::kAppleSiliconName
-                                                              : EncoderAttributeNotification::kIntelName,
-                                                          object);
+    if (const std::optional<EncoderSizeRequest> request = RTSPCodec::parseEncoderChange(*body))
+        NotificationCenter::defaultCenter()->postEncoderSizeRequest(encoderNotificationName(), *request);
+}
+
+QString RTSPClient::encoderNotificationName() const
+{
+    return m_isCpuBrandOfApple ? EncoderAttributeNotification::kAppleSiliconName
+                               : EncoderAttributeNotification::kIntelName;
+}
+
+void RTSPClient::onEncoderSizeRequested(const QString &name, const EncoderSizeRequest &request)
+{
+    if (m_media && name == encoderNotificationName())
+        m_media->changeEncoderSize(request);
 }
 
 void RTSPClient::startTimer()
@@ -401,10 +394,8 @@ void RTSPClient::stopSenders()
     if (m_sendersStopped)
         return;
     m_sendersStopped = true;
-    if (m_video)
-        m_video->stopMirror();
-    if (m_mAudioSession)
-        m_mAudioSession->stop();
+    if (m_media)
+        m_media->stop();
     if (m_mRemoteController)
         m_mRemoteController->stopController();
 }

@@ -83,6 +83,8 @@ public:
     void sendScreenChange();
 
     bool isCpuBrandOfApple() const { return m_isCpuBrandOfApple; }
+    // The name of the encoder-size notification this session's road follows.
+    QString encoderNotificationName() const;
     // Sequence number of the last request sent.
     quint16 sequence() const { return m_mSeq; }
     // Keep-alive requests sent since the last "OPTIONS" reply.
@@ -101,6 +103,7 @@ private:
                         const QByteArray &body, qint64 tag);
     void handleReply(const RTSPCodec::Reply &reply);
     void checkChangeEncoderAttribute(const std::optional<QByteArray> &body);
+    void onEncoderSizeRequested(const QString &name, const EncoderSizeRequest &request);
     void startTimer();
     void stopTimer();
     void onTick();
@@ -109,7 +112,6 @@ private:
     void armRead();
     void report(qint32 status);
     QByteArray machineName() const;
-    MirrorVideoSender *activeVideo() const { return m_video.get(); }
 
     RTSPClientServices m_services;
     bool m_sendPara = true;
@@ -118,10 +120,10 @@ private:
     std::function<void(qint32)> m_monitorblock;
     DevicePtr m_mDevice;
     QPointer<GCDAsyncSocket> m_rtspSocket;
-    // The sender of the active capture road (`VideoSession` on Apple
-    // silicon, `VideoDisplaySession` otherwise).
-    std::unique_ptr<MirrorVideoSender> m_video;
-    std::unique_ptr<MirrorAudioSender> m_mAudioSession;
+    // The picture of the active capture road (`VideoSession` on Apple
+    // silicon, `VideoDisplaySession` otherwise) and, once the receiver named
+    // its port, the sound (`AudioSession`).
+    std::unique_ptr<MirrorMedia> m_media;
     std::unique_ptr<MirrorRemoteInput> m_mRemoteController;
     QTimer m_timer;
     QTimer m_graceTimer;

@@ -149,7 +149,7 @@ bool isValidUtf8(const QByteArray &bytes)
 }
 
 
-std::optional<EncoderChange> parseEncoderChange(const QByteArray &body)
+std::optional<EncoderSizeRequest> parseEncoderChange(const QByteArray &body)
 {
     if (body.isEmpty())
         return std::nullopt;
@@ -166,14 +166,13 @@ std::optional<EncoderChange> parseEncoderChange(const QByteArray &body)
     if (width == 0 || height == 0 || fps == 0 || feature == 0)
         return std::nullopt;
     if (fps < 0)
-        fps = kEncoderFpsFallback;
+        fps = EncoderSizeRequest::kFallbackFps;
     if ((feature & 1) == 0)
         return std::nullopt;
-    if (width < kEncoderSizeMin || width > kEncoderSizeMax || height < kEncoderSizeMin
-        || height > kEncoderSizeMax)
+    if (!EncoderSizeRequest::sideInRange(width) || !EncoderSizeRequest::sideInRange(height))
         return std::nullopt;
-    fps = std::clamp(fps, kEncoderFpsMin, kEncoderFpsMax);
-    return EncoderChange{width, height, fps};
+    fps = std::clamp<qint64>(fps, EncoderSizeRequest::kMinFps, EncoderSizeRequest::kMaxFps);
+    return EncoderSizeRequest{int(width), int(height), int(fps)};
 }
 
 } // namespace RTSPCodec

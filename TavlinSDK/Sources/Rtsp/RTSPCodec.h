@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+#include "Mirror/EncoderSizeRequest.h"
+
 // The cast control session's wire format, without sockets or timers: the text
 // head of a request, the framing of the receiver's replies, and the reading of
 // the encoder-size request that an "OPTIONS" reply may carry.
@@ -63,28 +65,11 @@ private:
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(const QByteArray &bytes);
 
-// A new encoder size asked for by the receiver.
-struct EncoderChange {
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 fps = 0;
-
-    bool operator==(const EncoderChange &) const = default;
-};
-
-// Sizes outside this range are not a screen any encoder can be given.
-constexpr qint64 kEncoderSizeMin = 16;
-constexpr qint64 kEncoderSizeMax = 8192;
-constexpr qint64 kEncoderFpsMin = 1;
-constexpr qint64 kEncoderFpsMax = 60;
-// The frame rate used when the receiver asks for a negative one.
-constexpr qint64 kEncoderFpsFallback = 20;
-
 // Reads an "OPTIONS" reply body as a JSON object with "casting_win_width",
 // "casting_win_height", "Framerate" and "feature". A request counts only when
 // all four are non-zero and bit 0 of "feature" is set; a negative frame rate
-// becomes 20, frame rates are held to 1..60, and sizes outside 16..8192 are
-// refused.
-std::optional<EncoderChange> parseEncoderChange(const QByteArray &body);
+// becomes the fallback, frame rates are held to the request's range, and
+// sides outside it are refused.
+std::optional<EncoderSizeRequest> parseEncoderChange(const QByteArray &body);
 
 } // namespace RTSPCodec

@@ -4,7 +4,8 @@
 #include <QDebug>
 #include <algorithm>
 #include <optional>
-#include <pthread.h>
+
+#include "Utils/ThreadHandover.h"
 
 
 namespace {
@@ -101,8 +102,8 @@ VTPCompressionSession::VTPCompressionSession(int width, int height, quint32 code
     }
     m_encoder = std::move(encoder);
     m_valid = true;
-    m_converter = std::thread([this] { convertLoop(); });
-    m_coder = std::thread([this] { codeLoop(); });
+    m_converter.start("tavlin-convert", [this] { convertLoop(); });
+    m_coder.start("tavlin-encode", [this] { codeLoop(); });
 }
 
 VTPCompressionSession::~VTPCompressionSession()
@@ -543,10 +544,8 @@ void VTPCompressionSession::stopWorker()
     m_stagedWake.notify_all();
     m_converterWake.notify_all();
     m_idle.notify_all();
-    if (m_converter.joinable())
-        m_converter.join();
-    if (m_coder.joinable())
-        m_coder.join();
+    m_converter.join();
+    m_coder.join();
     m_freePictures.clear();
     m_madePictures = 0;
     m_inFlight.clear();
@@ -592,7 +591,6 @@ std::unique_ptr<Platform::H264Picture> VTPCompressionSession::takePicture()
 
 void VTPCompressionSession::convertLoop()
 {
-    pthread_setname_np(pthread_self(), "tavlin-convert");
     // The encoder opens with the first picture, whose duration gives the
     // frame rate that rate control plans with.
     bool open = false;
@@ -660,7 +658,6 @@ void VTPCompressionSession::convertLoop()
 
 void VTPCompressionSession::codeLoop()
 {
-    pthread_setname_np(pthread_self(), "tavlin-encode");
     for (;;) {
         Staged staged;
         {
@@ -762,22 +759,19 @@ void VTPCompressionSession::postDelivery(const VTPSampleBufferRef &buffer, bool 
     }
     if (!target)
         return;
-    QMetaObject::invokeMethod(
-        target,
-        [delivery, buffer, dropped] {
-            VTPCompressionSessionDelegate *delegate = nullptr;
-            VTPCompressionSession *session = nullptr;
-            {
-                std::lock_guard lock(delivery->mutex);
-                delegate = delivery->delegate;
-                session = delivery->session;
-            }
-            if (!delegate || !session)
-                return;
-            if (dropped)
-                delegate->videoCompressionSessionDidDropSampleBuffer(session, buffer);
-            else
-                delegate->videoCompressionSessionDidEncodeSampleBuffer(session, buffer);
-        },
-        Qt::QueuedConnection);
+    ThreadHandover::post(target, [delivery, buffer, dropped] {
+        VTPCompressionSessionDelegate *delegate = nullptr;
+        VTPCompressionSession *session = nullptr;
+        {
+            std::lock_guard lock(delivery->mutex);
+            delegate = delivery->delegate;
+            session = delivery->session;
+        }
+        if (!delegate || !session)
+            return;
+        if (dropped)
+            delegate->videoCompressionSessionDidDropSampleBuffer(session, buffer);
+        else
+            delegate->videoCompressionSessionDidEncodeSampleBuffer(session, buffer);
+    });
 }

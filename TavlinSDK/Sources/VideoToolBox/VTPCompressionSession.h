@@ -11,11 +11,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "Platform/H264Encoder.h"
 #include "TavlinError.h"
+#include "Support/NamedThread.h"
 #include "VideoToolBox/VTPError.h"
 #include "VideoToolBox/VTPSampleBuffer.h"
 
@@ -189,8 +189,8 @@ private:
     // conversion; after that its conversion belongs to the conversion thread
     // and the rest to the coding thread.
     std::unique_ptr<Platform::H264Encoder> m_encoder;
-    std::thread m_converter;
-    std::thread m_coder;
+    Support::NamedThread m_converter;
+    Support::NamedThread m_coder;
     bool m_prepared = false;
     bool m_finished = false;
     bool m_quit = false;

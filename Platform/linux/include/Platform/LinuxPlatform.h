@@ -49,7 +49,9 @@ std::shared_ptr<NetworkInterfaceWatch> makeNetworkInterfaceWatch();
 std::shared_ptr<ScreenCaptureAccess> makeScreenCaptureAccess();
 // The desktop's file manager over D-Bus, or the folder through xdg-open.
 std::shared_ptr<FileRevealer> makeFileRevealer();
-// H.264 through x264 and libswscale.
+// H.264 through x264 and libswscale. The first one made turns transparent
+// huge pages off for the process, which x264 alone asks for and mostly
+// wastes.
 std::unique_ptr<H264Encoder> makeH264Encoder();
 // The X11 main display (MIT-SHM capture, RandR geometry, XFixes pointer) of
 // the named display, or of DISPLAY when no name is given.
