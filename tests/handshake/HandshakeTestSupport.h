@@ -83,7 +83,7 @@ protected:
         pack.reset();
         TavlinGlobal::resetSockets();
         emulator.reset();
-        TestSupport::spin(5);
+        TestSupport::runPostedEvents();
         TavlinGlobal::setInterfaceAddresses(nullptr);
         TavlinGlobal::resetAll();
     }

@@ -102,7 +102,7 @@ TEST_F(TavlinGlobalSockets, SendersDoNothingWithoutASocket)
     TavlinGlobal::sayByebye();
     TavlinGlobal::sendCommandToReceive(QStringLiteral("{}\n"));
     TavlinGlobal::clearAnnotation(nullptr);
-    spin(50);
+    spin(50); // for a connection that must not come
     EXPECT_EQ(server->connectionCount(), 0);
 }
 
