@@ -55,7 +55,7 @@ public:
         page = qobject_cast<QVMainViewController *>(root->currentViewController());
         ASSERT_NE(page, nullptr);
         // What the page queued as it loaded runs before the test starts.
-        TestSupport::spin(20);
+        TestSupport::runPostedEvents();
     }
 
     void tearDownHarness()

@@ -181,7 +181,7 @@ TEST_F(ReceiverListPageTest, TheWaitAlwaysEnds)
     fake->connectAnswer = true;
     row(1)->connectBtn()->click();
     EXPECT_TRUE(page->isLoading());
-    ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }, 3000));
+    ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }));
     EXPECT_TRUE(waitForBanner(QStringLiteral("main_connection_failed")));
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 
@@ -330,7 +330,7 @@ TEST_F(ReceiverListPageTest, CancelOnlyRemovesTheDialog)
     runDeferredDeletes();
     EXPECT_TRUE(dialog.isNull());
     EXPECT_TRUE(fake->calls.isEmpty());
-    TestSupport::spin(20);
+    TestSupport::spin(20); // for a banner or a page that must not come
     EXPECT_TRUE(takeBanners().isEmpty());
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 }
@@ -422,8 +422,7 @@ TEST_F(ReceiverListPageTest, TheSettingsButtonOpensTheSettingsAndRunsTheVersionC
 
     // A new page runs the check as it loads.
     QVMainViewController fresh;
-    TestSupport::spin(10);
-    EXPECT_EQ(checks, 2);
+    EXPECT_TRUE(waitFor([&] { return checks == 2; }));
     EXPECT_EQ(checked, &fresh);
     QVMainViewController::setVersionCheck(nullptr);
 }
@@ -432,7 +431,7 @@ TEST_F(ReceiverListPageTest, OnlyAJumpFromThisPageShowsTheDownloadPageHere)
 {
     QVNotificationCenter::defaultCenter()->postNotificationName(
         QVNotificationName::MainDownLoadFileList_Jump, {{QVNotificationName::JumpFromKey, QStringLiteral("share")}});
-    TestSupport::spin(20);
+    TestSupport::spin(20); // for a page change that must not come
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 
     QVNotificationCenter::defaultCenter()->postNotificationName(
@@ -445,7 +444,8 @@ TEST_F(ReceiverListPageTest, ThePermissionWarningWaitsForTheSecondAppearanceAndG
     const auto appear = [this] {
         page->hide();
         page->show();
-        TestSupport::spin(20);
+        // What the appearance queued (the warning) runs.
+        TestSupport::runPostedEvents();
     };
     capture->allowed = false;
     store()->remove(QVMainViewController::AppFirstUsedKey);
