@@ -137,7 +137,7 @@ TEST_F(DownloadEngine, BusyOrRefusedFailsTheWholeQueueWithOneAlertEach)
     server.setBusy(true);
     start({a, b});
     ASSERT_TRUE(TestSupport::waitFor([&] { return !record.alerts.isEmpty(); }));
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a second alert that must not come
     EXPECT_EQ(record.alerts, QList<QVDownloadEngine::Alert>{QVDownloadEngine::Alert::Busy});
     EXPECT_EQ(a->downLoadStatus(), Status::Failed);
     EXPECT_EQ(b->downLoadStatus(), Status::Failed);
@@ -204,8 +204,7 @@ TEST_F(DownloadEngine, AWrongMd5RefetchesTheSameChunkWithoutGrowingTheFileAndIsB
     EXPECT_EQ(broken->downLoadStatus(), Status::Failed);
     EXPECT_EQ(chunkNumbers(kDownload), (QList<qint64>{0, 1, 2, 2, 2}));
     EXPECT_FALSE(QFile::exists(folder() + QStringLiteral("/broken.bin")));
-    TestSupport::spin(50);
-    EXPECT_EQ(QFileInfo(broken->tmpFileURL()).size(), 2000);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return QFileInfo(broken->tmpFileURL()).size() == 2000; }));
 
     // Fixed on the server, the continue resumes at the third chunk.
     server.clearRequests();
@@ -259,8 +258,7 @@ TEST_F(DownloadEngine, HostileChunkAnswersNeverReachTheFileAndEndInAFailure)
         // A bounded number of tries, and never a finished file.
         EXPECT_LE(server.requestCount(kDownload), 4);
         EXPECT_TRUE(file->finalFileURL().isEmpty());
-        TestSupport::spin(20);
-        EXPECT_EQ(QFileInfo(file->tmpFileURL()).size(), file->downLoadBytes());
+        EXPECT_TRUE(TestSupport::waitFor([&] { return QFileInfo(file->tmpFileURL()).size() == file->downLoadBytes(); }));
         EXPECT_EQ(file->downLoadBytes() % 1000, 0);
         engine->deleteItemWithModel(file);
     }
@@ -296,8 +294,7 @@ TEST_F(DownloadEngine, ATransportErrorIsRetriedOncePerFileThenFailsAndANetworkLo
     EXPECT_EQ(twice->downLoadStatus(), Status::Failed);
     EXPECT_EQ(twice->redownloadCount(), 0);
     EXPECT_EQ(next->downLoadStatus(), Status::Done);
-    TestSupport::spin(20);
-    EXPECT_EQ(QFileInfo(twice->tmpFileURL()).size(), 2000);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return QFileInfo(twice->tmpFileURL()).size() == 2000; }));
 
     // With the system's network gone the failure marks the file "network
     // lost" without a retry.
@@ -473,7 +470,7 @@ TEST_F(DownloadEngine, DeleteAndLeaveStopEveryRequestAndRemoveTheTemporaryFiles)
     EXPECT_FALSE(engine->queue().contains(first));
     // The next file starts; the deleted one's answers create nothing.
     ASSERT_TRUE(TestSupport::waitFor([&] { return second->downLoadBytes() >= 1000; }));
-    TestSupport::spin(200);
+    TestSupport::spin(200); // late answers come meanwhile and must create nothing
     EXPECT_FALSE(QFile::exists(firstTemp));
     // Only the request already on its way when the row went may still
     // arrive; nothing new is sent for it.
@@ -487,17 +484,18 @@ TEST_F(DownloadEngine, DeleteAndLeaveStopEveryRequestAndRemoveTheTemporaryFiles)
     // the unfinished files go.
     const QString secondTemp = second->tmpFileURL();
     engine->stop();
-    // A request already on the wire may still be read by the server.
-    TestSupport::spin(100);
+    // A request already on the wire may still be read by the server: the
+    // stop closes every connection, after its last bytes.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return server.openConnections() == 0; }));
     const int seen = server.requestCount();
-    TestSupport::spin(400);
+    TestSupport::spin(400); // for a request that must not come
     EXPECT_EQ(server.requestCount(), seen);
     EXPECT_FALSE(QFile::exists(secondTemp));
     EXPECT_EQ(folderEntries(folder()), QStringList());
     // A stopped engine takes no more work.
     engine->singleContinueWithModel(third);
     engine->checkFileApiWithIndex(0);
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a request that must not come
     EXPECT_EQ(server.requestCount(), seen);
 }
 

@@ -291,7 +291,7 @@ TEST_F(PieceSenderTest, ASilentServerTimesOutAndAnAbortedPostSendsNoMore)
                          .arg(kUploadFile)),
                 kHeaders, &bigPiece, 5s);
     ASSERT_TRUE(TestSupport::waitFor([&] { return progress > 1024 * 1024; }));
-    TestSupport::spin(100);
+    TestSupport::spin(100); // the upload stalls on the full buffers; nothing awaited
     sender.abort();
     EXPECT_FALSE(sender.isBusy());
     ASSERT_NE(peer, nullptr);

@@ -82,7 +82,7 @@ void EngineFixture::TearDown()
 {
     engine.reset();
     // Replies being deleted later go with the next turns of the loop.
-    TestSupport::spin(20);
+    TestSupport::runPostedEvents();
 }
 
 QVDownloadEngine *EngineFixture::makeEngine()
