@@ -68,7 +68,7 @@ protected:
     void TearDown() override
     {
         sender.reset();
-        TestSupport::spin(10);
+        TestSupport::runPostedEvents();
         receiver.reset();
         TavlinGlobal::resetAll();
         DynamicPortTable::resetToDefaults();

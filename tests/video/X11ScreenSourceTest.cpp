@@ -110,7 +110,7 @@ uint32_t pixel(const Platform::VideoFrame &f, int x, int y)
     return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 
-bool waitForFrames(Frames &frames, int count, int timeoutMs = 5000)
+bool waitForFrames(Frames &frames, int count, int timeoutMs = 10000)
 {
     for (int i = 0; i < timeoutMs / 10 && frames.size() < count; ++i)
         QThread::msleep(10);
