@@ -87,6 +87,17 @@ protected:
         SettingsTest::Fixture::TearDown();
     }
 
+    // Only the test writes the offer from here on: the version checks the
+    // program runs by itself (at the receiver list's load, on its settings
+    // button) get answers that change nothing, and the one already under
+    // way has ended.
+    void onlyTheTestWritesOffers()
+    {
+        server.setFault(FakeServers::FakeWebService::kCheckPath,
+                        SettingsTest::fault(FakeServers::Fault::WrongCode, 0, 1002));
+        ASSERT_TRUE(waitFor([&] { return server.openConnections() == 0; }));
+    }
+
     void openSettings()
     {
         QVNotificationCenter::defaultCenter()->postNotificationName(Name::MainSettingBtnClick,
@@ -193,6 +204,7 @@ TEST_F(SettingsPagesTest, TheDownloadFolderRowWaitsForItsPage)
 
 TEST_F(SettingsPagesTest, TheAboutRowAndPageShowOnlyANewerVersion)
 {
+    onlyTheTestWritesOffers();
     openSettings();
     QVSettingViewController *settingList = list();
     QLabel *aboutHint = settingList->cells().at(QVSettingViewController::AboutRow)->describeLabel();
@@ -321,6 +333,7 @@ TEST_F(SettingsPagesTest, FiveQuickClicksShowTheBuildLineAndFiveMoreHideIt)
 TEST_F(SettingsPagesTest, TheRemoteControlRowChangesTheConsentTheLibraryReads)
 {
     Platform::Fake::FakeRemoteInputConsent &consent = *SettingsTest::platformFakes().remoteInputConsent;
+    onlyTheTestWritesOffers();
     openSettings();
     QVSettingViewController *settingList = list();
     ASSERT_NE(settingList, nullptr);
