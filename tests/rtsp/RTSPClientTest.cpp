@@ -373,7 +373,9 @@ TEST_F(RTSPClientTest, AnsweredKeepAlivesKeepTheSessionUp)
     startStreaming(receiver, 40);
     ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 15; }));
     EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnected});
-    EXPECT_LE(client->keepAliveCount(), 2);
+    // Each answer puts the count back (how far it got before depends on how
+    // soon the answer came).
+    EXPECT_TRUE(waitFor([&] { return client->keepAliveCount() == 0; }));
 }
 
 TEST_F(RTSPClientTest, TicksWhileWritesPileUpSendNothingAndCountNothing)
