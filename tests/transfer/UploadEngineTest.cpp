@@ -468,16 +468,15 @@ TEST_F(UploadEngineTest, DeletesDropTheServersCopyOnlyWhenOneMayExist)
 TEST_F(UploadEngineTest, NothingReachesTheServerAfterStop)
 {
     const QString path = write(QStringLiteral("big.bin"), patternBytes(8 * kPiece, 9));
-    FaultRule slow;
-    slow.fault = Fault::Slow;
-    slow.delayMs = 100;
-    server.setFault(kUploadFile, slow);
+    // The server holds the first piece without an answer: nothing else is
+    // on its way when the stop comes.
+    FaultRule silent;
+    silent.fault = Fault::Silent;
+    server.setFault(kUploadFile, silent);
+    services.timings.pieceTimeout = std::chrono::milliseconds(60000);
     start({path});
-    ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kUploadFile) >= 1; }, 10000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kUploadFile) >= 1; }));
     engine->stop();
-    // What was on the wire may still be read: the stop closes every
-    // connection, after its last bytes.
-    ASSERT_TRUE(TestSupport::waitFor([&] { return server.openConnections() == 0; }));
     const int seen = server.requestCount();
     TestSupport::spin(600); // for a request that must not come
     EXPECT_EQ(server.requestCount(), seen);
