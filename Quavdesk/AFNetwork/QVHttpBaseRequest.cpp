@@ -1,5 +1,7 @@
 #include "QVHttpBaseRequest.h"
 
+#include "TavlinLogText.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -14,6 +16,14 @@
 #include "QVQueryString.h"
 
 namespace {
+
+// The answer as one log line: its texts are the server's (a receiver's file
+// names), so nothing in them may break or disguise the line; it is not cut.
+QString answerForLog(const QJsonDocument &document)
+{
+    const QByteArray json = document.toJson(QJsonDocument::Compact);
+    return escapedForLog(json, json.size());
+}
 
 QVHttpTimings &defaultTimingsStorage()
 {
@@ -203,8 +213,7 @@ private:
                              QStringLiteral("requestUrl = %1 \n headers = %2 \n parameters = %3  \n responseObject = %4")
                                  .arg(redactedUrl(m_logUrl), headersText(m_logHeaders),
                                       parametersText(m_logParameters),
-                                      emptyAnswer ? QStringLiteral("(null)")
-                                                  : QString::fromUtf8(document.toJson(QJsonDocument::Compact))));
+                                      emptyAnswer ? QStringLiteral("(null)") : answerForLog(document)));
         }
 
         QVHttpBaseResponse response =

@@ -109,13 +109,22 @@ void drawBlended(QPainter &painter, qint32 blendMode, double alpha, Draw draw)
     painter.restore();
 }
 
+// A new path takes the platform's default fill rule, non-zero winding,
+// where a bare QPainterPath starts even-odd. Set once the path has its
+// elements: setting it on an empty path gives the path a first point.
+QPainterPath withWindingFill(QPainterPath path)
+{
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
 } // namespace
 
 QPainterPath qv_bezierPathWithRoundedRect(const QRectF &rect, qreal cornerRadius)
 {
     QPainterPath path;
     path.addRoundedRect(rect, cornerRadius, cornerRadius);
-    return path;
+    return withWindingFill(path);
 }
 
 QPainterPath qv_bezierPathWithRoundedRect(const QRectF &rect, quint64 corners, const QSizeF &radii)
@@ -165,12 +174,13 @@ QPainterPath qv_bezierPathWithArcCenter(const QPointF &center, qreal radius, qre
 {
     QPainterPath path;
     appendArc(path, center, radius, startAngle, endAngle, clockwise);
-    return path;
+    return withWindingFill(path);
 }
 
 QPainterPath qv_bezierPathWithCGPath(const QPainterPath &cgPath)
 {
-    QPainterPath path;
+    // The elements replace whatever the path held; the rule stays.
+    QPainterPath path = withWindingFill(QPainterPath());
     setQv_CGPath(path, cgPath);
     return path;
 }

@@ -13,7 +13,9 @@ class QPainter;
 // the plain geometric path. Coordinates are taken as given: corner 1 is
 // (x, y), which is the top left on a y-down canvas. Angles are in degrees,
 // counter-clockwise from the x axis when y points up (clockwise on a y-down
-// canvas). Main thread when drawing; the geometry is pure.
+// canvas). Main thread when drawing; the geometry is pure. The paths the
+// constructors below make fill by the non-zero winding rule, the platform's
+// default (a bare QPainterPath starts even-odd).
 
 // The bits of a corner mask.
 enum QVRectCorner : quint64 {

@@ -95,9 +95,11 @@ std::optional<QByteArray> rv_CCCryptData(const QByteArray &data, quint32 algorit
     const QByteArray keyBytes = resized(keyText, choice->keyLength);
     QByteArray ivBytes;
     if (iv && choice->blockLength > 0) {
-        // The IV is sized like the key; a CAST key shorter than a block
-        // would leave the cipher reading past it, so it covers a block.
-        ivBytes = resized(*iv, std::max(choice->keyLength, choice->blockLength)).left(choice->blockLength);
+        // The IV is sized like the key (cut, or zero bytes appended) and
+        // the cipher takes its first block. A CAST key of 5 to 7 bytes
+        // leaves it short of a block, which zero bytes then fill: the bytes
+        // of the caller's IV beyond the key's length never count.
+        ivBytes = resized(resized(*iv, choice->keyLength), choice->blockLength);
     }
 
     std::unique_ptr<EVP_CIPHER_CTX, ContextFree> context(EVP_CIPHER_CTX_new());

@@ -26,6 +26,34 @@ QString joinedPieces(const QString &line, qsizetype pieceLength)
     return out;
 }
 
+// Arrays and objects nest at most this deep, as the JSON writer allows.
+constexpr int kJsonMaxDepth = 512;
+
+// Whether arrays and objects, outside strings, nest at most `bound` deep.
+// The parser would read deeper documents into values no writer takes.
+bool jsonNestsWithin(const QByteArray &data, int bound)
+{
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const char c = data.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > bound)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
 bool isBase64Character(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/'
@@ -158,6 +186,10 @@ std::optional<QByteArray> rv_dataWithHexString(const QString &text)
 
 QVariant rv_jsonValueDecoded(const QByteArray &data)
 {
+    if (!jsonNestsWithin(data, kJsonMaxDepth)) {
+        qWarning().noquote() << QStringLiteral("jsonValueDecoded error:%1").arg(QStringLiteral("nested too deep"));
+        return QVariant();
+    }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError) {

@@ -43,8 +43,9 @@ QString rv_hexString(const QByteArray &data);
 std::optional<QByteArray> rv_dataWithHexString(const QString &text);
 
 // The JSON object (QVariantMap) or array (QVariantList) the bytes hold; an
-// invalid variant for anything else, fragments included. A failure is
-// logged as "jsonValueDecoded error:" with the reason.
+// invalid variant for anything else, fragments included, and for arrays
+// and objects nested more than 512 deep (deeper than the JSON writers
+// take). A failure is logged as "jsonValueDecoded error:" with the reason.
 QVariant rv_jsonValueDecoded(const QByteArray &data);
 
 // The bytes as lower-case hexadecimal without separators.

@@ -239,35 +239,43 @@ QString rv_stringByUnescapingFromHTML(const QString &text)
 {
     if (!text.contains(QLatin1Char('&')))
         return text;
-    // References are handled from the end backwards: each replacement lies
-    // after every position still to be searched, and each ";" belongs to
-    // the nearest "&" before it.
-    QString out = text;
-    qsizetype end = out.size();
-    qsizetype amp = out.lastIndexOf(QLatin1Char('&'));
+    // Each "&" may end at the first ";" before the next "&", and what a
+    // reference stands for is never read again ("&amp;lt;" gives "&lt;"):
+    // the references of the text as given, each replaced once. So the
+    // result is built in one pass from left to right.
+    const QStringView view(text);
+    QString out;
+    out.reserve(text.size());
+    qsizetype copied = 0;
+    qsizetype amp = text.indexOf(QLatin1Char('&'));
     while (amp >= 0) {
-        if (const qsizetype length = referenceLengthAt(out, amp, end)) {
-            const char16_t unit = referencedUnit(QStringView(out).mid(amp, length));
+        const qsizetype nextAmp = text.indexOf(QLatin1Char('&'), amp + 1);
+        const qsizetype end = nextAmp < 0 ? text.size() : nextAmp;
+        if (const qsizetype length = referenceLengthAt(view, amp, end)) {
+            const char16_t unit = referencedUnit(view.mid(amp, length));
             if (unit && !QChar::isSurrogate(unit)) {
-                out.replace(amp, length, QChar(unit));
+                out += view.mid(copied, amp - copied);
+                out += QChar(unit);
+                copied = amp + length;
             } else if (QChar::isHighSurrogate(unit)) {
                 // A character beyond the first plane is escaped as two
                 // references, one per half. Only a whole pair is decoded: a
-                // lone half would be text that no encoder can write. The
-                // low half after it was left as written when its turn came.
+                // lone half would be text that no encoder can write.
                 const qsizetype next = amp + length;
-                if (const qsizetype nextLength = referenceLengthAt(out, next, out.size())) {
-                    const char16_t low = referencedUnit(QStringView(out).mid(next, nextLength));
+                if (const qsizetype nextLength = referenceLengthAt(view, next, text.size())) {
+                    const char16_t low = referencedUnit(view.mid(next, nextLength));
                     if (QChar::isLowSurrogate(low)) {
-                        const QChar pair[2] = {QChar(unit), QChar(low)};
-                        out.replace(amp, length + nextLength, pair, 2);
+                        out += view.mid(copied, amp - copied);
+                        out += QChar(unit);
+                        out += QChar(low);
+                        copied = next + nextLength;
                     }
                 }
             }
         }
-        end = amp;
-        amp = amp > 0 ? out.lastIndexOf(QLatin1Char('&'), amp - 1) : -1;
+        amp = nextAmp < 0 ? -1 : text.indexOf(QLatin1Char('&'), std::max(nextAmp, copied));
     }
+    out += view.mid(copied);
     return out;
 }
 

@@ -12,18 +12,18 @@
 #include <utility>
 #include <plist/plist.h>
 
+#include "Support/BoundedPlist.h"
+
 namespace {
 
 // Property-list dates count seconds from this moment.
 const qint64 kReferenceDateMSecs = QDateTime(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
 
-// Far beyond any real document, and well inside the stack.
-constexpr int kMaxDepth = 512;
+// Far beyond any real document, and well inside the stack; the reader
+// refuses deeper lists, and writing refuses deeper values.
+constexpr int kMaxDepth = Support::kPlistMaxDepth;
 
-struct PlistFree {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
+using Support::PlistPtr;
 
 // A dictionary key's text; nothing when the node is not a key or a text.
 std::optional<QVariant> keyText(plist_t node)
@@ -59,7 +59,8 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
     }
     case PLIST_UINT: {
         // The library keeps every integer as 64 unsigned bits; a negative
-        // one comes back as its two's complement.
+        // one comes back as its two's complement. The reader refuses lists
+        // with integers from 2^63 up, which would read back negative.
         uint64_t value = 0;
         plist_get_uint_val(node, &value);
         return QVariant(static_cast<qint64>(value));
@@ -93,6 +94,9 @@ std::optional<QVariant> toVariant(plist_t node, int depth)
         // The library keeps dates as a real number of seconds, so the
         // microseconds it hands back may fall just short of a whole
         // millisecond; rounding keeps a written date the same when read.
+        // Dates whose seconds it cannot hand back in 32 bits, or with a
+        // fraction before 2001 (its microseconds carry no sign), are
+        // refused by the reader.
         const qint64 msecs = kReferenceDateMSecs + qint64(seconds) * 1000 + std::llround(microseconds / 1000.0);
         return QVariant(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
     }
@@ -182,7 +186,11 @@ plist_t fromVariant(const QVariant &value, int depth)
         if (!date.isValid())
             return nullptr;
         const qint64 msecs = date.toMSecsSinceEpoch() - kReferenceDateMSecs;
-        const qint64 seconds = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
+        // The library hands a date before 2001 back without the sign of its
+        // fraction of a second, so only whole seconds are written there.
+        if (msecs < 0 && msecs % 1000 != 0)
+            return nullptr;
+        const qint64 seconds = msecs / 1000;
         if (seconds < std::numeric_limits<int32_t>::min() || seconds > std::numeric_limits<int32_t>::max())
             return nullptr;
         return plist_new_date(static_cast<int32_t>(seconds), static_cast<int32_t>((msecs - seconds * 1000) * 1000));
@@ -227,108 +235,9 @@ plist_t fromVariant(const QVariant &value, int depth)
 
 } // namespace
 
-namespace {
-
-// Big-endian unsigned integer of `width` bytes at `at`, bounds-checked.
-std::optional<quint64> bigEndian(const QByteArray &bytes, quint64 at, quint64 width)
-{
-    if (width == 0 || width > 8 || at > quint64(bytes.size()) || width > quint64(bytes.size()) - at)
-        return std::nullopt;
-    quint64 value = 0;
-    for (quint64 i = 0; i < width; ++i)
-        value = (value << 8) | static_cast<quint8>(bytes.at(static_cast<qsizetype>(at + i)));
-    return value;
-}
-
-// The count of the object whose marker is at `at`, and where its content
-// starts; counts of 15 and more follow the marker as an integer object.
-std::optional<std::pair<quint64, quint64>> objectCount(const QByteArray &bytes, quint64 at)
-{
-    const std::optional<quint64> marker = bigEndian(bytes, at, 1);
-    if (!marker)
-        return std::nullopt;
-    if ((*marker & 0x0F) != 0x0F)
-        return std::make_pair(*marker & 0x0F, at + 1);
-    const std::optional<quint64> intMarker = bigEndian(bytes, at + 1, 1);
-    if (!intMarker || (*intMarker & 0xF0) != 0x10 || (*intMarker & 0x0F) > 3)
-        return std::nullopt;
-    const quint64 width = quint64(1) << (*intMarker & 0x0F);
-    const std::optional<quint64> count = bigEndian(bytes, at + 2, width);
-    if (!count)
-        return std::nullopt;
-    return std::make_pair(*count, at + 2 + width);
-}
-
-// Whether every dictionary key of a binary property list is a text without
-// NUL. The library accepts such keys but aborts when asked for them, so they
-// are refused before it parses; anything this scan cannot follow is refused
-// too, as the library would have to follow the same references.
-bool binaryKeysAreReadable(const QByteArray &bytes)
-{
-    constexpr quint64 kTrailer = 32;
-    const auto size = quint64(bytes.size());
-    if (size < 8 + kTrailer)
-        return false;
-    const quint64 trailer = size - kTrailer;
-    const quint64 offsetWidth = *bigEndian(bytes, trailer + 6, 1);
-    const quint64 referenceWidth = *bigEndian(bytes, trailer + 7, 1);
-    const quint64 objects = *bigEndian(bytes, trailer + 8, 8);
-    const quint64 table = *bigEndian(bytes, trailer + 24, 8);
-    if (offsetWidth < 1 || offsetWidth > 8 || referenceWidth < 1 || referenceWidth > 8 || table > trailer
-        || objects > (trailer - table) / offsetWidth)
-        return false;
-    const auto offsetOf = [&](quint64 object) { return bigEndian(bytes, table + object * offsetWidth, offsetWidth); };
-
-    for (quint64 object = 0; object < objects; ++object) {
-        const std::optional<quint64> at = offsetOf(object);
-        const std::optional<quint64> marker = at ? bigEndian(bytes, *at, 1) : std::nullopt;
-        if (!marker)
-            return false;
-        if ((*marker & 0xF0) != 0xD0)
-            continue;
-        const auto counted = objectCount(bytes, *at);
-        if (!counted || counted->first > size / referenceWidth)
-            return false;
-        for (quint64 k = 0; k < counted->first; ++k) {
-            const std::optional<quint64> key = bigEndian(bytes, counted->second + k * referenceWidth, referenceWidth);
-            if (!key || *key >= objects)
-                return false;
-            const std::optional<quint64> keyAt = offsetOf(*key);
-            const std::optional<quint64> keyMarker = keyAt ? bigEndian(bytes, *keyAt, 1) : std::nullopt;
-            if (!keyMarker)
-                return false;
-            const quint64 type = *keyMarker & 0xF0;
-            if (type != 0x50 && type != 0x60)
-                continue;  // not a text: the library refuses the list itself
-            const auto text = objectCount(bytes, *keyAt);
-            const quint64 unit = type == 0x60 ? 2 : 1;
-            if (!text || text->first > size / unit || text->second > size || text->first * unit > size - text->second)
-                return false;
-            for (quint64 i = 0; i < text->first; ++i) {
-                if (*bigEndian(bytes, text->second + i * unit, unit) == 0)
-                    return false;
-            }
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 std::optional<QVariant> rvPropertyListValue(const QByteArray &bytes)
 {
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
-        return std::nullopt;
-    const auto length = static_cast<uint32_t>(bytes.size());
-    plist_t parsed = nullptr;
-    if (plist_is_binary(bytes.constData(), length)) {
-        if (!binaryKeysAreReadable(bytes))
-            return std::nullopt;
-        plist_from_bin(bytes.constData(), length, &parsed);
-    }
-    else
-        plist_from_xml(bytes.constData(), length, &parsed);
-    PlistPtr root(parsed);
+    const PlistPtr root = Support::readBoundedPlist(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (!root)
         return std::nullopt;
     return toVariant(root.get(), 0);

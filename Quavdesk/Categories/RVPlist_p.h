@@ -5,13 +5,15 @@
 #include <optional>
 
 // The bridge between property lists and Qt values, for the collection
-// categories. Booleans, integers (qint64, or quint64 beyond its range),
-// reals, texts, data (QByteArray), dates (QDateTime, UTC), arrays
-// (QVariantList) and dictionaries (QVariantMap) map both ways; keyed-archive
-// UIDs read as integers.
+// categories. Booleans, integers (qint64), reals, texts, data (QByteArray),
+// dates (QDateTime, UTC), arrays (QVariantList) and dictionaries
+// (QVariantMap) map both ways; keyed-archive UIDs read as integers.
+// Integers beyond qint64 and dates beyond what the property-list library
+// keeps (about 1933 to 2069) are refused both ways rather than changed.
 
 // The root object of binary or XML property-list bytes; nothing for bytes
-// that are neither, or that nest deeper than any real document does.
+// that are neither, or that go beyond the bounded reader's limits (see
+// Support/BoundedPlist.h).
 std::optional<QVariant> rvPropertyListValue(const QByteArray &bytes);
 
 // The value as a binary ("bplist00") or XML property list; nothing when the

@@ -441,6 +441,14 @@ QVariantMap RVXMLDictionaryBuilder::result() const
     return m_dictionaries.isEmpty() ? QVariantMap() : m_dictionaries.first();
 }
 
+namespace {
+
+// The deepest element nesting rv_XMLDictionary builds; the document element
+// is at depth 1.
+constexpr int kXMLMaxDepth = 512;
+
+} // namespace
+
 std::optional<QVariantMap> rv_XMLDictionary(const QString &text)
 {
     QXmlStreamReader reader(text.toUtf8());
@@ -448,9 +456,15 @@ std::optional<QVariantMap> rv_XMLDictionary(const QString &text)
     // declarations are attributes like any other.
     reader.setNamespaceProcessing(false);
     RVXMLDictionaryBuilder builder;
+    // Each level is a dictionary inside its parent's, and freeing one frees
+    // its children first: a document nested deeper than any real one is
+    // refused before it is built, so neither step runs out of stack.
+    int depth = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement: {
+            if (++depth > kXMLMaxDepth)
+                return std::nullopt;
             QVariantMap attributes;
             const QXmlStreamAttributes list = reader.attributes();
             for (const QXmlStreamAttribute &attribute : list)
@@ -459,6 +473,7 @@ std::optional<QVariantMap> rv_XMLDictionary(const QString &text)
             break;
         }
         case QXmlStreamReader::EndElement:
+            --depth;
             builder.parserDidEndElement(reader.qualifiedName().toString());
             break;
         case QXmlStreamReader::Characters:

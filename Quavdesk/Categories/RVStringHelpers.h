@@ -102,7 +102,7 @@ QVariantMap rv_dictionaryFromURLParameters(const QString &text);
 // element's name; each element is a dictionary of its attributes, repeated
 // child names collect into a list, and an element's character data is under
 // "text" (a "text" attribute gives way to it). Nothing when the text is not
-// well-formed XML.
+// well-formed XML, or when elements nest more than 512 deep.
 std::optional<QVariantMap> rv_XMLDictionary(const QString &text);
 
 // The event handler behind rv_XMLDictionary, for parsers driven elsewhere.

@@ -108,8 +108,10 @@ public:
     bool setFullScreenStatus(qint64 status);
 
     // The quit path: stops a cast (which gives the sound back to the user's
-    // output), ends a session, and releases the library. Later commands do
-    // nothing.
+    // output), ends a session, and releases the library, whose end hands
+    // what the two queued for the receiver ("TEARDOWN", the disconnect
+    // message) to the system at once, without waiting on the receiver: the
+    // program may end right after. Later commands do nothing.
     void terminate();
 
     // TavlinDelegate

@@ -148,6 +148,11 @@ TavlinSDKPrivate::~TavlinSDKPrivate()
     updateDeviceListTimer.reset();
     if (deviceManager)
         deviceManager->StopSearch();
+    // The library ends here, and the program may end right after it: what
+    // the sessions' ends queued for the receiver (the disconnect message, a
+    // goodbye) goes to the system now rather than with an event loop that
+    // may never run again.
+    TavlinGlobal::releaseSockets();
 }
 
 void TavlinSDKPrivate::start()
@@ -346,7 +351,8 @@ void TavlinSDKPrivate::endSessionForNewConnect()
     retire(std::move(old));
 }
 
-bool TavlinSDKPrivate::replaceConnectPack()
+bool TavlinSDKPrivate::startConnect(
+    const std::function<bool(ConnectSession &, const std::function<void()> &)> &start)
 {
     if (!services.connectSessionFactory)
         return false;
@@ -355,7 +361,16 @@ bool TavlinSDKPrivate::replaceConnectPack()
     slot->session = services.connectSessionFactory(slot->relay.get());
     if (!slot->session)
         return false;
-    retire(std::move(connectPack));
+    const bool started = start(*slot->session, [this] {
+        endSessionForNewConnect();
+        retire(std::move(connectPack));
+    });
+    if (!started) {
+        // It never began: it goes without a word, and what ran before it
+        // runs on.
+        slot->relay->owner = nullptr;
+        return false;
+    }
     connectPack = std::move(slot);
     return true;
 }
@@ -534,10 +549,9 @@ bool TavlinSDK::connectDeviceByIp(const QString &ip)
 {
     if (ip.isEmpty() || !TavlinGlobal::isValidIPAddress(ip))
         return false;
-    d->endSessionForNewConnect();
-    if (!d->replaceConnectPack())
-        return false;
-    return d->connectPack->get()->connectDeviceByIp(ip);
+    return d->startConnect([&ip](ConnectSession &session, const std::function<void()> &whenStarted) {
+        return session.connectDeviceByIp(ip, whenStarted);
+    });
 }
 
 bool TavlinSDK::connectDeviceByIpCheckPwd(const QString &code)
@@ -555,20 +569,18 @@ bool TavlinSDK::connectDeviceBy6Digits(const QString &code)
 {
     if (code.isEmpty() || code.size() != 6 || !scansAsOneInteger(code))
         return false;
-    d->endSessionForNewConnect();
-    if (!d->replaceConnectPack())
-        return false;
-    return d->connectPack->get()->connectDeviceByPin(code);
+    return d->startConnect([&code](ConnectSession &session, const std::function<void()> &whenStarted) {
+        return session.connectDeviceByPin(code, whenStarted);
+    });
 }
 
 bool TavlinSDK::connectDeviceBy8Char(const QString &code)
 {
     if (code.size() != 8 || !onlyCapitalLetters(code))
         return false;
-    d->endSessionForNewConnect();
-    if (!d->replaceConnectPack())
-        return false;
-    return d->connectPack->get()->connectDeviceByPin(code);
+    return d->startConnect([&code](ConnectSession &session, const std::function<void()> &whenStarted) {
+        return session.connectDeviceByPin(code, whenStarted);
+    });
 }
 
 void TavlinSDK::disconnectWithDevice()

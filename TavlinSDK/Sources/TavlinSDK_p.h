@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "AudioDriver/AudioDriverOperations.h"
@@ -85,11 +86,15 @@ public:
     void screenLocked();
     void disconnectWithReason(qint64 reason);
 
-    // A connect while a session is up: the old session ends first, without
-    // a callback, so that nothing of it runs on the new handshake's state.
+    // A connect while a session is up: the old session ends, without a
+    // callback, once the new connect has really started and before the new
+    // handshake touches any shared state, so that nothing of it runs on the
+    // new handshake's state and a connect that answers no leaves it alone.
     void endSessionForNewConnect();
-    // Replaces the handshake object; false when none can be made.
-    bool replaceConnectPack();
+    // Makes a new handshake object and starts it with `start`; the old
+    // session and handshake object go only when it has started. False when
+    // none could be made or it did not start.
+    bool startConnect(const std::function<bool(ConnectSession &, const std::function<void()> &)> &start);
     // Makes and starts a master-control session in place of the last one.
     void replaceMasterControlPack();
     // Drops a replaced session once the current callback is over: it may be

@@ -95,7 +95,7 @@ public:
 
         MasterControlServices masterServices;
         masterServices.timings.heartbeatIntervalMs = 100;
-        masterServices.timings.castRequestTimeoutMs = 5000;
+        masterServices.timings.castRequestTimeoutMs = castRequestTimeoutMs;
         masterServices.screenCaptureAccess = capture;
         masterServices.store = store;
         masterServices.clientName = [] { return QStringLiteral("Tester"); };
@@ -184,6 +184,15 @@ public:
         ASSERT_TRUE(TestSupport::waitFor([&] { return rtsp.methods().contains("SETUP"); }));
     }
 
+    // Found, connected and casting.
+    void connectAndCast()
+    {
+        findAndConnect();
+        if (::testing::Test::HasFatalFailure())
+            return;
+        cast();
+    }
+
     QHostAddress receiverAddress;
     QHostAddress ownAddress;
     RtspReceiver rtsp;
@@ -199,6 +208,8 @@ public:
         std::make_shared<Platform::Fake::FakeDisplaySleepInhibitor>();
     FakeSenders senders;
     FakeSoundSetup sound;
+    // How long the library waits for the receiver's answer to a cast request.
+    int castRequestTimeoutMs = 5000;
 
     std::unique_ptr<QVShareManager> manager;
     QVKVOModel *model = nullptr;

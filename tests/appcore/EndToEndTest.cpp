@@ -5,6 +5,8 @@
 
 #include "EmulatedReceiverRig.h"
 
+#include "Utils/TavlinGlobal/DynamicPortTable.h"
+
 using TestSupport::waitFor;
 
 namespace {
@@ -17,10 +19,7 @@ class EndToEndTest : public EmulatedReceiverTest
 
 TEST_F(EndToEndTest, SearchConnectCastFullScreenAndDisconnect)
 {
-    findAndConnect();
-    if (HasFatalFailure())
-        return;
-    cast();
+    connectAndCast();
     if (HasFatalFailure())
         return;
 
@@ -60,10 +59,7 @@ TEST_F(EndToEndTest, SearchConnectCastFullScreenAndDisconnect)
 
 TEST_F(EndToEndTest, QuittingDuringACastGivesTheSoundBackAndLeavesTheReceiver)
 {
-    findAndConnect();
-    if (HasFatalFailure())
-        return;
-    cast();
+    connectAndCast();
     if (HasFatalFailure())
         return;
 
@@ -75,6 +71,46 @@ TEST_F(EndToEndTest, QuittingDuringACastGivesTheSoundBackAndLeavesTheReceiver)
     EXPECT_FALSE(senders.shared().videoAlive);
     ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) > 0; }));
     ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }));
+}
+
+TEST_F(EndToEndTest, AVerdictThatArrivesInTwoPiecesConnects)
+{
+    // "faile" + "d", then "succe" + "ss", each a little apart.
+    HandshakeBehaviour behaviour = handshake->behaviour();
+    behaviour.verdictCutAt = 5;
+    behaviour.pieceGapMs = 30;
+    handshake->setBehaviour(behaviour);
+    findAndConnect();
+    if (HasFatalFailure())
+        return;
+    EXPECT_EQ(handshake->connectionCount(), 1);
+}
+
+TEST_F(EndToEndTest, ACodedReceiverOnItsOwnPortsThatNamesItselfLateIsCastTo)
+{
+    // Its name reply comes after the library's 1.2-s name wait, so behind
+    // the code question; the code is typed once the name reply is in.
+    HandshakeBehaviour behaviour = handshake->behaviour();
+    behaviour.serverInfoDelayMs = 1600;
+    handshake->setBehaviour(behaviour);
+    makeManager();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !model->deviceList().isEmpty(); }, 10000));
+    ASSERT_TRUE(manager->connectDeviceWithIp(receiverAddress.toString()));
+    ASSERT_TRUE(waitFor([&] { return outcomes == QList<qint64>{1}; }, 10000));
+    EXPECT_FALSE(handshake->requests(0).contains(QStringLiteral("getListenedPort\r\n1")));
+    ASSERT_TRUE(waitFor([&] { return handshake->requests(0).contains(QStringLiteral("getListenedPort\r\n1")); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return DynamicPortTable::getDynamicPort_57395() == master->port(); }, 5000));
+
+    ASSERT_TRUE(manager->connectDeviceByIpCheckPwd(EmulatedCastingCode));
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 2; }, 10000));
+    EXPECT_EQ(outcomes.at(1), 0);
+    EXPECT_EQ(outcomes.count(1), 1);
+    // Master control and the cast run on the receiver's own ports.
+    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("heartbeat")) > 0; }, 10000));
+    cast();
+    if (HasFatalFailure())
+        return;
+    EXPECT_EQ(rtsp.connectionCount(), 1);
 }
 
 TEST_F(EndToEndTest, SearchProbesOnlyTheEmulatedReceiver)

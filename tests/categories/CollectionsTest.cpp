@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "CategoryVectors.h"
+#include "HostilePlists.h"
+#include "PeakMemory.h"
 #include "Categories/RVArray.h"
 #include "Categories/RVDictionary.h"
 #include "Categories/RVEncoding.h"
@@ -225,6 +227,61 @@ TEST(RvPlist, RefusesOtherRootsHostileBytesAndValuesWithoutAPlistForm)
     EXPECT_FALSE(rv_plistString(QVariantMap{{QStringLiteral("k"), QVariant::fromValue(QPoint(1, 2))}}).has_value());
     EXPECT_FALSE(rv_plistData(QVariantList{QString::fromUtf16(u"a\u0000b", 3)}).has_value());
     EXPECT_FALSE(rv_plistData(QVariantList{std::numeric_limits<quint64>::max()}).has_value());
+}
+
+// Dates outside the 32-bit seconds around 2001 and integers from 2^63 up
+// would read back as other values: every reader refuses the whole list, in
+// either form, as plistlib writes them.
+TEST(RvPlist, RefusesDatesAndIntegersTheLibraryCannotHandBack)
+{
+    const QJsonArray refused = categoryVectors("plist.json", "refused");
+    ASSERT_GE(refused.size(), 6);
+    for (const QJsonValue &value : refused) {
+        const QByteArray binary = hexField(value.toObject(), "binary");
+        const QByteArray xml = value.toObject().value(QLatin1String("xml")).toString().toUtf8();
+        SCOPED_TRACE(xml.toStdString());
+        for (const QByteArray &bytes : {binary, xml}) {
+            EXPECT_FALSE(rv_arrayWithPlistData(bytes).has_value());
+            EXPECT_FALSE(rv_dictionaryWithPlistData(bytes).has_value());
+        }
+        EXPECT_FALSE(rv_arrayWithPlistString(QString::fromUtf8(xml)).has_value());
+        EXPECT_FALSE(rv_dictionaryWithPlistString(QString::fromUtf8(xml)).has_value());
+    }
+    // Writing refuses them too, and so a date before 2001 between whole
+    // seconds, which the library would read back on the wrong side of its
+    // second.
+    const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    EXPECT_FALSE(rv_plistData(QVariantList{reference.addMSecs(-500)}).has_value());
+    EXPECT_FALSE(rv_plistData(QVariantList{reference.addSecs(-2147483649LL)}).has_value());
+    EXPECT_FALSE(rv_plistString(QVariantList{reference.addSecs(2147483648LL)}).has_value());
+    for (const QDateTime &fits : {reference.addSecs(-2147483648LL), reference.addSecs(-1), reference.addMSecs(500)}) {
+        const auto written = rv_plistData(QVariantList{fits});
+        ASSERT_TRUE(written.has_value());
+        EXPECT_EQ(rv_arrayWithPlistData(*written), QVariantList{fits});
+    }
+}
+
+// A list of 127 bytes whose arrays each hold the next one twice would
+// expand to millions of values; it and deep nesting are refused before the
+// library builds anything.
+TEST(RvPlist, HostileListsAreRefusedWithinBoundedMemory)
+{
+    const QByteArray shared = HostilePlists::sharedDoubling(21);
+    const QByteArray deepBinary = HostilePlists::nestedBinaryArrays(100'000);
+    const QByteArray deepXml = HostilePlists::nestedXmlArrays(1'000'000);
+    ASSERT_EQ(shared.size(), 127);
+    const qint64 base = PeakMemory::start();
+    for (const QByteArray &bytes : {shared, deepBinary, deepXml}) {
+        EXPECT_FALSE(rv_arrayWithPlistData(bytes).has_value());
+        EXPECT_FALSE(rv_dictionaryWithPlistData(bytes).has_value());
+    }
+    EXPECT_FALSE(rv_arrayWithPlistString(QString::fromUtf8(deepXml)).has_value());
+    EXPECT_LT(PeakMemory::peak() - base, qint64(64) << 20);
+    // Within the bounds, sharing and nesting read as usual.
+    const QVariantList leaves{qint64(0), qint64(0)};
+    EXPECT_EQ(rv_arrayWithPlistData(HostilePlists::sharedDoubling(2)),
+              (QVariantList{leaves, leaves}));
+    EXPECT_TRUE(rv_arrayWithPlistData(HostilePlists::nestedXmlArrays(512)).has_value());
 }
 
 TEST(RvJsonEncoded, WritesOnlyJsonGraphs)

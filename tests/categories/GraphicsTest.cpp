@@ -234,6 +234,29 @@ TEST(QvBezierPath, CgPathClosesTransformsAndFillRules)
     EXPECT_TRUE(filled(rasterized(rings), 60, 60));
 }
 
+// The platform's paths fill by the non-zero winding rule unless told
+// otherwise: two circles drawn the same way round, one inside the other,
+// fill as one disc.
+TEST(QvBezierPath, NewPathsFillByTheNonZeroRule)
+{
+    QPainterPath circles = qv_bezierPathWithArcCenter(QPointF(60, 60), 50, 0, 360, false);
+    qv_appendPath(circles, qv_bezierPathWithArcCenter(QPointF(60, 60), 20, 0, 360, false));
+    EXPECT_FALSE(qv_usesEvenOddFillRule(circles));
+    const QImage disc = rasterized(circles);
+    EXPECT_TRUE(filled(disc, 60, 60));
+    EXPECT_TRUE(filled(disc, 60, 25));
+    EXPECT_FALSE(filled(disc, 5, 5));
+
+    EXPECT_FALSE(qv_usesEvenOddFillRule(qv_bezierPathWithRoundedRect(QRectF(0, 0, 10, 10), 2)));
+    EXPECT_FALSE(qv_usesEvenOddFillRule(qv_bezierPathWithRoundedRect(QRectF(0, 0, 10, 10), 15, QSizeF(2, 2))));
+    EXPECT_FALSE(qv_usesEvenOddFillRule(qv_bezierPathWithCGPath(QPainterPath())));
+
+    // Even-odd when asked for: a ring.
+    setQv_usesEvenOddFillRule(circles, true);
+    EXPECT_FALSE(filled(rasterized(circles), 60, 60));
+    EXPECT_TRUE(filled(rasterized(circles), 60, 25));
+}
+
 TEST(QvBezierPath, BlendModesFillAndStrokeAndRestoreThePainter)
 {
     const QPainterPath square = qv_bezierPathWithRoundedRect(QRectF(0, 0, 10, 10), 0, QSizeF());

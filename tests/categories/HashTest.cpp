@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CategoryVectors.h"
+#include "Categories/RVArray.h"
 #include "Categories/RVCrypt.h"
 #include "Categories/RVEncoding.h"
 #include "Categories/RVHash.h"
@@ -216,9 +217,15 @@ TEST(RvJsonValueDecoded, AcceptsObjectsAndArraysOnly)
 
     for (const char *bad : {"1", "\"a\"", "null", "true", "", "{", "[1,]", "{\"a\":1} x", "\xff\xfe"})
         EXPECT_FALSE(rv_jsonValueDecoded(QByteArray(bad)).isValid()) << bad;
-    // Deep nesting is refused or read, never a crash.
-    const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
-    (void)rv_jsonValueDecoded(deep);
+    // Nesting is read as deep as the writers take it, and refused beyond.
+    const auto nested = [](int depth, const QByteArray &inner = QByteArray()) {
+        return QByteArray(depth, '[') + inner + QByteArray(depth, ']');
+    };
+    const QVariant deepest = rv_jsonValueDecoded(nested(511, R"({"k": "[[[\"]]"})"));
+    ASSERT_EQ(deepest.typeId(), QMetaType::QVariantList);
+    EXPECT_EQ(rv_jsonValueDecoded(rv_jsonStringEncoded(deepest.toList())->toUtf8()), deepest);
+    for (const QByteArray &refused : {nested(513), nested(512, "{}"), nested(100000)})
+        EXPECT_FALSE(rv_jsonValueDecoded(refused).isValid());
 }
 
 TEST(RvCrypt, MatchesOpenSslNettleAndPublishedVectorsBothWays)

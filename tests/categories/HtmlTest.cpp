@@ -82,6 +82,9 @@ TEST(RvHtmlUnescaping, SurrogateHalvesDecodeOnlyAsAPair)
         EXPECT_EQ(rv_stringByUnescapingFromHTML(QString::fromLatin1(lone)), QString::fromLatin1(lone)) << lone;
     EXPECT_EQ(rv_stringByUnescapingFromHTML(QStringLiteral("&#55357;&#55357;&#56832;")),
               u16(u"&#55357;\U0001F600"));
+    // What a reference stands for is not read again, not even as a half.
+    EXPECT_EQ(rv_stringByUnescapingFromHTML(QStringLiteral("&#55357;&amp;#56832;")),
+              QStringLiteral("&#55357;&#56832;"));
 }
 
 TEST(RvHtmlUnescaping, AsciiEscapingRoundTripsEveryTextWithoutNoncharacters)
@@ -186,4 +189,17 @@ TEST(RvHtmlHostile, LongHostileTextsStayLinear)
     EXPECT_EQ(rv_stringByLinkifyingURLs(QString(n, QLatin1Char('h'))), QString(n, QLatin1Char('h')));
     const QString longAddress = QStringLiteral("http://a") + QString(n / 4, QLatin1Char('.')) + QStringLiteral("b");
     EXPECT_EQ(rv_stringByLinkifyingURLs(longAddress), longAddress);
+}
+
+TEST(RvHtmlHostile, AMillionReferencesUnescapeInOnePass)
+{
+    // Replaced one by one, each reference would move all the text after it:
+    // a million times several megabytes, which the case time limit would
+    // catch. Built in one pass, the work follows the length.
+    const qsizetype n = 1'000'000;
+    const QString tail(n, QLatin1Char('x'));
+    EXPECT_EQ(rv_stringByUnescapingFromHTML(QStringLiteral("&amp;").repeated(n) + tail),
+              QString(n, QLatin1Char('&')) + tail);
+    EXPECT_EQ(rv_stringByUnescapingFromHTML(QStringLiteral("&lt;&#65;&#x42;&#55357;&#56832;&bogus;").repeated(n / 6)),
+              u16(u"<AB\U0001F600&bogus;").repeated(n / 6));
 }

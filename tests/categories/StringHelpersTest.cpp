@@ -304,9 +304,34 @@ TEST(RvXMLDictionary, HostileAndMalformedDocumentsGiveNothing)
         EXPECT_FALSE(child(*external, "r").value(QStringLiteral("text")).toString().contains(QLatin1String("root:")));
     }
 
-    // Deep nesting is read without recursion.
-    const QString deep = QString(QStringLiteral("<a>")).repeated(20000) + QString(QStringLiteral("</a>")).repeated(20000);
-    (void)rv_XMLDictionary(deep);
+}
+
+// Each level is a dictionary inside its parent's: nesting beyond 512 is
+// refused before it is built, so neither building nor freeing the result
+// recurses without bound.
+TEST(RvXMLDictionary, RefusesNestingBeyond512)
+{
+    const auto nested = [](int depth, const QString &inner = QString()) {
+        return QStringLiteral("<a>").repeated(depth) + inner + QStringLiteral("</a>").repeated(depth);
+    };
+    const auto deepest = rv_XMLDictionary(nested(511, QStringLiteral("<b k='v'/>")));
+    ASSERT_TRUE(deepest.has_value());
+    QVariantMap level = *deepest;
+    int depth = 0;
+    while (level.contains(QStringLiteral("a"))) {
+        level = child(level, "a");
+        ++depth;
+    }
+    EXPECT_EQ(depth, 511);
+    EXPECT_EQ(child(level, "b").value(QStringLiteral("k")), QStringLiteral("v"));
+
+    EXPECT_FALSE(rv_XMLDictionary(nested(513)).has_value());
+    EXPECT_FALSE(rv_XMLDictionary(nested(511, QStringLiteral("<b><c/></b>"))).has_value());
+    // Deep siblings after shallow ones, and a million levels.
+    EXPECT_FALSE(rv_XMLDictionary(QStringLiteral("<r><x/>") + nested(600) + QStringLiteral("</r>")).has_value());
+    EXPECT_FALSE(rv_XMLDictionary(nested(1'000'000)).has_value());
+    // Depth is nesting, not the count of elements.
+    EXPECT_TRUE(rv_XMLDictionary(QStringLiteral("<r>") + QStringLiteral("<i/>").repeated(5000) + QStringLiteral("</r>")));
 }
 
 TEST(RvXMLDictionary, TheBuilderCanBeDrivenDirectly)

@@ -242,12 +242,12 @@ TEST_F(FacadeTest, AConnectWhileASessionIsUpEndsItFirstWithoutACallback)
     auto facade = makeFacade();
     connectAndSucceed(*facade);
     const qsizetype start = journal.size();
-    // Each road ends the session before its handshake starts; a refused
-    // argument leaves the session alone.
+    // Each road ends the session once its handshake has started, before it
+    // goes on; a refused argument leaves the session alone.
     EXPECT_FALSE(facade->connectDeviceByIp(QStringLiteral("not an address")));
     EXPECT_TRUE(TavlinGlobal::getIsConnecting());
     ASSERT_TRUE(facade->connectDeviceBy8Char(QStringLiteral("AMCBIXZV")));
-    EXPECT_EQ(journal.mid(start, 2), (QStringList{"master.disconnect 0", "connect.byPin AMCBIXZV"}));
+    EXPECT_EQ(journal.mid(start, 2), (QStringList{"connect.byPin AMCBIXZV", "master.disconnect 0"}));
     EXPECT_FALSE(TavlinGlobal::getIsConnecting());
     EXPECT_FALSE(facade->isConnected());
     EXPECT_EQ(appEvents(start), QStringList());
@@ -256,6 +256,37 @@ TEST_F(FacadeTest, AConnectWhileASessionIsUpEndsItFirstWithoutACallback)
     ASSERT_TRUE(facade->connectDeviceBy6Digits(QStringLiteral("123456")));
     EXPECT_EQ(journal.filter(QStringLiteral("master.disconnect")).size(), 1);
     EXPECT_TRUE(waitFor([&] { return book.mastersDestroyed == 1; }));
+}
+
+TEST_F(FacadeTest, AConnectThatDoesNotStartLeavesTheSessionAsItWas)
+{
+    auto facade = makeFacade();
+    connectAndSucceed(*facade);
+    FakeConnectSession *handshake = book.lastConnect();
+    const qsizetype start = journal.size();
+
+    // The new handshake cannot start (a code that names no address, a
+    // connection that cannot begin), or none can be made.
+    book.connectResult = false;
+    EXPECT_FALSE(facade->connectDeviceBy6Digits(QStringLiteral("123456")));
+    EXPECT_FALSE(facade->connectDeviceBy8Char(QStringLiteral("AMCBIXZV")));
+    EXPECT_FALSE(facade->connectDeviceByIp(QStringLiteral("192.0.2.20")));
+    book.connectResult = true;
+    book.failFactory = true;
+    EXPECT_FALSE(facade->connectDeviceByIp(QStringLiteral("192.0.2.21")));
+    book.failFactory = false;
+
+    // The session goes on, unaware: nothing ended, nobody told.
+    EXPECT_TRUE(journal.mid(start).filter(QStringLiteral("master.disconnect")).isEmpty());
+    EXPECT_TRUE(TavlinGlobal::getIsConnecting());
+    EXPECT_TRUE(facade->isConnected());
+    EXPECT_EQ(appEvents(start), QStringList());
+    spin(20);
+    EXPECT_EQ(book.connects, QList<FakeConnectSession *>{handshake});
+    EXPECT_EQ(facade->getCustomBroadcastString(), QStringLiteral("extra info"));
+    // It is still the one a disconnect ends.
+    facade->disconnectWithDevice();
+    EXPECT_EQ(appEvents(start), QStringList{"app.disconnected none"});
 }
 
 TEST_F(FacadeTest, DestroyingTheFacadeEndsItsSessionsQuietly)

@@ -78,15 +78,20 @@ FakeConnectSession::~FakeConnectSession()
     book->journal->append(QStringLiteral("connect.destroyed"));
 }
 
-bool FakeConnectSession::connectDeviceByIp(const QString &ip)
+// As the real one: told of the start only when it starts.
+bool FakeConnectSession::connectDeviceByIp(const QString &ip, const std::function<void()> &whenStarted)
 {
     book->journal->append(QStringLiteral("connect.byIp ") + ip);
+    if (book->connectResult && whenStarted)
+        whenStarted();
     return book->connectResult;
 }
 
-bool FakeConnectSession::connectDeviceByPin(const QString &code)
+bool FakeConnectSession::connectDeviceByPin(const QString &code, const std::function<void()> &whenStarted)
 {
     book->journal->append(QStringLiteral("connect.byPin ") + code);
+    if (book->connectResult && whenStarted)
+        whenStarted();
     return book->connectResult;
 }
 

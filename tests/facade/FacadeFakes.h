@@ -134,8 +134,8 @@ class FakeConnectSession final : public ConnectSession {
 public:
     FakeConnectSession(ConnectPackDelegate *delegate, SessionBook *book);
     ~FakeConnectSession() override;
-    bool connectDeviceByIp(const QString &ip) override;
-    bool connectDeviceByPin(const QString &code) override;
+    bool connectDeviceByIp(const QString &ip, const std::function<void()> &whenStarted = {}) override;
+    bool connectDeviceByPin(const QString &code, const std::function<void()> &whenStarted = {}) override;
     void connectDeviceByIpCheckPwd(const QString &code) override;
     QString getCustomBroadcastStrPack() const override { return book->customString; }
 

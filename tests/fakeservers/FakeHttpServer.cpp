@@ -376,6 +376,10 @@ void FakeHttpServer::respond(Connection *connection, const HttpRequest &request)
         case Fault::Silent:
             connection->busy = true;
             return;
+        case Fault::Held:
+            connection->busy = true;
+            m_held.append({connection, answer, mode});
+            return;
         case Fault::Close:
             mode = WriteMode::CloseWithoutAnswer;
             break;
@@ -426,15 +430,24 @@ void FakeHttpServer::respond(Connection *connection, const HttpRequest &request)
         return;
     }
     connection->busy = true;
-    QTimer::singleShot(delay, connection, [this, connection, answer, mode] {
-        if (!connection->socket || !m_connections.contains(connection))
-            return;
-        connection->busy = false;
-        write(connection, answer, mode);
-        // Requests that came in meanwhile on this connection.
-        if (!connection->busy && m_connections.contains(connection))
-            onReadyRead(connection);
-    });
+    QTimer::singleShot(delay, connection, [this, connection, answer, mode] { writeLater(connection, answer, mode); });
+}
+
+void FakeHttpServer::writeLater(Connection *connection, const HttpAnswer &answer, WriteMode mode)
+{
+    if (!m_connections.contains(connection) || !connection->socket)
+        return;
+    connection->busy = false;
+    write(connection, answer, mode);
+    // Requests that came in meanwhile on this connection.
+    if (!connection->busy && m_connections.contains(connection))
+        onReadyRead(connection);
+}
+
+void FakeHttpServer::releaseHeld()
+{
+    for (const HeldAnswer &held : std::exchange(m_held, {}))
+        writeLater(held.connection, held.answer, held.mode);
 }
 
 void FakeHttpServer::write(Connection *connection, const HttpAnswer &answer, WriteMode mode)

@@ -64,6 +64,9 @@ enum class Fault {
     Slow,
     // The request is read and never answered; the connection stays open.
     Silent,
+    // The request is read (and handled) at once, and its answer waits until
+    // the test lets it go (releaseHeld); the connection stays open.
+    Held,
     // The connection is closed without an answer.
     Close,
     // Headers announce the whole body, half of it is sent, then the
@@ -120,6 +123,11 @@ public:
     void setFault(const QString &path, const FaultRule &rule);
     void clearFaults();
 
+    // The answers held back by a Held fault, and sending them (in the order
+    // their requests came) to the connections still open.
+    int heldCount() const { return int(m_held.size()); }
+    void releaseHeld();
+
     QList<HttpRequest> requests() const { return m_requests; }
     QList<HttpRequest> requestsTo(const QString &path) const;
     int requestCount(const QString &path = {}) const;
@@ -151,8 +159,17 @@ private:
     void write(Connection *connection, const HttpAnswer &answer, WriteMode mode);
     void drop(Connection *connection);
 
+    struct HeldAnswer {
+        Connection *connection = nullptr;
+        HttpAnswer answer;
+        WriteMode mode = WriteMode::KeepAlive;
+    };
+    // Writes an answer that waited, then reads what came in meanwhile.
+    void writeLater(Connection *connection, const HttpAnswer &answer, WriteMode mode);
+
     QHostAddress m_address;
     QList<QTcpServer *> m_servers;
+    QList<HeldAnswer> m_held;
     QList<Connection *> m_connections;
     QHash<QString, FaultRule> m_faults;
     QList<HttpRequest> m_requests;

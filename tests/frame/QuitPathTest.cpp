@@ -135,37 +135,129 @@ TEST_F(QuitPathTest, AStopThatHangsDoesNotKeepTheProgramAlive)
 
 namespace {
 
+// Quitting with the real casting library against the emulated receiver. The
+// process ends at the exit: from there on nothing of the program runs, so the
+// shared connections are dropped as the end of the process would drop them,
+// and what the receiver records is what the quit itself handed to the system.
 class QuitDuringACastTest : public EmulatedReceiverTest
 {
+protected:
+    void SetUp() override
+    {
+        EmulatedReceiverTest::SetUp();
+        // The bound far away: the cast's end has to finish on its own,
+        // however slow the machine; a quit held up by the receiver shows as
+        // the bound passing.
+        QVQuitTimings timings;
+        timings.boundMs = 60000;
+        path.setTimings(timings);
+        path.setStopWork([this] { manager->terminate(); });
+        path.setExit([this](int code) {
+            exits.append(code);
+            TavlinGlobal::resetSockets();
+        });
+        path.setBoundPassed([this] { ++boundPassed; });
+    }
+
+    void TearDown() override
+    {
+        path.removeSignalHandlers();
+        EmulatedReceiverTest::TearDown();
+    }
+
+    void castUnderway()
+    {
+        connectAndCast();
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(sound.current(), sound.sonvale.id);
+    }
+
+    // Quits, through the menu's road or by a signal, and checks that the
+    // program ended with status 0 and gave the sound back.
+    void quit(int signal = 0)
+    {
+        if (signal) {
+            ASSERT_TRUE(path.installSignalHandlers());
+            ::kill(::getpid(), signal);
+            ASSERT_TRUE(waitFor([&] { return !exits.isEmpty(); }));
+        } else {
+            QVQuitPath::quitApplication();
+        }
+        EXPECT_EQ(exits, QList<int>{0});
+        EXPECT_EQ(manager->tavlinSDK(), nullptr);
+        EXPECT_EQ(sound.current(), sound.speakers.id);
+        EXPECT_TRUE(displayInhibitor->held.isEmpty());
+        EXPECT_FALSE(senders.shared().videoAlive);
+    }
+
+    void expectTheReceiverLeft()
+    {
+        ASSERT_TRUE(waitFor([&] { return rtsp.methods().contains("TEARDOWN"); }));
+        ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) == 1; }));
+        ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }));
+        EXPECT_EQ(boundPassed, 0);
+    }
+
+    QVQuitPath path;
+    QList<int> exits;
+    std::atomic<int> boundPassed{0};
 };
 
 } // namespace
 
-TEST_F(QuitDuringACastTest, TheReceiverIsLeftAndTheSoundGivenBackWithinTheBound)
+TEST_F(QuitDuringACastTest, TheMenusQuitEndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
 {
-    findAndConnect();
+    castUnderway();
     if (HasFatalFailure())
         return;
-    cast();
-    if (HasFatalFailure())
-        return;
-    ASSERT_EQ(sound.current(), sound.sonvale.id);
+    quit();
+    expectTheReceiverLeft();
+}
 
-    // The bound far away: the cast's end has to finish on its own, however
-    // slow the machine.
-    QVQuitPath path;
-    QVQuitTimings timings;
-    timings.boundMs = 60000;
-    path.setTimings(timings);
-    QList<int> exits;
-    std::atomic<int> boundPassed{0};
-    path.setStopWork([this] { manager->terminate(); });
-    path.setExit([&](int code) { exits.append(code); });
-    path.setBoundPassed([&] { ++boundPassed; });
-    path.requestQuit();
-    EXPECT_EQ(exits, QList<int>{0});
-    EXPECT_EQ(sound.current(), sound.speakers.id);
-    EXPECT_FALSE(senders.shared().videoAlive);
-    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) > 0; }));
+class QuitBySignalDuringACastTest : public QuitDuringACastTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(QuitBySignalDuringACastTest, EndsTheCastAndTheSessionOnTheReceiverWithinTheBound)
+{
+    castUnderway();
+    if (HasFatalFailure())
+        return;
+    quit(GetParam());
+    expectTheReceiverLeft();
+}
+
+INSTANTIATE_TEST_SUITE_P(TerminationSignals, QuitBySignalDuringACastTest, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int> &paramInfo) {
+                             return std::string(paramInfo.param == SIGTERM ? "Sigterm" : "Sigint");
+                         });
+
+TEST_F(QuitDuringACastTest, AReceiverThatStoppedReadingDoesNotHoldTheQuitUp)
+{
+    castUnderway();
+    if (HasFatalFailure())
+        return;
+    // It takes nothing more on the cast's control connection and answers no
+    // heartbeat.
+    RtspReceiver::Behaviour stalled = rtsp.behaviour();
+    stalled.readRequests = false;
+    rtsp.setBehaviour(stalled);
+    MasterControlBehaviour silent = master->behaviour();
+    silent.answerHeartbeats = false;
+    master->setBehaviour(silent);
+    quit();
+    EXPECT_EQ(boundPassed, 0);
+}
+
+TEST_F(QuitDuringACastTest, AReceiverThatIsGoneDoesNotHoldTheQuitUp)
+{
+    castUnderway();
+    if (HasFatalFailure())
+        return;
+    // Every connection cut, nothing listening any more.
+    receiver->call([](ReceiverEmulator &emulator) { emulator.stop(); });
+    rtsp.closeClient();
+    quit();
     EXPECT_EQ(boundPassed, 0);
 }

@@ -13,7 +13,10 @@
 #include <QtGlobal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace FuzzSupport {
 
@@ -29,6 +32,25 @@ inline void initialize()
     static QCoreApplication *app = new QCoreApplication(argc, argv);
     (void)app;
     qInstallMessageHandler(quiet);
+}
+
+// Lets libFuzzer make inputs of up to `maxLen` bytes (its own default is 4
+// KiB) unless the command line names a length; call from
+// LLVMFuzzerInitialize, which runs before libFuzzer reads its flags.
+inline void allowInputsUpTo(int *argc, char ***argv, size_t maxLen)
+{
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strncmp((*argv)[i], "-max_len=", 9) == 0)
+            return;
+    }
+    static std::string flag;
+    static std::vector<char *> args;
+    flag = "-max_len=" + std::to_string(maxLen);
+    args.assign(*argv, *argv + *argc);
+    args.push_back(flag.data());
+    args.push_back(nullptr);
+    *argc += 1;
+    *argv = args.data();
 }
 
 // Takes the input a piece at a time; past its end every read gives zeros.

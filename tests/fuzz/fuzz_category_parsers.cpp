@@ -1,7 +1,8 @@
 // The text and byte readers of the general categories against themselves:
 // the first byte picks the reader, the rest is its input. Whatever a reader
 // accepts must survive being written and read again unchanged, and nothing
-// may crash, hang or read out of bounds.
+// may crash, hang or read out of bounds. Inputs reach 64 KiB, so that
+// nesting beyond the readers' depth bounds is within reach.
 
 #include <cstdint>
 #include <cstdio>
@@ -13,12 +14,13 @@
 #include "Categories/RVArray.h"
 #include "Categories/RVDictionary.h"
 #include "Categories/RVEncoding.h"
+#include "Categories/RVHTML.h"
 #include "Categories/RVNumber.h"
 #include "Categories/RVStringHelpers.h"
+#include "Categories/RVValidators.h"
+#include "FuzzSupport.h"
 
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 [[noreturn]] void fail(const char *what, const QByteArray &input)
 {
@@ -105,6 +107,74 @@ void plist(const QByteArray &bytes)
         fail("property list changes on a second round", bytes);
 }
 
+bool isLineBreak(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == 0x0A || u == 0x0D || u == 0x85 || u == 0x0C || u == 0x2028 || u == 0x2029;
+}
+
+bool isWhiteSpaceOrLineBreak(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || isLineBreak(c);
+}
+
+void html(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    // Escaping is undone by unescaping; the ASCII form holds only ASCII and
+    // cannot carry U+FFFF, which no reference may name.
+    if (rv_stringByUnescapingFromHTML(rv_stringByEscapingForHTML(text)) != text)
+        fail("HTML escaping does not survive unescaping", bytes);
+    const QString ascii = rv_stringByEscapingForAsciiHTML(text);
+    for (const QChar c : ascii) {
+        if (c.unicode() >= 128)
+            fail("ASCII escaping left a character beyond ASCII", bytes);
+    }
+    if (!text.contains(QChar(0xFFFF)) && rv_stringByUnescapingFromHTML(ascii) != text)
+        fail("ASCII HTML escaping does not survive unescaping", bytes);
+    (void)rv_stringByUnescapingFromHTML(text);
+
+    // Stripping tags collapses white space as well, but a text without "<"
+    // comes back as it is.
+    QList<QString> collapsedTexts{rv_stringByRemovingNewLinesAndWhitespace(text)};
+    if (text.contains(QLatin1Char('<')))
+        collapsedTexts.append(rv_stringByStrippingTags(text));
+    else if (rv_stringByStrippingTags(text) != text)
+        fail("a text without tags changed when stripped", bytes);
+    for (const QString &collapsed : collapsedTexts) {
+        if (!collapsed.isEmpty()
+            && (isWhiteSpaceOrLineBreak(collapsed.front()) || isWhiteSpaceOrLineBreak(collapsed.back())))
+            fail("collapsed text starts or ends with white space", bytes);
+        for (qsizetype i = 1; i < collapsed.size(); ++i) {
+            if (isWhiteSpaceOrLineBreak(collapsed.at(i - 1)) && isWhiteSpaceOrLineBreak(collapsed.at(i)))
+                fail("collapsed text keeps a run of white space", bytes);
+        }
+    }
+    for (const QChar c : rv_stringWithNewLinesAsBRs(text)) {
+        if (isLineBreak(c))
+            fail("a line break outlived its conversion", bytes);
+    }
+    (void)rv_stringByConvertingHTMLToPlainText(text);
+    (void)rv_stringByLinkifyingURLs(text);
+}
+
+void regex(const QByteArray &bytes)
+{
+    // The first byte splits the rest into a pattern and a text.
+    if (bytes.isEmpty())
+        return;
+    const qsizetype split = qsizetype(static_cast<quint8>(bytes.at(0))) % bytes.size();
+    const QString pattern = QString::fromUtf8(bytes.mid(1, split));
+    const QString text = QString::fromUtf8(bytes.mid(1 + split));
+    (void)rv_isValidateByRegex(text, pattern);
+    // A quoted text matches itself whole, and nothing longer.
+    if (!text.contains(QLatin1String("\\E"))) {
+        const QString quoted = QLatin1String("\\Q") + text + QLatin1String("\\E");
+        if (!rv_isValidateByRegex(text, quoted) || rv_isValidateByRegex(text + QLatin1Char('x'), quoted))
+            fail("a quoted text does not match exactly itself", bytes);
+    }
+}
+
 void encodings(const QByteArray &bytes)
 {
     const QString text = QString::fromLatin1(bytes);
@@ -121,19 +191,26 @@ void encodings(const QByteArray &bytes)
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qInstallMessageHandler(FuzzSupport::quiet);
+    FuzzSupport::allowInputsUpTo(argc, argv, 65536);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const bool installed = (qInstallMessageHandler(quiet), true);
-    (void)installed;
     if (size == 0)
         return 0;
     const QByteArray input(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
-    switch (data[0] % 6) {
+    switch (data[0] % 8) {
     case 0: numbers(input); break;
     case 1: queries(input); break;
     case 2: xml(input); break;
     case 3: json(input); break;
     case 4: plist(input); break;
+    case 5: html(input); break;
+    case 6: regex(input); break;
     default: encodings(input); break;
     }
     return 0;

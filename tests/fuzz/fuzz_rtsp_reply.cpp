@@ -1,10 +1,13 @@
 // Feeds arbitrary bytes to the control session's reply framing, in pieces
 // whose sizes the input chooses, and reads every framed body as the session
-// would: as an audio "SETUP" property list and as an encoder-size request.
+// would: as an audio "SETUP" reply's property list (through the bounded
+// reader) and as an encoder-size request. Inputs reach 8 KiB, so that a
+// reply with a body of the largest size the framing takes is within reach.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "FuzzSupport.h"
 #include "Rtsp/RTSPCodec.h"
 #include "Rtsp/RTSPPlistBodies.h"
 
@@ -21,7 +24,8 @@ void use(const RTSPCodec::Reply &reply)
     if (reply.body) {
         check(!reply.body->isEmpty() && reply.body->size() <= RTSPCodec::kReplyBodyLimit);
         check(reply.raw.endsWith(*reply.body));
-        (void)RTSPPlistBodies::audioDataPort(*reply.body);
+        const std::optional<quint16> port = RTSPPlistBodies::audioDataPort(*reply.body);
+        check(!port || *port != 0);
         if (auto change = RTSPCodec::parseEncoderChange(*reply.body)) {
             check(change->width >= RTSPCodec::kEncoderSizeMin && change->width <= RTSPCodec::kEncoderSizeMax);
             check(change->height >= RTSPCodec::kEncoderSizeMin && change->height <= RTSPCodec::kEncoderSizeMax);
@@ -32,6 +36,12 @@ void use(const RTSPCodec::Reply &reply)
 }
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    FuzzSupport::allowInputsUpTo(argc, argv, 8192);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -62,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The whole input as one body, as a receiver could send it.
     const QByteArray whole(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    (void)RTSPPlistBodies::audioDataPort(whole);
+    const std::optional<quint16> port = RTSPPlistBodies::audioDataPort(whole);
+    check(!port || *port != 0);
     (void)RTSPCodec::parseEncoderChange(whole);
     return 0;
 }

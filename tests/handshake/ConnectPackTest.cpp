@@ -186,7 +186,7 @@ TEST_F(ConnectPackTest, NameWaitExpiryGivesAnEmptyNameAndALateReplyOnlyUpdatesIt
     EXPECT_EQ(recorder.events, QStringList{"success"});
 }
 
-TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyOnlyUpdatesTheRecord)
+TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyNeitherSucceedsNorAsksAgain)
 {
     // The receiver wants a code and names itself after the name wait, with
     // feature bits that say nothing of a code.
@@ -211,6 +211,99 @@ TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyOnlyUpdatesTheRecord)
     ASSERT_TRUE(waitForEvent("success"));
     EXPECT_EQ(recorder.events, (QStringList{"needPwd", "pwdIncorrect", "success"}));
     EXPECT_EQ(TavlinGlobal::getChoseDevice()->mServer_features, FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver);
+}
+
+TEST_F(ConnectPackTest, ALateNameReplyBehindTheCodeQuestionStillBringsTheReceiversFlagsAndPorts)
+{
+    // A Windows receiver on ports of its own names itself only after the
+    // name wait took it as nameless and the code question went out. The
+    // session must still run on its ports, whether the code is typed after
+    // its port reply or before it (the verdict then waits for the ports),
+    // and must not run on a port table it never got.
+    setFeatures(FeatureBits::kMasterControl | FeatureBits::kDynamicPorts | FeatureBits::kWindowsReceiver);
+    const QList<qint64> theirPorts = {41040, 51030, 51060, 42020, 52030, 47395};
+    enum class Code { AfterThePortReply, BeforeThePortReply, BeforeAPortReplyThatNeverComes };
+    for (const Code when : {Code::AfterThePortReply, Code::BeforeThePortReply, Code::BeforeAPortReplyThatNeverComes}) {
+        SCOPED_TRACE(int(when));
+        recorder = PackRecorder();
+        setBehaviour([&](HandshakeBehaviour &b) {
+            b.castingCode = QStringLiteral("482913");
+            b.serverInfoDelayMs = 400;
+            b.ports = {{"51040", 41040}, {"52020", 42020}, {"57395", 47395}};
+            b.portsDelayMs = when == Code::AfterThePortReply ? 0 : when == Code::BeforeThePortReply ? 500 : 100000;
+        });
+        const int connection = server->connectionCount();
+        TLConnectPack &connect = makePack();
+        ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+        ASSERT_TRUE(waitForEvent("needPwd"));
+        EXPECT_FALSE(TavlinGlobal::getIsWindowReceiver());
+
+        // The late name reply: flags, port table and port request.
+        ASSERT_TRUE(waitFor([&] { return server->requests(connection).contains(kListenedPort); }));
+        EXPECT_TRUE(TavlinGlobal::getIsWindowReceiver());
+        EXPECT_TRUE(TavlinGlobal::getIsSupportDynamicPort());
+        EXPECT_EQ(TavlinGlobal::getTempChoseDevice()->mServer_features,
+                  FeatureBits::kMasterControl | FeatureBits::kDynamicPorts | FeatureBits::kWindowsReceiver);
+        if (when == Code::AfterThePortReply)
+            ASSERT_TRUE(waitFor([&] { return !connect.isPortReplyPending(); }));
+        else
+            EXPECT_TRUE(connect.isPortReplyPending());
+        EXPECT_EQ(recorder.events, QStringList{"needPwd"});
+
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+        if (when == Code::BeforeAPortReplyThatNeverComes) {
+            // The verdict came; the ports never do: the connect fails at the
+            // deadline rather than run on ports that are not the receiver's.
+            ASSERT_TRUE(waitForEvent("error"));
+            EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
+            continue;
+        }
+        ASSERT_TRUE(waitForEvent("success"));
+        EXPECT_EQ(recorder.events, (QStringList{"needPwd", "success"}));
+        EXPECT_EQ(recorder.portsAtSuccess, theirPorts);
+        EXPECT_TRUE(recorder.windowReceiverAtSuccess);
+        EXPECT_EQ(server->requests(connection).count(kListenedPort), 1);
+    }
+}
+
+TEST_F(ConnectPackTest, AVerdictCutInTwoIsReadWhole)
+{
+    // The receiver writes its verdict in two pieces, a little apart,
+    // wherever the cut falls.
+    for (qsizetype cut = 1; cut < 8; ++cut) {
+        SCOPED_TRACE(cut);
+        recorder = PackRecorder();
+        setBehaviour([&](HandshakeBehaviour &b) {
+            b.castingCode = QStringLiteral("482913");
+            b.verdictCutAt = cut;
+            b.pieceGapMs = 20;
+        });
+        TLConnectPack &connect = makePack();
+        ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+        ASSERT_TRUE(waitForEvent("needPwd"));
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("111111"));
+        ASSERT_TRUE(waitForEvent("pwdIncorrect"));
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+        ASSERT_TRUE(waitForEvent("success"));
+        EXPECT_EQ(recorder.events, (QStringList{"needPwd", "pwdIncorrect", "success"}));
+    }
+}
+
+TEST_F(ConnectPackTest, TheEndOfTheConnectionEndsTheWaitForAVerdictOnce)
+{
+    setBehaviour([](HandshakeBehaviour &b) {
+        b.castingCode = QStringLiteral("482913");
+        b.closeOnRequest = QStringLiteral("CHECKPASSWORD");
+    });
+    TLConnectPack &connect = makePack();
+    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+    ASSERT_TRUE(waitForEvent("needPwd"));
+    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+    ASSERT_TRUE(waitForEvent("error"));
+    // No time-out follows it.
+    spin(500);
+    EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
+    EXPECT_TRUE(SocketErrors::isNotConnected(recorder.errors[0])) << recorder.errors[0].description.toStdString();
 }
 
 TEST_F(ConnectPackTest, ASilentReceiverIsTakenAsNamelessAfterTheNameWait)
@@ -350,31 +443,42 @@ TEST_F(ConnectPackTest, TheEndOfTheConnectionAfterSuccessIsNotReported)
     EXPECT_EQ(recorder.events, (QStringList{"success", "success"}));
 }
 
-TEST_F(ConnectPackTest, UnansweredCodeCheckReopensTheConnectionAndReportsTheTimeOut)
+TEST_F(ConnectPackTest, ACodeCheckWithoutAVerdictReopensTheConnectionAndReportsTheTimeOut)
 {
-    setBehaviour([](HandshakeBehaviour &b) {
-        b.castingCode = QStringLiteral("482913");
-        b.silentOnCheck = true;
-    });
-    TLConnectPack &connect = makePack();
-    ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
-    ASSERT_TRUE(waitForEvent("needPwd"));
-    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
-    ASSERT_TRUE(waitForEvent("error"));
-    EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kAsyncSocketErrorDomain);
-    EXPECT_EQ(recorder.errors[0].code, 4);
-    // A new connection, on which nothing is sent.
-    ASSERT_TRUE(waitFor([&] { return server->connectionCount() == 2; }));
-    spin(100); // for a request that must not come
-    EXPECT_TRUE(server->received(1).isEmpty());
-    EXPECT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
+    // Silence, or bytes that are no verdict: neither ends the wait for one.
+    for (const QByteArray &chatter : {QByteArray(), QByteArray("checking\n{\"name\":\"Room A\",\"feature\":\"40\"}\n")}) {
+        SCOPED_TRACE(chatter.toStdString());
+        recorder = PackRecorder();
+        const int first = server->connectionCount();
+        setBehaviour([&](HandshakeBehaviour &b) {
+            b.castingCode = QStringLiteral("482913");
+            b.silentOnCheck = chatter.isEmpty();
+            b.checkReplyOverride = chatter;
+        });
+        TLConnectPack &connect = makePack();
+        ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
+        ASSERT_TRUE(waitForEvent("needPwd"));
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+        ASSERT_TRUE(waitForEvent("error"));
+        EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kAsyncSocketErrorDomain);
+        EXPECT_EQ(recorder.errors[0].code, 4);
+        EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
+        // A new connection, on which nothing is sent.
+        ASSERT_TRUE(waitFor([&] { return server->connectionCount() == first + 2; }));
+        spin(100); // for a request that must not come
+        EXPECT_TRUE(server->received(first + 1).isEmpty());
+        EXPECT_TRUE(waitFor([&] { return !server->connectionOpen(first); }));
 
-    // The next code is the new connection's first request.
-    setBehaviour([](HandshakeBehaviour &b) { b.silentOnCheck = false; });
-    connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
-    ASSERT_TRUE(waitForEvent("success"));
-    EXPECT_EQ(server->requests(1).value(0), checkPassword("482913"));
-    EXPECT_EQ(recorder.count("error"), 1);
+        // The next code is the new connection's first request.
+        setBehaviour([](HandshakeBehaviour &b) {
+            b.silentOnCheck = false;
+            b.checkReplyOverride.clear();
+        });
+        connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
+        ASSERT_TRUE(waitForEvent("success"));
+        EXPECT_EQ(server->requests(first + 1).value(0), checkPassword("482913"));
+        EXPECT_EQ(recorder.count("error"), 1);
+    }
 }
 
 TEST_F(ConnectPackTest, CodeWithALineBreakNeverReachesTheWire)
@@ -438,11 +542,10 @@ TEST_F(ConnectPackTest, RepliesCutAtAnyByteOrGatheredGiveTheSameOutcome)
     const QByteArray stream = "configed password\n"
         + HandshakeServer::serverInfoLine(profile, QStringLiteral("extra ✓"))
         + HandshakeServer::portsLine(true, {{"51040", 41040}});
-    // Cut positions inside each object reply, including inside multi-byte
-    // characters. (A text line cut in two is two lines, as the receivers'
-    // protocol has it; it is only the objects that are joined again.)
+    // Cut positions inside each reply, the words included, and inside
+    // multi-byte characters.
     QList<qsizetype> cuts;
-    for (qsizetype i = stream.indexOf('{'); i < stream.size(); i += 7)
+    for (qsizetype i = 3; i < stream.size(); i += 7)
         cuts.append(i);
     const qsizetype accent = stream.indexOf("à");
     cuts << accent + 1 << stream.indexOf("会") + 1 << stream.indexOf("会") + 2;

@@ -150,35 +150,132 @@ TEST(HandshakeCodec, EveryCutOfAReplyStreamGivesTheSameMessages)
     EXPECT_EQ(kinds(replies), expected);
 }
 
-TEST(HandshakeCodec, TextWithoutALineEndIsALineOfItsOwnAtOnce)
+TEST(HandshakeCodec, TextWithoutALineEndWaitsOnlyWhileItCanStillBecomeAReply)
 {
     HandshakeReplyFramer framer;
+    // A whole word is a reply at once.
     EXPECT_EQ(kinds(framer.feed("success")), QList<Kind>{Kind::CodeAccepted});
     EXPECT_EQ(framer.pendingBytes(), 0);
 
-    // A receiver answers the code question with a bare word and its name in a
-    // later read: the name reply stays whole, with its feature bits.
+    // Text that cannot become a reply is a line at once: a bare answer to
+    // the code question does not spoil the name reply in a later read.
     EXPECT_TRUE(framer.feed("none").isEmpty());
     EXPECT_EQ(framer.pendingBytes(), 0);
     const QList<HandshakeReply> name = framer.feed(R"({"name":"Room A","feature":"100000"})" "\n");
     ASSERT_EQ(kinds(name), QList<Kind>{Kind::ServerInfo});
     EXPECT_EQ(name[0].name, QStringLiteral("Room A"));
     EXPECT_EQ(name[0].features, 0x100000);
-
-    // The same without any line end at all.
     EXPECT_TRUE(framer.feed("no password\r").isEmpty());
     EXPECT_EQ(kinds(framer.feed(R"({"name":"B","feature":"40"})")), QList<Kind>{Kind::ServerInfo});
 
-    // A text line cut by the transport is two lines, as the receiver's
-    // protocol has always read it.
+    // The beginning of a word waits for its rest, however long the rest
+    // takes: the session's time-outs, not the framer, deal with silence.
     EXPECT_TRUE(framer.feed("configed pass").isEmpty());
-    EXPECT_TRUE(framer.feed("word\n").isEmpty());
+    EXPECT_EQ(framer.pendingBytes(), 13);
+    EXPECT_EQ(kinds(framer.feed("word\n")), QList<Kind>{Kind::CodeConfigured});
+    EXPECT_EQ(framer.pendingBytes(), 0);
+
+    // It is a line of its own once a byte comes that cannot continue it:
+    // what follows is never glued onto it.
+    EXPECT_TRUE(framer.feed("con").isEmpty());
+    const QList<HandshakeReply> after = framer.feed(R"({"name":"C","feature":"40"})");
+    ASSERT_EQ(kinds(after), QList<Kind>{Kind::ServerInfo});
+    EXPECT_EQ(after[0].name, QStringLiteral("C"));
+    EXPECT_TRUE(framer.feed("succ").isEmpty());
+    EXPECT_EQ(kinds(framer.feed("Xfailed\n")), QList<Kind>{Kind::CodeRefused});
+    EXPECT_TRUE(framer.feed("fa").isEmpty());
+    EXPECT_EQ(kinds(framer.feed("success")), QList<Kind>{Kind::CodeAccepted});
 
     // An object without a line end waits until it is whole.
     EXPECT_TRUE(framer.feed(R"({"name":"A","feat)").isEmpty());
     EXPECT_GT(framer.pendingBytes(), 0);
     EXPECT_EQ(kinds(framer.feed(R"(ure":"40"})")), QList<Kind>{Kind::ServerInfo});
     EXPECT_EQ(framer.pendingBytes(), 0);
+}
+
+namespace {
+
+struct TableReply {
+    QByteArray bytes;
+    Kind kind;
+};
+
+// Every reply of the protocol's table as receivers write it, with its line
+// end ("\n" or "\r\n"), or without one.
+QList<TableReply> tableReplies(bool ended)
+{
+    const QByteArray name = R"({"name":"Salle à 会议室","feature":"10100240","extraInfo":"x y"})";
+    const QByteArray ports = R"({"hasChanged":true,"ports":{"51040":41040,"57395":47395}})";
+    const QByteArray portsOverLines = "{\n  \"hasChanged\" : true,\n  \"ports\" : {\"51040\" : 41040}\n}";
+    QList<TableReply> replies = {
+        {"success", Kind::CodeAccepted},      {"failed", Kind::CodeRefused},  {"falied", Kind::CodeRefused},
+        {"configed password", Kind::CodeConfigured}, {name, Kind::ServerInfo}, {ports, Kind::Ports},
+    };
+    if (ended) {
+        replies.append({portsOverLines, Kind::Ports});
+        for (qsizetype i = 0; i < replies.size(); ++i)
+            replies[i].bytes += i % 2 ? "\r\n" : "\n";
+    }
+    return replies;
+}
+
+// The replies the framer gave are the two it was sent, with their content.
+void expectPair(const QList<HandshakeReply> &replies, const TableReply &first, const TableReply &second,
+                const std::string &where)
+{
+    ASSERT_EQ(kinds(replies), (QList<Kind>{first.kind, second.kind})) << where;
+    for (const HandshakeReply &reply : replies) {
+        if (reply.kind == Kind::ServerInfo) {
+            EXPECT_EQ(reply.name, QStringLiteral("Salle à 会议室")) << where;
+            EXPECT_EQ(reply.features, 0x10100240) << where;
+        } else if (reply.kind == Kind::Ports) {
+            EXPECT_TRUE(reply.portsParsed && reply.hasChanged) << where;
+            EXPECT_EQ(reply.ports[0], 41040) << where;
+        }
+    }
+}
+
+} // namespace
+
+TEST(HandshakeCodec, EveryReplyIsReadWholeWhereverItIsCutAndWhateverFollowsIt)
+{
+    // Each reply with its line end, glued to each next one in the stream and
+    // cut at every byte of the two.
+    for (const TableReply &first : tableReplies(true)) {
+        for (const TableReply &second : tableReplies(true)) {
+            const QByteArray stream = first.bytes + second.bytes;
+            for (qsizetype cut = 1; cut < stream.size(); ++cut) {
+                expectPair(feedCut(stream, cut), first, second,
+                           (stream.left(cut) + " | " + stream.mid(cut)).toStdString());
+            }
+        }
+    }
+}
+
+TEST(HandshakeCodec, AReplyWithoutItsLineEndIsReadWholeAndNotGluedToTheNext)
+{
+    // Each reply without a line end, cut at every byte (or not at all); the
+    // next reply comes with the rest of it, or in a read of its own.
+    for (const TableReply &first : tableReplies(false)) {
+        for (bool nextEnded : {false, true}) {
+            for (const TableReply &second : tableReplies(nextEnded)) {
+                for (qsizetype cut = 1; cut <= first.bytes.size(); ++cut) {
+                    const std::string where =
+                        (first.bytes.left(cut) + " | " + first.bytes.mid(cut) + " | " + second.bytes).toStdString();
+                    HandshakeReplyFramer glued;
+                    QList<HandshakeReply> replies = glued.feed(first.bytes.left(cut));
+                    replies += glued.feed(first.bytes.mid(cut) + second.bytes);
+                    expectPair(replies, first, second, "glued " + where);
+
+                    HandshakeReplyFramer apart;
+                    replies = apart.feed(first.bytes.left(cut));
+                    replies += apart.feed(first.bytes.mid(cut));
+                    replies += apart.feed(second.bytes);
+                    expectPair(replies, first, second, "apart " + where);
+                }
+            }
+        }
+    }
 }
 
 TEST(HandshakeCodec, EveryByteIsScannedOnceHoweverTheStreamIsCut)

@@ -24,6 +24,7 @@ struct PackRecorder : ConnectPackDelegate {
     // Port table and chosen receiver as they were when success was reported.
     QList<qint64> portsAtSuccess;
     DevicePtr choseDeviceAtSuccess;
+    bool windowReceiverAtSuccess = false;
 
     void connectPack_needEnterPwd() override { events << QStringLiteral("needPwd"); }
     void connectPack_pwdIncorrect(const TavlinError &error) override
@@ -38,6 +39,7 @@ struct PackRecorder : ConnectPackDelegate {
                           DynamicPortTable::getDynamicPort_51060(), DynamicPortTable::getDynamicPort_52020(),
                           DynamicPortTable::getDynamicPort_52030(), DynamicPortTable::getDynamicPort_57395()};
         choseDeviceAtSuccess = TavlinGlobal::getChoseDevice();
+        windowReceiverAtSuccess = TavlinGlobal::getIsWindowReceiver();
     }
     void connectPack_connectDeviceCheckWithError(const TavlinError &error) override
     {

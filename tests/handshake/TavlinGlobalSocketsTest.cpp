@@ -41,6 +41,17 @@ protected:
         TavlinGlobal::setClientNameSource(nullptr);
         HandshakeFixture::TearDown();
     }
+
+    // The handshake socket, connected to a receiver that answers nothing;
+    // the client is called "Tester".
+    AsyncSocket *connectedSocket(AsyncSocketDelegate *delegate)
+    {
+        setBehaviour([](HandshakeBehaviour &b) { b.silent = true; });
+        TavlinGlobal::setClientNameSource([] { return QStringLiteral("Tester"); });
+        AsyncSocket *socket = TavlinGlobal::CreateSocket(address.toString(), server->port(), delegate, 1000);
+        EXPECT_TRUE(socket && waitFor([&] { return socket->isConnected(); }));
+        return socket;
+    }
 };
 
 TEST_F(TavlinGlobalSockets, TextCommandsAreByteExactWithTheirTags)
@@ -125,6 +136,97 @@ TEST_F(TavlinGlobalSockets, FactoriesReplaceAndDetachTheOldSocket)
     // A connect that cannot start leaves no socket.
     EXPECT_EQ(TavlinGlobal::CreateSocket(QString(), server->port(), &second), nullptr);
     EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), nullptr);
+}
+
+TEST_F(TavlinGlobalSockets, AReplacedSocketSendsItsGoodbyeWhenConnectedAndGoesAtOnceWhenStillConnecting)
+{
+    // Connected: what is queued on it (a goodbye) still leaves, then it closes.
+    WriteRecorder first;
+    ASSERT_TRUE(connectedSocket(&first));
+    TavlinGlobal::sayByebye();
+    WriteRecorder second;
+    ASSERT_TRUE(TavlinGlobal::CreateSocket(address.toString(), server->port(), &second, 1000));
+    ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
+    EXPECT_EQ(server->received(0), QByteArray("sayByebye\r\nTester\r\n\r\n"));
+
+    // Still connecting (the receiver the user left does not answer the
+    // connect): dropped at once, its request with it, so it can neither
+    // reach that receiver later nor hold a second connection.
+    TestSupport::HangingListener slow(address);
+    ASSERT_TRUE(slow.fill());
+    WriteRecorder third;
+    QPointer<AsyncSocket> connecting = TavlinGlobal::CreateSocket(address.toString(), slow.port(), &third, 10000);
+    ASSERT_TRUE(connecting);
+    TavlinGlobal::checkIfPaswExist();
+    spin(50);
+    ASSERT_FALSE(connecting->isConnected());
+    WriteRecorder fourth;
+    AsyncSocket *retry = TavlinGlobal::CreateSocket(address.toString(), server->port(), &fourth, 1000);
+    ASSERT_TRUE(retry);
+    EXPECT_TRUE(connecting.isNull() || connecting->isDisconnected());
+    slow.drain();
+    spin(100);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(connecting.isNull());
+    EXPECT_EQ(third.disconnects, 0);
+    EXPECT_TRUE(third.writeTags.isEmpty());
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), retry);
+}
+
+TEST_F(TavlinGlobalSockets, AConnectThatAsksToBeToldOfItsStartKeepsTheOldSocketUntilThen)
+{
+    WriteRecorder first;
+    AsyncSocket *one = connectedSocket(&first);
+    ASSERT_TRUE(one);
+
+    // A connect that cannot start: not told, and the old socket stays.
+    int told = 0;
+    WriteRecorder second;
+    EXPECT_EQ(TavlinGlobal::CreateSocket(QString(), server->port(), &second, 1000, [&] { ++told; }), nullptr);
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), one);
+    EXPECT_TRUE(one->isConnected());
+
+    // One that starts: told while the old socket is still the handshake
+    // socket, so that what is said then goes to the old receiver.
+    AsyncSocket *two = TavlinGlobal::CreateSocket(address.toString(), server->port(), &second, 1000, [&] {
+        ++told;
+        EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), one);
+        TavlinGlobal::sayByebye();
+    });
+    ASSERT_TRUE(two);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), two);
+    ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
+    EXPECT_EQ(server->received(0), QByteArray("sayByebye\r\nTester\r\n\r\n"));
+    ASSERT_TRUE(waitFor([&] { return two->isConnected(); }));
+    EXPECT_TRUE(server->received(1).isEmpty());
+}
+
+TEST_F(TavlinGlobalSockets, ReleasingTheSocketsHandsTheirQueuedBytesToTheSystemAtOnce)
+{
+    // The end of the library: no event loop will run to send what is queued.
+    WriteRecorder handshakeEvents;
+    ASSERT_TRUE(connectedSocket(&handshakeEvents));
+    QueueRecorder queue;
+    GCDAsyncSocket *master = TavlinGlobal::createMasterConGCDAsyncSocket(address.toString(), server->port(), &queue);
+    ASSERT_TRUE(waitFor([&] { return master->isConnected(); }));
+    TavlinGlobal::sendCommandToReceive(QStringLiteral("{\"disconnect\":\"N\"}\n"));
+    master->disconnectAfterWriting();
+    TavlinGlobal::sayByebye();
+    TavlinGlobal::releaseSockets();
+    EXPECT_EQ(TavlinGlobal::getMasterConSocket(), nullptr);
+    EXPECT_EQ(TavlinGlobal::getAsyncSocket_8121(), nullptr);
+    // Nothing of ours runs any more; the receiver reads what the system sends.
+    const QList<QByteArray> expected = {"sayByebye\r\nTester\r\n\r\n", "{\"disconnect\":\"N\"}\n"};
+    auto received = [&] {
+        QList<QByteArray> both = {server->received(0), server->received(1)};
+        std::sort(both.begin(), both.end());
+        return both;
+    };
+    ASSERT_TRUE(waitFor([&] { return received() == expected; })) << received().value(0).toStdString();
+    EXPECT_EQ(queue.disconnects, 0);
+    EXPECT_EQ(handshakeEvents.disconnects, 0);
 }
 
 TEST_F(TavlinGlobalSockets, MasterControlSocketReadsWithItsTagAndCarriesCommands)

@@ -440,6 +440,19 @@ TEST_F(BaseRequest, AnswersAreLoggedAtDebugLevelWithoutPasswords)
     EXPECT_EQ(server.requests().last().queryValue("pwd"), QStringLiteral("864209"));
     EXPECT_EQ(log.countContaining(QStringLiteral("?pwd=***")), 1);
     EXPECT_FALSE(log.all().contains(QStringLiteral("864209")));
+
+    // The server's texts (a receiver's file names) cannot break or disguise
+    // the line.
+    server.answerJson("names", "{\"code\":200,\"content\":{\"name\":\"a\u202eb\u2028c\\\\d\"}}");
+    r = request();
+    r->path = QStringLiteral("names");
+    outcome = start(r, Road::FileShare);
+    ASSERT_TRUE(waitForEnd(outcome));
+    EXPECT_EQ(log.countContaining(QStringLiteral("responseObject = {\"code\":200,\"content\":{\"name\":"
+                                                 "\"a\\u202eb\\u2028c\\\\\\\\d\"}}")),
+              1)
+        << log.all().toStdString();
+    EXPECT_FALSE(log.all().contains(QChar(0x202e)));
 }
 
 TEST_F(BaseRequest, ARunningRequestKeepsItselfAliveUntilItsBlockRan)

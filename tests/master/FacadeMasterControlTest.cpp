@@ -311,6 +311,28 @@ TEST_F(FacadeMasterControlTest, AConnectToAnotherReceiverEndsTheOldSessionFirstE
     EXPECT_TRUE(inhibitor->held.isEmpty());
 }
 
+TEST_F(FacadeMasterControlTest, AConnectThatAnswersNoLeavesTheSessionAndItsCastRunning)
+{
+    TavlinSDK &f = connected();
+    ASSERT_TRUE(cast(f));
+    app.events.clear();
+    // No address of our own: the six-digit code names no receiver.
+    EXPECT_FALSE(f.connectDeviceBy6Digits(QStringLiteral("999998")));
+    spin(300);
+    EXPECT_TRUE(app.events.isEmpty());
+    EXPECT_TRUE(f.isConnected());
+    EXPECT_TRUE(f.isCasting());
+    EXPECT_EQ(sound.current(), sound.sonvale.id);
+    EXPECT_EQ(master->count(QStringLiteral("disconnect")), 0);
+    EXPECT_FALSE(rtsp.methods().contains("TEARDOWN"));
+    EXPECT_EQ(handshake->connectionCount(), 1);
+    EXPECT_TRUE(master->connectionOpen(0));
+    // The session is the one the user still ends.
+    ASSERT_TRUE(stop(f));
+    f.disconnectWithDevice();
+    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("disconnect")) == 1; }));
+}
+
 TEST_F(FacadeMasterControlTest, AConnectElsewhereSaysGoodbyeToAReceiverWithoutMasterControl)
 {
     ReceiverProfile profile = emulator->profile();

@@ -100,13 +100,16 @@ TEST_F(MasterControlCastTest, ARefusedOrUnansweredRequestStartsNothing)
     ASSERT_TRUE(waitFor([&] { return recorder.count("replyCastRequest(2)") == 1; }));
     EXPECT_EQ(controls.log->made, 0);
 
-    // No answer at all: taken as refused after the time-out.
+    // No answer at all: given up after the time-out and reported as timed
+    // out, never as the receiver's refusal.
     changeBehaviour([](MasterControlBehaviour &b) { b.castReply = -1; });
     p.startMirror();
     EXPECT_TRUE(p.isCastRequestPending());
-    spin(200); // for a refusal that must not come before the time-out
-    EXPECT_EQ(recorder.count("replyCastRequest(0)"), 1) << "given up before the time-out";
-    ASSERT_TRUE(waitFor([&] { return recorder.count("replyCastRequest(0)") == 2; }));
+    spin(200); // for a give-up that must not come before the time-out
+    EXPECT_EQ(recorder.count("replyCastRequest(2)"), 1) << "given up before the time-out";
+    ASSERT_TRUE(waitFor([&] { return recorder.count("replyCastRequest(2)") == 2; }));
+    EXPECT_EQ(recorder.count("replyCastRequest(0)"), 1);
+    EXPECT_FALSE(p.isCastRequestPending());
     // A late yes is not acted on.
     master->sendLine({{"replyCastRequest", 1}});
     ASSERT_TRUE(settle());

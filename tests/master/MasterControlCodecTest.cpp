@@ -164,6 +164,65 @@ TEST(MasterControlCodec, LinesAreFramedAcrossReadsWhereverTheyAreCut)
     EXPECT_EQ(*info->deviceName, QStringLiteral("Salle Été 会议室"));
 }
 
+namespace {
+
+// One line of each kind a receiver sends, in the order of the kinds.
+QList<QByteArray> receiverLines()
+{
+    return {
+        R"({"replyHeartbeat":"N","castMode":2,"multiScreen":0,"mirrorMode":0,"castState":1})",
+        R"({"replyClientInfo":"N","deviceName":"Salle Été 会议室 {x}","rotation":90,"supportMirror":1,"platform":"android","flavor":"a\"b"})",
+        R"({"disconnectClient":"N"})",
+        R"({"replyCastRequest":1})",
+        R"({"inviteCast":"N"})",
+        R"({"cancelCastInvite":"N"})",
+        R"({ "reportInfo" : "N", "deviceName" : "Room", "rotation" : 0 })",
+        R"({"replyExitFullscreen":"N"})",
+    };
+}
+
+QList<Kind> kindsOf(const QList<QByteArray> &lines)
+{
+    QList<Kind> kinds;
+    for (const QByteArray &line : lines) {
+        if (const std::optional<ReceiverMessage> message = classify(line))
+            kinds.append(message->kind);
+    }
+    return kinds;
+}
+
+} // namespace
+
+TEST(MasterControlCodec, EveryMessageIsReadWholeWhereverItIsCutAndWhateverFollowsIt)
+{
+    const QList<QByteArray> lines = receiverLines();
+    for (qsizetype a = 0; a < lines.size(); ++a) {
+        for (qsizetype b = 0; b < lines.size(); ++b) {
+            const QList<Kind> expected = {Kind(a), Kind(b)};
+            // With line ends, glued in one stream, cut at every byte.
+            const QByteArray stream = lines[a] + (a % 2 ? "\r\n" : "\n") + lines[b] + "\n";
+            for (qsizetype cut = 1; cut < stream.size(); ++cut) {
+                LineFramer framer;
+                const QList<QByteArray> got = feedAll(framer, {stream.left(cut), stream.mid(cut)});
+                ASSERT_EQ(got, (QList<QByteArray>{lines[a], lines[b]})) << "cut at " << cut << " of " << stream.toStdString();
+                ASSERT_EQ(kindsOf(got), expected);
+            }
+            // Without line ends, cut at every byte of the first; the next
+            // comes with its rest or in a read of its own.
+            for (qsizetype cut = 1; cut <= lines[a].size(); ++cut) {
+                LineFramer glued;
+                ASSERT_EQ(feedAll(glued, {lines[a].left(cut), lines[a].mid(cut) + lines[b]}),
+                          (QList<QByteArray>{lines[a], lines[b]}))
+                    << "glued, cut at " << cut << " of " << lines[a].toStdString();
+                LineFramer apart;
+                ASSERT_EQ(feedAll(apart, {lines[a].left(cut), lines[a].mid(cut), lines[b]}),
+                          (QList<QByteArray>{lines[a], lines[b]}))
+                    << "apart, cut at " << cut << " of " << lines[a].toStdString();
+            }
+        }
+    }
+}
+
 TEST(MasterControlCodec, ALastLineWithoutItsEndIsTakenWhenWholeAndBoundedOtherwise)
 {
     LineFramer framer;

@@ -207,19 +207,36 @@ void HandshakeServer::answer(int index, const QString &request)
         const QByteArray line = behaviour.serverInfoOverride.isEmpty()
             ? serverInfoLine(emulator().profile(), behaviour.extraInfo)
             : behaviour.serverInfoOverride;
-        if (behaviour.serverInfoDelayMs == 0)
-            queueReply(index, line);
-        else
-            QTimer::singleShot(behaviour.serverInfoDelayMs, this, [this, index, line] { queueReply(index, line); });
+        queueReplyAfter(behaviour.serverInfoDelayMs, index, line);
     } else if (command == QLatin1String("getListenedPort")) {
-        queueReply(index, behaviour.portsOverride.isEmpty() ? portsLine(behaviour.portsChanged, behaviour.ports)
-                                                            : behaviour.portsOverride);
+        queueReplyAfter(behaviour.portsDelayMs, index,
+                        behaviour.portsOverride.isEmpty() ? portsLine(behaviour.portsChanged, behaviour.ports)
+                                                          : behaviour.portsOverride);
     } else if (command == QLatin1String("CHECKPASSWORD")) {
         if (behaviour.silentOnCheck)
             return;
+        if (!behaviour.checkReplyOverride.isEmpty()) {
+            queueReply(index, behaviour.checkReplyOverride);
+            return;
+        }
         const bool right = !behaviour.castingCode.isEmpty() && lines.value(1) == behaviour.castingCode;
-        queueReply(index, right ? QByteArray("success\n") : behaviour.refusalWord + '\n');
+        const QByteArray verdict = right ? QByteArray("success\n") : behaviour.refusalWord + '\n';
+        if (behaviour.verdictCutAt >= 0) {
+            // The rest follows in turn, after whatever is queued before it.
+            QMutexLocker lock(&m_mutex);
+            Connection &connection = m_connections[index];
+            connection.cuts.append(connection.streamOffset + connection.outbound.size() + behaviour.verdictCutAt);
+        }
+        queueReply(index, verdict);
     }
+}
+
+void HandshakeServer::queueReplyAfter(int delayMs, int index, const QByteArray &bytes)
+{
+    if (delayMs <= 0)
+        queueReply(index, bytes);
+    else
+        QTimer::singleShot(delayMs, this, [this, index, bytes] { queueReply(index, bytes); });
 }
 
 void HandshakeServer::queueReply(int index, const QByteArray &bytes)
@@ -260,11 +277,9 @@ void HandshakeServer::pump(int index)
         socket = connection.socket;
         // Write up to the next cut; the rest follows a little later.
         qsizetype length = connection.outbound.size();
-        for (qsizetype cut : std::as_const(m_behaviour.cutAt)) {
-            if (cut > connection.streamOffset && cut < connection.streamOffset + length) {
+        for (qsizetype cut : m_behaviour.cutAt + connection.cuts) {
+            if (cut > connection.streamOffset && cut < connection.streamOffset + length)
                 length = cut - connection.streamOffset;
-                break;
-            }
         }
         piece = connection.outbound.left(length);
         connection.outbound.remove(0, length);

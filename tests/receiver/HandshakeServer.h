@@ -8,8 +8,8 @@
 //   getListenedPort    with {"hasChanged":..,"ports":{..}},
 //   CHECKPASSWORD      with "success" for the right code, "failed" otherwise.
 // For failure tests it can stay silent, close or reset the connection when a
-// given request arrives, and cut its replies at chosen byte positions (each
-// piece is its own write, a little apart) or gather them into one write.
+// given request arrives, answer late, cut its replies at chosen byte positions
+// (each piece is its own write, a little apart) or gather them into one write.
 // Every connection's bytes and requests are recorded. Settings and records
 // may be used from any thread.
 
@@ -50,6 +50,13 @@ struct HandshakeBehaviour {
     bool silent = false;
     // Never answers CHECKPASSWORD.
     bool silentOnCheck = false;
+    // Bytes to answer CHECKPASSWORD with instead of a verdict (none when empty).
+    QByteArray checkReplyOverride;
+    // Cut each verdict after this many bytes; the rest follows `pieceGapMs`
+    // later (negative: the verdict goes whole).
+    qsizetype verdictCutAt = -1;
+    // Delay of the port reply.
+    int portsDelayMs = 0;
     // On this request, close (or reset) the connection instead of answering.
     QString closeOnRequest;
     QString resetOnRequest;
@@ -97,6 +104,7 @@ private:
         QStringList requests;
         QByteArray outbound;       // replies not yet written
         qsizetype streamOffset = 0; // reply bytes written so far
+        QList<qsizetype> cuts;      // where verdicts are cut, in the reply stream
         bool pumping = false;
         bool open = true;
     };
@@ -105,6 +113,7 @@ private:
     void readFrom(int index);
     void answer(int index, const QString &request);
     void queueReply(int index, const QByteArray &bytes);
+    void queueReplyAfter(int delayMs, int index, const QByteArray &bytes);
     void pump(int index);
 
     quint16 m_port;

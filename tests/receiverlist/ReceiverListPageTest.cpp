@@ -7,6 +7,7 @@
 #include "BaseViewController/View/QVBackgrounView.h"
 #include "Categories/RVColor.h"
 #include "Main/Model/QVKVOModel.h"
+#include "HttpTestSupport.h"
 #include "PublicManager/QVNotificationCenter.h"
 
 #include <QTranslator>
@@ -191,6 +192,73 @@ TEST_F(ReceiverListPageTest, TheWaitAlwaysEnds)
     library()->connectDeviceWithError(connectionLost());
     EXPECT_FALSE(page->isLoading());
     EXPECT_EQ(model()->connectDeviceStatus(), 4);
+}
+
+TEST_F(ReceiverListPageTest, WhatAConnectSaysAfterItsWatchdogChangesNothing)
+{
+    // The user was told the connect failed; the library then reports it
+    // after all, in each of its ways.
+    auto giveUp = [this] {
+        EXPECT_TRUE(page->isLoading());
+        ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }, 3000));
+        ASSERT_TRUE(waitForBanner(QStringLiteral("main_connection_failed")));
+        takeBanners();
+        fake->calls.clear();
+    };
+    remember(RoomA.deviceName(), RoomA.deviceIP(), QStringLiteral("482913"));
+    connectToRoomA();
+    giveUp();
+    if (HasFatalFailure())
+        return;
+
+    // A late success: not the casting screen, and the session is ended
+    // again without a word to the user.
+    library()->connectDeviceSuccess(ServerInfo{RoomA.deviceName(), RoomA.deviceIP()});
+    ASSERT_TRUE(waitFor([this] { return fake->calls.contains(QStringLiteral("disconnectWithDevice")); }));
+    library()->deviceDidDisconnectWithError(std::nullopt);
+    TestSupport::spin(50);
+    EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
+    EXPECT_EQ(fake->calls, QStringList{"disconnectWithDevice"});
+    EXPECT_FALSE(manager->connectStatus());
+    EXPECT_EQ(model()->disconnectDeviceType(), 4);
+
+    // A late code request: no dialog. A late failure: neither a tip nor a
+    // forgotten code.
+    row(0)->connectBtn()->click();
+    giveUp();
+    if (HasFatalFailure())
+        return;
+    library()->connectDeviceByIpNeedPwd();
+    library()->connectDeviceWithError(wrongCode());
+    TestSupport::spin(50);
+    EXPECT_EQ(page->alertVC(), nullptr);
+    EXPECT_TRUE(takeBanners().isEmpty());
+    EXPECT_EQ(model()->connectDeviceStatus(), 4);
+    EXPECT_TRUE(remembered(RoomA.deviceIP()));
+    EXPECT_TRUE(fake->calls.isEmpty());
+
+    // The next connect is heard again.
+    row(0)->connectBtn()->click();
+    library()->connectDeviceSuccess(ServerInfo{RoomA.deviceName(), RoomA.deviceIP()});
+    EXPECT_FALSE(page->isLoading());
+    ASSERT_TRUE(waitFor([this] { return currentPageName() == QVMainViewController::ShareScreenClassName; }));
+    EXPECT_FALSE(fake->calls.contains(QStringLiteral("disconnectWithDevice")));
+}
+
+TEST_F(ReceiverListPageTest, AReceiversNameIsLoggedEscaped)
+{
+    HttpTest::ProgramLogCapture log;
+    const DeviceInformation hostile(QStringLiteral("10.1.2.9"),
+                                    QStringLiteral("Room\n2024-01-01 00:00:00 000 | INFO | x\u202e"));
+    library()->deviceListChanged({hostile});
+    row(0)->connectBtn()->click();
+    EXPECT_EQ(log.countContaining(QStringLiteral("QVMainViewController connect deviceName = "
+                                                 "Room\\n2024-01-01 00:00:00 000 | INFO | x\\u202e, ip = 10.1.2.9")),
+              1)
+        << log.all().toStdString();
+    // The name starts no line of its own.
+    for (const HttpTest::ProgramLogCapture::Entry &entry : log.entries())
+        EXPECT_FALSE(entry.message.startsWith(QLatin1Char('x'))) << entry.message.toStdString();
 }
 
 TEST_F(ReceiverListPageTest, TheCodeDialogOpensWithTheRememberedCodeAndSendsItOnReturn)

@@ -5,6 +5,8 @@
 
 #include "FakePlatform.h"
 #include "FakeSenders.h"
+#include "HostilePlists.h"
+#include "PeakMemory.h"
 #include "PlistOracle.h"
 #include "Rtsp/NotificationCenter.h"
 #include "Rtsp/RTSPClient.h"
@@ -304,6 +306,23 @@ TEST_F(RTSPClientTest, TheAudioSetupReplyDecidesWhetherTheCastHasSound)
         }
         client.reset();
     }
+}
+
+// 127 bytes whose arrays each hold the next one twice: expanded, more than
+// four million values. The session refuses the reply without building it and
+// casts on without sound.
+TEST_F(RTSPClientTest, AnAudioReplyThatWouldExpandToMillionsOfValuesMeansNoSound)
+{
+    RtspReceiver::Behaviour behaviour;
+    behaviour.audioSetupReplyBody = HostilePlists::sharedDoubling(21);
+    ASSERT_EQ(behaviour.audioSetupReplyBody.size(), 127);
+    RtspReceiver receiver(behaviour);
+    const qint64 base = PeakMemory::start();
+    startAgainst(receiver);
+    ASSERT_TRUE(waitFor([&] { return receiver.methods().count("OPTIONS") >= 2; }));
+    EXPECT_LT(PeakMemory::peak() - base, qint64(64) << 20);
+    EXPECT_FALSE(fakes.logged("audio.start"));
+    EXPECT_EQ(statuses, QList<qint32>{MirrorSocketStatusConnected});
 }
 
 TEST_F(RTSPClientTest, TruncatedOrOversizedAudioReplyBodiesMeanNoSound)

@@ -95,6 +95,39 @@ TEST(RTSPReplyFramer, ReassemblesAReplySplitIntoSingleBytes)
     EXPECT_FALSE(replies[1].body);
 }
 
+TEST(RTSPReplyFramer, EveryReplyIsReadWholeWhereverItIsCutAndWhateverFollowsIt)
+{
+    // The replies of one cast: video "SETUP", audio "SETUP" with its
+    // property list, "OPTIONS" with an encoder request, "TEARDOWN".
+    // A binary body that holds a head's end and a whole reply of its own.
+    const QByteArray plist = QByteArray("bplist00\0\xd1", 10) + "\r\n\r\nRTSP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n";
+    const QByteArray json = R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":1})";
+    const QList<QPair<QByteArray, QByteArray>> replies = {
+        {"RTSP/1.0 200 OK\r\nCSeq: 1\r\n\r\n", {}},
+        {"RTSP/1.0 200 OK\r\nCSeq: 2\r\nContent-Length: " + QByteArray::number(plist.size()) + "\r\n\r\n" + plist, plist},
+        {"RTSP/1.0 200 OK\r\nCSeq: 3\r\nContent-Length: " + QByteArray::number(json.size()) + "\r\n\r\n" + json, json},
+        {"RTSP/1.0 200 OK\r\nCSeq: 4\r\nContent-Length: 0\r\n\r\n", {}},
+    };
+    for (const auto &first : replies) {
+        for (const auto &second : replies) {
+            const QByteArray stream = first.first + second.first;
+            for (qsizetype cut = 1; cut < stream.size(); ++cut) {
+                ReplyFramer framer;
+                framer.append(stream.left(cut));
+                QList<Reply> got = drain(framer);
+                framer.append(stream.mid(cut));
+                got += drain(framer);
+                ASSERT_EQ(got.size(), 2) << "cut at " << cut << " of " << stream.toStdString();
+                EXPECT_EQ(got[0].raw, first.first);
+                EXPECT_EQ(got[1].raw, second.first);
+                EXPECT_EQ(got[0].body.value_or(QByteArray()), first.second);
+                EXPECT_EQ(got[1].body.value_or(QByteArray()), second.second);
+                EXPECT_FALSE(framer.hasPartial());
+            }
+        }
+    }
+}
+
 TEST(RTSPReplyFramer, BodyLimitIsInclusiveAndLargerBodiesAreSkippedWithoutUse)
 {
     ReplyFramer framer;

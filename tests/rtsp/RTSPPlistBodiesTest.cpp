@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "HostilePlists.h"
+#include "PeakMemory.h"
 #include "PlistOracle.h"
 #include "Rtsp/RTSPPlistBodies.h"
 #include "TestSupport.h"
@@ -121,4 +123,30 @@ TEST(RTSPPlistBodies, DataPortRefusesWhatIsNotAPropertyList)
             }
         }
     }
+}
+
+// Any receiver can send the reply: lists that would expand beyond the
+// reader's bounds, nest too deep, or hold a key the library aborts on give
+// no port, and nothing is built for them.
+TEST(RTSPPlistBodies, DataPortRefusesHostileListsBeforeExpandingThem)
+{
+    using HostilePlists::binary;
+    const QByteArray shared = HostilePlists::sharedDoubling(21);
+    const QByteArray deepBinary = HostilePlists::nestedBinaryArrays(100'000);
+    const QByteArray deepXml = HostilePlists::nestedXmlArrays(1'000'000);
+    const qint64 base = PeakMemory::start();
+    EXPECT_FALSE(audioDataPort(shared));
+    EXPECT_FALSE(audioDataPort(deepBinary));
+    EXPECT_FALSE(audioDataPort(deepXml));
+    EXPECT_LT(PeakMemory::peak() - base, qint64(64) << 20);
+
+    // {"streams": [{"dataPort": 7011, <second key>: 1}]}
+    const auto reply = [](const QByteArray &secondKey) {
+        return binary({QByteArray("\xD1\x01\x02"), QByteArray("\x57streams"), QByteArray("\xA1\x03"),
+                       QByteArray("\xD2\x04\x05\x06\x07"), QByteArray("\x58" "dataPort"), secondKey,
+                       QByteArray("\x11\x1B\x63"), QByteArray("\x10\x01")});
+    };
+    EXPECT_EQ(audioDataPort(reply(QByteArray("\x51" "a"))), std::optional<quint16>(7011));
+    EXPECT_FALSE(audioDataPort(reply(QByteArray("\x52" "a\x00", 3))));
+    EXPECT_FALSE(audioDataPort(reply(QByteArray("\x10\x02", 2))));
 }

@@ -19,8 +19,8 @@
 
 #include "FakeFileShareServer.h"
 #include "BaseViewController/View/QVBaseButton.h"
-#include "Main/ViewController/DownLoadFile/QVDownLoadFileListCellView.h"
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileVC.h"
+#include "Main/ViewController/TransferFile/QVTransferTableView.h"
 #include "Main/ViewController/Root/QVWindow.h"
 #include "PageShots.h"
 #include "PublicManager/QVPublicTools.h"
@@ -174,8 +174,9 @@ int main(int argc, char **argv)
     // the page now, so its rows stay).
     page->activateWindow();
     wait(200);
-    if (QVDownLoadFileListCellView *row = page->rowOf(find(locked))) {
-        QCursor::setPos(row->overrunBtn()->mapToGlobal(row->overrunBtn()->rect().center()));
+    const QRect warning = page->tableView()->rowLayout(page->rowOf(find(locked))).warning;
+    if (!warning.isEmpty()) {
+        QCursor::setPos(page->tableView()->viewport()->mapToGlobal(warning.center()));
         // The tip is a window of its own and may reach past the page.
         PageShots::grab(out, QStringLiteral("download-warning-tip.png"), 32);
     }

@@ -141,4 +141,30 @@ TEST_F(ShareScreenEmulatorTest, StartThatTheCastModeDoesNotAllowReturnsTheButton
     EXPECT_EQ(sound.current(), sound.speakers.id);
 }
 
+// A receiver that never answers the cast request: the library gives it up
+// and the user is told it timed out, not that the receiver refused.
+TEST_F(ShareScreenEmulatorTest, AStartTheReceiverNeverAnswersEndsWithTheTimeOutTip)
+{
+    castRequestTimeoutMs = 300;
+    MasterControlBehaviour behaviour;
+    behaviour.castMode = 2;
+    behaviour.castReply = -1;
+    openScreen(behaviour);
+    if (HasFatalFailure())
+        return;
+    QSignalSpy replies(model, &QVKVOModel::replyCastStatusChanged);
+    screen->switchBtn()->click();
+    EXPECT_EQ(screen->switchBtnTag(), QVShareScreenViewController::SwitchTagApplying);
+    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("requestCast")) == 1; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return host->tipsBanner()->text() == QStringLiteral("main_requestScreenCasting_timeOut"); },
+                        5000));
+    ASSERT_EQ(replies.size(), 1);
+    EXPECT_EQ(replies.first().at(0).toLongLong(), 2);
+    ASSERT_TRUE(waitFor([&] { return screen->switchBtnTag() == QVShareScreenViewController::SwitchTagStart; }));
+    EXPECT_TRUE(screen->tilesEnabled());
+    EXPECT_EQ(model->castScreenStatus(), 1);
+    EXPECT_EQ(rtsp.connectionCount(), 0);
+    EXPECT_EQ(sound.current(), sound.speakers.id);
+}
+
 } // namespace

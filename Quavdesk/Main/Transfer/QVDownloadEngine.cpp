@@ -16,7 +16,8 @@
 #include "QVFileShareApi.h"
 #include "QVHttpError.h"
 #include "QVNetWork.h"
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
+#include "TavlinLogText.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ QVDownloadEngine::QVDownloadEngine(QVDownloadEngineServices services, QObject *p
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::DownloadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_writer(std::make_unique<QVSerialWorker>("download-write")),
+      m_writer(std::make_unique<Support::SerialWorker>("download-write")),
       m_buffers(std::make_shared<QVBufferPool>(qMax(1, m_services.limits.buffers),
                                                qMax<qint64>(1, m_services.limits.bufferBytes)))
 {
@@ -404,7 +405,7 @@ void QVDownloadEngine::endChunk(const File &file)
 
     const QNetworkReply::NetworkError error = reply->error();
     if (error != QNetworkReply::NoError) {
-        logInfo(QStringLiteral("下载失败: %1").arg(reply->errorString()));
+        logInfo(QStringLiteral("下载失败: %1").arg(escapedForLog(reply->errorString())));
         rollback(file);
         if (isNotConnected(error)) {
             setResultAndNext(file, Status::NetworkLost);

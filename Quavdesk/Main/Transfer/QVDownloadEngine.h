@@ -20,7 +20,9 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class QVGetDownLoadCheckFileApi;
 class QVBufferPool;
-class QVSerialWorker;
+namespace Support {
+class SerialWorker;
+}
 
 // What the downloader waits for. Production values are these.
 struct QVDownloadTimings {
@@ -208,7 +210,7 @@ private:
     std::unordered_map<const QVDownLoadFileModel *, FileState> m_states;
     QNetworkAccessManager *m_manager = nullptr;
     QVTransferNetworkCheck *m_networkCheck = nullptr;
-    std::unique_ptr<QVSerialWorker> m_writer;
+    std::unique_ptr<Support::SerialWorker> m_writer;
     std::shared_ptr<QVBufferPool> m_buffers;
 
     // The file whose step is in flight, and the step's number; every new

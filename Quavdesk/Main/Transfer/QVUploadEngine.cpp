@@ -16,8 +16,9 @@
 #include "QVHttpError.h"
 #include "QVMd5.h"
 #include "QVPieceSender.h"
-#include "QVSerialWorker.h"
+#include "Support/SerialWorker.h"
 #include "QVUploadPiece.h"
+#include "TavlinLogText.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ QVUploadEngine::QVUploadEngine(QVUploadEngineServices services, QObject *parent)
       m_manager(new QNetworkAccessManager(this)),
       m_networkCheck(new QVTransferNetworkCheck(QVPingHelper::UploadCheck, m_services.probe,
                                                 m_services.timings.networkCheckDelay, this)),
-      m_hasher(std::make_unique<QVSerialWorker>("upload-hash")), m_sender(new QVPieceSender(this))
+      m_hasher(std::make_unique<Support::SerialWorker>("upload-hash")), m_sender(new QVPieceSender(this))
 {
     // A file-share server never sends the client elsewhere.
     m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -291,7 +292,7 @@ void QVUploadEngine::getFileStartBytesWithModel(const File &file)
         [self, file, step](const QVHttpTask &, const TavlinError &error) {
             if (!self || QVHttpError::isCancel(error) || !self->isCurrent(step, file))
                 return;
-            logInfo(QStringLiteral("getFileStartBytesWithIndex error = %1").arg(error.description));
+            logInfo(QStringLiteral("getFileStartBytesWithIndex error = %1").arg(escapedForLog(error.description)));
             self->m_request.reset();
             emit self->loadingChanged(false);
             self->checkNetWorkStatus(file);
@@ -418,11 +419,11 @@ void QVUploadEngine::onPieceFinished(const File &file, quint64 step)
     if (!document.isObject()) {
         // Neither error nor a readable answer: the file cannot be said to be
         // anywhere, so it fails rather than waiting for ever.
-        logInfo(QStringLiteral("uploadFileWithModel %1").arg(QString::fromUtf8(body.left(200))));
+        logInfo(QStringLiteral("uploadFileWithModel %1").arg(escapedForLog(body, 200)));
         failWithCode(file, QVUploadFileModel::OtherFailureCode);
         return;
     }
-    logInfo(QStringLiteral("uploadFileWithModel %1").arg(QString::fromUtf8(body.left(500))));
+    logInfo(QStringLiteral("uploadFileWithModel %1").arg(escapedForLog(body, 500)));
     const QVHttpBaseResponse response = QVHttpBaseResponse::fromJsonObject(document.object());
     FileState &state = stateOf(file);
     state.noAnswers = 0;
@@ -611,7 +612,7 @@ void QVUploadEngine::sendDeleteTempFile(const File &file)
             self->m_deleteRequest.reset();
             emit self->loadingChanged(false);
             emit self->deleteFailed();
-            logInfo(QStringLiteral("deleteFileFromServer error = %1").arg(error.description));
+            logInfo(QStringLiteral("deleteFileFromServer error = %1").arg(escapedForLog(error.description)));
             resume();
         });
 }

@@ -16,7 +16,9 @@
 class QNetworkAccessManager;
 class QVHttpBaseRequest;
 class QVPieceSender;
-class QVSerialWorker;
+namespace Support {
+class SerialWorker;
+}
 class QVUploadPiece;
 
 // What the uploader waits for. Production values are these.
@@ -176,7 +178,7 @@ private:
     std::unordered_map<const QVUploadFileModel *, FileState> m_states;
     QNetworkAccessManager *m_manager = nullptr;
     QVTransferNetworkCheck *m_networkCheck = nullptr;
-    std::unique_ptr<QVSerialWorker> m_hasher;
+    std::unique_ptr<Support::SerialWorker> m_hasher;
 
     File m_active;
     quint64 m_step = 0;

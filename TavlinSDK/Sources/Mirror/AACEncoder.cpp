@@ -4,7 +4,7 @@
 
 #include <QDebug>
 
-#include "Mirror/AudioWorkQueue.h"
+#include "Support/SerialWorker.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ TavlinError statusError(int status)
 } // namespace
 
 AACEncoder::AACEncoder()
-    : m_encoderQueue(std::make_unique<AudioWorkQueue>(QStringLiteral("AAC Encoder Queue"))),
-      m_callbackQueue(std::make_unique<AudioWorkQueue>(QStringLiteral("AAC Encoder Callback Queue"))),
+    : m_encoderQueue(std::make_unique<Support::SerialWorker>("AAC Encoder Queue")),
+      m_callbackQueue(std::make_unique<Support::SerialWorker>("AAC Encoder Callback Queue")),
       m_aacBuffer(kAacBufferSize, '\0')
 {
 }

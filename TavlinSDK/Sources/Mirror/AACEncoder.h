@@ -7,7 +7,9 @@
 #include "TavlinError.h"
 #include "TavlinExport.h"
 
-class AudioWorkQueue;
+namespace Support {
+class SerialWorker;
+}
 struct AACENCODER;
 
 // One buffer of captured sound: signed 16-bit interleaved PCM and its
@@ -57,8 +59,8 @@ private:
     void closeEncoder();
 
     std::atomic<AACEncoderDelegate *> m_delegate{nullptr};
-    std::unique_ptr<AudioWorkQueue> m_encoderQueue;
-    std::unique_ptr<AudioWorkQueue> m_callbackQueue;
+    std::unique_ptr<Support::SerialWorker> m_encoderQueue;
+    std::unique_ptr<Support::SerialWorker> m_callbackQueue;
     AACENCODER *m_audioConverter = nullptr;
     QByteArray m_aacBuffer;
     std::atomic<int> m_sampleRate{44100};

@@ -70,7 +70,12 @@ RTSPClient::~RTSPClient()
     m_graceTimer.stop();
     if (m_rtspSocket) {
         m_rtspSocket->setDelegate(nullptr);
-        m_rtspSocket->disconnect();
+        // A stopped cast's "TEARDOWN" still leaves, even when the client goes
+        // before the event loop could send it (the program ending).
+        if (m_stopping)
+            m_rtspSocket->disconnectAfterWritingNow();
+        else
+            m_rtspSocket->disconnect();
     }
     if (m_started)
         stopSenders();

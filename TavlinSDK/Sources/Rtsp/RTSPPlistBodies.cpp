@@ -6,19 +6,16 @@
 #include <memory>
 #include <plist/plist.h>
 
+#include "Support/BoundedPlist.h"
+
 namespace RTSPPlistBodies {
 
 namespace {
 
-struct PlistFree {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
-
 // {"streams": [stream]} in binary form; takes ownership of `stream`.
 QByteArray streamsBody(plist_t stream)
 {
-    PlistPtr root(plist_new_dict());
+    Support::PlistPtr root(plist_new_dict());
     plist_t streams = plist_new_array();
     plist_array_append_item(streams, stream);
     plist_dict_set_item(root.get(), "streams", streams);
@@ -99,12 +96,10 @@ QByteArray teardownBody()
 
 std::optional<quint16> audioDataPort(const QByteArray &replyBody)
 {
-    // Either form of property list: binary, or XML text.
-    if (replyBody.isEmpty())
-        return std::nullopt;
-    plist_t parsed = nullptr;
-    plist_from_memory(replyBody.constData(), static_cast<uint32_t>(replyBody.size()), &parsed);
-    PlistPtr root(parsed);
+    // Either form of property list, binary or XML text, from any receiver:
+    // bounded before libplist expands it.
+    const Support::PlistPtr root =
+        Support::readBoundedPlist(std::string_view(replyBody.constData(), std::size_t(replyBody.size())));
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
 

@@ -374,6 +374,27 @@ void TcpSocketBase::disconnectAfterReadingAndWriting()
     schedulePump();
 }
 
+void TcpSocketBase::disconnectAfterWritingNow()
+{
+    while (m_state == State::Connected) {
+        if (!m_currentWrite) {
+            if (m_writes.isEmpty())
+                break;
+            m_currentWrite = m_writes.takeFirst();
+            m_currentOffset = 0;
+        }
+        const QByteArray &data = m_currentWrite->data;
+        int error = 0;
+        const qint64 n = Sys::send(m_fd, data.constData() + m_currentOffset, data.size() - m_currentOffset, &error);
+        if (n <= 0)
+            break; // full, or the peer is gone: the rest is lost
+        m_currentOffset += n;
+        if (m_currentOffset == data.size())
+            m_currentWrite.reset();
+    }
+    closeWithError(std::nullopt);
+}
+
 void TcpSocketBase::closeWithError(const OptionalTavlinError &error)
 {
     if (m_state == State::Idle)

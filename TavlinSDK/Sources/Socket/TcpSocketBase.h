@@ -57,6 +57,11 @@ public:
     void disconnectAfterWriting();
     // Closes once the queued reads are answered and the writes are out.
     void disconnectAfterReadingAndWriting();
+    // Closes at once, after handing the queued writes to the system as far
+    // as it takes them without waiting: for an owner that goes now and
+    // leaves no event loop to send them later (the program ending). Nothing
+    // is reported for the writes.
+    void disconnectAfterWritingNow();
 
     bool isConnected() const;
     // Neither connecting nor connected.

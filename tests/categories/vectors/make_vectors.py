@@ -257,7 +257,11 @@ for key_text in ("", "abc", "abcde", "abcdefg", "abcdefgh", "0123456789abcdef", 
     key_bytes = resized(kb, klen)
     for iv in (None, b"", b"\x01\x02\x03", b"ABCDEFGHIJKLMNOPQRSTUVWXYZ"):
         for pt in (b"", b"abc", rand_bytes(8), rand_bytes(33)):
-            iv_block = None if iv is None else resized(resized(iv, max(klen, 8)), 8)
+            # The IV is resized like the key, to the key's length (cut, or
+            # zero bytes appended); a key of 5 to 7 bytes leaves it short of
+            # a block, so zero bytes fill it up to one, and the cipher uses
+            # the first block.
+            iv_block = None if iv is None else resized(resized(iv, klen), 8)
             ciphers.append({"algorithm": 3, "key": key_text, "iv": None if iv is None else iv.hex(),
                             "data": pt.hex(), "sealed": cast_encrypt(key_bytes, iv_block, pt).hex()})
 
@@ -307,14 +311,29 @@ plist_values = [
     [{"k": 1}, {"k": 2}, [], {}],
     {"b": 1, "A": 2, "c": 3, "é": "accent"},
     [b"", b"\xde\xad\xbe\xef" * 20, datetime.datetime(2001, 1, 1), datetime.datetime(1990, 6, 1, 8, 0, 0)],
+    # The first and last whole seconds from 2001 that fit 32 bits.
+    [datetime.datetime(1932, 12, 13, 20, 45, 52), datetime.datetime(2069, 1, 19, 3, 14, 7)],
+]
+# Values the property-list library cannot hand back as written: each list is
+# refused whole in either form.
+plist_refused = [
+    [datetime.datetime(1900, 1, 1)],
+    [datetime.datetime(2100, 1, 1)],
+    [datetime.datetime(1932, 12, 13, 20, 45, 51)],
+    [datetime.datetime(2069, 1, 19, 3, 14, 8)],
+    [2**63],
+    [2**64 - 1],
+    {"inner": [1, 2**63]},
 ]
 plists = []
 for value in plist_values:
     plists.append({"value": tagged(value),
                    "binary": plistlib.dumps(value, fmt=plistlib.FMT_BINARY).hex(),
                    "xml": plistlib.dumps(value, fmt=plistlib.FMT_XML).decode()})
+refused = [{"binary": plistlib.dumps(value, fmt=plistlib.FMT_BINARY).hex(),
+            "xml": plistlib.dumps(value, fmt=plistlib.FMT_XML).decode()} for value in plist_refused]
 with open(os.path.join(HERE, "plist.json"), "w") as f:
-    json.dump({"plists": plists}, f, indent=1, ensure_ascii=True)
+    json.dump({"plists": plists, "refused": refused}, f, indent=1, ensure_ascii=True)
     f.write("\n")
 
 

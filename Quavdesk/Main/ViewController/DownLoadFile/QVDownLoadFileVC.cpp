@@ -8,6 +8,7 @@
 #include "BaseViewController/View/QVBaseButton.h"
 #include "Main/Model/QVKVOModel.h"
 #include "Main/ViewController/DownLoadFile/QVDownLoadFileListCellView.h"
+#include "Main/ViewController/TransferFile/QVTransferListModel.h"
 #include "Main/ViewController/TransferFile/QVTransferTableView.h"
 #include "PublicManager/QVPageRegistry.h"
 #include "PublicManager/QVPlatform.h"
@@ -60,65 +61,71 @@ void QVDownLoadFileVC::baseSetting()
     tools->vcCacheDictionary().insert(ClassName, this);
     refreshTransferFileBtnStyle(0);
 
-    tableView()->setDataSource([this] { return int(m_engine->queue().fileNormalArray().size()); },
-                               [this](int row) { return makeRow(row); });
-    tableView()->reloadData();
+    m_rows = new QVTransferRows<QVDownLoadFileModel>(
+        m_engine->queue().fileNormalArray(),
+        {[](const QVDownLoadFileModel &file) { return file.name(); },
+         [](const QVDownLoadFileModel &file) { return file.downLoadStatus(); },
+         [](const QVDownLoadFileModel &file, float) {
+             // The running file is shown as started before its first bytes;
+             // a waiting one shows just what is already in.
+             if (file.downLoadStatus() == QVDownLoadFileModel::Downloading)
+                 return QVDownloadEngine::progressOf(file);
+             const qint64 size = file.fileSizeValue();
+             return size > 0 ? float(double(file.downLoadBytes() + file.currentChunkBytes()) / double(size)) : 0.0f;
+         }},
+        this);
+    tableView()->setRowDelegate(new QVDownLoadFileListCellView);
+    tableView()->setModel(m_rows);
+    connect(tableView(), &QVTransferTableView::partClicked, this, &QVDownLoadFileVC::onPartClicked);
 
     connect(m_engine.get(), &QVDownloadEngine::listChanged, this, &QVDownLoadFileVC::reloadTableView);
-    connect(m_engine.get(), &QVDownloadEngine::fileChanged, this, [this](const QVDownloadEngine::File &file) {
-        if (QVDownLoadFileListCellView *row = rowOf(file))
-            row->setItemModel(file);
-    });
+    connect(m_engine.get(), &QVDownloadEngine::fileChanged, this,
+            [this](const QVDownloadEngine::File &file) { m_rows->refreshRow(rowOf(file)); });
     connect(m_engine.get(), &QVDownloadEngine::progressChanged, this,
             [this](const QVDownloadEngine::File &file, float progress) {
-                if (QVDownLoadFileListCellView *row = rowOf(file))
-                    row->setProgress(progress);
+                m_rows->setReportedProgress(rowOf(file), progress);
             });
     connect(m_engine.get(), &QVDownloadEngine::transferFileBtnStyleChanged, this,
             [this](int style) { refreshTransferFileBtnStyle(style); });
     connect(m_engine.get(), &QVDownloadEngine::alertRequested, this, &QVDownLoadFileVC::onAlert);
 }
 
-QWidget *QVDownLoadFileVC::makeRow(int row)
+void QVDownLoadFileVC::onPartClicked(int row, QVTransferRowDelegate::Part part)
 {
-    const QVDownloadEngine::File file = m_engine->queue().fileNormalArray().objectAtIndex(row);
-    auto *cell = new QVDownLoadFileListCellView;
-    cell->setItemModel(file);
-    // Only the running file is shown as started before its first bytes; a
-    // waiting one shows just what is already in.
-    if (file && file->downLoadStatus() == QVDownLoadFileModel::Downloading)
-        cell->setProgress(QVDownloadEngine::progressOf(*file));
-    QPointer<QVDownLoadFileVC> self(this);
-    cell->setContinueBtnClickBlock([self](const QVDownloadEngine::File &model) {
-        if (self)
-            self->singleContinueWithModel(model);
-    });
-    cell->setDeleteBtnClickBlock([self](const QVDownloadEngine::File &model) {
-        if (self)
-            self->singleDeleteWithModel(model);
-    });
-    cell->setFolderBtnClickBlock([self](const QVDownloadEngine::File &model) {
-        if (self)
-            self->folderBtnClickWithModel(model);
-    });
-    return cell;
+    const QVDownloadEngine::File file = m_rows->fileAt(row);
+    if (!file)
+        return;
+    switch (part) {
+    case QVTransferRowDelegate::Continue:
+        singleContinueWithModel(file);
+        break;
+    case QVTransferRowDelegate::Delete:
+        singleDeleteWithModel(file);
+        break;
+    case QVTransferRowDelegate::Folder:
+        folderBtnClickWithModel(file);
+        break;
+    default:
+        break;
+    }
 }
 
-QVDownLoadFileListCellView *QVDownLoadFileVC::rowOf(const QVDownloadEngine::File &file) const
+int QVDownLoadFileVC::rowOf(const QVDownloadEngine::File &file) const
 {
-    const qsizetype index = m_engine->queue().fileNormalArray().indexOfObject(file);
-    return qobject_cast<QVDownLoadFileListCellView *>(tableView()->viewAtRow(int(index)));
+    return m_rows->rowOf(file);
 }
 
 void QVDownLoadFileVC::reloadTableView()
 {
-    // Several changes in one turn of the event loop make one reload.
+    // Rows come and go with the list at once; what they show is read again
+    // once for several changes in one turn of the event loop, and only the
+    // rows that changed are drawn again.
     if (m_reloadPending)
         return;
     m_reloadPending = true;
     QTimer::singleShot(0, this, [this] {
         m_reloadPending = false;
-        tableView()->reloadData();
+        m_rows->refresh();
     });
 }
 

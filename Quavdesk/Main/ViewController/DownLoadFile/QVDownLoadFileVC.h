@@ -3,10 +3,12 @@
 #include <memory>
 
 #include "Main/ViewController/TransferFile/QVTransferPageViewController.h"
+#include "Main/ViewController/TransferFile/QVTransferRowDelegate.h"
 #include "Platform/FileRevealer.h"
 #include "QVDownloadEngine.h"
 
-class QVDownLoadFileListCellView;
+template <class Model>
+class QVTransferRows;
 
 // What the download page is made of; linuxDefaults() gives the downloader
 // over the process's share manager, shared tools and probe, and the file
@@ -35,8 +37,9 @@ public:
     ~QVDownLoadFileVC() override;
 
     QVDownloadEngine *engine() const { return m_engine.get(); }
-    // The row of a file, when it has one.
-    QVDownLoadFileListCellView *rowOf(const QVDownloadEngine::File &file) const;
+    // The row of a file; -1 when it has none.
+    int rowOf(const QVDownloadEngine::File &file) const;
+    QVTransferRows<QVDownLoadFileModel> *rows() const { return m_rows; }
 
     void reloadTableView();
     void singleDeleteWithModel(const QVDownloadEngine::File &file);
@@ -56,11 +59,12 @@ protected:
 
 private:
     void baseSetting();
-    QWidget *makeRow(int row);
+    void onPartClicked(int row, QVTransferRowDelegate::Part part);
     void onAlert(QVDownloadEngine::Alert alert);
 
     QVDownLoadFileVCServices m_services;
     std::unique_ptr<QVDownloadEngine> m_engine;
+    QVTransferRows<QVDownLoadFileModel> *m_rows = nullptr;
     bool m_leaving = false;
     bool m_reloadPending = false;
 };

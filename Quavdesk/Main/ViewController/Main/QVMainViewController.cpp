@@ -17,6 +17,7 @@
 #include "PublicManager/QVPageRegistry.h"
 #include "PublicManager/QVPublicTools.h"
 #include "PublicManager/QVShareManager.h"
+#include "TavlinLogText.h"
 
 #include <QBoxLayout>
 #include <QCoreApplication>
@@ -315,7 +316,7 @@ void QVMainViewController::setConnectDeviceStatus(qint64 status)
 void QVMainViewController::checkConnectDeviceStatusWithModel(const DeviceInformation &model)
 {
     QVLogInfo(0, QStringLiteral("QVMainViewController connect deviceName = %1, ip = %2")
-                     .arg(model.deviceName(), model.deviceIP()));
+                     .arg(escapedForLog(model.deviceName()), model.deviceIP()));
     m_reconnectBeforeCode = false;
     m_codeAwaitingRequest.clear();
     startConnect(model);
@@ -327,9 +328,10 @@ void QVMainViewController::startConnect(const DeviceInformation &model)
     // The outcome block is in place before the connect starts, so that no
     // outcome can miss it.
     QPointer<QVMainViewController> page(this);
-    manager->setConnectDeviceStatusBlock([page, model](qint64 status) {
+    const quint64 generation = ++m_connectGeneration;
+    manager->setConnectDeviceStatusBlock([page, model, generation](qint64 status) {
         if (page)
-            page->connectOutcome(model, status);
+            page->connectOutcome(model, status, generation);
     });
     showLoadingView();
     if (!manager->connectDeviceWithIp(model.deviceIP())) {
@@ -345,14 +347,30 @@ void QVMainViewController::startConnect(const DeviceInformation &model)
 void QVMainViewController::connectTimedOut()
 {
     QVLogInfo(0, QStringLiteral("QVMainViewController connect got no answer in time"));
+    // The user has been told it failed: whatever that connect says later
+    // must change nothing.
+    ++m_connectGeneration;
     hiddenLoadingView();
     m_codeAwaitingRequest.clear();
     m_reconnectBeforeCode = true;
     setConnectDeviceStatus(4);
 }
 
-void QVMainViewController::connectOutcome(const DeviceInformation &model, qint64 status)
+void QVMainViewController::connectOutcome(const DeviceInformation &model, qint64 status, quint64 generation)
 {
+    if (generation != m_connectGeneration) {
+        QVLogInfo(0, QStringLiteral("QVMainViewController late connect outcome %1 dropped").arg(status));
+        // A session that came up after all is ended again, quietly (the
+        // user was told the connect failed), once the library has finished
+        // reporting it.
+        if (status == 0) {
+            QMetaObject::invokeMethod(this, [] {
+                if (QVTavlinInterface *library = shareManager()->tavlinSDK())
+                    library->disconnectWithDevice();
+            }, Qt::QueuedConnection);
+        }
+        return;
+    }
     hiddenLoadingView();
     switch (status) {
     case 0:

@@ -24,7 +24,8 @@ class QVRotatingButton;
 struct QVMainViewControllerTimings {
     // From a connect click to giving up on an outcome that never comes. The
     // library ends every connect within about ten seconds; this bound only
-    // keeps the loading view from turning for ever should it not.
+    // keeps the loading view from turning for ever should it not. Whatever
+    // that connect reports later is dropped, and a late success is ended.
     int connectWatchdogMs = 20000;
 };
 
@@ -107,7 +108,7 @@ private:
     void setUpViews();
     void reloadData();
     void deviceListChanged(const QList<DeviceInformation> &devices);
-    void connectOutcome(const DeviceInformation &model, qint64 status);
+    void connectOutcome(const DeviceInformation &model, qint64 status, quint64 generation);
     void startConnect(const DeviceInformation &model);
     void showLoadingView();
     void hiddenLoadingView();
@@ -132,6 +133,9 @@ private:
 
     QList<DeviceInformation> m_shownDevices;
     QTimer m_connectWatchdog;
+    // Counts the connects this page started and the ones its watchdog gave
+    // up on: an outcome counts only while it names the newest.
+    quint64 m_connectGeneration = 0;
     // Set when a connect failed other than by a wrong code: the receiver
     // may have closed the connection the code would travel on, so the next
     // code from the dialog starts a new connect and goes out when the

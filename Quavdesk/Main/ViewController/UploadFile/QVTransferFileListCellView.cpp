@@ -1,58 +1,24 @@
 #include "Main/ViewController/UploadFile/QVTransferFileListCellView.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QHBoxLayout>
-#include <QLabel>
 
-#include "BaseViewController/View/QVBaseButton.h"
-#include "BaseViewController/View/QVNamedImage.h"
+#include "Main/Model/QVUploadFileModel.h"
 #include "Main/ViewController/TransferFile/QVTransferRowParts.h"
-#include "Main/ViewController/UploadFile/QVTransferProgressView.h"
 
 using namespace QVTransferRowParts;
 
-QVTransferFileListCellView::QVTransferFileListCellView(QWidget *parent) : QWidget(parent)
+namespace {
+
+constexpr int kContinueMinimumWidth = 80;
+
+} // namespace
+
+QVTransferFileListCellView::QVTransferFileListCellView(QObject *parent)
+    // The bar is blue, with round ends.
+    : QVTransferRowDelegate({QMargins(12, 0, 8, 0), localizable("transferFile_btn_continueUploading"),
+                             kContinueMinimumWidth, QColor(89, 131, 236), ProgressHeight / 2.0},
+                            parent)
 {
-    setObjectName(Identifier);
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(12, 0, 8, 0);
-    layout->setSpacing(10);
-
-    m_titleLabel = new NameLabel(this);
-    whiteText(m_titleLabel, 13);
-    layout->addWidget(m_titleLabel, 1);
-
-    m_failLabel = new QLabel(this);
-    whiteText(m_failLabel, 12);
-    layout->addWidget(m_failLabel);
-
-    m_progressView = new QVTransferProgressView(this);
-    m_progressView->setRange(0, ProgressSteps);
-    m_progressView->setValue(0);
-    m_progressView->setFixedSize(ProgressWidth, ProgressHeight);
-    layout->addWidget(m_progressView);
-
-    m_continueBtn = continueButton(localizable("transferFile_btn_continueUploading"), this);
-    m_continueBtn->setMinimumWidth(80);
-    layout->addWidget(m_continueBtn);
-
-    // The done mark, drawn by the font.
-    m_doneBtn = new QLabel(QStringLiteral("\u2714"), this);
-    whiteText(m_doneBtn, 16);
-    m_doneBtn->setFixedSize(24, 24);
-    m_doneBtn->setAlignment(Qt::AlignCenter);
-    layout->addWidget(m_doneBtn);
-
-    m_overrunBtn = imageButton(QStringLiteral("downLoadFile_row_warning"), this);
-    layout->addWidget(m_overrunBtn);
-
-    m_deleteBtn = imageButton(QStringLiteral("downLoadFile_row_delete"), this);
-    layout->addWidget(m_deleteBtn);
-
-    connect(m_continueBtn, &QAbstractButton::clicked, this, [this] { call(m_continueBtnClickBlock); });
-    connect(m_deleteBtn, &QAbstractButton::clicked, this, [this] { call(m_deleteBtnClickBlock); });
-    setItemModel(nullptr);
 }
 
 QString QVTransferFileListCellView::warningKey(qint64 status)
@@ -69,66 +35,28 @@ QString QVTransferFileListCellView::warningKey(qint64 status)
     }
 }
 
-void QVTransferFileListCellView::setItemModel(const std::shared_ptr<QVUploadFileModel> &itemModel)
+QVTransferRowDelegate::Look QVTransferFileListCellView::lookFor(qint64 status) const
 {
-    m_itemModel = itemModel;
-    QString title;
-    if (itemModel) {
-        const QUrl url = itemModel->fileHasBeenMoved() ? itemModel->sourceFileURL() : itemModel->fileURL();
-        title = QFileInfo(url.toLocalFile()).fileName();
-    }
-    m_titleLabel->setText(title);
-    m_titleLabel->setToolTip(plainToolTip(title));
-    m_failLabel->clear();
-    m_progressView->hide();
-    m_continueBtn->hide();
-    m_doneBtn->hide();
-    m_deleteBtn->hide();
-    m_overrunBtn->hide();
-    m_overrunBtn->setPopoverTitle(QString());
-    // The warning's tip shows on hover in every state it is shown in.
-    m_overrunBtn->setIsShowPopover(true);
-    if (!itemModel)
-        return;
-
-    const qint64 status = itemModel->uploadStatus();
+    Look look;
     switch (status) {
     case QVUploadFileModel::Waiting:
     case QVUploadFileModel::Uploading:
-        m_progressView->show();
-        m_deleteBtn->show();
+        look.parts = Progress | Delete;
         break;
     case QVUploadFileModel::Done:
-        m_doneBtn->show();
+        look.parts = Done;
         break;
     case QVUploadFileModel::Failed:
     case QVUploadFileModel::Missing:
     case QVUploadFileModel::NetworkLost:
-        m_continueBtn->show();
-        m_deleteBtn->show();
+        look.parts = Continue | Delete;
         break;
     default:
-        m_overrunBtn->setPopoverTitle(QCoreApplication::translate("Localizable", warningKey(status).toUtf8().constData()));
-        m_overrunBtn->show();
-        m_deleteBtn->show();
+        look.parts = Warning | Delete;
+        look.warningTip = QCoreApplication::translate("Localizable", warningKey(status).toUtf8().constData());
         break;
     }
     if (status == QVUploadFileModel::Failed || status >= QVUploadFileModel::TooLarge)
-        m_failLabel->setText(localizable("transferFile_uploadFailed"));
-}
-
-void QVTransferFileListCellView::setProgress(float progress)
-{
-    m_progressView->setValue(int(qBound(0.0f, progress, 1.0f) * ProgressSteps));
-}
-
-float QVTransferFileListCellView::progress() const
-{
-    return float(m_progressView->value()) / ProgressSteps;
-}
-
-void QVTransferFileListCellView::call(const Block &block)
-{
-    if (block && m_itemModel)
-        block(m_itemModel);
+        look.failText = localizable("transferFile_uploadFailed");
+    return look;
 }

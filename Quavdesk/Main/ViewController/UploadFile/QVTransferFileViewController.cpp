@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include "BaseViewController/View/QVBaseButton.h"
 #include "BaseViewController/View/QVLoadingView.h"
 #include "Main/Model/QVKVOModel.h"
+#include "Main/ViewController/TransferFile/QVTransferListModel.h"
 #include "Main/ViewController/TransferFile/QVTransferTableView.h"
 #include "Main/ViewController/UploadFile/QVTransferFileListCellView.h"
 #include "PublicManager/QVLog.h"
@@ -108,19 +110,31 @@ void QVTransferFileViewController::baseSetting()
     layout->insertWidget(tableIndex, m_bodyView, 1);
 
     QVPublicTools::sharedPublicTools()->setIsInToUploadFilePage(true);
-    tableView()->setDataSource([this] { return int(m_engine->queue().fileNormalArray().size()); },
-                               [this](int row) { return makeRow(row); });
-    tableView()->reloadData();
+    m_rows = new QVTransferRows<QVUploadFileModel>(
+        m_engine->queue().fileNormalArray(),
+        {[](const QVUploadFileModel &file) {
+             // The name the file was added under, also once it has gone.
+             return QFileInfo(file.sourceFileURL().toLocalFile()).fileName();
+         },
+         [](const QVUploadFileModel &file) { return file.uploadStatus(); },
+         [](const QVUploadFileModel &file, float reported) {
+             // A row shows no progress until its file is sent; then the
+             // offset the server named, until the first report.
+             if (file.uploadStatus() != QVUploadFileModel::Uploading)
+                 return 0.0f;
+             return reported >= 0 ? reported : QVUploadEngine::progressOf(file, 0);
+         }},
+        this);
+    tableView()->setRowDelegate(new QVTransferFileListCellView);
+    tableView()->setModel(m_rows);
+    connect(tableView(), &QVTransferTableView::partClicked, this, &QVTransferFileViewController::onPartClicked);
 
     QVUploadEngine *engine = m_engine.get();
     connect(engine, &QVUploadEngine::listChanged, this, &QVTransferFileViewController::reloadTableView);
-    connect(engine, &QVUploadEngine::fileChanged, this, [this](const QVUploadEngine::File &file) {
-        if (QVTransferFileListCellView *row = rowOf(file))
-            row->setItemModel(file);
-    });
+    connect(engine, &QVUploadEngine::fileChanged, this,
+            [this](const QVUploadEngine::File &file) { m_rows->refreshRow(rowOf(file)); });
     connect(engine, &QVUploadEngine::progressChanged, this, [this](const QVUploadEngine::File &file, float progress) {
-        if (QVTransferFileListCellView *row = rowOf(file))
-            row->setProgress(progress);
+        m_rows->setReportedProgress(rowOf(file), progress);
     });
     connect(engine, &QVUploadEngine::loadingChanged, this, [this](bool shown) {
         if (shown)
@@ -176,46 +190,44 @@ void QVTransferFileViewController::resizeEvent(QResizeEvent *event)
         m_loadingView->setGeometry(bgView()->rect());
 }
 
-QWidget *QVTransferFileViewController::makeRow(int row)
+void QVTransferFileViewController::onPartClicked(int row, QVTransferRowDelegate::Part part)
 {
-    const QVUploadEngine::File file = m_engine->queue().fileNormalArray().objectAtIndex(row);
-    auto *cell = new QVTransferFileListCellView;
-    cell->setItemModel(file);
-    if (file && file->uploadStatus() == QVUploadFileModel::Uploading)
-        cell->setProgress(QVUploadEngine::progressOf(*file, 0));
-    QPointer<QVTransferFileViewController> self(this);
-    cell->setContinueBtnClickBlock([self](const QVUploadEngine::File &model) {
-        if (self)
-            self->m_engine->singleContinueWithModel(model);
-    });
-    cell->setDeleteBtnClickBlock([self](const QVUploadEngine::File &model) {
-        if (!self)
-            return;
-        self->singleDeleteWithAction([self, model] {
+    const QVUploadEngine::File file = m_rows->fileAt(row);
+    if (!file)
+        return;
+    switch (part) {
+    case QVTransferRowDelegate::Continue:
+        m_engine->singleContinueWithModel(file);
+        break;
+    case QVTransferRowDelegate::Delete: {
+        QPointer<QVTransferFileViewController> self(this);
+        singleDeleteWithAction([self, file] {
             if (self)
-                self->m_engine->deleteFileFromServer(model);
+                self->m_engine->deleteFileFromServer(file);
         });
-    });
-    return cell;
+        break;
+    }
+    default:
+        break;
+    }
 }
 
-QVTransferFileListCellView *QVTransferFileViewController::rowOf(const QVUploadEngine::File &file) const
+int QVTransferFileViewController::rowOf(const QVUploadEngine::File &file) const
 {
-    const qsizetype index = m_engine->queue().fileNormalArray().indexOfObject(file);
-    if (index < 0)
-        return nullptr;
-    return qobject_cast<QVTransferFileListCellView *>(tableView()->viewAtRow(int(index)));
+    return m_rows->rowOf(file);
 }
 
 void QVTransferFileViewController::reloadTableView()
 {
-    // Several changes in one turn of the event loop make one reload.
+    // Rows come and go with the list at once; what they show is read again
+    // once for several changes in one turn of the event loop, and only the
+    // rows that changed are drawn again.
     if (m_reloadPending)
         return;
     m_reloadPending = true;
     QTimer::singleShot(0, this, [this] {
         m_reloadPending = false;
-        tableView()->reloadData();
+        m_rows->refresh();
     });
 }
 

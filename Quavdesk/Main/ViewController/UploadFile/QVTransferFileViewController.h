@@ -4,13 +4,15 @@
 #include <memory>
 
 #include "Main/ViewController/TransferFile/QVTransferPageViewController.h"
+#include "Main/ViewController/TransferFile/QVTransferRowDelegate.h"
 #include "Main/ViewController/UploadFile/QVDraggingFileBgView.h"
 #include "QVUploadEngine.h"
 
 class QLabel;
 class QVKVOModel;
 class QVLoadingView;
-class QVTransferFileListCellView;
+template <class Model>
+class QVTransferRows;
 
 // What the upload page is made of; linuxDefaults() gives the uploader over
 // the process's share manager and probe, and the share manager's observable
@@ -43,8 +45,9 @@ public:
     QLabel *dragDescribeLabel() const { return m_dragDescribeLabel; }
     QVLoadingView *loadingView();
     bool tavlinDisconnect() const { return m_tavlinDisconnect; }
-    // The row of a file, when it has one.
-    QVTransferFileListCellView *rowOf(const QVUploadEngine::File &file) const;
+    // The row of a file; -1 when it has none.
+    int rowOf(const QVUploadEngine::File &file) const;
+    QVTransferRows<QVUploadFileModel> *rows() const { return m_rows; }
 
     void didReceiveFiles(const QList<QUrl> &files) override;
     // The open panel.
@@ -70,7 +73,7 @@ protected:
 
 private:
     void baseSetting();
-    QWidget *makeRow(int row);
+    void onPartClicked(int row, QVTransferRowDelegate::Part part);
     void onAlert(QVUploadEngine::Alert alert);
     void onDisconnectDeviceType(qint64 type);
     void countsChanged();
@@ -78,6 +81,7 @@ private:
 
     QVTransferFileVCServices m_services;
     std::unique_ptr<QVUploadEngine> m_engine;
+    QVTransferRows<QVUploadFileModel> *m_rows = nullptr;
     QWidget *m_headView = nullptr;
     QLabel *m_transferTitleLabel = nullptr;
     QLabel *m_transferToLabel = nullptr;

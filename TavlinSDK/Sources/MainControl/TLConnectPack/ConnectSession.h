@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "TavlinExport.h"
 
@@ -12,10 +13,14 @@ public:
     virtual ~ConnectSession() = default;
 
     // Starts the handshake with a receiver at a dotted IPv4 address; false
-    // when it could not be started.
-    virtual bool connectDeviceByIp(const QString &ip) = 0;
-    // Starts the handshake with the receiver a casting code names.
-    virtual bool connectDeviceByPin(const QString &code) = 0;
+    // when it could not be started. `whenStarted` runs once the connection
+    // has really started and before this handshake touches anything shared
+    // with the session before it (the handshake connection, the session
+    // flags), so that the caller can end that session there; it does not
+    // run when the answer is false.
+    virtual bool connectDeviceByIp(const QString &ip, const std::function<void()> &whenStarted = {}) = 0;
+    // Starts the handshake with the receiver a casting code names; as above.
+    virtual bool connectDeviceByPin(const QString &code, const std::function<void()> &whenStarted = {}) = 0;
     // Passes the casting code the user typed for the running handshake.
     virtual void connectDeviceByIpCheckPwd(const QString &code) = 0;
     // The receiver's "extraInfo" text, or empty.

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <array>
 #include <cmath>
 
 #include "Utils/TavlinGlobal/TavlinGlobal.h"
@@ -123,6 +124,28 @@ std::optional<HandshakeReply> bySubstring(const QString &message, const QString 
     return std::nullopt;
 }
 
+// The replies that are plain words, as the receivers write them.
+constexpr std::array<QByteArrayView, 4> kReplyWords = {"success", "failed", "falied", "configed password"};
+
+// `text` is the beginning of a reply word, or the whole word.
+bool beginsAReplyWord(QByteArrayView text)
+{
+    for (const QByteArrayView word : kReplyWords) {
+        if (word.startsWith(text))
+            return true;
+    }
+    return false;
+}
+
+bool isAReplyWord(QByteArrayView text)
+{
+    for (const QByteArrayView word : kReplyWords) {
+        if (word == text)
+            return true;
+    }
+    return false;
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -167,6 +190,7 @@ void HandshakeReplyFramer::reset()
 {
     m_pending.clear();
     m_scan = {};
+    m_heldWord = 0;
 }
 
 HandshakeReplyFramer::ScanResult HandshakeReplyFramer::continueObject(qsizetype &end)
@@ -225,6 +249,23 @@ QList<HandshakeReply> HandshakeReplyFramer::feed(const QByteArray &chunk)
     // Everything before `pos` has been taken.
     qsizetype pos = 0;
     const qsizetype size = m_pending.size();
+    const QByteArrayView pending(m_pending);
+    if (m_heldWord > 0) {
+        // The beginning of a word waits: it grows with every byte that
+        // continues it, and ends at the first that cannot.
+        qsizetype end = m_heldWord;
+        while (end < size && beginsAReplyWord(pending.first(end + 1))) {
+            ++m_scannedBytes;
+            ++end;
+        }
+        if (end == size && !isAReplyWord(pending.first(end))) {
+            m_heldWord = end;
+            return replies;
+        }
+        m_heldWord = 0;
+        take(m_pending.left(end));
+        pos = end;
+    }
     while (pos < size) {
         if (m_scan.active) {
             qsizetype end = 0;
@@ -256,8 +297,13 @@ QList<HandshakeReply> HandshakeReplyFramer::feed(const QByteArray &chunk)
         const qsizetype newline = m_pending.indexOf('\n', pos);
         const qsizetype end = newline >= 0 ? newline : size;
         m_scannedBytes += end - pos;
-        // Text without a line end is a line of its own: it cannot become an
-        // object, and holding it would glue it onto the next reply.
+        if (newline < 0 && beginsAReplyWord(pending.sliced(pos)) && !isAReplyWord(pending.sliced(pos))) {
+            // Cut by the transport inside a word: the rest is still to come.
+            m_heldWord = size - pos;
+            break;
+        }
+        // Any other text without a line end is a line of its own: holding it
+        // would glue it onto the next reply.
         take(withoutCarriageReturn(m_pending.mid(pos, end - pos)));
         pos = newline >= 0 ? newline + 1 : size;
     }

@@ -55,11 +55,17 @@ std::optional<HandshakeReply> classify(const QString &message, const QString &wh
 // Cuts the byte stream of one connection into messages: lines ended by "\n"
 // (a "\r" before it is dropped, empty lines skipped), and JSON objects, which
 // may arrive in pieces, span several lines when they start with a line that
-// is only "{", or come without a line end. Only what can still become an
-// object (it starts with "{") waits for the rest of the stream; any other
-// text without a line end is a line of its own at once, so a receiver's short
-// answer never glues onto its next reply. What waits is bounded, and every
-// byte is looked at once however the transport cuts the stream.
+// is only "{", or come without a line end. Text without a line end waits for
+// the rest of the stream only while it can still become one of the
+// receiver's replies: an object not yet closed, or the beginning of one of
+// the words "success", "failed", "falied", "configed password". Such a
+// beginning becomes a line of its own as soon as a byte comes that cannot
+// continue it (or it is whole); any other text without a line end is a line
+// at once. So a reply cut by the transport is read whole, and a reply sent
+// without its line end never glues onto the next one. There is no timer
+// here: the session's own time-outs cover a receiver that falls silent.
+// What waits is bounded, and every byte is looked at a bounded number of
+// times however the transport cuts the stream.
 class HandshakeReplyFramer {
 public:
     static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
@@ -88,6 +94,9 @@ private:
 
     QByteArray m_pending;
     ObjectScan m_scan;
+    // The length of the beginning of a reply word that waits at the front of
+    // m_pending for its rest; 0 when none waits.
+    qsizetype m_heldWord = 0;
     qint64 m_scannedBytes = 0;
 };
 

@@ -61,27 +61,29 @@ QString TLConnectPack::getCustomBroadcastStrPack() const
 
 void TLConnectPack::reset()
 {
+    // The road's shared flags are set once the connection has started: until
+    // then they may still be the session's before this one.
     m_isSocketConnected_8121 = false;
     m_ipDeviceHasPasw = false;
     m_isPassConnect = false;
     m_isDirectConnect = false;
     m_isAlreadyConnected = false;
     m_customBroadcastStr = QStringLiteral("");
-    TavlinGlobal::setIsConnectByIp(false);
-    TavlinGlobal::setIsConnectByPin(false);
     m_whetherGetDeviceNameTimer.stop();
     m_nameWaitAfterConnect = false;
     m_checkPasswordTimer.stop();
     m_deadlineTimer.stop();
 }
 
-bool TLConnectPack::openSocket(const QString &host)
+bool TLConnectPack::openSocket(const QString &host, const std::function<void()> &whenStarted)
 {
     m_framer.reset();
     m_endReported = false;
     m_pendingEndError.reset();
     m_isSocketConnected_8121 = false;
-    m_socket = TavlinGlobal::CreateSocket(host, m_timings.handshakePort, this, m_timings.connectTimeoutMs);
+    // A port request of a connection that ends is never answered.
+    m_portReplyPending = false;
+    m_socket = TavlinGlobal::CreateSocket(host, m_timings.handshakePort, this, m_timings.connectTimeoutMs, whenStarted);
     return !m_socket.isNull();
 }
 
@@ -90,13 +92,14 @@ bool TLConnectPack::isCurrent(AsyncSocket *sock) const
     return sock && sock == m_socket.data() && TavlinGlobal::getAsyncSocket_8121() == sock;
 }
 
-bool TLConnectPack::connectDeviceByIp(const QString &ip)
+bool TLConnectPack::connectDeviceByIp(const QString &ip, const std::function<void()> &whenStarted)
 {
     reset();
-    TavlinGlobal::setIsConnectByIp(true);
     m_connectIp = ip;
-    if (!openSocket(m_connectIp))
+    if (!openSocket(m_connectIp, whenStarted))
         return false;
+    TavlinGlobal::setIsConnectByPin(false);
+    TavlinGlobal::setIsConnectByIp(true);
     TavlinGlobal::checkIfPaswExist();
     m_chosenDevice = std::make_shared<Device>();
     m_chosenDevice->mHostIp = m_connectIp;
@@ -106,10 +109,9 @@ bool TLConnectPack::connectDeviceByIp(const QString &ip)
     return true;
 }
 
-bool TLConnectPack::connectDeviceByPin(const QString &code)
+bool TLConnectPack::connectDeviceByPin(const QString &code, const std::function<void()> &whenStarted)
 {
     reset();
-    TavlinGlobal::setIsConnectByPin(true);
     m_connectPin = code;
     if (!m_pinCode) {
         m_pinCode = std::make_unique<PinCode>();
@@ -128,9 +130,11 @@ bool TLConnectPack::connectDeviceByPin(const QString &code)
     if (address.isEmpty())
         return false;
 
-    TavlinGlobal::setConnectPin(code);
-    if (!openSocket(address))
+    if (!openSocket(address, whenStarted))
         return false;
+    TavlinGlobal::setIsConnectByIp(false);
+    TavlinGlobal::setIsConnectByPin(true);
+    TavlinGlobal::setConnectPin(code);
     m_connectIp = address;
     m_chosenDevice = std::make_shared<Device>();
     m_chosenDevice->mHostIp = address;
@@ -182,25 +186,10 @@ void TLConnectPack::connectCheck()
 {
     if (!m_chosenDevice)
         return;
-    TavlinGlobal::setTempChoseDevice(m_chosenDevice);
-    const qint64 features = m_chosenDevice->mServer_features;
-    if (features & FeatureBits::kWindowsReceiver) {
-        TavlinGlobal::setIsWindowReceiver(true);
-    } else {
-        TavlinGlobal::setIsTvVersion((features & FeatureBits::kNotTvReceiver) == 0);
-        TavlinGlobal::setIsWindowReceiver(false);
-    }
-
     m_isDirectConnect = false;
-    DynamicPortTable::resetToDefaults();
-
+    applyReceiverFeatures();
+    const qint64 features = m_chosenDevice->mServer_features;
     const bool dynamicPorts = (features & FeatureBits::kDynamicPorts) != 0;
-    TavlinGlobal::setIsSupportDynamicPort(dynamicPorts);
-    qInfo("judge is support dynamic port = %d", dynamicPorts ? 1 : 0);
-    if (dynamicPorts && m_socket) {
-        m_socket->writeData(HandshakeCodec::listenedPortRequest(), -1, 0);
-        m_socket->readDataWithTimeout(-1, 0);
-    }
 
     if (!m_ipDeviceHasPasw && (features & FeatureBits::kCastingCodeConfigured) == 0) {
         if (dynamicPorts) {
@@ -223,6 +212,29 @@ void TLConnectPack::connectCheck()
     }
 }
 
+void TLConnectPack::applyReceiverFeatures()
+{
+    TavlinGlobal::setTempChoseDevice(m_chosenDevice);
+    const qint64 features = m_chosenDevice->mServer_features;
+    if (features & FeatureBits::kWindowsReceiver) {
+        TavlinGlobal::setIsWindowReceiver(true);
+    } else {
+        TavlinGlobal::setIsTvVersion((features & FeatureBits::kNotTvReceiver) == 0);
+        TavlinGlobal::setIsWindowReceiver(false);
+    }
+
+    DynamicPortTable::resetToDefaults();
+
+    const bool dynamicPorts = (features & FeatureBits::kDynamicPorts) != 0;
+    TavlinGlobal::setIsSupportDynamicPort(dynamicPorts);
+    qInfo("judge is support dynamic port = %d", dynamicPorts ? 1 : 0);
+    if (dynamicPorts && m_socket) {
+        m_socket->writeData(HandshakeCodec::listenedPortRequest(), -1, 0);
+        m_socket->readDataWithTimeout(-1, 0);
+        m_portReplyPending = true;
+    }
+}
+
 void TLConnectPack::declareSuccess()
 {
     m_checkPasswordTimer.stop();
@@ -240,10 +252,19 @@ void TLConnectPack::handleReply(const HandshakeReply &reply)
 {
     switch (reply.kind) {
     case HandshakeReply::Kind::CodeAccepted:
-        if (m_isPassConnect) {
-            m_isPassConnect = false;
-            declareSuccess();
+        // A verdict, asked for or not, ends the wait for one.
+        m_checkPasswordTimer.stop();
+        if (!m_isPassConnect)
+            break;
+        m_isPassConnect = false;
+        if (m_portReplyPending) {
+            // The receiver's ports are still to come: the session must run
+            // on them, so success waits for them as it does without a code.
+            m_isDirectConnect = true;
+            m_deadlineTimer.start(m_timings.handshakeDeadlineMs);
+            break;
         }
+        declareSuccess();
         break;
     case HandshakeReply::Kind::CodeRefused:
         m_checkPasswordTimer.stop();
@@ -261,13 +282,21 @@ void TLConnectPack::handleReply(const HandshakeReply &reply)
             m_chosenDevice->mServer_features = reply.features;
         }
         m_customBroadcastStr = reply.extraInfo;
-        // Once the code has been asked for, only its verdict may end the
-        // handshake: a late name reply must neither declare success behind
-        // the code dialog nor ask for the code a second time.
-        if (!m_isAlreadyConnected && !m_isPassConnect)
-            connectCheck();
+        if (m_isAlreadyConnected || !m_chosenDevice)
+            break;
+        if (m_isPassConnect || m_isDirectConnect) {
+            // The name wait took the receiver as nameless and the code has
+            // been asked for (or the verdict waits for the ports). The
+            // receiver's flags and ports still count; the question and the
+            // verdict stay as they are: no success behind the code dialog,
+            // no second question.
+            applyReceiverFeatures();
+            break;
+        }
+        connectCheck();
         break;
     case HandshakeReply::Kind::Ports:
+        m_portReplyPending = false;
         if (reply.portsParsed && reply.hasChanged) {
             DynamicPortTable::setDynamicPort_51040(reply.ports[0]);
             DynamicPortTable::setDynamicPort_51030(reply.ports[1]);
@@ -299,8 +328,8 @@ void TLConnectPack::onSocketDidReadData(AsyncSocket *sock, const QByteArray &dat
 {
     if (!isCurrent(sock))
         return;
-    // Any answer ends the wait for the casting-code verdict.
-    m_checkPasswordTimer.stop();
+    // Only a verdict or the end of the connection ends the wait for the
+    // casting-code verdict; other bytes do not.
     sock->readDataWithTimeout(-1, 0);
     const QList<HandshakeReply> replies = m_framer.feed(data);
     QPointer<TLConnectPack> guard(this);

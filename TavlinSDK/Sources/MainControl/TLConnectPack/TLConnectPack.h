@@ -21,8 +21,9 @@ struct ConnectPackTimings {
     // The IP road's wait for the name reply, counted from the connect call
     // (or from the connect itself when that takes longer).
     int nameWaitMs = 1200;
-    // The casting-code verdict: no byte within this long after the write
-    // re-opens the connection and reports a read time-out.
+    // The casting-code verdict: no verdict ("success", "failed" or the end
+    // of the connection) within this long after the write re-opens the
+    // connection and reports a read time-out. Other bytes do not count.
     int checkPasswordTimeoutMs = 6000;
     // From the connect call until the receiver has said enough to succeed,
     // to ask the user for a code or to check one: a receiver that accepts
@@ -48,8 +49,8 @@ public:
                            QObject *parent = nullptr);
     ~TLConnectPack() override;
 
-    bool connectDeviceByIp(const QString &ip) override;
-    bool connectDeviceByPin(const QString &code) override;
+    bool connectDeviceByIp(const QString &ip, const std::function<void()> &whenStarted = {}) override;
+    bool connectDeviceByPin(const QString &code, const std::function<void()> &whenStarted = {}) override;
     void connectDeviceByIpCheckPwd(const QString &code) override;
     QString getCustomBroadcastStrPack() const override;
 
@@ -65,6 +66,8 @@ public:
     bool isPassConnect() const { return m_isPassConnect; }
     bool isDirectConnect() const { return m_isDirectConnect; }
     bool isAlreadyConnected() const { return m_isAlreadyConnected; }
+    // "getListenedPort" went out on the current connection and has no answer yet.
+    bool isPortReplyPending() const { return m_portReplyPending; }
 
     // The error of a refused casting code: "com.TavlinError.Domain", 1.
     static TavlinError wrongCodeError();
@@ -77,11 +80,14 @@ public:
 
 private:
     void reset();
-    bool openSocket(const QString &host);
+    bool openSocket(const QString &host, const std::function<void()> &whenStarted = {});
     void sendGetServerInfoPack();
     void sendCheckPassword(const QString &code);
     void nameWaitFired();
     void connectCheck();
+    // The connect check's steps that take in what the receiver is: its
+    // record, its flags, the port table and the port request.
+    void applyReceiverFeatures();
     void declareSuccess();
     void handleReply(const HandshakeCodec::HandshakeReply &reply);
     void reopenAfterReadTimeout(const TavlinError &error);
@@ -105,6 +111,7 @@ private:
     bool m_isDirectConnect = false;
     QString m_customBroadcastStr;
     bool m_isAlreadyConnected = false;
+    bool m_portReplyPending = false;
 
     QTimer m_checkPasswordTimer;
     QTimer m_deadlineTimer;

@@ -205,9 +205,19 @@ QList<QByteArray> LineFramer::feed(const QByteArray &chunk)
         // Follows the unended line as a JSON object, so that one without its
         // line end is noticed the moment it is whole.
         if (m_settled) {
-            if (wholeObject && !isBlank(c))
-                wholeObject = false;
-            continue;
+            if (!wholeObject || isBlank(c))
+                continue;
+            wholeObject = false;
+            // A whole object followed at once by the next one: a receiver
+            // that leaves out its line ends. Each is a message of its own.
+            const QByteArray object = trimmed(m_pending.mid(start, i - start));
+            if (c != '{' || !parseObject(object, false))
+                continue;
+            lines.append(object);
+            start = i;
+            m_started = m_object = m_settled = false;
+            m_depth = 0;
+            m_inString = m_escaped = false;
         }
         if (!m_started) {
             if (isBlank(c))

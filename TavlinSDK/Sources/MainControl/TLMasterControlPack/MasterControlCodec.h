@@ -93,7 +93,8 @@ std::optional<QString> textMember(const QJsonObject &object, const QString &key)
 // its "\n" (a "\r" before it and surrounding blanks are dropped, empty lines
 // skipped), so a line or a character cut in two by the transport is joined
 // again. A last chunk without its "\n" is taken at once when it already is a
-// whole JSON object; otherwise it waits for the rest, up to a bound beyond
+// whole JSON object, and so is a whole object that the next one follows on
+// the same line; otherwise a line waits for the rest, up to a bound beyond
 // which it is dropped. Every byte is looked at once, however the transport
 // cuts the stream.
 class LineFramer {

@@ -358,8 +358,8 @@ void TLMasterControlPack::handleCastReply(qint64 reply)
     if (m_castPack->isCasting())
         return;
     if (m_castRequestAbandoned && !m_castRequestTimer.isActive()) {
-        // The application was told "refused" already; a late "yes" must not
-        // start a cast nobody waits for.
+        // The application was told "timed out" already; a late "yes" must
+        // not start a cast nobody waits for.
         m_castRequestAbandoned = false;
         qInfo("late answer to an abandoned cast request dropped: %lld", static_cast<long long>(reply));
         return;
@@ -375,10 +375,10 @@ void TLMasterControlPack::castRequestTimedOut()
 {
     if (!isLive())
         return;
-    qInfo("cast request unanswered; taken as refused");
+    qInfo("cast request unanswered; given up as timed out");
     m_castRequestAbandoned = true;
     if (m_delegate)
-        m_delegate->masterControlPack_replyCastRequest(0);
+        m_delegate->masterControlPack_replyCastRequest(kCastRequestTimedOut);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,7 +21,8 @@
 // Intervals of the master-control session, in milliseconds.
 struct MasterControlTimings {
     int heartbeatIntervalMs = 1000;
-    // A cast request the receiver leaves unanswered this long counts as refused.
+    // A cast request the receiver leaves unanswered this long is given up and
+    // reported as timed out.
     int castRequestTimeoutMs = 30000;
     int directCastIntervalMs = 1000;
 };
@@ -62,8 +63,8 @@ struct MasterControlServices {
 // Departures from the bare protocol that keep the session safe:
 // - once disconnected it hears nothing more from the receiver and closes the
 //   connection, so no late answer can start a cast;
-// - a cast request the receiver never answers is given up after a time-out,
-//   as refused;
+// - a cast request the receiver never answers is given up after a time-out
+//   and reported as timed out (2), as the receiver itself reports one;
 // - a reconnect that neither connects nor fails, or that connects but is
 //   never answered, counts as failed when it is replaced, so a receiver that
 //   went silent always ends the session.
@@ -82,6 +83,9 @@ public:
     static constexpr qint64 kReconnectFailureLimit = 5;
     // The heartbeat number starts again at 0 after this.
     static constexpr qint64 kHeartbeatIndexLimit = 600000;
+    // The answer to a cast request that the application hears when the
+    // receiver left it unanswered: as the receiver's own "timed out".
+    static constexpr qint64 kCastRequestTimedOut = 2;
     // Keep-alives without an answer after which the direct-cast socket is made again.
     static constexpr qint64 kDirectCastMissLimit = 6;
 

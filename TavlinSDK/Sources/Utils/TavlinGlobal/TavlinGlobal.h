@@ -6,6 +6,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -197,9 +198,16 @@ public:
     static constexpr qint64 kDisConnectCastTag = 52030;
 
     // The handshake socket (run-loop TCP): connects with the given time-out
-    // and arms one read without time-out (tag 0).
+    // and arms one read without time-out (tag 0). The socket it replaces
+    // goes once the new connect has started (`whenStarted` runs just before,
+    // while the old one is still the handshake socket): a connected one
+    // sends what is queued on it (a goodbye) and closes, one still
+    // connecting is dropped at once. When the new connect cannot start,
+    // nothing is returned and, with `whenStarted` given, the old socket
+    // stays in place; without it the old socket is dropped.
     static class AsyncSocket *CreateSocket(const QString &host, quint16 port, class AsyncSocketDelegate *delegate,
-                                           int connectTimeoutMs = kHandshakeConnectTimeoutMs);
+                                           int connectTimeoutMs = kHandshakeConnectTimeoutMs,
+                                           const std::function<void()> &whenStarted = {});
     static AsyncSocket *getAsyncSocket_8121();
     // The unused preview socket: as the handshake socket, except that the old
     // one first finishes its pending reads and writes.
@@ -227,6 +235,11 @@ public:
     static quint16 getLastPort();
     // Drops every shared socket (tests start from here).
     static void resetSockets();
+    // Closes every shared socket at once, each first handing what is queued
+    // on it (a disconnect message, a goodbye) to the system as far as the
+    // system takes it without waiting: for the end of the library, after
+    // which no event loop may run to send it.
+    static void releaseSockets();
 
     // Where the client name is read: the stored "TavlinMacClientName", empty
     // when none is stored. Until a source is set, the library's settings.

@@ -33,24 +33,34 @@ SharedSockets &sockets()
 }
 
 // The replaced socket may be the one whose callback is running: it is closed
-// and detached now and deleted from the event loop.
+// and detached now and deleted from the event loop. With `sendQueuedFirst`
+// what is queued on it is handed to the system before it closes.
 template <class Socket>
-void retire(QPointer<Socket> &slot)
+void retire(QPointer<Socket> &slot, bool sendQueuedFirst = false)
 {
     if (Socket *old = slot.data()) {
         old->setDelegate(nullptr);
-        old->disconnect();
+        if (sendQueuedFirst)
+            old->disconnectAfterWritingNow();
+        else
+            old->disconnect();
         old->deleteLater();
     }
     slot.clear();
 }
 
-// The replaced socket first sends what is queued on it (a goodbye to the
-// receiver it spoke to), then closes and goes; it tells its old delegate
-// nothing more.
-void retireAfterWriting(QPointer<AsyncSocket> &slot)
+// The replaced handshake socket: a connected one first sends what is queued
+// on it (a goodbye to the receiver it spoke to), then closes and goes; one
+// that is still connecting is dropped at once, so that it never reaches the
+// receiver the user left. It tells its old delegate nothing more.
+void retireHandshake(QPointer<AsyncSocket> &slot)
 {
-    if (AsyncSocket *old = slot.data()) {
+    AsyncSocket *old = slot.data();
+    if (old && !old->isConnected()) {
+        retire(slot);
+        return;
+    }
+    if (old) {
         old->setDelegate(nullptr);
         QObject::connect(old, &TcpSocketBase::closed, old, &QObject::deleteLater);
         old->disconnectAfterWriting();
@@ -81,19 +91,24 @@ void sendOn(TcpSocketBase *socket, const QString &text, qint64 writeTag = 0, qin
     socket->readDataWithTimeout(-1, readTag);
 }
 
-AsyncSocket *makeRunLoopSocket(QPointer<AsyncSocket> &slot, const QString &host, quint16 port,
-                               AsyncSocketDelegate *delegate, int connectTimeoutMs)
+// A new run-loop socket that has started to connect, or none.
+AsyncSocket *startRunLoopSocket(const QString &host, quint16 port, AsyncSocketDelegate *delegate,
+                                int connectTimeoutMs)
 {
     auto *socket = new AsyncSocket(delegate);
     socket->setControlConnectionLimits();
     TavlinError error;
-    if (socket->connectToHost(host, port, connectTimeoutMs, &error)) {
-        slot = socket;
-    } else {
+    if (!socket->connectToHost(host, port, connectTimeoutMs, &error)) {
         qInfo().noquote() << "connect to" << host << "failed to start:" << error.description;
         socket->deleteLater();
-        slot.clear();
+        return nullptr;
     }
+    return socket;
+}
+
+AsyncSocket *install(QPointer<AsyncSocket> &slot, AsyncSocket *socket)
+{
+    slot = socket;
     if (slot)
         slot->readDataWithTimeout(-1, 0);
     return slot.data();
@@ -132,13 +147,22 @@ bool hasControlCharacter(const QString &text)
 // --- Factories ---
 
 AsyncSocket *TavlinGlobal::CreateSocket(const QString &host, quint16 port, AsyncSocketDelegate *delegate,
-                                        int connectTimeoutMs)
+                                        int connectTimeoutMs, const std::function<void()> &whenStarted)
 {
     SharedSockets &shared = sockets();
     shared.lastHost = host;
     shared.lastPort = port;
-    retireAfterWriting(shared.handshake);
-    return makeRunLoopSocket(shared.handshake, host, port, delegate, connectTimeoutMs);
+    AsyncSocket *socket = startRunLoopSocket(host, port, delegate, connectTimeoutMs);
+    if (!socket) {
+        // The caller that asked to be told of the start keeps what it had.
+        if (!whenStarted)
+            retire(shared.handshake);
+        return nullptr;
+    }
+    if (whenStarted)
+        whenStarted();
+    retireHandshake(shared.handshake);
+    return install(shared.handshake, socket);
 }
 
 AsyncSocket *TavlinGlobal::getAsyncSocket_8121()
@@ -159,7 +183,7 @@ AsyncSocket *TavlinGlobal::CreateHostPreviewControlSocket(const QString &host, q
             old->deleteLater();
         shared.hostPreview.clear();
     }
-    return makeRunLoopSocket(shared.hostPreview, host, port, delegate, connectTimeoutMs);
+    return install(shared.hostPreview, startRunLoopSocket(host, port, delegate, connectTimeoutMs));
 }
 
 AsyncSocket *TavlinGlobal::getHostPreviewSocket()
@@ -239,6 +263,16 @@ void TavlinGlobal::resetSockets()
     retire(shared.disConnectCast);
     shared.lastHost.clear();
     shared.lastPort = 0;
+}
+
+void TavlinGlobal::releaseSockets()
+{
+    SharedSockets &shared = sockets();
+    retire(shared.handshake, true);
+    retire(shared.hostPreview, true);
+    retire(shared.masterControl, true);
+    retire(shared.directCast, true);
+    retire(shared.disConnectCast, true);
 }
 
 void TavlinGlobal::setClientNameSource(std::function<QString()> source)
