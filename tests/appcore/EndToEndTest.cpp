@@ -99,7 +99,7 @@ TEST_F(EndToEndTest, ACodedReceiverOnItsOwnPortsThatNamesItselfLateIsCastTo)
     ASSERT_TRUE(waitFor([&] { return outcomes == QList<qint64>{1}; }, 10000));
     EXPECT_FALSE(handshake->requests(0).contains(QStringLiteral("getListenedPort\r\n1")));
     ASSERT_TRUE(waitFor([&] { return handshake->requests(0).contains(QStringLiteral("getListenedPort\r\n1")); }, 10000));
-    ASSERT_TRUE(waitFor([&] { return DynamicPortTable::getDynamicPort_57395() == master->port(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return DynamicPortTable::getDynamicPort_57395() == master->port(); }));
 
     ASSERT_TRUE(manager->connectDeviceByIpCheckPwd(EmulatedCastingCode));
     ASSERT_TRUE(waitFor([&] { return outcomes.size() == 2; }, 10000));

@@ -370,9 +370,7 @@ TEST(RvTimer, OneShotTimersEndAfterFiringAndMayBeDeletedWhileFiring)
     });
     ASSERT_TRUE(fired.wait(10000));
     EXPECT_EQ(fired.size(), 1);
-    for (int i = 0; i < 200 && !timer.isNull(); ++i)
-        QTest::qWait(10);
-    EXPECT_TRUE(timer.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return timer.isNull(); }, 10000));
 
     RVTimer later(std::chrono::milliseconds(10), false);
     QSignalSpy laterFired(&later, &RVTimer::fired);

@@ -281,7 +281,7 @@ TEST_F(FacadeTest, AConnectThatDoesNotStartLeavesTheSessionAsItWas)
     EXPECT_TRUE(TavlinGlobal::getIsConnecting());
     EXPECT_TRUE(facade->isConnected());
     EXPECT_EQ(appEvents(start), QStringList());
-    spin(20);
+    TestSupport::spin(20); // for a session that must not be made
     EXPECT_EQ(book.connects, QList<FakeConnectSession *>{handshake});
     EXPECT_EQ(facade->getCustomBroadcastString(), QStringLiteral("extra info"));
     // It is still the one a disconnect ends.

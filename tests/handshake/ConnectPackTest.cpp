@@ -300,8 +300,7 @@ TEST_F(ConnectPackTest, TheEndOfTheConnectionEndsTheWaitForAVerdictOnce)
     ASSERT_TRUE(waitForEvent("needPwd"));
     connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
     ASSERT_TRUE(waitForEvent("error"));
-    // No time-out follows it.
-    spin(500);
+    spin(500); // past the verdict wait, for a time-out that must not follow
     EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
     EXPECT_TRUE(SocketErrors::isNotConnected(recorder.errors[0])) << recorder.errors[0].description.toStdString();
 }

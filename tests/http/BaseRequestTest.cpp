@@ -158,7 +158,7 @@ TEST_F(BaseRequest, WebServiceRoadWithoutNetworkFailsAtOnceAndSendsNothing)
     QVNetWork::shareNetWork()->setIsConnect(false);
     auto outcome = start(request(), Road::WebService);
     EXPECT_EQ(outcome->ends(), 0);
-    ASSERT_TRUE(waitForEnd(outcome, 1000));
+    ASSERT_TRUE(waitForEnd(outcome));
     EXPECT_EQ(outcome->failures, 1);
     EXPECT_EQ(outcome->error.domain, QVHttpError::kURLErrorDomain);
     EXPECT_EQ(outcome->error.code, QVHttpError::NotConnectedToInternet);
@@ -180,7 +180,7 @@ TEST_F(BaseRequest, MissingOrBrokenAddressFailsAtOnce)
             r->base = base;
             auto outcome = start(r, road);
             EXPECT_EQ(outcome->ends(), 0);
-            ASSERT_TRUE(waitForEnd(outcome, 1000)) << base.toStdString();
+            ASSERT_TRUE(waitForEnd(outcome)) << base.toStdString();
             EXPECT_EQ(outcome->failures, 1);
             EXPECT_EQ(outcome->error.code, QVHttpError::BadURL) << base.toStdString();
         }
@@ -369,7 +369,7 @@ TEST_F(BaseRequest, TimeOutIsToldApartFromCancel)
         QElapsedTimer clock;
         clock.start();
         auto outcome = start(r, Road::FileShare);
-        ASSERT_TRUE(waitForEnd(outcome, 5000));
+        ASSERT_TRUE(waitForEnd(outcome));
         EXPECT_GE(clock.elapsed(), 140);
         EXPECT_EQ(outcome->failures, 1);
         EXPECT_TRUE(QVHttpError::isTimeout(outcome->error)) << outcome->error.code;

@@ -315,7 +315,7 @@ TEST(FakeServerProgram, AnswersThenFailsRequestsWhenStoppedHard)
     EXPECT_EQ(pending->ends(), 0);
     program.kill();
     program.waitForFinished(5000);
-    ASSERT_TRUE(waitForEnd(pending, 4000));
+    ASSERT_TRUE(waitForEnd(pending));
     EXPECT_EQ(pending->failures, 1);
     // The client may try a lost GET once more on a new connection, which the
     // dead program then refuses.

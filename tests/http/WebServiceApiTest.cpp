@@ -53,7 +53,7 @@ protected:
     // Sends feedback and returns how often the completion ran and its last
     // verdict.
     std::pair<int, bool> feedback(QVFeedbackApi &api, const QVFeedbackInfo &info, const QString &text,
-                                  int timeoutMs = 5000)
+                                  int timeoutMs = 10000)
     {
         auto calls = std::make_shared<std::pair<int, bool>>(0, false);
         api.send(info, text, [calls](bool accepted) {

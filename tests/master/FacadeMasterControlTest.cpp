@@ -318,7 +318,7 @@ TEST_F(FacadeMasterControlTest, AConnectThatAnswersNoLeavesTheSessionAndItsCastR
     app.events.clear();
     // No address of our own: the six-digit code names no receiver.
     EXPECT_FALSE(f.connectDeviceBy6Digits(QStringLiteral("999998")));
-    spin(300);
+    spin(300); // for a report or an end that must not come
     EXPECT_TRUE(app.events.isEmpty());
     EXPECT_TRUE(f.isConnected());
     EXPECT_TRUE(f.isCasting());

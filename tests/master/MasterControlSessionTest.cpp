@@ -227,8 +227,9 @@ TEST_F(MasterControlSessionTest, MultiScreenChangesTellWhetherFullScreenIsAllowe
         SCOPED_TRACE(step.to);
         const qsizetype before = recorder.events.size();
         ASSERT_TRUE(report([&](MasterControlBehaviour &b) { b.multiScreen = step.to; }));
-        if (step.event)
+        if (step.event) {
             EXPECT_TRUE(waitFor([&] { return recorder.events.size() > before; }));
+        }
         spin(2 * kHeartbeatMs); // for a report that must not come
         if (step.event)
             EXPECT_EQ(recorder.since(before), QStringList{QString::fromLatin1(step.event)});
@@ -266,8 +267,9 @@ TEST_F(MasterControlSessionTest, CastStateChangesAreFullScreenChangesOnlyWhileCa
         SCOPED_TRACE(step.to);
         const qsizetype before = recorder.events.size();
         ASSERT_TRUE(report([&](MasterControlBehaviour &b) { b.castState = step.to; }));
-        if (step.event)
+        if (step.event) {
             EXPECT_TRUE(waitFor([&] { return recorder.events.size() > before; }));
+        }
         spin(2 * kHeartbeatMs); // for a report that must not come
         if (step.event)
             EXPECT_EQ(recorder.since(before), QStringList{QString::fromLatin1(step.event)});

@@ -155,7 +155,7 @@ TEST_F(ShareScreenEmulatorTest, AStartTheReceiverNeverAnswersEndsWithTheTimeOutT
     QSignalSpy replies(model, &QVKVOModel::replyCastStatusChanged);
     screen->switchBtn()->click();
     EXPECT_EQ(screen->switchBtnTag(), QVShareScreenViewController::SwitchTagApplying);
-    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("requestCast")) == 1; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return master->count(QStringLiteral("requestCast")) == 1; }));
     ASSERT_TRUE(waitFor([&] { return host->tipsBanner()->text() == QStringLiteral("main_requestScreenCasting_timeOut"); },
                         5000));
     ASSERT_EQ(replies.size(), 1);

@@ -70,8 +70,9 @@ TEST_F(PingHelper, AcceptRefuseAndNoAddressGiveTheirVerdictAtTheirTick)
     EXPECT_TRUE(live->isRunning());
     ASSERT_TRUE(TestSupport::waitFor([&] { return yes.calls > 0; }));
     EXPECT_TRUE(yes.reachable);
+    // At the first tick: a later one would follow a failed connect, which
+    // the count of failures below would show.
     EXPECT_GE(yes.afterMs, kTick - 10);
-    EXPECT_LT(yes.afterMs, 20 * kTick);
     EXPECT_FALSE(live->isRunning());
     EXPECT_EQ(live->retryCount(), 0);
 
@@ -144,7 +145,7 @@ TEST_F(PingHelper, EveryCallerIsAnsweredOnceAndOnlyTheDeleteTurnsAwayTheOthers)
     Answer waiting;
     Answer deletion;
     helper.pingNetworkWithType(QVPingHelper::UploadCheck, recordInto(waiting));
-    TestSupport::spin(kTick / 2); // into the probe, which needs three ticks; nothing awaited
+    ASSERT_TRUE(helper.isRunning());
     base = QStringLiteral("http://%1:%2").arg(listening.serverAddress().toString()).arg(listening.serverPort());
     clock.restart();
     helper.pingNetworkWithType(QVPingHelper::UploadDelete, recordInto(deletion));

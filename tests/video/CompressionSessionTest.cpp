@@ -227,7 +227,7 @@ TEST(CompressionSessionDelivery, MainThreadLaterAndInOrder)
     });
     feeder.join();
     // Nothing arrives until the main thread's loop runs.
-    QThread::msleep(50);
+    QThread::msleep(50); // for a result that must not come
     EXPECT_EQ(recorder.count(), 0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() == 3; }));
     EXPECT_EQ(recorder.lastSession, session.get());
