@@ -227,7 +227,9 @@ TEST_F(RTSPClientTest, SplitRepliesAreReassembled)
     RtspReceiver::Behaviour behaviour;
     behaviour.delivery = RtspReceiver::Delivery::ByteByByte;
     RtspReceiver receiver(behaviour);
-    startStreaming(receiver);
+    // Keep-alives far enough apart that a slow machine's trickle of their
+    // replies never falls behind them.
+    startStreaming(receiver, 1000);
     EXPECT_EQ(fakes.shared().audioPorts, QList<quint16>{7011});
     receiver.queueOptionsBody(R"({"casting_win_width":1280,"casting_win_height":720,"Framerate":30,"feature":1})");
     ASSERT_TRUE(waitFor([&] { return !notifications.isEmpty(); }));
