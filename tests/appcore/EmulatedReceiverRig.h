@@ -68,7 +68,7 @@ public:
     {
         QVShareManager::setSharedShareManager(nullptr);
         manager.reset();
-        TestSupport::spin(50);
+        TestSupport::runPostedEvents();
         settings::setStore(nullptr);
         TavlinGlobal::resetAll();
     }
@@ -181,7 +181,7 @@ public:
         EXPECT_EQ(master->count(QStringLiteral("requestCast")), 1);
         EXPECT_EQ(sound.current(), sound.sonvale.id);
         EXPECT_FALSE(displayInhibitor->held.isEmpty());
-        ASSERT_TRUE(TestSupport::waitFor([&] { return rtsp.methods().contains("SETUP"); }, 5000));
+        ASSERT_TRUE(TestSupport::waitFor([&] { return rtsp.methods().contains("SETUP"); }));
     }
 
     // Found, connected and casting.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <atomic>
 #include <chrono>
@@ -99,7 +100,7 @@ TEST_F(AudioSessionTest, SoundFromTheLoopBackDeviceArrivesAsDecodableRtp)
     feed(44100 / 2);
     const int expected = (44100 / 2) / 480;
     ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= expected; }));
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a packet that must not come
     EXPECT_EQ(receiver->packetCount(), expected);
     EXPECT_TRUE(receiver->problems().isEmpty()) << receiver->problems().join(QLatin1Char('\n')).toStdString();
 
@@ -128,7 +129,7 @@ TEST_F(AudioSessionTest, WithoutTheLoopBackDeviceNothingIsRecordedAndStopIsHarml
     EXPECT_EQ(source->startCount, 0);
     session->stop();
     session->stop();
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a packet that must not come
     EXPECT_TRUE(receiver->packets().isEmpty());
 }
 
@@ -172,13 +173,13 @@ TEST_F(AudioSessionTest, PauseDropsSoundBeforeEncodingAndTheSequenceGoesOnWithou
     session->setPauseCast(true);
     EXPECT_TRUE(session->pauseCast());
     feed(9600, 4800);
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a packet that must not come
     EXPECT_EQ(receiver->packetCount(), 10);
 
     session->setPauseResumeMark(false);
     feed(4800, 14400);
     ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 20; }));
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a packet that must not come
     EXPECT_EQ(receiver->packetCount(), 20);
     EXPECT_EQ(receiver->packets().last().sequenceNumber, 19);
     EXPECT_TRUE(receiver->problems().isEmpty()) << receiver->problems().join(QLatin1Char('\n')).toStdString();
@@ -204,7 +205,7 @@ TEST_F(AudioSessionTest, SoundThatEndsOnItsOwnIsSaidOnceAndTheSenderGoesQuiet)
     EXPECT_EQ(session->encoder(), nullptr);
     // A late second word of the same loss changes nothing.
     source->fail(QStringLiteral("again"));
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a second word that must not come
     qInstallMessageHandler(previous);
     sink = nullptr;
     EXPECT_EQ(lines.filter(QStringLiteral("casting without sound")).size(), 1) << lines.join('\n').toStdString();
@@ -218,30 +219,27 @@ TEST_F(AudioSessionTest, NoDatagramLeavesAfterStop)
     auto session = makeSession();
     session->start();
     // The media thread is held while the sound is packed, so its datagrams
-    // still wait there when stop() comes.
+    // still wait there when stop() comes; it goes on once stop() has let
+    // them go.
     QObject *holder = media.make<QObject>();
-    std::atomic<bool> release{false};
+    AudioSession *sending = session.get();
     QMetaObject::invokeMethod(
         holder,
-        [&release] {
-            while (!release.load())
+        [sending] {
+            QDeadlineTimer limit(30000);
+            while (sending->isSending() && !limit.hasExpired())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         },
         Qt::QueuedConnection);
     const QByteArray pcm = AudioTest::stereoTone(4800, 1000, 1000);
     ASSERT_TRUE(source->push(pcm));
     EXPECT_EQ(session->seqno(), 10);
-    std::thread releaser([&release] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        release = true;
-    });
     session->stop();
-    releaser.join();
     media.destroy(holder);
     EXPECT_FALSE(source->running);
     EXPECT_FALSE(source->push(pcm));
     EXPECT_EQ(session->encoder(), nullptr);
-    TestSupport::spin(150);
+    TestSupport::spin(150); // for a packet that must not come
     EXPECT_TRUE(receiver->packets().isEmpty());
     // A stopped sender stays stopped.
     session->start();
@@ -263,9 +261,10 @@ TEST_F(AudioSessionTest, StopDuringASteadyStreamEndsItAtOnce)
     ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 20; }));
     session->stop();
     const quint16 sent = session->seqno();
-    TestSupport::spin(200);
+    // What went out before the stop waits on the receiver's socket.
+    receiver->readWaiting();
     const int received = receiver->packetCount();
-    TestSupport::spin(200);
+    TestSupport::spin(200); // for a packet that must not come
     feeding = false;
     feeder.join();
     // Nothing is packed after stop, and what was packed went out or was let
@@ -284,7 +283,7 @@ TEST_F(AudioSessionTest, AFrameTooLargeForTheDatagramIsDroppedWithoutUsingASeque
     session->gotAACEncodedData(QByteArray(2036, 'y'));
     EXPECT_EQ(session->seqno(), 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() > 0 || !receiver->problems().isEmpty(); }));
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a packet that must not come
     ASSERT_EQ(receiver->packetCount(), 1);
     EXPECT_EQ(receiver->packets()[0].sequenceNumber, 0);
     EXPECT_EQ(receiver->packets()[0].payload, QByteArray(2036, 'y'));

@@ -215,7 +215,7 @@ TEST_F(PulseAudioServerTest, TheLoopBackCaptureDeviceRecordsWhatPlaysToTheOutput
     source->stop();
     ASSERT_TRUE(enough);
     const int chunksAtStop = chunks;
-    QThread::msleep(100);
+    QThread::msleep(100); // for a chunk that must not come
     EXPECT_EQ(chunks, chunksAtStop);
 
     EXPECT_FALSE(source->start(QStringLiteral("NoSuchSource"), {44100, 2}, [](const QByteArray &) {}, {}));

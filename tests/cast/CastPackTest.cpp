@@ -125,7 +125,7 @@ TEST_F(CastPackTest, EveryFailureStatusStopsTheCastAndCarriesItsDomainAndCode)
     TLCastPack &p = castingPack();
     controls.last()->report(5);
     controls.last()->report(-2);
-    spin(50);
+    spin(50); // for an end that must not come
     EXPECT_TRUE(recorder.events.isEmpty());
     EXPECT_TRUE(p.isCasting());
 }
@@ -135,7 +135,7 @@ TEST_F(CastPackTest, FailureStatusesAfterTheSessionEndedChangeNothing)
     TLCastPack &p = castingPack();
     TavlinGlobal::setIsConnecting(false);
     controls.last()->report(MirrorSocketStatusClosedByServer);
-    spin(50);
+    spin(50); // for an end that must not come
     EXPECT_TRUE(recorder.events.isEmpty());
     EXPECT_TRUE(p.isCast());
     // A status of a control session already let go is not heard either.
@@ -145,7 +145,7 @@ TEST_F(CastPackTest, FailureStatusesAfterTheSessionEndedChangeNothing)
     recorder.events.clear();
     old->reportNow(MirrorSocketStatusClosedByServer);
     old->reportNow(MirrorSocketStatusConnected);
-    spin(50);
+    spin(50); // for a report that must not come
     EXPECT_TRUE(recorder.events.isEmpty());
 }
 
@@ -220,7 +220,7 @@ TEST_F(CastPackTest, TheOutputPlayingAtCastStartComesBackHoweverTheCastEnds)
         p.castOperator(0);
         expectNothingHeld(sound.speakers.id);
         EXPECT_EQ(recorder.events, QStringList{"castStop()"});
-        spin(50);
+        spin(50); // for a second report that must not come
         EXPECT_EQ(recorder.events, QStringList{"castStop()"});
         TavlinGlobal::setIsConnecting(true);
     }
@@ -282,7 +282,7 @@ TEST_F(CastPackTest, FreezeWaitsItsDelayResumeIsImmediateAndTheLastRequestWins)
     p.pauseResumeCast(1);
     EXPECT_FALSE(control->paused);
     EXPECT_TRUE(p.isPausePending());
-    ASSERT_TRUE(waitFor([&] { return control->paused; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return control->paused; }));
     EXPECT_EQ(pauses(), QStringList{"control1.setMirrorPause(1)"});
     // Freezing a frozen picture does nothing; resume is at once.
     p.pauseResumeCast(1);
@@ -294,21 +294,20 @@ TEST_F(CastPackTest, FreezeWaitsItsDelayResumeIsImmediateAndTheLastRequestWins)
     p.pauseResumeCast(0);
     EXPECT_EQ(pauses().size(), 2);
 
-    // Two freezes within the delay freeze once.
+    // Two freezes within the delay freeze once. (No event is delivered
+    // between the calls, so the delay cannot run out in between.)
     p.pauseResumeCast(1);
-    spin(20);
     p.pauseResumeCast(1);
-    ASSERT_TRUE(waitFor([&] { return control->paused; }, 2000));
-    spin(150);
+    ASSERT_TRUE(waitFor([&] { return control->paused; }));
+    spin(150); // for a second freeze that must not come
     EXPECT_EQ(pauses().size(), 3);
     p.pauseResumeCast(0);
 
     // Freeze then resume within the delay: the picture keeps running.
     p.pauseResumeCast(1);
-    spin(20);
     p.pauseResumeCast(0);
     EXPECT_FALSE(p.isPausePending());
-    spin(200);
+    spin(200); // past the delay, for a freeze that must not come
     EXPECT_FALSE(control->paused);
     EXPECT_EQ(pauses().size(), 4);
 
@@ -317,7 +316,7 @@ TEST_F(CastPackTest, FreezeWaitsItsDelayResumeIsImmediateAndTheLastRequestWins)
     EXPECT_FALSE(p.isPausePending());
     p.pauseResumeCast(1);
     p.castOperator(0);
-    spin(200);
+    spin(200); // past the delay, for a freeze that must not come
     EXPECT_EQ(pauses().size(), 4);
     EXPECT_FALSE(TavlinGlobal::getIsPauseCast());
 }
@@ -328,7 +327,7 @@ TEST_F(CastPackTest, AStoppedControlSessionLingersThenGoes)
     p.castOperator(0);
     EXPECT_EQ(controls.alive(), 1) << "dropped before its last request could leave";
     EXPECT_TRUE(controls.events().contains("control1.clearMonitorCallback"));
-    ASSERT_TRUE(waitFor([&] { return controls.alive() == 0; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return controls.alive() == 0; }));
     EXPECT_EQ(controls.log->destroyed, 1);
 }
 

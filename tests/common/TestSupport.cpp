@@ -75,6 +75,31 @@ void spin(int ms)
     }
 }
 
+bool waitUntilSteady(const std::function<qint64()> &count, int quietMs, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    qint64 last = count();
+    QDeadlineTimer quiet(quietMs);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+        const qint64 now = count();
+        if (now != last) {
+            last = now;
+            quiet.setRemainingTime(quietMs);
+        } else if (quiet.hasExpired()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void runPostedEvents()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 QString python3()
 {
     return QStandardPaths::findExecutable(QStringLiteral("python3"));

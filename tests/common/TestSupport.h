@@ -32,8 +32,21 @@ int scaled(int ms);
 // test's own time limit still stops a case that waits too often.
 bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
 
-// Runs the event loop for `ms` milliseconds.
+// Runs the event loop for `ms` milliseconds. Only for a check that
+// something does not happen: whatever a test waits for, it waits for with
+// waitFor() (or a fake held at the step it wants), never for a fixed time.
 void spin(int ms);
+
+// Waits until `count` has kept its value for `quietMs`, at most
+// `timeoutMs`, running the event loop: for the tail of a stream whose sender
+// shows no end of the work it still has under way (pictures inside an
+// encoder's pipeline). Wherever an end can be seen, wait for that instead.
+bool waitUntilSteady(const std::function<qint64()> &count, int quietMs = 1000, int timeoutMs = 30000);
+
+// Delivers the events already posted, and what the sockets and timers have
+// ready now, without waiting for anything new: for a test's end, so that
+// what the objects it ended posted runs before shared state is reset.
+void runPostedEvents();
 
 // Path of a program built with the project (for subprocess tests).
 QString python3();

@@ -130,7 +130,7 @@ TEST_F(AppDelegateTest, LaunchStepsRunInTheirOrder)
     EXPECT_EQ(mains.first()->windowTitle(), QStringLiteral("app_name"));
     QVRootViewController *root = delegate->mainWindowController()->rootViewController();
     EXPECT_EQ(mains.first()->contentViewController(), root);
-    ASSERT_TRUE(waitFor([&] { return root->currentViewController() != nullptr; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return root->currentViewController() != nullptr; }));
     EXPECT_EQ(root->currentViewController()->objectName(), QStringLiteral("QVMainViewController"));
     EXPECT_FALSE(delegate->isShowSettingPage());
     EXPECT_FALSE(delegate->isShowDownLoadFilePage());

@@ -1,14 +1,10 @@
-// Every test of the suite writes its settings into a folder of its own,
-// never into the user's.
+// The suite's program names; every case writes its settings into the home
+// folder of its own that the test main gives it, never into the user's.
 
 #include <QCoreApplication>
-#include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
@@ -18,16 +14,9 @@ public:
     void SetUp() override
     {
         QStandardPaths::setTestModeEnabled(true);
-        m_settings = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(m_settings->isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings->path());
         QCoreApplication::setOrganizationName(QStringLiteral("QuavdeskFrameTest"));
         QCoreApplication::setApplicationName(QStringLiteral("QuavdeskFrameTest"));
     }
-    void TearDown() override { m_settings.reset(); }
-
-private:
-    std::unique_ptr<QTemporaryDir> m_settings;
 };
 
 [[maybe_unused]] ::testing::Environment *const environment =

@@ -236,7 +236,7 @@ TEST_F(PageHostTest, EachHostStartsWithItsPageAndRegistersItself)
     QVRootViewController root;
     EXPECT_EQ(QVPublicTools::sharedPublicTools()->showNextViewDelegate(), &root);
     EXPECT_EQ(root.currentViewController(), nullptr);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return root.currentViewController() != nullptr; }, 2000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return root.currentViewController() != nullptr; }));
     EXPECT_EQ(root.currentViewController()->objectName(), QStringLiteral("QVMainViewController"));
 
     standIn(QStringLiteral("PlainPage"), false);
@@ -244,7 +244,7 @@ TEST_F(PageHostTest, EachHostStartsWithItsPageAndRegistersItself)
         QStringLiteral("PlainPage"));
     EXPECT_EQ(root.currentViewController()->objectName(), QStringLiteral("QVMainViewController"));
     ASSERT_TRUE(TestSupport::waitFor(
-        [&] { return root.currentViewController()->objectName() == QStringLiteral("PlainPage"); }, 2000));
+        [&] { return root.currentViewController()->objectName() == QStringLiteral("PlainPage"); }));
     // The cached receiver list is still there for the way back.
     EXPECT_TRUE(cache().contains(QStringLiteral("QVMainViewController")));
 }

@@ -47,12 +47,13 @@ protected:
     }
 
     // The messages the banner showed after `write`, once the event loop has
-    // carried them over: (text, type) each.
-    QList<QPair<QString, qint64>> shownAfter(const std::function<void()> &write)
+    // carried the `expected` number over: (text, type) each.
+    QList<QPair<QString, qint64>> shownAfter(const std::function<void()> &write, int expected)
     {
         spy->clear();
         write();
-        TestSupport::spin(30);
+        EXPECT_TRUE(waitFor([&] { return spy->count() >= expected; }));
+        TestSupport::spin(30); // for a message that must not come
         QList<QPair<QString, qint64>> shown;
         for (const QList<QVariant> &call : std::as_const(*spy))
             shown.append({call.at(0).toString(), call.at(1).toLongLong()});
@@ -105,7 +106,7 @@ TEST_F(TipsBannerTest, EachModelWriteShowsItsMessageInItsColour)
         {"receivers", [m] { m->setDeviceList({}); }, {}},
     };
     for (const Case &c : cases) {
-        const Shown shown = shownAfter(c.write);
+        const Shown shown = shownAfter(c.write, int(c.expected.size()));
         EXPECT_EQ(shown, c.expected) << c.what;
         if (shown.isEmpty())
             continue;
@@ -120,18 +121,18 @@ TEST_F(TipsBannerTest, SameNewsTwiceShowsTwice)
     const Shown shown = shownAfter([this] {
         model()->setConnectDeviceStatus(3);
         model()->setConnectDeviceStatus(3);
-    });
+    }, 2);
     EXPECT_EQ(shown, (Shown{{"main_enter_correct_code", 0}, {"main_enter_correct_code", 0}}));
 }
 
 TEST_F(TipsBannerTest, TheUploadPageReportsItsOwnDisconnect)
 {
     QVPublicTools::sharedPublicTools()->setIsInToUploadFilePage(true);
-    EXPECT_TRUE(shownAfter([this] { model()->setDisconnectDeviceType(2); }).isEmpty());
+    EXPECT_TRUE(shownAfter([this] { model()->setDisconnectDeviceType(2); }, 0).isEmpty());
     // Other news still shows.
-    EXPECT_EQ(shownAfter([this] { model()->setConnectDeviceStatus(4); }), (Shown{{"main_connection_failed", 0}}));
+    EXPECT_EQ(shownAfter([this] { model()->setConnectDeviceStatus(4); }, 1), (Shown{{"main_connection_failed", 0}}));
     QVPublicTools::sharedPublicTools()->setIsInToUploadFilePage(false);
-    EXPECT_EQ(shownAfter([this] { model()->setDisconnectDeviceType(2); }), (Shown{{"shareScreen_disconnected", 1}}));
+    EXPECT_EQ(shownAfter([this] { model()->setDisconnectDeviceType(2); }, 1), (Shown{{"shareScreen_disconnected", 1}}));
 }
 
 TEST_F(TipsBannerTest, ALibraryDisconnectReportShowsOnceAndTheSilentResetShowsNothing)
@@ -139,11 +140,11 @@ TEST_F(TipsBannerTest, ALibraryDisconnectReportShowsOnceAndTheSilentResetShowsNo
     library()->connectDeviceSuccess(ServerInfo{QStringLiteral("Room A"), QStringLiteral("127.0.0.9")});
     const Shown shown = shownAfter([this] {
         library()->deviceDidDisconnectWithError(TavlinError(QStringLiteral("com.TavlinError.Domain"), 1));
-    });
+    }, 1);
     EXPECT_EQ(shown, (Shown{{"shareScreen_disconnected", 1}}));
     // The model returns to its defaults quietly after the disconnect.
-    ASSERT_TRUE(waitFor([this] { return model()->disconnectDeviceType() == 4; }, 3000));
-    TestSupport::spin(50);
+    ASSERT_TRUE(waitFor([this] { return model()->disconnectDeviceType() == 4; }));
+    TestSupport::spin(50); // for a message that must not come
     EXPECT_EQ(spy->count(), 1);
 }
 
@@ -151,7 +152,7 @@ TEST_F(TipsBannerTest, WritesFromAnotherThreadReachTheBannerOnItsOwn)
 {
     std::thread writer([this] { model()->setReplyCastStatus(0); });
     writer.join();
-    ASSERT_TRUE(waitFor([this] { return spy->count() == 1; }, 2000));
+    ASSERT_TRUE(waitFor([this] { return spy->count() == 1; }));
     EXPECT_EQ(root->tipsBanner()->text(), QStringLiteral("main_requestScreenCasting_refuse"));
     EXPECT_EQ(root->tipsBanner()->tipsView()->thread(), root->thread());
 }
@@ -168,14 +169,14 @@ TEST_F(TipsBannerTest, FadesInHoldsAndFadesOutAtTheTopOfTheWindow)
     QElapsedTimer clock;
     clock.start();
     root->mainThreadRefrshTipsWithTitle(QStringLiteral("<b>Room</b> A"), 1);
-    ASSERT_TRUE(waitFor([&] { return root->tipsBanner()->opacity() >= 1.0; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return root->tipsBanner()->opacity() >= 1.0; }));
     // For a person to look at: QUAVDESK_SCREENSHOT_DIR=/some/folder.
     if (const QString folder = qEnvironmentVariable("QUAVDESK_SCREENSHOT_DIR"); !folder.isEmpty())
         root->grab().save(folder + QStringLiteral("/tips-banner.png"));
     // Receiver text shows as it is, never as markup.
     EXPECT_EQ(view->tipsLabel()->textFormat(), Qt::PlainText);
     EXPECT_TRUE(root->tipsBanner()->isHolding());
-    ASSERT_TRUE(waitFor([&] { return hidden.count() == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return hidden.count() == 1; }));
     // 20 ms in, 150 ms held, 20 ms out.
     EXPECT_GE(clock.elapsed(), 180);
     EXPECT_EQ(root->tipsBanner()->opacity(), 0.0);
@@ -184,15 +185,23 @@ TEST_F(TipsBannerTest, FadesInHoldsAndFadesOutAtTheTopOfTheWindow)
 
 TEST_F(TipsBannerTest, ALaterMessageGetsAFullHold)
 {
+    // A long fade-in sets the two ends apart: the first message's hold
+    // ends 150 ms after it began, the second's no sooner than 100 + 150 ms
+    // after it came.
+    QVTipsTimings timings;
+    timings.fadeInMs = 100;
+    timings.holdMs = 150;
+    timings.fadeOutMs = 20;
+    root->tipsBanner()->setTimings(timings);
     QSignalSpy hidden(root->tipsBanner(), &QVTipsBanner::tipsHidden);
     root->tipsBanner()->showTipsWithTitle(QStringLiteral("first"), 0);
-    TestSupport::spin(110);
+    ASSERT_TRUE(waitFor([&] { return root->tipsBanner()->isHolding(); }));
     QElapsedTimer clock;
     clock.start();
     root->tipsBanner()->showTipsWithTitle(QStringLiteral("second"), 1);
-    ASSERT_TRUE(waitFor([&] { return hidden.count() == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return hidden.count() == 1; }));
     // Not cut short by the first message's fade-out, which was due earlier.
-    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_GE(clock.elapsed(), 200);
     EXPECT_EQ(root->tipsBanner()->text(), QStringLiteral("second"));
     EXPECT_EQ(bannerColor(), Green);
 }

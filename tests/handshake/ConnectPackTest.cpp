@@ -50,7 +50,7 @@ TEST_F(ConnectPackTest, ReceiverWithoutCodeSucceedsOnItsNameReply)
     EXPECT_TRUE(connect.isSocketConnected_8121());
 
     // The name wait passes without a second check; the connection stays.
-    spin(400);
+    spin(400); // past the name wait, for a second check that must not come
     EXPECT_EQ(recorder.events, QStringList{"success"});
     EXPECT_TRUE(server->connectionOpen(0));
 }
@@ -99,7 +99,7 @@ TEST_F(ConnectPackTest, ConfiguredCodeAsksForItAndAWrongThenRightCodeShareTheCon
               (QStringList{kPasswordConfig, kServerInfo, checkPassword("111111"), checkPassword("482913")}));
 
     // The verdict wait ended with each answer: no time-out afterwards.
-    spin(500);
+    spin(500); // past the verdict wait, for a time-out that must not come
     EXPECT_EQ(recorder.count("error"), 0);
     EXPECT_EQ(server->connectionCount(), 1);
 }
@@ -182,7 +182,7 @@ TEST_F(ConnectPackTest, NameWaitExpiryGivesAnEmptyNameAndALateReplyOnlyUpdatesIt
     ASSERT_TRUE(waitFor([&] { return TavlinGlobal::getChoseDevice()->mDevicename == QStringLiteral("Room A"); }));
     EXPECT_EQ(TavlinGlobal::getChoseDevice()->mServer_features, FeatureBits::kMasterControl | FeatureBits::kNotTvReceiver);
     EXPECT_EQ(connect.getCustomBroadcastStrPack(), QStringLiteral("late text"));
-    spin(300);
+    spin(300); // for a second report that must not come
     EXPECT_EQ(recorder.events, QStringList{"success"});
 }
 
@@ -200,7 +200,7 @@ TEST_F(ConnectPackTest, OnceTheCodeIsAskedForALateNameReplyNeitherSucceedsNorAsk
     ASSERT_TRUE(waitForEvent("needPwd"));
     ASSERT_TRUE(waitFor([&] { return TavlinGlobal::getTempChoseDevice()->mDevicename == QStringLiteral("Room A"); }));
     EXPECT_EQ(connect.getCustomBroadcastStrPack(), QStringLiteral("late text"));
-    spin(200);
+    spin(200); // for a report or a question that must not come
     // Neither a success behind the open code dialog nor a second question.
     EXPECT_EQ(recorder.events, QStringList{"needPwd"});
     EXPECT_EQ(server->requests(0).filter(QStringLiteral("getListenedPort")).size(), 0);
@@ -300,8 +300,7 @@ TEST_F(ConnectPackTest, TheEndOfTheConnectionEndsTheWaitForAVerdictOnce)
     ASSERT_TRUE(waitForEvent("needPwd"));
     connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
     ASSERT_TRUE(waitForEvent("error"));
-    // No time-out follows it.
-    spin(500);
+    spin(500); // past the verdict wait, for a time-out that must not follow
     EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
     EXPECT_TRUE(SocketErrors::isNotConnected(recorder.errors[0])) << recorder.errors[0].description.toStdString();
 }
@@ -328,7 +327,7 @@ TEST_F(ConnectPackTest, ASilentReceiverOnTheCodeRoadFailsOnceAtTheDeadlineAndIsL
     EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kAsyncSocketErrorDomain);
     EXPECT_EQ(recorder.errors[0].code, SocketErrors::AsyncSocketReadTimeoutError);
     EXPECT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
-    spin(300);
+    spin(300); // for a second report that must not come
     EXPECT_EQ(recorder.events, QStringList{"error"});
 }
 
@@ -342,7 +341,7 @@ TEST_F(ConnectPackTest, TheDeadlineWaitsNeitherOnTheUserNorOnACodeCheck)
     ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitForEvent("needPwd"));
     // The user takes longer than the deadline to type the code.
-    spin(1800);
+    spin(1800); // the user types slowly; no report may come meanwhile
     EXPECT_EQ(recorder.count("error"), 0);
     connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
     ASSERT_TRUE(waitForEvent("success"));
@@ -356,7 +355,7 @@ TEST_F(ConnectPackTest, ConnectTimeOutIsReportedOnceWithItsCode)
     pack = std::make_unique<TLConnectPack>(&recorder, shortTimings(listener.port()));
     ASSERT_TRUE(pack->connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitForEvent("error"));
-    spin(400);
+    spin(400); // for a second report that must not come
     EXPECT_EQ(recorder.events, QStringList{"error"});
     EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kAsyncSocketErrorDomain);
     EXPECT_EQ(recorder.errors[0].code, 2);
@@ -372,7 +371,7 @@ TEST_F(ConnectPackTest, NameWaitThatEndsBeforeTheConnectRunsAgainOnceConnected)
     timings.connectTimeoutMs = 10000;
     pack = std::make_unique<TLConnectPack>(&recorder, timings);
     ASSERT_TRUE(pack->connectDeviceByIp(address.toString()));
-    spin(300);
+    spin(300); // the connect must not get in meanwhile
     EXPECT_FALSE(pack->isSocketConnected_8121());
     ASSERT_TRUE(waitFor([&] {
         slow.drain();
@@ -390,7 +389,7 @@ TEST_F(ConnectPackTest, RefusedConnectIsReportedOnceAndNeverAsAWrongCode)
     pack = std::make_unique<TLConnectPack>(&recorder, shortTimings(port));
     ASSERT_TRUE(pack->connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitForEvent("error"));
-    spin(300);
+    spin(300); // for a second report that must not come
     EXPECT_EQ(recorder.events, QStringList{"error"});
     EXPECT_EQ(recorder.errors[0].domain, SocketErrors::kPosixErrorDomain);
     EXPECT_EQ(recorder.errors[0].code, ECONNREFUSED);
@@ -403,7 +402,7 @@ TEST_F(ConnectPackTest, CloseOrResetBeforeSuccessIsReportedOnce)
     TLConnectPack &connect = makePack();
     ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitForEvent("error"));
-    spin(400); // past the name wait
+    spin(400); // past the name wait, for a second report that must not come
     EXPECT_EQ(recorder.events, QStringList{"error"});
     EXPECT_TRUE(SocketErrors::isNotConnected(recorder.errors[0]));
     EXPECT_FALSE(connect.isSocketConnected_8121());
@@ -416,7 +415,7 @@ TEST_F(ConnectPackTest, CloseOrResetBeforeSuccessIsReportedOnce)
     TLConnectPack &again = makePack();
     ASSERT_TRUE(again.connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitForEvent("error"));
-    spin(400);
+    spin(400); // for a second report that must not come
     EXPECT_EQ(recorder.events, QStringList{"error"});
     EXPECT_TRUE(SocketErrors::isConnectionReset(recorder.errors[0]));
 }
@@ -428,7 +427,7 @@ TEST_F(ConnectPackTest, TheEndOfTheConnectionAfterSuccessIsNotReported)
     ASSERT_TRUE(waitForEvent("success"));
     emulator->stop();
     ASSERT_TRUE(waitFor([&] { return !connect.isSocketConnected_8121(); }));
-    spin(100);
+    spin(100); // for a report that must not come
     EXPECT_EQ(recorder.events, QStringList{"success"});
 
     // Nor a connection that breaks with an error of the system's.
@@ -439,7 +438,7 @@ TEST_F(ConnectPackTest, TheEndOfTheConnectionAfterSuccessIsNotReported)
     AsyncSocket *socket = again.asyncSocket_8121();
     again.onSocketWillDisconnectWithError(socket, SocketErrors::posixError(ETIMEDOUT));
     again.onSocketDidDisconnect(socket);
-    spin(100);
+    spin(100); // for a report that must not come
     EXPECT_EQ(recorder.events, (QStringList{"success", "success"}));
 }
 
@@ -465,7 +464,7 @@ TEST_F(ConnectPackTest, ACodeCheckWithoutAVerdictReopensTheConnectionAndReportsT
         EXPECT_EQ(recorder.events, (QStringList{"needPwd", "error"}));
         // A new connection, on which nothing is sent.
         ASSERT_TRUE(waitFor([&] { return server->connectionCount() == first + 2; }));
-        spin(100);
+        spin(100); // for a request that must not come
         EXPECT_TRUE(server->received(first + 1).isEmpty());
         EXPECT_TRUE(waitFor([&] { return !server->connectionOpen(first); }));
 
@@ -489,7 +488,7 @@ TEST_F(ConnectPackTest, CodeWithALineBreakNeverReachesTheWire)
     ASSERT_TRUE(waitForEvent("needPwd"));
     connect.connectDeviceByIpCheckPwd(QStringLiteral("\r\n1234"));
     connect.connectDeviceByIpCheckPwd(QStringLiteral("48\n913"));
-    spin(450);
+    spin(450); // past the name wait, for a code that must not be sent
     for (const QString &request : server->allRequests())
         EXPECT_FALSE(request.startsWith(QLatin1String("CHECKPASSWORD"))) << request.toStdString();
     EXPECT_FALSE(server->received(0).contains("CHECKPASSWORD"));
@@ -509,13 +508,13 @@ TEST_F(ConnectPackTest, ReceiverTextCannotPassForAVerdict)
     TLConnectPack &connect = makePack();
     ASSERT_TRUE(connect.connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitForEvent("needPwd"));
-    spin(100);
+    spin(100); // for a report that must not come
     EXPECT_EQ(recorder.events, QStringList{"needPwd"});
     connect.connectDeviceByIpCheckPwd(QStringLiteral("482913"));
     ASSERT_TRUE(waitForEvent("success"));
     // The name reply after success says "failed" too: no refusal.
     ASSERT_TRUE(waitFor([&] { return server->requests(0).count(kServerInfo) == 2; }));
-    spin(150);
+    spin(150); // for a refusal that must not come
     EXPECT_EQ(recorder.events, (QStringList{"needPwd", "success"}));
     EXPECT_EQ(connect.getCustomBroadcastStrPack(), QStringLiteral("failed success"));
 }
@@ -622,6 +621,6 @@ TEST_F(ConnectPackTest, ANewConnectReplacesTheOldHandshakeWithoutACallback)
     ASSERT_TRUE(next.connectDeviceByIp(address.toString()));
     ASSERT_TRUE(TestSupport::waitFor([&] { return second.count("success") == 1; }));
     ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
-    spin(50);
+    spin(50); // for a report that must not come
     EXPECT_EQ(recorder.events, QStringList{"success"});
 }

@@ -83,7 +83,7 @@ TEST_F(FacadeHandshakeTest, ConnectByIpReachesTheApplicationWithTheReceiversName
     EXPECT_EQ(app.broadcastAtSuccess, QString());
     EXPECT_TRUE(facade->isConnected());
     EXPECT_EQ(facade->getCustomBroadcastString(), QStringLiteral("meeting until 5"));
-    spin(300);
+    spin(300); // for a second report that must not come
     EXPECT_EQ(app.events, QStringList{"success"});
 }
 
@@ -149,7 +149,7 @@ TEST_F(FacadeHandshakeTest, SocketFailuresReachTheApplicationWithTheirDomainAndC
     ASSERT_TRUE(waitFor([&] { return app.count("error") == 2; }));
     EXPECT_EQ(app.errors[1].domain, SocketErrors::kPosixErrorDomain);
     EXPECT_EQ(app.errors[1].code, ECONNREFUSED);
-    spin(300);
+    spin(300); // for a third report that must not come
     EXPECT_EQ(app.events, (QStringList{"error", "error"}));
 }
 
@@ -163,7 +163,7 @@ TEST_F(FacadeHandshakeTest, ANewConnectEndsTheOldHandshakeQuietly)
     ASSERT_TRUE(facade->connectDeviceByIp(address.toString()));
     ASSERT_TRUE(waitFor([&] { return app.count("success") == 1; }));
     ASSERT_TRUE(waitFor([&] { return !server->connectionOpen(0); }));
-    spin(200);
+    spin(200); // for a report of the old handshake that must not come
     EXPECT_EQ(app.events, (QStringList{"needPwd", "success"}));
 }
 

@@ -85,7 +85,7 @@ protected:
         pack.reset();
         TavlinGlobal::resetSockets();
         emulator.reset();
-        TestSupport::spin(5);
+        TestSupport::runPostedEvents();
         TavlinGlobal::setInterfaceAddresses(nullptr);
         TavlinGlobal::resetAll();
     }
@@ -107,7 +107,7 @@ protected:
         pack = std::make_unique<TLConnectPack>(&recorder, shortTimings(server->port()));
         return *pack;
     }
-    bool waitForEvent(const QString &event, int count = 1, int timeoutMs = 5000)
+    bool waitForEvent(const QString &event, int count = 1, int timeoutMs = 10000)
     {
         return TestSupport::waitFor([&] { return recorder.count(event) >= count; }, timeoutMs);
     }

@@ -113,7 +113,7 @@ TEST_F(TavlinGlobalSockets, SendersDoNothingWithoutASocket)
     TavlinGlobal::sayByebye();
     TavlinGlobal::sendCommandToReceive(QStringLiteral("{}\n"));
     TavlinGlobal::clearAnnotation(nullptr);
-    spin(50);
+    spin(50); // for a connection that must not come
     EXPECT_EQ(server->connectionCount(), 0);
 }
 
@@ -158,14 +158,14 @@ TEST_F(TavlinGlobalSockets, AReplacedSocketSendsItsGoodbyeWhenConnectedAndGoesAt
     QPointer<AsyncSocket> connecting = TavlinGlobal::CreateSocket(address.toString(), slow.port(), &third, 10000);
     ASSERT_TRUE(connecting);
     TavlinGlobal::checkIfPaswExist();
-    spin(50);
+    spin(50); // for a connection that must not come while the listener hangs
     ASSERT_FALSE(connecting->isConnected());
     WriteRecorder fourth;
     AsyncSocket *retry = TavlinGlobal::CreateSocket(address.toString(), server->port(), &fourth, 1000);
     ASSERT_TRUE(retry);
     EXPECT_TRUE(connecting.isNull() || connecting->isDisconnected());
     slow.drain();
-    spin(100);
+    spin(100); // for a connect or a write of the dropped socket that must not come
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(connecting.isNull());
     EXPECT_EQ(third.disconnects, 0);

@@ -141,7 +141,7 @@ std::shared_ptr<Outcome> start(const std::shared_ptr<QVHttpBaseRequest> &request
 bool waitForEnd(const std::shared_ptr<Outcome> &outcome, int timeoutMs)
 {
     const bool ended = TestSupport::waitFor([&] { return outcome->ends() > 0; }, timeoutMs);
-    TestSupport::spin(30);
+    TestSupport::spin(30); // for a second end that must not come
     return ended;
 }
 

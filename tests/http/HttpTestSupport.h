@@ -96,7 +96,7 @@ enum class Road { WebService, FileShare };
 std::shared_ptr<Outcome> start(const std::shared_ptr<QVHttpBaseRequest> &request, Road road);
 
 // Waits until the request ended (and a little more, to catch a second block).
-bool waitForEnd(const std::shared_ptr<Outcome> &outcome, int timeoutMs = 8000);
+bool waitForEnd(const std::shared_ptr<Outcome> &outcome, int timeoutMs = 10000);
 
 // A loopback web-service or API address of no server: connections to it are
 // refused.

@@ -120,7 +120,7 @@ public:
         EXPECT_FALSE(network->isConnect());
         QSettings().setValue(QVServiceAddresses::kWebServiceKey, QStringLiteral("http://127.0.0.1:9"));
         auto outcome = start(std::make_shared<QVGetSeriesWithNameApi>(), Road::WebService);
-        ASSERT_TRUE(waitForEnd(outcome, 2000));
+        ASSERT_TRUE(waitForEnd(outcome));
         EXPECT_EQ(outcome->failures, 1);
         EXPECT_EQ(outcome->error.code, QVHttpError::NotConnectedToInternet);
 

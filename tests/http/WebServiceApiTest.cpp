@@ -53,7 +53,7 @@ protected:
     // Sends feedback and returns how often the completion ran and its last
     // verdict.
     std::pair<int, bool> feedback(QVFeedbackApi &api, const QVFeedbackInfo &info, const QString &text,
-                                  int timeoutMs = 5000)
+                                  int timeoutMs = 10000)
     {
         auto calls = std::make_shared<std::pair<int, bool>>(0, false);
         api.send(info, text, [calls](bool accepted) {
@@ -62,7 +62,7 @@ protected:
         });
         EXPECT_EQ(calls->first, 0);
         TestSupport::waitFor([&] { return calls->first > 0; }, timeoutMs);
-        TestSupport::spin(30);
+        TestSupport::spin(30); // for a second call that must not come
         return *calls;
     }
 
@@ -276,7 +276,8 @@ TEST_F(WebServiceApi, FeedbackEndsOnceOnTimeOutAndOnCancel)
     ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount() == 2; }));
     api.cancel();
     EXPECT_EQ(cancelCalls, 0);
-    TestSupport::spin(200);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return cancelCalls > 0; }));
+    TestSupport::spin(50); // for a second call that must not come
     EXPECT_EQ(cancelCalls, 1);
 }
 

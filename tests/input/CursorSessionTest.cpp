@@ -63,13 +63,13 @@ TEST(CursorSession, SendsThePointerAtMostEverySixteenMilliseconds)
     injector->pointer = QPointF(0, 1080);
     ASSERT_TRUE(TestSupport::waitFor([&] { return packets.last().mid(8, 8).toHex() == "0000000000000000"; }));
 
-    TestSupport::spin(150);
+    TestSupport::spin(150); // a stretch of sending, measured below; nothing awaited
     session.stop();
     const qint64 elapsed = clock.elapsed();
     EXPECT_LE(packets.size(), elapsed / 16 + 2);
     EXPECT_FALSE(session.shouldRun());
 
     const qsizetype stopped = packets.size();
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a packet that must not come
     EXPECT_EQ(packets.size(), stopped);
 }

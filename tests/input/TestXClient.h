@@ -28,14 +28,14 @@ public:
     QPoint pointer();
     // The pointer once it reached `expected` (other clients' requests may
     // still be on their way), or where it is when the time is up.
-    QPoint pointerWhenAt(QPoint expected, int timeoutMs = 3000);
+    QPoint pointerWhenAt(QPoint expected, int timeoutMs = 10000);
     // Adds a RandR monitor over part of the screen; false on failure.
     bool addMonitor(const char *name, QRect bounds, bool primary);
     // Keycode whose first symbol in the server's core mapping is `keysym`, 0 when none.
     uint8_t keycodeFor(uint32_t keysym);
     // Waits until `count` input events arrived (or the time is up) and returns
     // them all; the thread's Qt events are handled meanwhile.
-    QList<Event> waitForEvents(int count, int timeoutMs = 3000);
+    QList<Event> waitForEvents(int count, int timeoutMs = 10000);
     // Every input event that arrives within `ms`.
     QList<Event> collectFor(int ms);
 

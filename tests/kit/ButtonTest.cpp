@@ -250,7 +250,7 @@ TEST_F(ButtonTest, RotatingButtonTurnsOncePerClickAndRestartsOnAClick)
     click(window.get(), QPoint(30, 30));
     EXPECT_EQ(clicks, 1);
     EXPECT_TRUE(button->isRotating());
-    ASSERT_TRUE(TestSupport::waitFor([button] { return button->imageRotation() > 2.0; }, 3000));
+    ASSERT_TRUE(TestSupport::waitFor([button] { return button->imageRotation() > 2.0; }));
 
     click(window.get(), QPoint(30, 30));
     EXPECT_EQ(clicks, 2);
@@ -262,7 +262,7 @@ TEST_F(ButtonTest, RotatingButtonTurnsOncePerClickAndRestartsOnAClick)
     quick.rotatingButtonTurnMs = 40;
     button->setTimings(quick);
     button->rotateBackgroundImage();
-    EXPECT_TRUE(TestSupport::waitFor([button] { return !button->isRotating(); }, 3000));
+    EXPECT_TRUE(TestSupport::waitFor([button] { return !button->isRotating(); }));
     EXPECT_DOUBLE_EQ(button->imageRotation(), 0.0);
 }
 

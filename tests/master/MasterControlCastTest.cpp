@@ -82,6 +82,9 @@ TEST_F(MasterControlCastTest, CastModeTwoAsksTheReceiverFirst)
 
 TEST_F(MasterControlCastTest, ARefusedOrUnansweredRequestStartsNothing)
 {
+    // Long enough that a slow machine never reaches it during the pause
+    // below.
+    castRequestTimeoutMs = 3000;
     changeBehaviour([](MasterControlBehaviour &b) {
         b.castMode = 2;
         b.castReply = 0;
@@ -102,9 +105,9 @@ TEST_F(MasterControlCastTest, ARefusedOrUnansweredRequestStartsNothing)
     changeBehaviour([](MasterControlBehaviour &b) { b.castReply = -1; });
     p.startMirror();
     EXPECT_TRUE(p.isCastRequestPending());
-    spin(200);
+    spin(200); // for a give-up that must not come before the time-out
     EXPECT_EQ(recorder.count("replyCastRequest(2)"), 1) << "given up before the time-out";
-    ASSERT_TRUE(waitFor([&] { return recorder.count("replyCastRequest(2)") == 2; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return recorder.count("replyCastRequest(2)") == 2; }));
     EXPECT_EQ(recorder.count("replyCastRequest(0)"), 1);
     EXPECT_FALSE(p.isCastRequestPending());
     // A late yes is not acted on.
@@ -133,7 +136,7 @@ TEST_F(MasterControlCastTest, AStopWithdrawsARequestStillWaiting)
     p.stopMirror();
     EXPECT_FALSE(p.isCastRequestPending());
     ASSERT_TRUE(waitFor([&] { return castRequests() == 1; }));
-    spin(300);
+    spin(300); // the receiver's late yes comes meanwhile and must start nothing
     ASSERT_TRUE(settle());
     EXPECT_EQ(controls.log->made, 0);
     EXPECT_TRUE(recorder.events.filter("replyCastRequest").isEmpty());
@@ -152,9 +155,9 @@ TEST_F(MasterControlCastTest, NoAnswerAfterADisconnectStartsACast)
     ASSERT_TRUE(waitFor([&] { return castRequests() == 1; }));
     p.disconnectOperator(DisconnectReasonScreenLocked);
     // The receiver's acceptance (and anything else) finds a closed connection.
-    spin(300);
+    ASSERT_TRUE(waitFor([&] { return !master->connectionOpen(0); }));
     master->sendLine({{"replyCastRequest", 1}});
-    spin(100);
+    spin(100); // for a cast that must not start
     EXPECT_EQ(controls.log->made, 0);
     EXPECT_EQ(sound.current(), sound.speakers.id);
     EXPECT_TRUE(inhibitor->reasons.isEmpty());
@@ -173,7 +176,7 @@ TEST_F(MasterControlCastTest, CastModesWithoutCastingStartNothing)
         p.startMirror();
         // Refused at once, so that the caller does not wait for ever.
         EXPECT_EQ(recorder.count("replyCastRequest(0)"), refusals + 1);
-        spin(2 * kHeartbeatMs);
+        spin(2 * kHeartbeatMs); // for a request or a cast that must not come
         EXPECT_EQ(controls.log->made, 0);
         EXPECT_EQ(castRequests(), 0);
         EXPECT_EQ(recorder.count("replyCastRequest(0)"), refusals + 1);
@@ -242,13 +245,13 @@ TEST_F(MasterControlCastTest, PauseReachesTheCastOnlyWhileOneRuns)
     ASSERT_NE(control, nullptr);
     EXPECT_TRUE(p.setPasueCast(1));
     EXPECT_FALSE(control->paused);
-    ASSERT_TRUE(waitFor([&] { return control->paused; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return control->paused; }));
     EXPECT_TRUE(p.setPasueCast(0));
     EXPECT_FALSE(control->paused);
     // Freeze and resume within the delay leaves it running.
     EXPECT_TRUE(p.setPasueCast(1));
     EXPECT_TRUE(p.setPasueCast(0));
-    spin(150);
+    spin(150); // past the delay, for a freeze that must not come
     EXPECT_FALSE(control->paused);
     p.stopMirror();
     EXPECT_FALSE(p.setPasueCast(1));

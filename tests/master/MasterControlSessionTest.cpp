@@ -123,11 +123,10 @@ TEST_F(MasterControlSessionTest, SevenTicksWithoutAReplyReconnectAndAReplyAtAnyT
     ASSERT_TRUE(waitFor([&] { return p.masterConTimeout() >= 4; }));
     master->sendRaw(MasterControlServer::heartbeatReply(master->behaviour()));
     ASSERT_TRUE(waitFor([&] { return p.masterConTimeout() <= 1; }));
-    spin(3 * kHeartbeatMs);
     EXPECT_EQ(master->connectionCount(), 1);
 
     // Silence for seven ticks: the connection is replaced.
-    ASSERT_TRUE(waitFor([&] { return master->connectionCount() == 2; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return master->connectionCount() == 2; }));
     changeBehaviour([](MasterControlBehaviour &b) { b.answerHeartbeats = true; });
     ASSERT_TRUE(waitFor([&] { return !master->connectionOpen(0); }));
     ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("~~~here enter master con reconnect succeed!~~~")) == 1; }));
@@ -152,12 +151,10 @@ TEST_F(MasterControlSessionTest, AReceiverThatRestartsIsReachedAgain)
 {
     TLMasterControlPack &p = startedSession();
     ASSERT_TRUE(master->restart());
-    ASSERT_TRUE(waitFor([&] { return master->connectionCount() == 2; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return master->connectionCount() == 2; }));
     // Answered again: the failures are forgotten and casting works.
     ASSERT_TRUE(waitFor([&] { return master->heartbeats(1).contains(2); }));
-    spin(2 * kHeartbeatMs);
-    EXPECT_EQ(p.masterConSocketReconnectCount(), 0);
-    EXPECT_LE(p.masterConTimeout(), 1);
+    EXPECT_TRUE(waitFor([&] { return p.masterConSocketReconnectCount() == 0 && p.masterConTimeout() <= 1; }));
     EXPECT_TRUE(TavlinGlobal::getIsConnecting());
     p.startMirror();
     EXPECT_EQ(controls.log->made, 1);
@@ -180,7 +177,7 @@ TEST_F(MasterControlSessionTest, AReceiverThatRefusesEndsTheSessionAfterSixFaile
     EXPECT_FALSE(p.isHeartbeatRunning());
     EXPECT_EQ(sound.current(), sound.speakers.id);
     EXPECT_TRUE(inhibitor->held.isEmpty());
-    spin(10 * kHeartbeatMs);
+    spin(10 * kHeartbeatMs); // for a second report that must not come
     EXPECT_EQ(recorder.events.filter("disconnect").size(), 1);
 }
 
@@ -194,7 +191,7 @@ TEST_F(MasterControlSessionTest, AReceiverThatAcceptsAndNeverAnswersStillEndsThe
     // The first connection and six reconnects, each connected and never answered.
     EXPECT_EQ(master->connectionCount(), 7);
     ASSERT_TRUE(waitFor([&] { return master->openConnections() == 0; }));
-    spin(10 * kHeartbeatMs);
+    spin(10 * kHeartbeatMs); // for a connection or a report that must not come
     EXPECT_EQ(master->connectionCount(), 7);
     EXPECT_EQ(recorder.events, QStringList{"disconnect(Heartbeat timeout due to poor network,2)"});
 }
@@ -230,7 +227,10 @@ TEST_F(MasterControlSessionTest, MultiScreenChangesTellWhetherFullScreenIsAllowe
         SCOPED_TRACE(step.to);
         const qsizetype before = recorder.events.size();
         ASSERT_TRUE(report([&](MasterControlBehaviour &b) { b.multiScreen = step.to; }));
-        spin(2 * kHeartbeatMs);
+        if (step.event) {
+            EXPECT_TRUE(waitFor([&] { return recorder.events.size() > before; }));
+        }
+        spin(2 * kHeartbeatMs); // for a report that must not come
         if (step.event)
             EXPECT_EQ(recorder.since(before), QStringList{QString::fromLatin1(step.event)});
         else
@@ -242,7 +242,8 @@ TEST_F(MasterControlSessionTest, MultiScreenAtStartForbidsFullScreen)
 {
     changeBehaviour([](MasterControlBehaviour &b) { b.multiScreen = 1; });
     startedSession();
-    spin(2 * kHeartbeatMs);
+    EXPECT_TRUE(waitFor([&] { return !recorder.events.isEmpty(); }));
+    spin(2 * kHeartbeatMs); // for a report that must not come
     EXPECT_EQ(recorder.events, QStringList{"allowFullScreen(0)"});
 }
 
@@ -266,7 +267,10 @@ TEST_F(MasterControlSessionTest, CastStateChangesAreFullScreenChangesOnlyWhileCa
         SCOPED_TRACE(step.to);
         const qsizetype before = recorder.events.size();
         ASSERT_TRUE(report([&](MasterControlBehaviour &b) { b.castState = step.to; }));
-        spin(2 * kHeartbeatMs);
+        if (step.event) {
+            EXPECT_TRUE(waitFor([&] { return recorder.events.size() > before; }));
+        }
+        spin(2 * kHeartbeatMs); // for a report that must not come
         if (step.event)
             EXPECT_EQ(recorder.since(before), QStringList{QString::fromLatin1(step.event)});
         else
@@ -365,7 +369,7 @@ TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)
             castModeInsideReport = TavlinGlobal::getCastMode();
             // The message is already on its way when the application hears of it.
             messageBeforeReport =
-                waitFor([&] { return master->count(QStringLiteral("disconnect"), connection) == 1; }, 2000);
+                waitFor([&] { return master->count(QStringLiteral("disconnect"), connection) == 1; });
         };
         TLMasterControlPack &p = castingSession();
         // The newest: a slow machine may have missed heartbeats and reconnected.
@@ -397,7 +401,7 @@ TEST_F(MasterControlSessionTest, DisconnectOrderForEveryReason)
         // After it, nothing: no second report, and a start is refused.
         p.disconnectOperator(c.reason);
         p.startMirror();
-        spin(3 * kHeartbeatMs);
+        spin(3 * kHeartbeatMs); // for a report that must not come
         expected.append(QStringLiteral("replyCastRequest(0)"));
         EXPECT_EQ(recorder.events, expected);
         EXPECT_EQ(controls.alive(), 0);
@@ -418,7 +422,7 @@ TEST_F(MasterControlSessionTest, WithoutMasterControlNothingConnectsAndTheGoodby
     p.startMirror();
     EXPECT_FALSE(p.fullScreenOperator(1));
     EXPECT_FALSE(p.setPasueCast(1));
-    spin(4 * kHeartbeatMs);
+    spin(4 * kHeartbeatMs); // for a connection or a cast that must not come
     EXPECT_EQ(master->connectionCount(), 0);
     EXPECT_EQ(controls.log->made, 0);
     EXPECT_EQ(TavlinGlobal::getCastMode(), -1);
@@ -465,14 +469,14 @@ TEST_F(MasterControlSessionTest, DirectCastKeepAliveFindsItsSocketAndHearsComman
     p.startDirectCastRelated();
     EXPECT_TRUE(log.count(QStringLiteral("start directCast heartBeat!")) == 1);
     // Seven ticks without a socket, then one is made and keeps answering.
-    ASSERT_TRUE(waitFor([&] { return direct->requests().size() >= 3; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return direct->requests().size() >= 3; }));
     EXPECT_EQ(log.count(QStringLiteral("directCast heratbeat timeout！！！！！")), 1);
     EXPECT_EQ(log.count(QStringLiteral("direct cast is connect~~~")), 1);
     ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("recv start command from receiver")) >= 1; }));
     const QString first = direct->requests().first();
     EXPECT_TRUE(first.startsWith(QStringLiteral("OPTIONS rtsp://%1 RTSP/1.0\r\nCSeq: ").arg(address.toString())));
     EXPECT_TRUE(first.endsWith(QStringLiteral("\r\nName: Tester Mac\r\nStatus: 0\r\nSystem: 1\r\nContent-Length: 0")));
-    spin(12 * 30);
+    spin(12 * 30); // answered all along: a new socket must not come
     EXPECT_EQ(direct->connectionCount(), 1);
     // The sequence numbers keep rising.
     const QStringList requests = direct->requests();
@@ -480,7 +484,7 @@ TEST_F(MasterControlSessionTest, DirectCastKeepAliveFindsItsSocketAndHearsComman
     EXPECT_LT(seq(requests.first()), seq(requests.last()));
     // Silence makes a new socket.
     direct->setAnswering(false);
-    ASSERT_TRUE(waitFor([&] { return direct->connectionCount() == 2; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return direct->connectionCount() == 2; }));
     direct->setAnswering(true);
     direct->setCommand(769);
     ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("recv stop command from receiver")) >= 1; }));

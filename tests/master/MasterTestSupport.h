@@ -94,7 +94,7 @@ protected:
         pack.reset();
         TavlinGlobal::resetSockets();
         emulator.reset();
-        TestSupport::spin(5);
+        TestSupport::runPostedEvents();
         TavlinGlobal::setClientNameSource([] { return QString(); });
         TavlinGlobal::resetAll();
     }
@@ -103,7 +103,7 @@ protected:
     {
         MasterControlServices s;
         s.timings.heartbeatIntervalMs = kHeartbeatMs;
-        s.timings.castRequestTimeoutMs = 400;
+        s.timings.castRequestTimeoutMs = castRequestTimeoutMs;
         s.timings.directCastIntervalMs = 30;
         s.cast.controlFactory = controls.factory();
         s.cast.soundDevices = sound.devices;
@@ -177,6 +177,8 @@ protected:
     std::shared_ptr<Platform::Fake::FakeScreenCaptureAccess> captureAccess;
     MasterRecorder recorder;
     std::unique_ptr<TLMasterControlPack> pack;
+    // How long a cast request waits for the receiver's answer.
+    int castRequestTimeoutMs = 400;
 };
 
 } // namespace MasterTest

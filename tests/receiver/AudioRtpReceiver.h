@@ -40,6 +40,10 @@ public:
     // The stream configuration to decode with (before the first datagram).
     void setAudioSpecificConfig(const QByteArray &config);
 
+    // Reads the datagrams already waiting on the socket; on the emulator's
+    // thread. What was sent on loopback before is then counted.
+    void readWaiting() { readPending(); }
+
     // Checks one datagram's header; empty when it is what a receiver expects,
     // else the reason.
     static QString headerProblem(const QByteArray &datagram);

@@ -55,7 +55,7 @@ public:
         page = qobject_cast<QVMainViewController *>(root->currentViewController());
         ASSERT_NE(page, nullptr);
         // What the page queued as it loaded runs before the test starts.
-        TestSupport::spin(20);
+        TestSupport::runPostedEvents();
     }
 
     void tearDownHarness()
@@ -103,7 +103,7 @@ public:
     int rowCount() const { return page->tableView()->count(); }
 
     // The code dialog once it is up (it comes on the next turn of the loop).
-    QVInputViewController *waitForDialog(int timeoutMs = 5000) const
+    QVInputViewController *waitForDialog(int timeoutMs = 10000) const
     {
         TestSupport::waitFor([this] { return page->alertVC() && page->alertVC()->isVisible(); }, timeoutMs);
         return page->alertVC();
@@ -128,7 +128,7 @@ public:
         bannerSpy->clear();
         return texts;
     }
-    bool waitForBanner(const QString &text, int timeoutMs = 5000)
+    bool waitForBanner(const QString &text, int timeoutMs = 10000)
     {
         return TestSupport::waitFor(
             [&] {

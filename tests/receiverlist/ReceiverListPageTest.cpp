@@ -182,7 +182,7 @@ TEST_F(ReceiverListPageTest, TheWaitAlwaysEnds)
     fake->connectAnswer = true;
     row(1)->connectBtn()->click();
     EXPECT_TRUE(page->isLoading());
-    ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }, 3000));
+    ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }));
     EXPECT_TRUE(waitForBanner(QStringLiteral("main_connection_failed")));
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 
@@ -200,7 +200,7 @@ TEST_F(ReceiverListPageTest, WhatAConnectSaysAfterItsWatchdogChangesNothing)
     // after all, in each of its ways.
     auto giveUp = [this] {
         EXPECT_TRUE(page->isLoading());
-        ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }, 3000));
+        ASSERT_TRUE(waitFor([this] { return !page->isLoading(); }));
         ASSERT_TRUE(waitForBanner(QStringLiteral("main_connection_failed")));
         takeBanners();
         fake->calls.clear();
@@ -216,7 +216,8 @@ TEST_F(ReceiverListPageTest, WhatAConnectSaysAfterItsWatchdogChangesNothing)
     library()->connectDeviceSuccess(ServerInfo{RoomA.deviceName(), RoomA.deviceIP()});
     ASSERT_TRUE(waitFor([this] { return fake->calls.contains(QStringLiteral("disconnectWithDevice")); }));
     library()->deviceDidDisconnectWithError(std::nullopt);
-    TestSupport::spin(50);
+    TestSupport::runPostedEvents();
+    TestSupport::spin(50); // for a page change that must not come
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
     EXPECT_EQ(fake->calls, QStringList{"disconnectWithDevice"});
     EXPECT_FALSE(manager->connectStatus());
@@ -230,7 +231,8 @@ TEST_F(ReceiverListPageTest, WhatAConnectSaysAfterItsWatchdogChangesNothing)
         return;
     library()->connectDeviceByIpNeedPwd();
     library()->connectDeviceWithError(wrongCode());
-    TestSupport::spin(50);
+    TestSupport::runPostedEvents();
+    TestSupport::spin(50); // for a dialog, a banner or a forgetting that must not come
     EXPECT_EQ(page->alertVC(), nullptr);
     EXPECT_TRUE(takeBanners().isEmpty());
     EXPECT_EQ(model()->connectDeviceStatus(), 4);
@@ -398,7 +400,7 @@ TEST_F(ReceiverListPageTest, CancelOnlyRemovesTheDialog)
     runDeferredDeletes();
     EXPECT_TRUE(dialog.isNull());
     EXPECT_TRUE(fake->calls.isEmpty());
-    TestSupport::spin(20);
+    TestSupport::spin(20); // for a banner or a page that must not come
     EXPECT_TRUE(takeBanners().isEmpty());
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 }
@@ -490,8 +492,7 @@ TEST_F(ReceiverListPageTest, TheSettingsButtonOpensTheSettingsAndRunsTheVersionC
 
     // A new page runs the check as it loads.
     QVMainViewController fresh;
-    TestSupport::spin(10);
-    EXPECT_EQ(checks, 2);
+    EXPECT_TRUE(waitFor([&] { return checks == 2; }));
     EXPECT_EQ(checked, &fresh);
     QVMainViewController::setVersionCheck(nullptr);
 }
@@ -500,7 +501,7 @@ TEST_F(ReceiverListPageTest, OnlyAJumpFromThisPageShowsTheDownloadPageHere)
 {
     QVNotificationCenter::defaultCenter()->postNotificationName(
         QVNotificationName::MainDownLoadFileList_Jump, {{QVNotificationName::JumpFromKey, QStringLiteral("share")}});
-    TestSupport::spin(20);
+    TestSupport::spin(20); // for a page change that must not come
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 
     QVNotificationCenter::defaultCenter()->postNotificationName(
@@ -513,7 +514,8 @@ TEST_F(ReceiverListPageTest, ThePermissionWarningWaitsForTheSecondAppearanceAndG
     const auto appear = [this] {
         page->hide();
         page->show();
-        TestSupport::spin(20);
+        // What the appearance queued (the warning) runs.
+        TestSupport::runPostedEvents();
     };
     capture->allowed = false;
     store()->remove(QVMainViewController::AppFirstUsedKey);

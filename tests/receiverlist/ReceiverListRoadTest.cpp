@@ -205,6 +205,6 @@ TEST_F(ReceiverListRoadTest, AReceiverThatRefusesTheConnectionShowsItsTip)
     EXPECT_EQ(page->alertVC(), nullptr);
     EXPECT_EQ(model->connectDeviceStatus(), 4);
     EXPECT_FALSE(manager->connectStatus());
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a page change that must not come
     EXPECT_EQ(currentPageName(), QVMainViewController::ClassName);
 }

@@ -1,5 +1,6 @@
 // Receiver search against emulated receivers on loopback addresses.
 
+#include <QCoreApplication>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
@@ -66,6 +67,15 @@ struct RawSender {
     QUdpSocket socket;
 };
 
+// Returns once the receiver has read every probe sent before the call: a
+// probe of the test's own goes out behind them, and its reply comes back.
+bool probesRead(Receiver &receiver)
+{
+    RawSender marker;
+    marker.send(SearchCodec::buildSearchDevicesMessage(), receiver.address(), receiver.port);
+    return waitFor([&] { return marker.socket.hasPendingDatagrams(); });
+}
+
 class DevicesManagerTest : public ::testing::Test {
 protected:
     void SetUp() override { TavlinGlobal::resetAll(); }
@@ -97,7 +107,7 @@ TEST_F(DevicesManagerTest, FirstProbeGoesOutAtOnceWithTheExactBytes)
     EXPECT_EQ(device.mPort, 8121);
     EXPECT_EQ(device.mServer_features, 0x10100040);
     EXPECT_EQ(device.mFps, 30);
-    spin(100);
+    spin(100); // for a second probe that must not come
     EXPECT_EQ(receiver.probes(), 1);
 }
 
@@ -116,9 +126,9 @@ TEST_F(DevicesManagerTest, ProbesRepeatEveryIntervalAndStopKeepsListening)
 
     manager.StopSearch();
     EXPECT_FALSE(manager.isSearching());
-    spin(50);
+    ASSERT_TRUE(probesRead(receiver));
     const int probesAtStop = receiver.probes();
-    spin(300);
+    spin(300); // for a probe that must not come
     EXPECT_EQ(receiver.probes(), probesAtStop);
 
     // Replies that still come are handed on.
@@ -139,12 +149,13 @@ TEST_F(DevicesManagerTest, PauseStopsProbesAndIgnoresRepliesUntilResume)
     ASSERT_TRUE(waitFor([&] { return found.size() >= 1; }));
 
     manager.PauseSearch();
-    spin(50);
+    ASSERT_TRUE(probesRead(receiver));
+    QCoreApplication::processEvents();
     found.clear();
     const int probesAtPause = receiver.probes();
     RawSender sender;
     sender.send("X:Paused:1:0:0:40:1e", endpoints.bindAddress, manager.localPort());
-    spin(300);
+    spin(300); // the reply arrives meanwhile and must be dropped, and no probe may go out
     EXPECT_EQ(receiver.probes(), probesAtPause);
     EXPECT_TRUE(found.isEmpty());
 
@@ -203,7 +214,7 @@ TEST_F(DevicesManagerTest, MalformedRepliesAreLoggedAndDroppedOwnProbesSilently)
     endpoints.probePort = 48689;
     DevicesManager manager(endpoints, 600000);
     manager.StartSearch(collect());
-    spin(100);
+    spin(100); // the own probe comes back meanwhile, and must say nothing
 
     RawSender sender;
     const QList<QByteArray> malformed = {
@@ -218,7 +229,7 @@ TEST_F(DevicesManagerTest, MalformedRepliesAreLoggedAndDroppedOwnProbesSilently)
         sender.send(bytes, local, 48689);
     sender.send("X:Good:1:0:0:40:1e", local, 48689);
     ASSERT_TRUE(waitFor([&] { return found.size() == 1; }));
-    spin(50);
+    spin(50); // for a reply that must not come
     EXPECT_EQ(found.first().mDevicename, QStringLiteral("Good"));
     EXPECT_EQ(log.countContaining(QStringLiteral("search reply")), malformed.size());
     EXPECT_EQ(log.countContaining(QStringLiteral("too few fields")), 3);

@@ -21,6 +21,7 @@
 #include "FakeSound.h"
 #include "Mirror/CastPipeline.h"
 #include "Mirror/H264Packet.h"
+#include "Mirror/MediaThread.h"
 #include "Mirror/VideoDisplaySession.h"
 #include "Mirror/VideoSession.h"
 #include "Platform/LinuxPlatform.h"
@@ -59,26 +60,6 @@ const QSize kScreen(640, 360);
 enum class Road { Apple, Intel };
 
 QByteArray rec(quint32 type, qint32 value) { return RemoteInputSender::record(type, value, 1700000000, 5); }
-
-// Waits until `count` has not grown for `quietMs` (at most `timeoutMs`): what
-// was under way has then arrived, however slowly the machine runs.
-bool settle(const std::function<int()> &count, int quietMs = 300, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    int last = count();
-    QDeadlineTimer quiet(quietMs);
-    while (!deadline.hasExpired()) {
-        spin(20);
-        const int now = count();
-        if (now != last) {
-            last = now;
-            quiet.setRemainingTime(quietMs);
-        } else if (quiet.hasExpired()) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // This process's threads that belong to a cast, by the names the library
 // gives them ("tavlin-media", "-capture", "-convert", "-encode", "-audio";
@@ -160,7 +141,7 @@ protected:
     {
         client.reset();
         observer.reset();
-        spin(10);
+        TestSupport::runPostedEvents();
         rtsp.reset();
         video.reset();
         emulator.reset();
@@ -266,6 +247,14 @@ protected:
         return out;
     }
 
+    // Counts every sound datagram sent so far: the media thread's sends
+    // are done, and the receiver reads what waits on its socket.
+    void readWaitingSound()
+    {
+        MediaThread::acquire()->run([] {});
+        emulator->call([this](ReceiverEmulator &) { audio->readWaiting(); });
+    }
+
     // Sends records to the connected controller now.
     void sendRecords(const QByteArray &bytes)
     {
@@ -329,7 +318,7 @@ TEST_P(CastOnEachRoad, EverySenderStreamsToTheReceiver)
     ASSERT_TRUE(waitFor([&] {
         return injector->posted.size() >= 6 && notifications.contains(KeyboardViewerNotification::kName);
     }));
-    spin(100);
+    spin(100); // for a status that must not come
 
     EXPECT_EQ(statuses, QList<qint32>{0});
 
@@ -437,7 +426,7 @@ TEST_F(CastWithRealSenders, StopLeavesNothingStreamingAndReleasesWhatTheReceiver
     // receiver held down is let go. The video connection is closed at once;
     // screen capture ends as the sender handles that close.
     EXPECT_FALSE(tone->running);
-    EXPECT_TRUE(waitFor([&] { return !screen->isRunning(); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !screen->isRunning(); }));
     const QList<PostedInput> keys = postedOf(Kind::Key);
     ASSERT_EQ(keys.size(), 2);
     EXPECT_EQ(keys[1].keyCode, 56);
@@ -453,11 +442,12 @@ TEST_F(CastWithRealSenders, StopLeavesNothingStreamingAndReleasesWhatTheReceiver
     EXPECT_TRUE(waitFor([&] { return !client->isBusy(); }));
 
     // No datagram leaves after the stop: what arrives was packed before it,
-    // and nothing more comes.
-    ASSERT_TRUE(settle([&] { return audio->packetCount() + video->packetCount(); }));
+    // and nothing more comes. The stop sent or dropped every datagram before
+    // it returned, and the video connection's end came after its last byte.
+    readWaitingSound();
     const int audioPackets = audio->packetCount();
     const int videoPackets = video->packetCount();
-    spin(400);
+    spin(400); // for a packet that must not come
     EXPECT_EQ(audio->packetCount(), audioPackets);
     EXPECT_EQ(video->packetCount(), videoPackets);
     for (const AudioRtpReceiver::Packet &packet : audio->packets())
@@ -479,13 +469,22 @@ TEST_F(CastWithRealSenders, PauseStopsSoundAndPicturesWhileCaptureAndRemoteInput
     EXPECT_TRUE(videoSender->pauseCast());
     EXPECT_TRUE(audioSession()->pauseCast());
 
-    // Let what was under way arrive, then nothing more may.
-    ASSERT_TRUE(settle([&] { return audio->packetCount() + video->packetCount(); }));
+    // Let what was under way arrive, then nothing more may. The sound being
+    // packed as the pause came is done once the source has handed over
+    // twice more; then its datagrams are sent and read. The pictures the
+    // encoder still holds have no such end to wait for: they have arrived
+    // once none came for a second.
+    const qint64 framesAtPause = tone->framesDelivered;
+    ASSERT_TRUE(waitFor([&] { return tone->framesDelivered > framesAtPause; }));
+    const qint64 framesAfterPause = tone->framesDelivered;
+    ASSERT_TRUE(waitFor([&] { return tone->framesDelivered > framesAfterPause; }));
+    readWaitingSound();
+    ASSERT_TRUE(TestSupport::waitUntilSteady([&] { return video->packetCount(); }));
     const int audioPackets = audio->packetCount();
     const int videoPackets = video->packetCount();
     const qint64 toneFrames = tone->framesDelivered;
     sendRecords(rec(13, 0x31));
-    spin(500);
+    spin(500); // for a packet that must not come
     EXPECT_EQ(audio->packetCount(), audioPackets);
     EXPECT_EQ(video->packetCount(), videoPackets);
     // Capture goes on, and so does the receiver's input.
@@ -521,7 +520,7 @@ TEST_F(CastWithRealSenders, TheReceiverClosingTheControlConnectionStopsEverySend
 
     rtsp->closeClient();
     ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }));
-    spin(100);
+    spin(100); // for a status that must not come
     EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusClosedByServer}));
     EXPECT_FALSE(client->isBusy());
     EXPECT_FALSE(tone->running);
@@ -546,7 +545,7 @@ TEST_F(CastWithRealSenders, TheReceiverClosingTheVideoConnectionIsReportedThroug
     client->stopMirror();
     EXPECT_FALSE(tone->running);
     ASSERT_TRUE(waitFor([&] { return rtsp->methods().contains("TEARDOWN") && !client->isBusy(); }));
-    spin(100);
+    spin(100); // for a status that must not come
     EXPECT_EQ(statuses.size(), 2);
 }
 
@@ -560,8 +559,8 @@ TEST_F(CastWithRealSenders, AReceiverThatFallsSilentLosesTheCastAndItsSenders)
     RtspReceiver::Behaviour behaviour = rtsp->behaviour();
     behaviour.answerOptions = false;
     rtsp->setBehaviour(behaviour);
-    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }, 5000));
-    spin(100);
+    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }));
+    spin(100); // for a status that must not come
     EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusHeartbeatLost}));
     EXPECT_FALSE(tone->running);
     EXPECT_FALSE(screen->isRunning());
@@ -595,7 +594,7 @@ TEST_F(CastWithRealSenders, TheOwnerMayStopAndDropTheCastInsideTheStatusCallback
     ASSERT_EQ(buttons.size(), 2);
     EXPECT_FALSE(buttons[1].down);
     EXPECT_TRUE(waitFor([&] { return rtsp->clientClosed() && remote->clientCloseCount() == 1; }));
-    spin(100);
+    spin(100); // for a status that must not come
     EXPECT_EQ(statuses.size(), 2);
 }
 
@@ -866,7 +865,7 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
         screen->fail(QStringLiteral("the display went away"));
     }
     ASSERT_TRUE(waitFor([&] { return recorder.events.size() >= 2; }, 15000)) << recorder.events.join(' ').toStdString();
-    spin(200);
+    spin(200); // for an event that must not come
     // A refused connect is an end the receiver caused, as on the control
     // connection; every other fault is this side's.
     const QString stop = fault == VideoFault::VideoRefused ? QStringLiteral("castStop(MIRROR_SOCKET_CLOSE_BY_SERVEREXIT,-7)")
@@ -884,7 +883,7 @@ TEST_P(CastEndsOnAVideoFault, ThroughTheStatusCallbackAndNeverAsASilentCast)
     const bool neverConnects = fault == VideoFault::PortBeyondRange || fault == VideoFault::VideoRefused;
     EXPECT_EQ(video->connectionCount(), neverConnects ? 0 : 1);
     const int packets = video->packetCount();
-    spin(300);
+    spin(300); // for a packet that must not come
     EXPECT_EQ(video->packetCount(), packets);
     pack.reset();
     screen = nullptr;
@@ -914,10 +913,10 @@ TEST_P(CastOnEachRoad, TheXServerGoingAwayEndsTheCast)
     EXPECT_EQ(video->decodedSize(), QSize(640, 360));
 
     x.kill();
-    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }, 5000));
-    spin(200);
+    ASSERT_TRUE(waitFor([&] { return statuses.size() >= 2; }));
+    spin(200); // for a status that must not come
     EXPECT_EQ(statuses, (QList<qint32>{0, MirrorSocketStatusOther}));
-    EXPECT_FALSE(video->isConnected());
+    EXPECT_TRUE(waitFor([&] { return !video->isConnected(); }));
     EXPECT_FALSE(videoSender->isCapturing());
     // The owner stops on that status, and every sender ends.
     client->stopMirror();
@@ -944,15 +943,15 @@ TEST_F(CastWithRealSenders, TheSoundServerGoingAwayLeavesTheCastWithoutSound)
     ASSERT_TRUE(audioSession()->isCapturing());
 
     pulse.kill();
-    ASSERT_TRUE(waitFor([&] { return !audioSession()->isCapturing(); }, 5000));
-    spin(300);
+    ASSERT_TRUE(waitFor([&] { return !audioSession()->isCapturing(); }));
+    readWaitingSound();
     const int audioPackets = audio->packetCount();
     const int videoPackets = video->packetCount();
     const int options = int(rtsp->methods().count("OPTIONS"));
     // Pictures and the session go on; sound does not, and is said once.
     ASSERT_TRUE(waitFor([&] {
         return video->packetCount() >= videoPackets + 5 && rtsp->methods().count("OPTIONS") >= options + 3;
-    }, 5000));
+    }));
     EXPECT_EQ(audio->packetCount(), audioPackets);
     EXPECT_EQ(statuses, QList<qint32>{0});
     EXPECT_EQ(log.countContaining(QStringLiteral("casting without sound")), 1);

@@ -90,7 +90,7 @@ TEST_F(RemoteControlRoadTest, TheRowTurnsTheReceiversInputOnAndOffDuringACast)
     // Not allowed yet: the receiver's records reach nothing.
     receiverMovesThePointer();
     ASSERT_TRUE(waitFor([&] { return sender->bytesSent() == 32; }));
-    spin(150);
+    spin(150); // for input that must not be posted
     EXPECT_TRUE(injector->posted.isEmpty());
 
     // Turned on during the cast: the next records move the pointer.
@@ -106,6 +106,6 @@ TEST_F(RemoteControlRoadTest, TheRowTurnsTheReceiversInputOnAndOffDuringACast)
     ASSERT_FALSE(toggle->isChecked());
     receiverMovesThePointer();
     ASSERT_TRUE(waitFor([&] { return sender->bytesSent() == 96; }));
-    spin(150);
+    spin(150); // for input that must not be posted
     EXPECT_EQ(injector->posted.size(), injected);
 }

@@ -73,9 +73,11 @@ protected:
         timings.aboutClickWindowMs = 400;
         timings.tips = QVTipsTimings{20, 100, 20};
         QVSettingTimings::setCurrent(timings);
+        // Far beyond what an answer takes on a slow machine, short enough
+        // for the cases that wait for a time-out.
         QVHttpTimings http;
-        http.requestTimeout = std::chrono::milliseconds(800);
-        http.feedbackTimeout = std::chrono::milliseconds(800);
+        http.requestTimeout = std::chrono::milliseconds(4000);
+        http.feedbackTimeout = std::chrono::milliseconds(4000);
         QVHttpBaseRequest::setDefaultTimings(http);
 
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");

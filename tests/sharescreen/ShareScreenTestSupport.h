@@ -93,7 +93,7 @@ protected:
         host->resize(375, 640);
         host->show();
         host->showNextPageViewWithClassStr(ScreenName);
-        const bool shown = TestSupport::waitFor([&] { return currentScreen() != nullptr; }, 5000);
+        const bool shown = TestSupport::waitFor([&] { return currentScreen() != nullptr; });
         EXPECT_TRUE(shown);
         if (!shown)
             return nullptr;
@@ -116,10 +116,13 @@ protected:
         return page ? page->objectName() : QString();
     }
 
-    // Lets queued reactions and deferred deletions run.
+    // Lets queued reactions run, each through a few hands, then the
+    // deferred deletions. What waits for the network or a timer is waited
+    // for with waitFor() instead.
     static void settle()
     {
-        TestSupport::spin(20);
+        for (int turn = 0; turn < 10; ++turn)
+            TestSupport::runPostedEvents();
         FrameTest::runDeferredDeletes();
     }
 

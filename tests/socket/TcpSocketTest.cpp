@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
@@ -50,7 +51,7 @@ TEST(AsyncSocket, ReadsCompleteInOrderWithTheirTagsAndEarlyBytesWait)
 
     // Bytes that arrive while no read waits are kept for the next read.
     server.connection()->write("early");
-    TestSupport::spin(50);
+    TestSupport::spin(50); // the bytes arrive meanwhile; no read may report them
     EXPECT_TRUE(recorder.reads.isEmpty());
     socket.readDataWithTimeout(-1, 7);
     socket.readDataWithTimeout(-1, 8);
@@ -80,7 +81,7 @@ TEST(AsyncSocket, ConnectTimeOutIsCodeTwoAndEndsTheConnectionOnce)
     EXPECT_EQ(recorder.events, (QStringList{"will", "did"}));
     EXPECT_TRUE(socket.isDisconnected());
     EXPECT_EQ(socket.queneCount(), 0);
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a second report that must not come
     EXPECT_EQ(recorder.didDisconnectCount, 1);
 }
 
@@ -96,7 +97,7 @@ TEST(AsyncSocket, ReadTimeOutIsCodeFourAndRunsOnlyOnceTheReadIsFirstInLine)
     ASSERT_TRUE(waitFor([&] { return server.connectionCount() == 1; }));
 
     // The timed read waits behind an untimed one: no time-out yet.
-    TestSupport::spin(200);
+    TestSupport::spin(200); // past the time-out, which must not come
     EXPECT_EQ(recorder.didDisconnectCount, 0);
     server.connection()->write("x");
     ASSERT_TRUE(waitFor([&] { return recorder.didDisconnectCount == 1; }));
@@ -123,7 +124,7 @@ TEST(AsyncSocket, RefusedConnectStartsAndIsReportedOnceByMeaning)
     EXPECT_EQ(recorder.willDisconnectError->domain, SocketErrors::kPosixErrorDomain);
     EXPECT_EQ(recorder.willDisconnectError->code, ECONNREFUSED);
     EXPECT_NE(recorder.willDisconnectError->domain, QStringLiteral("com.TavlinError.Domain"));
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a second report that must not come
     EXPECT_EQ(recorder.didDisconnectCount, 1);
 }
 
@@ -161,7 +162,7 @@ TEST(AsyncSocket, LocalDisconnectCallsBackOnceAndOnlyForAStartedConnect)
     RunLoopRecorder idle;
     AsyncSocket never(&idle);
     never.disconnect();
-    TestSupport::spin(30);
+    TestSupport::spin(30); // for a report that must not come
     EXPECT_TRUE(idle.events.isEmpty());
 
     const QHostAddress address = TestSupport::uniqueLoopbackAddress();
@@ -174,7 +175,7 @@ TEST(AsyncSocket, LocalDisconnectCallsBackOnceAndOnlyForAStartedConnect)
     socket.disconnect();
     EXPECT_TRUE(recorder.events == QStringList{"connect"}); // not from inside the call
     ASSERT_TRUE(waitFor([&] { return recorder.didDisconnectCount == 1; }));
-    TestSupport::spin(30);
+    TestSupport::spin(30); // for a second report that must not come
     EXPECT_EQ(recorder.didDisconnectCount, 1);
     EXPECT_EQ(recorder.willDisconnectCount, 0);
     ASSERT_TRUE(waitFor([&] { return server.sawEndOfStream(); }));
@@ -200,7 +201,7 @@ TEST(AsyncSocket, ConnectThatCannotStartReturnsFalseAndKeepsTheLastHost)
     EXPECT_FALSE(socket.connectToHost(QStringLiteral("127.0.0.9"), 4444, 1000, &error));
     EXPECT_EQ(socket.getHostName(), address.toString());
     EXPECT_EQ(socket.getHostPort(), server.port());
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a report that must not come
     EXPECT_TRUE(recorder.willDisconnectCount == 0);
 }
 
@@ -215,8 +216,8 @@ TEST(AsyncSocket, QueuedWriteCountAndTheWaitingWriteDrop)
 
     // One write larger than every kernel buffer stays in progress.
     socket.writeData(QByteArray(64 * 1024 * 1024, 'v'), -1, 1);
-    TestSupport::spin(100);
-    EXPECT_EQ(socket.queneCount(), 0);
+    ASSERT_TRUE(waitFor([&] { return socket.queneCount() == 0; }));
+    TestSupport::spin(50); // for a completion that must not come
     EXPECT_TRUE(recorder.writes.isEmpty());
     socket.writeData(QByteArray(), -1, 2);
     EXPECT_EQ(socket.queneCount(), 0);
@@ -256,7 +257,7 @@ TEST(GCDAsyncSocket, ConnectTimeOutIsCodeThree)
     ASSERT_TRUE(recorder.disconnects[0].has_value());
     EXPECT_EQ(recorder.disconnects[0]->domain, SocketErrors::kGCDAsyncSocketErrorDomain);
     EXPECT_EQ(recorder.disconnects[0]->code, 3);
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a second report that must not come
     EXPECT_EQ(recorder.disconnects.size(), 1);
 }
 
@@ -294,7 +295,7 @@ TEST(GCDAsyncSocket, EveryEndIsReportedExactlyOnceWithItsMeaning)
     ASSERT_TRUE(reset.disconnects[0].has_value());
     EXPECT_TRUE(SocketErrors::isConnectionReset(*reset.disconnects[0]));
 
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a second report that must not come
     EXPECT_EQ(local.disconnects.size() + closed.disconnects.size() + reset.disconnects.size(), 3);
 }
 
@@ -325,7 +326,8 @@ TEST(GCDAsyncSocket, CountIsReadableFromAnotherThreadWhileWritesQueue)
     ASSERT_TRUE(socket.connectToHost(address.toString(), listener.port(), 4000));
     ASSERT_TRUE(waitFor([&] { return socket.isConnected(); }));
     socket.writeData(QByteArray(64 * 1024 * 1024, 'f'), -1, 0);
-    TestSupport::spin(50);
+    // Taken up as the write in progress, which never ends.
+    ASSERT_TRUE(waitFor([&] { return socket.queneCount() == 0; }));
 
     std::atomic<bool> stop{false};
     std::atomic<qint64> maxSeen{0};
@@ -339,8 +341,9 @@ TEST(GCDAsyncSocket, CountIsReadableFromAnotherThreadWhileWritesQueue)
     });
     for (int i = 0; i < 5; ++i) {
         socket.writeData("frame", -1, i);
-        TestSupport::spin(10);
+        TestSupport::spin(10); // lets the reader look between writes; nothing awaited
     }
+    EXPECT_TRUE(waitFor([&] { return maxSeen.load() == 5; }));
     stop.store(true);
     reader.join();
     EXPECT_EQ(socket.queneCount(), 5);
@@ -460,7 +463,7 @@ TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
         offered += answer.size();
         ASSERT_LE(socket.waitingBytes(), kLimit + answer.size());
         if (i % 16 == 0)
-            TestSupport::spin(1);
+            QCoreApplication::processEvents();
     }
     ASSERT_TRUE(socket.isDisconnected()) << offered << " bytes offered without reaching the limit";
     ASSERT_TRUE(waitFor([&] { return recorder.disconnects.size() == 1; }));
@@ -477,7 +480,7 @@ TEST(GCDAsyncSocket, AControlConnectionWhosePeerNeverReadsEndsAtItsQueueLimit)
     EXPECT_EQ(socket.waitingBytes(), 0);
     EXPECT_EQ(socket.queneCount(), 0);
     EXPECT_EQ(socket.pendingReads(), 0);
-    TestSupport::spin(20);
+    TestSupport::spin(20); // for a second report that must not come
     EXPECT_EQ(recorder.disconnects.size(), 1);
 }
 

@@ -54,12 +54,12 @@ TEST(AsyncUdpSocket, SendsAndReceivesOneDatagramPerRequestWithTheSender)
     ASSERT_TRUE(peer.bind(address, 0));
     peer.writeDatagram("one", address, socket.localPort());
     peer.writeDatagram("two", address, socket.localPort());
-    TestSupport::spin(50);
+    TestSupport::spin(50); // they arrive meanwhile; nothing may be reported
     EXPECT_TRUE(recorder.datagrams.isEmpty()); // nothing asked yet
 
     socket.receiveWithTimeout(-1, 5);
     ASSERT_TRUE(waitFor([&] { return recorder.datagrams.size() == 1; }));
-    TestSupport::spin(30);
+    TestSupport::spin(30); // for a second datagram that must not be reported
     EXPECT_EQ(recorder.datagrams, (QList<QByteArray>{"one"}));
     EXPECT_EQ(recorder.tags.value(0), 5);
     EXPECT_EQ(recorder.hosts.value(0), address.toString());

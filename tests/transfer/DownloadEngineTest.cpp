@@ -146,7 +146,7 @@ TEST_F(DownloadEngine, BusyOrRefusedFailsTheWholeQueueWithOneAlertEach)
     server.setBusy(true);
     start({a, b});
     ASSERT_TRUE(TestSupport::waitFor([&] { return !record.alerts.isEmpty(); }));
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a second alert that must not come
     EXPECT_EQ(record.alerts, QList<QVDownloadEngine::Alert>{QVDownloadEngine::Alert::Busy});
     EXPECT_EQ(a->downLoadStatus(), Status::Failed);
     EXPECT_EQ(b->downLoadStatus(), Status::Failed);
@@ -486,7 +486,7 @@ TEST_F(DownloadEngine, DeleteAndLeaveStopEveryRequestAndRemoveTheTemporaryFiles)
     EXPECT_FALSE(engine->queue().contains(first));
     // The next file starts; the deleted one's answers create nothing.
     ASSERT_TRUE(TestSupport::waitFor([&] { return second->downLoadBytes() >= 1000; }));
-    TestSupport::spin(200);
+    TestSupport::spin(200); // late answers come meanwhile and must create nothing
     EXPECT_FALSE(QFile::exists(firstTemp));
     // Only the request already on its way when the row went may still
     // arrive; nothing new is sent for it.
@@ -499,18 +499,23 @@ TEST_F(DownloadEngine, DeleteAndLeaveStopEveryRequestAndRemoveTheTemporaryFiles)
     // Leaving: nothing more reaches the server, and the temporary files of
     // the unfinished files go.
     const QString secondTemp = second->tmpFileURL();
+    // The server holds the next chunk without an answer: nothing else is
+    // on its way when the stop comes.
+    FaultRule silent;
+    silent.fault = Fault::Silent;
+    server.setFault(kDownload, silent);
+    const int chunksBefore = server.requestCount(kDownload);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kDownload) > chunksBefore; }));
     engine->stop();
-    // A request already on the wire may still be read by the server.
-    TestSupport::spin(100);
     const int seen = server.requestCount();
-    TestSupport::spin(400);
+    TestSupport::spin(400); // for a request that must not come
     EXPECT_EQ(server.requestCount(), seen);
     EXPECT_FALSE(QFile::exists(secondTemp));
     EXPECT_EQ(folderEntries(folder()), QStringList());
     // A stopped engine takes no more work.
     engine->singleContinueWithModel(third);
     engine->checkFileApiWithIndex(0);
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a request that must not come
     EXPECT_EQ(server.requestCount(), seen);
 }
 

@@ -158,7 +158,7 @@ TEST(DownloadKill, AServerKilledMidChunkIsResumedAtTheFirstUnverifiedChunkByteFo
     ASSERT_TRUE(TestSupport::waitFor([&] { return file->currentChunkBytes() > 0; }, 10000));
     EXPECT_EQ(file->downLoadBytes(), 3 * kChunk);
     server.kill();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return file->downLoadStatus() == Status::Failed; }, 10000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return file->downLoadStatus() == Status::Failed; }));
     // Only whole verified chunks are in the temporary file (once the worker
     // has cut what the broken chunk wrote); no final file.
     EXPECT_EQ(file->downLoadBytes(), 3 * kChunk);

@@ -19,6 +19,7 @@ struct Answer {
     int calls = 0;
     bool reachable = false;
     qint64 afterMs = -1;
+    int order = 0; // among every answer of the test
 };
 
 class PingHelper : public ::testing::Test {
@@ -31,6 +32,7 @@ protected:
             ++answer.calls;
             answer.reachable = reachable;
             answer.afterMs = clock.elapsed();
+            answer.order = ++answers;
         };
     }
 
@@ -51,6 +53,7 @@ protected:
     }
 
     QElapsedTimer clock;
+    int answers = 0;
 };
 
 } // namespace
@@ -65,10 +68,11 @@ TEST_F(PingHelper, AcceptRefuseAndNoAddressGiveTheirVerdictAtTheirTick)
     clock.restart();
     live->pingNetworkWithType(QVPingHelper::DownloadCheck, recordInto(yes));
     EXPECT_TRUE(live->isRunning());
-    ASSERT_TRUE(TestSupport::waitFor([&] { return yes.calls > 0; }, 3000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return yes.calls > 0; }));
     EXPECT_TRUE(yes.reachable);
+    // At the first tick: a later one would follow a failed connect, which
+    // the count of failures below would show.
     EXPECT_GE(yes.afterMs, kTick - 10);
-    EXPECT_LT(yes.afterMs, 20 * kTick);
     EXPECT_FALSE(live->isRunning());
     EXPECT_EQ(live->retryCount(), 0);
 
@@ -77,7 +81,7 @@ TEST_F(PingHelper, AcceptRefuseAndNoAddressGiveTheirVerdictAtTheirTick)
     Answer no;
     clock.restart();
     refused->pingNetworkWithType(QVPingHelper::UploadCheck, recordInto(no));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return no.calls > 0; }, 5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return no.calls > 0; }));
     EXPECT_FALSE(no.reachable);
     EXPECT_GE(no.afterMs, 3 * kTick - 10);
     // Three connects, three refusals, and no fourth tick.
@@ -90,7 +94,7 @@ TEST_F(PingHelper, AcceptRefuseAndNoAddressGiveTheirVerdictAtTheirTick)
     Answer stuck;
     clock.restart();
     hung->pingNetworkWithType(QVPingHelper::DownloadCheck, recordInto(stuck));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return stuck.calls > 0; }, 5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stuck.calls > 0; }));
     EXPECT_FALSE(stuck.reachable);
     EXPECT_GE(stuck.afterMs, 4 * kTick - 10);
     EXPECT_EQ(log.countContaining(QStringLiteral("QVPingHelper Error: ")), 4);
@@ -107,7 +111,7 @@ TEST_F(PingHelper, AConnectThatHangsAnswersNoAtTheFourthTick)
     Answer stuck;
     clock.restart();
     hung->pingNetworkWithType(QVPingHelper::DownloadCheck, recordInto(stuck));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return stuck.calls > 0; }, 5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return stuck.calls > 0; }));
     EXPECT_FALSE(stuck.reachable);
     EXPECT_GE(stuck.afterMs, 4 * kTick - 10);
     // One connect that hangs, three ticks that find it still connecting.
@@ -127,10 +131,10 @@ TEST_F(PingHelper, EveryCallerIsAnsweredOnceAndOnlyTheDeleteTurnsAwayTheOthers)
     Answer check;
     Answer reconnect;
     helper.pingNetworkWithType(QVPingHelper::UploadCheck, recordInto(check));
-    TestSupport::spin(kTick + kTick / 2);
+    TestSupport::spin(kTick + kTick / 2); // into the probe, which needs three ticks; nothing awaited
     helper.pingNetworkWithType(QVPingHelper::DownloadCheck, recordInto(reconnect));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return check.calls > 0 && reconnect.calls > 0; }, 5000));
-    TestSupport::spin(2 * kTick);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return check.calls > 0 && reconnect.calls > 0; }));
+    TestSupport::spin(2 * kTick); // for a second answer that must not come
     EXPECT_EQ(check.calls, 1);
     EXPECT_EQ(reconnect.calls, 1);
     EXPECT_FALSE(check.reachable);
@@ -141,16 +145,18 @@ TEST_F(PingHelper, EveryCallerIsAnsweredOnceAndOnlyTheDeleteTurnsAwayTheOthers)
     Answer waiting;
     Answer deletion;
     helper.pingNetworkWithType(QVPingHelper::UploadCheck, recordInto(waiting));
-    TestSupport::spin(kTick / 2);
+    ASSERT_TRUE(helper.isRunning());
     base = QStringLiteral("http://%1:%2").arg(listening.serverAddress().toString()).arg(listening.serverPort());
     clock.restart();
     helper.pingNetworkWithType(QVPingHelper::UploadDelete, recordInto(deletion));
     EXPECT_EQ(waiting.calls, 0);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return waiting.calls > 0 && deletion.calls > 0; }, 5000));
-    TestSupport::spin(2 * kTick);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return waiting.calls > 0 && deletion.calls > 0; }));
+    TestSupport::spin(2 * kTick); // for a second answer that must not come
     EXPECT_EQ(waiting.calls, 1);
     EXPECT_FALSE(waiting.reachable);
-    EXPECT_LT(waiting.afterMs, kTick);
+    // At once: before the delete's own probe, which answers at its first
+    // tick at the soonest.
+    EXPECT_LT(waiting.order, deletion.order);
     EXPECT_EQ(deletion.calls, 1);
     EXPECT_TRUE(deletion.reachable);
 }

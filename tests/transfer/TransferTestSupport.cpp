@@ -119,7 +119,7 @@ void EngineFixture::TearDown()
 {
     engine.reset();
     // Replies the engine let go are deleted later.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TestSupport::runPostedEvents();
 }
 
 QVDownloadEngine *EngineFixture::makeEngine()

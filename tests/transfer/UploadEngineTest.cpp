@@ -69,7 +69,7 @@ protected:
     {
         engine.reset();
         // Replies the engine let go are deleted later.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TestSupport::runPostedEvents();
     }
 
     QVUploadEngine *makeEngine()
@@ -292,7 +292,7 @@ TEST_F(UploadEngineTest, LocalLimitsFailWithoutARequest)
     EXPECT_EQ(engine->currentFile(), limit[0]);
     EXPECT_EQ(limit[0]->uploadStatus(), Status::Waiting);
     engine->stop();
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a request that must not come
     EXPECT_EQ(server.requestCount(), 0);
 }
 
@@ -442,7 +442,7 @@ TEST_F(UploadEngineTest, DeletesDropTheServersCopyOnlyWhenOneMayExist)
     server.clearFaults();
     engine->deleteFileFromServer(files[0]);
     ASSERT_TRUE(waitUntilIdle());
-    TestSupport::spin(400);
+    TestSupport::spin(400); // late answers of the first file come meanwhile and must land nowhere
     EXPECT_EQ(server.requestCount(kDeleteTempFile), 1);
     EXPECT_EQ(server.partialLength(device, md5, name), 0);
     EXPECT_FALSE(engine->queue().contains(files[0]));
@@ -473,15 +473,17 @@ TEST_F(UploadEngineTest, DeletesDropTheServersCopyOnlyWhenOneMayExist)
 TEST_F(UploadEngineTest, NothingReachesTheServerAfterStop)
 {
     const QString path = write(QStringLiteral("big.bin"), patternBytes(8 * kPiece, 9));
-    FaultRule slow;
-    slow.fault = Fault::Slow;
-    slow.delayMs = 100;
-    server.setFault(kUploadFile, slow);
+    // The server holds the first piece without an answer: nothing else is
+    // on its way when the stop comes.
+    FaultRule silent;
+    silent.fault = Fault::Silent;
+    server.setFault(kUploadFile, silent);
+    services.timings.pieceTimeout = std::chrono::milliseconds(60000);
     start({path});
-    ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kUploadFile) >= 1; }, 10000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kUploadFile) >= 1; }));
     engine->stop();
     const int seen = server.requestCount();
-    TestSupport::spin(600);
+    TestSupport::spin(600); // for a request that must not come
     EXPECT_EQ(server.requestCount(), seen);
     EXPECT_TRUE(server.uploadedFiles().isEmpty());
 }

@@ -191,7 +191,9 @@ TEST(UploadKill, AClientKilledMidUploadResumesInItsNextRunAsTheSameDevice)
     ASSERT_TRUE(first.start(QStringLiteral(UPLOAD_CLIENT_PROGRAM), arguments, environment));
     ASSERT_TRUE(TestSupport::waitFor([&] { return server.requestCount(kUploadFile) >= 4; }, 20000));
     first.kill();
-    TestSupport::spin(100);
+    // The server has seen the dead client's last bytes once its connection
+    // is gone.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return server.openConnections() == 0; }));
     const QByteArray device = server.requestsTo(kUploadFile).first().header("Device-ID");
     const QByteArray md5 = QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
     const QByteArray name = QByteArray("slides.pdf").toBase64();

@@ -137,7 +137,7 @@ TEST(CompressionSessionProperties, TypedAccessorsReachTheEncoder)
 
     session->prepare();
     // The encoder opens with the first picture; its duration gives the rate.
-    TestSupport::spin(20);
+    TestSupport::spin(20); // for an open that must not come
     EXPECT_EQ(probe->opened, 0);
     EXPECT_TRUE(session->encodePixelBuffer(FakeScreenSource::makeFrame(QSize(1728, 1080), 0), 0, 33, false));
     ASSERT_TRUE(TestSupport::waitFor([&] { return probe->opened == 1; }));
@@ -227,7 +227,7 @@ TEST(CompressionSessionDelivery, MainThreadLaterAndInOrder)
     });
     feeder.join();
     // Nothing arrives until the main thread's loop runs.
-    QThread::msleep(50);
+    QThread::msleep(50); // for a result that must not come
     EXPECT_EQ(recorder.count(), 0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() == 3; }));
     EXPECT_EQ(recorder.lastSession, session.get());
@@ -279,7 +279,10 @@ TEST(CompressionSessionDelivery, DropsReachOnlyADelegateThatTakesThem)
         for (int i = 0; i < 10; ++i)
             EXPECT_TRUE(session->encodePixelBuffer(frame(i), i, 50, false));
         session->finish();
-        TestSupport::spin(50);
+        // Every result reaches the delegate through the main thread's loop.
+        const int reported = takesDrops ? 10 : probe->encoded.load();
+        EXPECT_TRUE(TestSupport::waitFor([&] { return recorder->count() == reported; }));
+        TestSupport::spin(30); // for a result that must not come
         std::lock_guard lock(recorder->mutex);
         int encoded = 0;
         int dropped = 0;
@@ -302,7 +305,8 @@ TEST(CompressionSessionLifecycle, FinishFlushesOnceAndEndsTheEncoder)
         session->encodePixelBuffer(frame(i), i, 50, false);
     EXPECT_TRUE(session->finishUntilPresentationTimeStamp(2));
     EXPECT_EQ(session->numberOfPendingFrames(), 2u);
-    TestSupport::spin(30);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.count() >= 1; }));
+    TestSupport::spin(30); // for a held picture that must not come out
     EXPECT_EQ(recorder.count(), 1);
 
     EXPECT_TRUE(session->finish());
@@ -329,7 +333,7 @@ TEST(CompressionSessionLifecycle, NoResultAfterTheSessionIsGone)
             QThread::msleep(2);
         ASSERT_EQ(probe->encoded, 3);
     }
-    TestSupport::spin(50);
+    TestSupport::spin(50); // for a result that must not come
     EXPECT_EQ(recorder.count(), 0);
     EXPECT_EQ(probe->closed, 1);
 }
@@ -408,7 +412,7 @@ TEST(CompressionSessionStages, FinishAndDestructionWithPicturesInBothStages)
         }
         EXPECT_EQ(probe->closed, 1);
         if (!finish) {
-            TestSupport::spin(50);
+            TestSupport::spin(50); // for a result that must not come
             EXPECT_EQ(recorder.count(), 0);
         }
     }

@@ -274,7 +274,7 @@ TEST_F(VideoSenderTest, EachRoadStreamsDecodableVideo)
         EXPECT_FALSE(sender->isCapturing());
         EXPECT_FALSE(screen->isRunning());
         // This side closed: no status.
-        TestSupport::spin(50);
+        TestSupport::spin(50); // for a status that must not come
         EXPECT_TRUE(statuses.isEmpty());
         if (road == Road::Intel) {
             // One write per packet, tags counting from 1.
@@ -462,10 +462,11 @@ TEST_F(VideoSenderTest, DisplayStreamRoadRepeatsAStillScreen)
 
     // Paused: neither new nor repeated pictures.
     sender->setPauseResumeMark(true);
-    TestSupport::spin(100);
+    // The picture being coded as the pause came still comes out.
+    ASSERT_TRUE(TestSupport::waitUntilSteady([&] { return probe->encoded.load(); }));
     const int encodedWhilePaused = probe->encoded;
     screen->setMoving(true);
-    TestSupport::spin(300);
+    TestSupport::spin(300); // for a picture that must not be coded
     EXPECT_EQ(probe->encoded.load(), encodedWhilePaused);
     EXPECT_TRUE(sender->pauseCast());
     sender->setPauseResumeMark(false);
@@ -488,7 +489,7 @@ TEST_F(VideoSenderTest, KeyFramesForcedOnlyOnTheDisplayStreamRoad)
         else
             EXPECT_EQ(forcedEarly, 0);
         // Once the first result is in, no more are forced.
-        TestSupport::spin(400);
+        TestSupport::spin(400); // for a forced key frame that must not come
         EXPECT_LE(probe->forcedKeyframes.load(), forcedEarly + 1);
         EXPECT_EQ(packetsOfType(H264PacketTypeParameterSets).size(), 1);
         sender.reset();
@@ -507,16 +508,9 @@ TEST_F(VideoSenderTest, PauseAndResumeKeepTheStream)
         sender->setPauseResumeMark(true);
         // What was already under way still arrives (on a busy machine that
         // takes a while); then nothing.
-        int paused = -1;
-        ASSERT_TRUE(TestSupport::waitFor(
-            [&] {
-                const int now = receiver->packetCount();
-                TestSupport::spin(300);
-                paused = now;
-                return receiver->packetCount() == now;
-            },
-            20000));
-        TestSupport::spin(300);
+        ASSERT_TRUE(TestSupport::waitUntilSteady([&] { return receiver->packetCount(); }));
+        const int paused = receiver->packetCount();
+        TestSupport::spin(300); // for a packet that must not come
         EXPECT_EQ(receiver->packetCount(), paused);
         sender->setPauseResumeMark(false);
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= paused + 5; }, 20000));
@@ -568,7 +562,7 @@ TEST_F(VideoSenderTest, ResizeRestartsCaptureAtTheNewSize)
         // The same request again changes nothing.
         const int starts = screen->startCount();
         sender->changeEncoderAttributeRelated({1280, 720, 30});
-        TestSupport::spin(200);
+        TestSupport::spin(200); // for a restart that must not come
         EXPECT_EQ(screen->startCount(), starts);
         EXPECT_EQ(receiver->decodeErrors(), 0);
         EXPECT_TRUE(statuses.isEmpty());
@@ -590,7 +584,7 @@ TEST_F(VideoSenderTest, AResizeWhileTheConnectionComesUpStartsOneCapture)
         sender->startMrror();
         sender->changeEncoderAttributeRelated({1280, 720, 20});
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
-        TestSupport::spin(400);
+        TestSupport::spin(400); // past the restart's delay, for a second capture that must not come
         EXPECT_EQ(screen->startCount(), 1);
         EXPECT_EQ(probe->opened.load(), 1);
         EXPECT_TRUE(sender->isCapturing());
@@ -633,7 +627,7 @@ TEST_F(VideoSenderTest, ResizeRequestsOutOfReasonAreRefused)
         EXPECT_EQ(sender->fps(), c.fps);
     }
     // Not connected: nothing was restarted.
-    TestSupport::spin(120);
+    TestSupport::spin(120); // for a restart that must not come
     EXPECT_EQ(screen->startCount(), 0);
 }
 
@@ -655,7 +649,7 @@ TEST_F(VideoSenderTest, ResizeRestartCancelledByStopAndByDisconnect)
         else
             receiver->closeConnection();
         ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
-        TestSupport::spin(500);
+        TestSupport::spin(500); // past the restart's delay, for a restart that must not come
         EXPECT_EQ(screen->startCount(), 1);
         EXPECT_FALSE(screen->isRunning());
         EXPECT_EQ(statuses, byStop ? QList<qint32>{} : QList<qint32>{-7});
@@ -676,7 +670,7 @@ TEST_F(VideoSenderTest, ReceiverHangsUp)
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
         receiver->closeConnection();
         ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
-        TestSupport::spin(100);
+        TestSupport::spin(100); // for a second status that must not come
         EXPECT_EQ(statuses, QList<qint32>{-7});
         EXPECT_FALSE(sender->isBusy());
         EXPECT_FALSE(sender->isCapturing());
@@ -702,7 +696,7 @@ TEST_F(VideoSenderTest, ConnectTimeOutIsReportedOnce)
         makeSender(road, s);
         sender->startMrror();
         ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
-        TestSupport::spin(300);
+        TestSupport::spin(300); // for a second status that must not come
         EXPECT_EQ(statuses, QList<qint32>{-6});
         EXPECT_FALSE(sender->isBusy());
         EXPECT_EQ(screen->startCount(), 0);
@@ -761,7 +755,7 @@ TEST_F(VideoSenderTest, VideoThatCannotGoOnEndsTheCastWithMinusOne)
                 screen->fail(QStringLiteral("the display went away"));
             }
             ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }));
-            TestSupport::spin(150);
+            TestSupport::spin(150); // for a second status that must not come
             EXPECT_EQ(statuses, QList<qint32>{-1});
             EXPECT_FALSE(sender->isBusy());
             EXPECT_FALSE(sender->isCapturing());
@@ -774,7 +768,7 @@ TEST_F(VideoSenderTest, VideoThatCannotGoOnEndsTheCastWithMinusOne)
             EXPECT_TRUE(TestSupport::waitFor([&] { return !receiver->isConnected(); }));
             // The owner's stop afterwards changes nothing.
             sender->stopMirror();
-            TestSupport::spin(50);
+            TestSupport::spin(50); // for a status that must not come
             EXPECT_EQ(statuses.size(), 1);
             sender.reset();
         }
@@ -791,17 +785,17 @@ TEST_F(VideoSenderTest, StopWhileConnectingCallsTheConnectOff)
         DynamicPortTable::setDynamicPort_51030(hanging.port());
         makeSender(road, services(QSize(640, 480), std::make_shared<FakeEncoderProbe>()));
         sender->startMrror();
-        TestSupport::spin(50);
+        TestSupport::spin(50); // the connect is under way and cannot get in
         sender->stopMirror();
         // Room for the connect's next try: it must not be there to take it.
         hanging.drain();
         ASSERT_TRUE(TestSupport::waitFor([&] { return !sender->isBusy(); }));
-        TestSupport::spin(2500);
+        TestSupport::spin(2500); // past the connect's next try, which must not come
         EXPECT_EQ(screen->startCount(), 0);
         EXPECT_TRUE(statuses.isEmpty());
         // A stopped sender starts nothing again.
         sender->startMrror();
-        TestSupport::spin(100);
+        TestSupport::spin(100); // for a capture that must not start
         EXPECT_EQ(screen->startCount(), 0);
         sender.reset();
     }
@@ -814,9 +808,9 @@ TEST_F(VideoSenderTest, DroppingASenderThatIsStillConnectingIsQuiet)
     DynamicPortTable::setDynamicPort_51030(hanging.port());
     makeSender(Road::Intel, services(QSize(640, 480), std::make_shared<FakeEncoderProbe>()));
     sender->startMrror();
-    TestSupport::spin(50);
+    TestSupport::spin(50); // the connect is under way and cannot get in
     sender.reset();
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a status that must not come
     EXPECT_TRUE(statuses.isEmpty());
 }
 
@@ -836,7 +830,7 @@ TEST_F(VideoSenderTest, OwnerMayDropTheSenderInsideTheStatusCallback)
         receiver->closeConnection();
         ASSERT_TRUE(TestSupport::waitFor([&] { return called; }));
         EXPECT_EQ(sender, nullptr);
-        TestSupport::spin(100);
+        TestSupport::spin(100); // what the dropped sender left must reach nothing
         receiver = std::make_unique<VideoReceiver>(address);
         ASSERT_TRUE(receiver->start());
     }
@@ -858,18 +852,8 @@ TEST_F(VideoSenderTest, StalledReceiverHoldsBackEncodingNotEncodedFrames)
         ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 3; }));
         receiver->setReading(false);
         // Encoding stops once the socket's queue is full...
-        int settled = -1;
-        ASSERT_TRUE(TestSupport::waitFor(
-            [&] {
-                const int now = probe->encoded;
-                TestSupport::spin(400);
-                if (probe->encoded == now) {
-                    settled = now;
-                    return true;
-                }
-                return false;
-            },
-            30000));
+        ASSERT_TRUE(TestSupport::waitUntilSteady([&] { return probe->encoded.load(); }));
+        const int settled = probe->encoded;
         EXPECT_TRUE(sender->isBusy());
         EXPECT_TRUE(screen->isRunning());
         if (road == Road::Apple) {
@@ -883,7 +867,8 @@ TEST_F(VideoSenderTest, StalledReceiverHoldsBackEncodingNotEncodedFrames)
         receiver->setReading(true);
         ASSERT_TRUE(TestSupport::waitFor([&] { return probe->encoded > settled + 3; }, 20000));
         sender->setPauseResumeMark(true);
-        TestSupport::spin(200);
+        // The picture being coded as the pause came still comes out.
+        ASSERT_TRUE(TestSupport::waitUntilSteady([&] { return probe->encoded.load(); }));
         const int encoded = probe->encoded;
         ASSERT_TRUE(TestSupport::waitFor(
             [&] { return packetsOfType(H264PacketTypeCodedFrame).size() == encoded; }, 20000));
@@ -914,7 +899,7 @@ TEST_F(VideoSenderTest, AReceiverThatStopsReadingCannotGrowTheQueueWithoutEnd)
     ASSERT_TRUE(TestSupport::waitFor([&] { return receiver->packetCount() >= 2; }));
     receiver->setReading(false);
     ASSERT_TRUE(TestSupport::waitFor([&] { return !statuses.isEmpty(); }, 30000));
-    TestSupport::spin(100);
+    TestSupport::spin(100); // for a second status that must not come
     // An end not caused here, as when the receiver hangs up.
     EXPECT_EQ(statuses, QList<qint32>{-7});
     EXPECT_FALSE(sender->isBusy());

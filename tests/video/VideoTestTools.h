@@ -61,7 +61,7 @@ protected:
     {
         sender.reset();
         media.stop();
-        TestSupport::spin(10);
+        TestSupport::runPostedEvents();
         receiver.reset();
         TavlinGlobal::resetAll();
         DynamicPortTable::resetToDefaults();

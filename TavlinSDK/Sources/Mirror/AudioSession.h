@@ -67,6 +67,8 @@ public:
     qint64 dataPort() const { return m_dataPort; }
     DevicePtr device() const { return m_device; }
     bool isCapturing() const { return m_source != nullptr; }
+    // False from the moment stop() lets go of the sends still waiting.
+    bool isSending() const { return m_sending.load(); }
     // The encoder of the running capture (for its stream configuration).
     const FdkAACEncoder *encoder() const { return m_fdkEncoder.get(); }
 
