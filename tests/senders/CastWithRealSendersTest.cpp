@@ -251,7 +251,8 @@ protected:
     // are done, and the receiver reads what waits on its socket.
     void readWaitingSound()
     {
-        MediaThread::acquire()->run([] {});
+        if (pipeline)
+            pipeline->mediaThread().run([] {});
         emulator->call([this](ReceiverEmulator &) { audio->readWaiting(); });
     }
 

@@ -48,6 +48,7 @@ public:
     // None before the receiver named its data port.
     AudioSession *sound() const { return m_sound.get(); }
     const MediaThread &mediaThread() const { return m_media; }
+    MediaThread &mediaThread() { return m_media; }
 
 private:
     DevicePtr m_device;
