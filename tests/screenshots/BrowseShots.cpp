@@ -4,7 +4,9 @@
 // locked after three wrong passwords, and a path too long for its bar. Run
 // under the tests' X server:
 //
-//   /work/tools/testenv BUILD/tests/screenshots/browse-shots OUT_DIR
+//   run_in_session BUILD/tests/screenshots/browse-shots OUT_DIR
+//
+// in a shell that sourced scripts/test-env.sh and ran start_test_services.
 //
 // Without a window manager the window stands at the screen's top left
 // corner; each picture is that area of the X screen. Not a test.

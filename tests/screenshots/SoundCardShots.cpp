@@ -4,7 +4,9 @@
 // fake casting library with one receiver found. Saves the PNG into the
 // folder given. Not a test.
 //
-//   /work/tools/isolated build/test/tests/screenshots/sound-card-shots OUT_DIR
+//   run_in_session build/test/tests/screenshots/sound-card-shots OUT_DIR
+//
+// in a shell that sourced scripts/test-env.sh and ran start_test_services.
 
 #include <QApplication>
 #include <QDir>

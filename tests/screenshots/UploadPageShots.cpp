@@ -3,7 +3,9 @@
 // file-share server, with files in each state. Saves PNGs of that area of
 // the X screen into the folder given. Not a test.
 //
-//   /work/tools/testenv build/test/tests/screenshots/upload-page-shots OUT_DIR
+//   run_in_session build/test/tests/screenshots/upload-page-shots OUT_DIR
+//
+// in a shell that sourced scripts/test-env.sh and ran start_test_services.
 
 #include <QApplication>
 #include <QDir>

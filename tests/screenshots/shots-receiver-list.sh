@@ -2,7 +2,9 @@
 # Takes the README's screenshots of the receiver list: the program finds two
 # emulated receivers, asks for the casting code of one, and connects.
 #
-#   /work/tools/testenv bash tests/screenshots/shots-receiver-list.sh BUILD_DIR OUT_DIR
+#   run_in_session bash tests/screenshots/shots-receiver-list.sh BUILD_DIR OUT_DIR
+#
+# in a shell that sourced scripts/test-env.sh and ran start_test_services.
 #
 # Run it inside a private network namespace with an X server and root
 # rights there (the tests' environment gives all three): it puts the
