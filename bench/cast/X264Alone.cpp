@@ -9,6 +9,7 @@
 
 #include "BenchProcess.h"
 #include "Platform/LinuxPlatform.h"
+#include "SenderEncoderConfig.h"
 
 bool PictureRecorder::begin(const QString &path, int count)
 {
@@ -122,18 +123,8 @@ int runX264Alone(const QString &path, QSize size, int pictures, int fps, qint64 
     // The settings the video sender gives its compression session, and the
     // frame rate the session derives from each picture's duration.
     const qint64 duration = 1000 / fps;
-    Platform::H264EncoderConfig config;
-    config.width = size.width();
-    config.height = size.height();
-    config.fps = int((1000 + duration / 2) / duration);
-    config.maxKeyframeInterval = 1440000;
-    config.allowFrameReordering = false;
-    config.averageBitrate = averageBitrate;
-    config.dataRateLimitBytes = limitBytes;
-    config.dataRateLimitSeconds = 1;
-    config.realtime = true;
-    config.maxFrameDelayCount = 1;
-    config.profile = Platform::H264Profile::Main;
+    const Platform::H264EncoderConfig config = BenchEncoder::senderConfig(
+        size.width(), size.height(), int((1000 + duration / 2) / duration), averageBitrate, limitBytes);
     std::unique_ptr<Platform::H264Encoder> encoder = Platform::Linux::makeH264Encoder();
     QString error;
     // x264's own memory: what opening it adds, and what coding adds beyond

@@ -25,6 +25,7 @@ extern "C" {
 
 #include "BenchProcess.h"
 #include "Platform/LinuxPlatform.h"
+#include "SenderEncoderConfig.h"
 #include "VideoToolBox/VTPCompressionSession.h"
 
 namespace {
@@ -110,22 +111,7 @@ std::vector<Platform::VideoFramePtr> movingPictures()
     return out;
 }
 
-Platform::H264EncoderConfig config()
-{
-    Platform::H264EncoderConfig c;
-    c.width = kWidth;
-    c.height = kHeight;
-    c.fps = kFps;
-    c.maxKeyframeInterval = 1440000;
-    c.allowFrameReordering = false;
-    c.averageBitrate = kBitrate;
-    c.dataRateLimitBytes = kLimitBytes;
-    c.dataRateLimitSeconds = 1;
-    c.realtime = true;
-    c.maxFrameDelayCount = 1;
-    c.profile = Platform::H264Profile::Main;
-    return c;
-}
+Platform::H264EncoderConfig config() { return BenchEncoder::senderConfig(kWidth, kHeight, kFps, kBitrate, kLimitBytes); }
 
 // Times `code(encoder, i)` for every frame on an encoder opened with the
 // bench's settings, after `setUp(encoder)`, with the flush.
