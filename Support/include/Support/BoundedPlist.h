@@ -16,6 +16,11 @@ inline constexpr int kPlistMaxDepth = 512;
 // Nodes once shared references are expanded: every value, dictionary keys
 // included.
 inline constexpr std::uint64_t kPlistMaxNodes = 1'000'000;
+// Nodes that shared containers may add beyond the list's size in bytes.
+// Without shared containers a tree has at most one node per reference, and
+// a reference takes at least a byte; writers share texts and numbers, not
+// containers. This keeps a few hundred bytes from costing a million nodes.
+inline constexpr std::uint64_t kPlistMaxSharedNodes = 65'536;
 // Bytes of text and data that shared references may add beyond the list's
 // own bytes once expanded.
 inline constexpr std::uint64_t kPlistMaxSharedBytes = std::uint64_t(32) << 20;

@@ -234,7 +234,7 @@ void QVDownLoadFileVC::backToPreviousPage()
     m_leaving = true;
     // Nothing more is asked of the device once the page goes.
     m_engine->stop();
-    QTimer::singleShot(0, this, [this] {
+    QTimer::singleShot(0, this, [] {
         QVPublicTools *tools = QVPublicTools::sharedPublicTools();
         tools->vcCacheDictionary().remove(ClassName);
         const QString next = tools->vcCacheDictionary().contains(ShareScreenPage) ? ShareScreenPage : MainPage;

@@ -15,7 +15,6 @@ namespace {
 // Between the grid's items.
 constexpr int GridSpacing = 5;
 constexpr int TitleTop = 80;
-constexpr int TitleHeight = 34;
 constexpr int ListTitleLeft = 104;
 
 QVRemoteFileEntryPtr entryOf(const QModelIndex &index)
