@@ -14,6 +14,12 @@ QVAnswerReader::QVAnswerReader(QNetworkReply *reply, qint64 maxBytes)
     // Without a bound here the network thread would read on into the
     // reply's buffer whatever the reader does.
     reply->setReadBufferSize(kReadAheadBytes);
+    // A request with a body starts only once Qt's own queued call has taken
+    // the body, and the bound set above reaches no network thread then:
+    // without it, an answer that never ends fills memory unread. Set once
+    // more after that call, the bound reaches the started request.
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->setReadBufferSize(kReadAheadBytes); }, Qt::QueuedConnection);
     connect(reply, &QNetworkReply::metaDataChanged, this, &QVAnswerReader::onMetaData);
     connect(reply, &QNetworkReply::readyRead, this, &QVAnswerReader::onReadyRead);
 }
