@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <mutex>
 #include <sys/prctl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -471,6 +474,7 @@ bool X264Encoder::parameters(x264_param_t &out) const
 
 void X264Encoder::close()
 {
+    const bool wasOpen = m_encoder != nullptr;
     if (m_encoder) {
         x264_encoder_close(m_encoder);
         m_encoder = nullptr;
@@ -483,6 +487,17 @@ void X264Encoder::close()
     m_scalerWidth = m_scalerHeight = 0;
     m_sps.clear();
     m_pps.clear();
+#ifdef __GLIBC__
+    // The encoder's pictures and lookahead (some 40 MiB at 1080p) were
+    // allocated from the malloc arenas of its threads, which keep them once
+    // freed; each new encoder (every change of rate or size) then grew the
+    // process by several MiB. Handed back, the cast stays at one encoder's
+    // worth.
+    if (wasOpen)
+        malloc_trim(0);
+#else
+    (void)wasOpen;
+#endif
     m_timings.clear();
     m_havePts = false;
     m_lastPts = 0;

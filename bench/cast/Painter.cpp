@@ -1,15 +1,21 @@
 #include "Painter.h"
 
+#include <sys/ipc.h>
 #include <sys/prctl.h>
+#include <sys/shm.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -67,45 +73,119 @@ int runPainter(const QByteArray &display, QSize size, int fps)
         return 1;
     }
     const size_t frameBytes = size_t(size.width()) * size_t(size.height()) * 4;
-    std::vector<char> frame(frameBytes);
+    // Pictures go to the server through shared memory: sent down the socket,
+    // one 1080p picture keeps the server busy for some 20 ms, and the screen
+    // could not change 60 times a second.
+    std::vector<char> ownFrame;
+    char *frameData = nullptr;
+    xcb_shm_seg_t segment = 0;
+    const int shmId = shmget(IPC_PRIVATE, frameBytes, IPC_CREAT | 0600);
+    if (shmId >= 0) {
+        void *address = shmat(shmId, nullptr, 0);
+        // Gone once both sides have let go.
+        shmctl(shmId, IPC_RMID, nullptr);
+        if (address != reinterpret_cast<void *>(-1)) {
+            segment = xcb_generate_id(c);
+            if (xcb_generic_error_t *error = xcb_request_check(c, xcb_shm_attach_checked(c, segment, uint32_t(shmId), 1))) {
+                std::free(error);
+                shmdt(address);
+                segment = 0;
+            } else {
+                frameData = static_cast<char *>(address);
+            }
+        }
+    }
+    if (!frameData) {
+        ownFrame.resize(frameBytes);
+        frameData = ownFrame.data();
+    }
     // Ready once ffmpeg delivers: a still screen would measure something
     // else.
-    if (!readFully(source, frame.data(), frameBytes)) {
+    if (!readFully(source, frameData, frameBytes)) {
         std::fprintf(stderr, "painter: ffmpeg gives no pictures\n");
         pclose(source);
         return 1;
     }
-    bool haveFrame = true;
     std::fprintf(stdout, "painting\n");
     std::fflush(stdout);
+
+    // ffmpeg makes its next picture only once the last has left the pipe,
+    // some 13 ms at 1080p: read there, the painter could not keep up with
+    // 60 pictures a second. A thread of its own reads one picture ahead.
+    struct Ahead {
+        std::mutex mutex;
+        std::condition_variable taken;
+        std::vector<char> picture;
+        bool ready = false;
+        bool ended = false;
+    };
+    auto ahead = std::make_shared<Ahead>();
+    ahead->picture.resize(frameBytes);
+    std::thread reader([ahead, source, frameBytes] {
+        std::vector<char> next(frameBytes);
+        for (;;) {
+            const bool read = readFully(source, next.data(), frameBytes);
+            std::unique_lock lock(ahead->mutex);
+            if (!read) {
+                ahead->ended = true;
+                return;
+            }
+            ahead->taken.wait(lock, [&] { return !ahead->ready; });
+            std::swap(next, ahead->picture);
+            ahead->ready = true;
+        }
+    });
+    // The painter ends with its process (the bench stops it with a signal);
+    // the reader, blocked on ffmpeg, goes with it.
+    reader.detach();
 
     const auto period = std::chrono::microseconds(1000000 / std::max(1, fps));
     auto nextFrame = std::chrono::steady_clock::now();
     int blockStep = 0;
     const int band = std::max(1, size.width() - kBlock);
+    // The block moves between the strips of a picture too: a whole picture
+    // takes the server several milliseconds, and a screen that stands still
+    // over a grab's interval is a picture the cast rightly does not send.
+    const auto moveBlock = [&] {
+        const uint32_t colour = 0xFF000000u | uint32_t(blockStep * 2654435761u);
+        xcb_change_gc(c, gc, XCB_GC_FOREGROUND, &colour);
+        const xcb_rectangle_t block{int16_t((blockStep * 7) % band), 0, kBlock, kBlock};
+        xcb_poly_fill_rectangle(c, window, gc, 1, &block);
+        ++blockStep;
+    };
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextFrame) {
             nextFrame += period;
             if (nextFrame < now)
                 nextFrame = now + period;
-            if (!haveFrame && !readFully(source, frame.data(), frameBytes)) {
-                std::fprintf(stderr, "painter: ffmpeg stopped\n");
-                break;
+            {
+                // Without a new picture yet, the last one is painted again
+                // under the moving block.
+                std::lock_guard lock(ahead->mutex);
+                if (ahead->ready) {
+                    std::memcpy(frameData, ahead->picture.data(), frameBytes);
+                    ahead->ready = false;
+                    ahead->taken.notify_one();
+                } else if (ahead->ended) {
+                    std::fprintf(stderr, "painter: ffmpeg stopped\n");
+                    break;
+                }
             }
-            haveFrame = false;
             for (int row = 0; row < size.height(); row += kStripRows) {
                 const int rows = std::min(kStripRows, size.height() - row);
-                xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, uint16_t(size.width()), uint16_t(rows), 0,
-                              int16_t(row), 0, screen->root_depth, uint32_t(size_t(rows) * size.width() * 4),
-                              reinterpret_cast<const uint8_t *>(frame.data() + size_t(row) * size.width() * 4));
+                if (segment)
+                    xcb_shm_put_image(c, window, gc, uint16_t(size.width()), uint16_t(size.height()), 0,
+                                      uint16_t(row), uint16_t(size.width()), uint16_t(rows), 0, int16_t(row),
+                                      screen->root_depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment, 0);
+                else
+                    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, uint16_t(size.width()), uint16_t(rows), 0,
+                                  int16_t(row), 0, screen->root_depth, uint32_t(size_t(rows) * size.width() * 4),
+                                  reinterpret_cast<const uint8_t *>(frameData + size_t(row) * size.width() * 4));
+                moveBlock();
             }
         }
-        const uint32_t colour = 0xFF000000u | uint32_t(blockStep * 2654435761u);
-        xcb_change_gc(c, gc, XCB_GC_FOREGROUND, &colour);
-        const xcb_rectangle_t block{int16_t((blockStep * 7) % band), 0, kBlock, kBlock};
-        xcb_poly_fill_rectangle(c, window, gc, 1, &block);
-        ++blockStep;
+        moveBlock();
         // A round trip: the server has done all of it before more is sent,
         // so the painter cannot pile up work ahead of the capture's grabs.
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
@@ -113,7 +193,11 @@ int runPainter(const QByteArray &display, QSize size, int fps)
             break;
         std::this_thread::sleep_for(kTick);
     }
-    pclose(source);
+    if (segment) {
+        xcb_shm_detach(c, segment);
+        xcb_flush(c);
+        shmdt(frameData);
+    }
     xcb_disconnect(c);
     return 0;
 }

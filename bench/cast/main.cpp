@@ -286,7 +286,8 @@ int runCast(const Options &options)
         return 1;
     }
     std::printf("frames: real X11 capture (MIT-SHM) of a private Xvfb %s showing ffmpeg's testsrc2 at %d fps and "
-                "a block moving every 4 ms, painted by a separate process\n",
+                "a block moving every 4 ms and between the picture's strips, painted through MIT-SHM by a separate "
+                "process reading ffmpeg one picture ahead\n",
                 display.constData(), kPaintFps);
 
     Helper receiver;
