@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -57,7 +56,6 @@ public:
         // The list's own text and data are at most its size; sharing may add
         // a bounded amount on top.
         m_maxBytes = m_size + kPlistMaxSharedBytes;
-        m_maxNodes = std::min(kPlistMaxNodes, m_size + kPlistMaxSharedNodes);
         m_infos.resize(m_objects);
         return walkFrom(root);
     }
@@ -238,10 +236,10 @@ private:
             return false;
         frame.sum.height = std::max<std::uint16_t>(frame.sum.height, child.height);
         frame.sum.nodes = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>(std::uint64_t(frame.sum.nodes) + child.nodes, m_maxNodes + 1));
+            std::min<std::uint64_t>(std::uint64_t(frame.sum.nodes) + child.nodes, kPlistMaxNodes + 1));
         frame.sum.bytes = std::min(frame.sum.bytes + child.bytes, m_maxBytes + 1);
         // Every open frame holds at least this much, the root included.
-        return frame.sum.nodes < m_maxNodes && frame.sum.bytes <= m_maxBytes;
+        return frame.sum.nodes < kPlistMaxNodes && frame.sum.bytes <= m_maxBytes;
     }
 
     bool walkFrom(std::uint64_t root)
@@ -275,7 +273,7 @@ private:
             if (m_infos[child].state == Info::Done && !add(m_infos[child]))
                 return false;
         }
-        return m_infos[root].nodes <= m_maxNodes && m_infos[root].bytes <= m_maxBytes;
+        return m_infos[root].nodes <= kPlistMaxNodes && m_infos[root].bytes <= m_maxBytes;
     }
 
     const std::string_view m_bytes;
@@ -285,7 +283,6 @@ private:
     std::uint64_t m_objects = 0;
     std::uint64_t m_table = 0;
     std::uint64_t m_maxBytes = 0;
-    std::uint64_t m_maxNodes = 0;
     std::vector<Info> m_infos;
     std::vector<Frame> m_stack;
 };

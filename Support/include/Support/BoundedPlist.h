@@ -14,13 +14,12 @@ namespace Support {
 // of scalars is depth 1.
 inline constexpr int kPlistMaxDepth = 512;
 // Nodes once shared references are expanded: every value, dictionary keys
-// included.
-inline constexpr std::uint64_t kPlistMaxNodes = 1'000'000;
-// Nodes that shared containers may add beyond the list's size in bytes.
-// Without shared containers a tree has at most one node per reference, and
-// a reference takes at least a byte; writers share texts and numbers, not
-// containers. This keeps a few hundred bytes from costing a million nodes.
-inline constexpr std::uint64_t kPlistMaxSharedNodes = 65'536;
+// included. Far above any message of the protocol (tens of values), and low
+// enough that the largest tree a hostile list of a few hundred bytes may
+// expand to costs well under a second to copy and convert. The bound is the
+// same whatever the list's size, so that a value written and read back is
+// judged alike however the writer shares its parts.
+inline constexpr std::uint64_t kPlistMaxNodes = 100'000;
 // Bytes of text and data that shared references may add beyond the list's
 // own bytes once expanded.
 inline constexpr std::uint64_t kPlistMaxSharedBytes = std::uint64_t(32) << 20;
