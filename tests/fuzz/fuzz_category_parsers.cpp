@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 #include "Categories/RVArray.h"
 #include "Categories/RVDictionary.h"
@@ -86,24 +88,76 @@ void json(const QByteArray &bytes)
         fail("JSON changes on a second round", bytes);
 }
 
+// Values alike, with NaN reals alike: compared by value, since libplist's
+// writer may lay the same value out differently from one write to the next.
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.typeId() != b.typeId())
+        return false;
+    switch (a.typeId()) {
+    case QMetaType::QVariantList: {
+        const QVariantList x = a.toList();
+        const QVariantList y = b.toList();
+        if (x.size() != y.size())
+            return false;
+        for (qsizetype i = 0; i < x.size(); ++i) {
+            if (!sameValue(x.at(i), y.at(i)))
+                return false;
+        }
+        return true;
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap x = a.toMap();
+        const QVariantMap y = b.toMap();
+        if (x.keys() != y.keys())
+            return false;
+        for (auto it = x.constBegin(); it != x.constEnd(); ++it) {
+            if (!sameValue(it.value(), y.value(it.key())))
+                return false;
+        }
+        return true;
+    }
+    case QMetaType::Double: {
+        const double x = a.toDouble();
+        const double y = b.toDouble();
+        return x == y || (x != x && y != y);
+    }
+    default:
+        return a == b;
+    }
+}
+
+// What the reader takes, as an array or a dictionary.
+std::optional<QVariant> readPlist(const QByteArray &bytes)
+{
+    if (const auto list = rv_arrayWithPlistData(bytes))
+        return QVariant(*list);
+    if (const auto map = rv_dictionaryWithPlistData(bytes))
+        return QVariant(*map);
+    return std::nullopt;
+}
+
+std::optional<QByteArray> writePlist(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QVariantList ? rv_plistData(value.toList()) : rv_plistData(value.toMap());
+}
+
 void plist(const QByteArray &bytes)
 {
-    // Compare written forms, not values, so that NaN reals compare equal.
-    std::optional<QByteArray> written;
-    if (const auto list = rv_arrayWithPlistData(bytes))
-        written = rv_plistData(*list);
-    else if (const auto map = rv_dictionaryWithPlistData(bytes))
-        written = rv_plistData(*map);
-    else
+    const std::optional<QVariant> first = readPlist(bytes);
+    if (!first)
         return;
+    const std::optional<QByteArray> written = writePlist(*first);
     if (!written)
         return;  // a read value that has no written form (a NUL in a text)
-    std::optional<QByteArray> again;
-    if (const auto list = rv_arrayWithPlistData(*written))
-        again = rv_plistData(*list);
-    else if (const auto map = rv_dictionaryWithPlistData(*written))
-        again = rv_plistData(*map);
-    if (again != written)
+    // Once written by us, a value reads back, and reads back alike after
+    // being written again.
+    const std::optional<QVariant> second = readPlist(*written);
+    if (!second)
+        fail("a written property list cannot be read", bytes);
+    const std::optional<QByteArray> rewritten = writePlist(*second);
+    const std::optional<QVariant> third = rewritten ? readPlist(*rewritten) : std::nullopt;
+    if (!third || !sameValue(*second, *third))
         fail("property list changes on a second round", bytes);
 }
 
