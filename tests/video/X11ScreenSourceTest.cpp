@@ -4,8 +4,12 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include "Platform/LinuxPlatform.h"
@@ -297,6 +301,25 @@ TEST(X11ScreenSource, ADisplayThatCannotBeCapturedRefusesTheStart)
         EXPECT_TRUE(source->mainDisplayBounds().isEmpty());
         EXPECT_FALSE(source->start(options, [](Platform::VideoFramePtr) {}, {}));
         EXPECT_FALSE(source->isRunning());
+    }
+    {
+        // A display whose socket takes connections and never answers them,
+        // where the client looks first (the abstract name of display 7391):
+        // both calls give up instead of waiting for ever.
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(listener, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const char name[] = "/tmp/.X11-unix/X7391";
+        std::memcpy(address.sun_path + 1, name, sizeof name - 1);
+        const socklen_t length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + sizeof name - 1);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), length), 0);
+        ASSERT_EQ(::listen(listener, 8), 0);
+        auto source = Platform::Linux::makeScreenSource(QByteArray(":7391"));
+        EXPECT_TRUE(source->mainDisplayBounds().isEmpty());
+        EXPECT_FALSE(source->start(options, [](Platform::VideoFramePtr) {}, {}));
+        EXPECT_FALSE(source->isRunning());
+        ::close(listener);
     }
     // 16 bits a pixel: frames would be read as BGRA and come out as noise.
     PrivateXServer server;
