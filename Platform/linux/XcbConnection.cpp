@@ -12,8 +12,9 @@ namespace Platform::Linux {
 
 namespace {
 
-// How long a server that took the connection may take to answer it.
-constexpr auto kSetupBound = std::chrono::seconds(5);
+// How long a server that took the connection may take to answer it: far
+// beyond what a loaded machine's server needs.
+constexpr auto kSetupBound = std::chrono::seconds(15);
 
 // xcb_connect waits for the server's answer without end: a server that
 // takes connections and never answers (one that hangs, or a socket left to

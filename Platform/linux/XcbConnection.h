@@ -8,7 +8,7 @@ namespace Platform::Linux {
 // Opens a connection to the X display `name` (the DISPLAY variable when
 // empty). A busy server now and then turns a brand-new connection away; such
 // a refusal is tried again a moment later, while a malformed or absent
-// display fails at once, and so, after five seconds, does a server that
+// display fails at once, and so, after fifteen seconds, does a server that
 // takes the connection and never answers it. Null on failure; the caller
 // disconnects otherwise.
 xcb_connection_t *openXcbConnection(const QByteArray &name, int *screenNumber);

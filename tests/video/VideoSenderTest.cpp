@@ -454,7 +454,10 @@ TEST_F(VideoSenderTest, DisplayStreamRoadRepeatsAStillScreen)
     QList<qint64> stamps;
     for (const VideoReceivedPacket &p : packetsOfType(H264PacketTypeCodedFrame))
         stamps << ptsOf(p.payload);
-    EXPECT_GE(stamps[1] - stamps[0], 99);
+    // The picture's own stamp may come a little after its tick on a busy
+    // machine: what tells the third tick from the next one is being nearer
+    // two periods than one.
+    EXPECT_GE(stamps[1] - stamps[0], 75);
     // A tick that comes late is followed by one that catches up: the repeats
     // keep the timer's pace on average.
     const qint64 repeats = stamps.size() - 2;
